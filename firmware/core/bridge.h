@@ -1,0 +1,77 @@
+// The host bridge: every operation that crosses between the firmware and the
+// host that runs it (front-panel window, headless test host).
+//
+// A host derives from HostBridge, implements the operations and attaches
+// itself with FirmwareAttachHost before FirmwareStart. The firmware calls the
+// host only through the free functions declared below, never through any
+// other path. Until a host is attached the firmware sees a null host: no key
+// is down, display memory reads 0, the I2C lines float high.
+#pragma once
+
+#include <cstdint>
+
+// A byte stream that the serial port writes its transmitted bytes to.
+class SerialSink {
+public:
+    virtual ~SerialSink() = default;
+    virtual void Write(uint8_t b) = 0;
+    virtual void Flush() {}
+};
+
+class HostBridge {
+public:
+    virtual ~HostBridge() = default;
+
+    // Key readers: 1 while the key with that code (1..12) is down, else 0.
+    virtual int KeyIsDown(uint8_t bKey) = 0;
+
+    // Display memory, addresses 640..5759; a write also marks the address changed.
+    virtual void LcdWrite(uint16_t unAddress, uint8_t bValue) = 0;
+    virtual uint8_t LcdRead(uint16_t unAddress) = 0;
+    // Show the display memory now; returns once the host has repainted.
+    virtual void LcdRefresh() = 0;
+
+    // The host's count of 50 ms ticks not yet consumed, and its decrement.
+    virtual int32_t PendingTicks() = 0;
+    virtual void ConsumePendingTick() = 0;
+
+    // End of a main-loop pass or of one round of a waiting loop: give the
+    // host its turn. Never blocks for long on a free-running host.
+    virtual void Yield() = 0;
+
+    // Firmware thread life: called on the firmware thread before the first
+    // pass and after the last one.
+    virtual void ThreadBegin() {}
+    virtual void ThreadEnd() {}
+    // Called on the host thread by FirmwareStop after the stop event is
+    // signalled and before the thread is joined: a host that parks the
+    // firmware thread must let it run freely from here on.
+    virtual void StopRequested() {}
+
+    // The firmware's two I2C pins (0 pulls the line low, 1 releases it) and
+    // the resolved line levels.
+    virtual void I2cSetScl(int nLevel) = 0;
+    virtual void I2cSetSda(int nLevel) = 0;
+    virtual int I2cGetScl() = 0;
+    virtual int I2cGetSda() = 0;
+
+    // Byte sink for everything the serial port transmits; null drops the bytes.
+    virtual SerialSink* SerialOutput() { return nullptr; }
+};
+
+void FirmwareAttachHost(HostBridge* pHost);
+HostBridge* FirmwareHost();
+
+// Firmware-side bridge operations.
+int HostKeyIsDown(uint8_t bKey);
+void LcdWriteByte(uint16_t unAddress, uint8_t bValue);
+uint8_t LcdReadByte(uint16_t unAddress);
+void LcdRefresh();
+int FirmwareStopRequested();
+void FirmwareYield();
+uint16_t FirmwareLock();
+void FirmwareUnlock(uint16_t unSaved);
+void I2cSetScl(int nLevel);
+void I2cSetSda(int nLevel);
+int I2cGetScl();
+int I2cGetSda();

@@ -1,0 +1,159 @@
+// Firmware runtime: thread start and stop, the main loop, host ticks, the
+// firmware lock and the bridge forwarding functions.
+#include "core/runtime.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "comms/serial.h"
+#include "core/bridge.h"
+#include "core/timers.h"
+#include "ui/ui.h"
+
+uint8_t gbRunPhase = PHASE_RESET;
+uint8_t gbInjectedByte = 0;
+
+namespace {
+
+// The host used before one is attached: no keys, blank display, idle bus.
+class NullHost final : public HostBridge {
+public:
+    int KeyIsDown(uint8_t) override { return 0; }
+    void LcdWrite(uint16_t, uint8_t) override {}
+    uint8_t LcdRead(uint16_t) override { return 0; }
+    void LcdRefresh() override {}
+    int32_t PendingTicks() override { return 0; }
+    void ConsumePendingTick() override {}
+    void Yield() override { std::this_thread::yield(); }
+    void I2cSetScl(int) override {}
+    void I2cSetSda(int) override {}
+    int I2cGetScl() override { return 1; }
+    int I2cGetSda() override { return 1; }
+};
+
+NullHost gNullHost;
+HostBridge* gpHost = &gNullHost;
+
+std::recursive_mutex gFirmwareLock;         // the firmware lock
+std::atomic<bool> gbStopEventCreated{false};  // the stop event exists
+std::atomic<bool> gbStopSignalled{false};     // the stop event is signalled
+std::thread gFirmwareThread;                  // runs FirmwareMain
+uint32_t gulStartFlag = 1;                    // cleared by the first FirmwareStart
+std::atomic<UiStepFunction> gpfnUiStep{nullptr};
+
+void FirmwareThreadProc()
+{
+    gpHost->ThreadBegin();
+    FirmwareMain();
+    gpHost->ThreadEnd();
+}
+
+}  // namespace
+
+void FirmwareAttachHost(HostBridge* pHost) { gpHost = pHost ? pHost : &gNullHost; }
+HostBridge* FirmwareHost() { return gpHost; }
+
+void FirmwareSetUiStep(UiStepFunction pfnStep) { gpfnUiStep.store(pfnStep, std::memory_order_relaxed); }
+
+void FirmwareStart()
+{
+    if (!gulStartFlag)
+        return;
+    gulStartFlag = 0;
+    gbStopSignalled.store(false);
+    gbStopEventCreated.store(true);
+    gFirmwareThread = std::thread(FirmwareThreadProc);
+}
+
+bool FirmwareThreadActive() { return gFirmwareThread.joinable(); }
+
+int FirmwareStop()
+{
+    if (!gbStopEventCreated.load())
+        return 1;
+    gbStopSignalled.store(true);
+    gpHost->StopRequested();
+    if (gFirmwareThread.joinable())
+        gFirmwareThread.join();
+    gbStopEventCreated.store(false);
+    return 1;
+}
+
+void SerialInjectByte(uint8_t c)
+{
+    uint16_t unSaved = FirmwareLock();
+    gbInjectedByte = c;
+    SerialRxEvent();
+    FirmwareUnlock(unSaved);
+}
+
+uint8_t NextRunPhase(uint8_t bPhase)
+{
+    if (bPhase == PHASE_RESET)
+        return PHASE_INIT;
+    if (bPhase == PHASE_INIT)
+        return PHASE_RUN;
+    return bPhase;
+}
+
+void ConsumeHostTicks()
+{
+    while (gpHost->PendingTicks() > 0) {
+        for (int i = 0; i < 50; i++) {
+            TickHandler();
+            if (gbAcqClockOn)
+                AcqClockTick();
+        }
+        gpHost->ConsumePendingTick();
+    }
+}
+
+void FirmwareMain()
+{
+    gbRunPhase = PHASE_RESET;
+    for (;;) {
+        gbRunPhase = NextRunPhase(gbRunPhase);
+        SerialPowerUp(gbRunPhase);
+        TimerService(gbRunPhase);
+        PollKeys(gbRunPhase);
+        UiStepFunction pfnStep = gpfnUiStep.load(std::memory_order_relaxed);
+        (pfnStep ? pfnStep : UserInterfaceStep)(gbRunPhase);
+        ConsumeHostTicks();
+        if (FirmwareStopRequested())
+            return;
+        FirmwareYield();
+    }
+}
+
+// Bridge forwarding.
+
+int HostKeyIsDown(uint8_t bKey) { return gpHost->KeyIsDown(bKey) ? 1 : 0; }
+void LcdWriteByte(uint16_t unAddress, uint8_t bValue) { gpHost->LcdWrite(unAddress, bValue); }
+uint8_t LcdReadByte(uint16_t unAddress) { return gpHost->LcdRead(unAddress); }
+
+void LcdRefresh()
+{
+    if (FirmwareStopRequested())
+        return;
+    gpHost->LcdRefresh();
+}
+
+int FirmwareStopRequested() { return gbStopEventCreated.load() && gbStopSignalled.load() ? 1 : 0; }
+void FirmwareYield() { gpHost->Yield(); }
+
+uint16_t FirmwareLock()
+{
+    gFirmwareLock.lock();
+    return 0;
+}
+
+void FirmwareUnlock(uint16_t)
+{
+    gFirmwareLock.unlock();
+}
+
+void I2cSetScl(int nLevel) { gpHost->I2cSetScl(nLevel ? 1 : 0); }
+void I2cSetSda(int nLevel) { gpHost->I2cSetSda(nLevel ? 1 : 0); }
+int I2cGetScl() { return gpHost->I2cGetScl(); }
+int I2cGetSda() { return gpHost->I2cGetSda(); }

@@ -1,0 +1,79 @@
+// Pictures of the display for snapshots and terminals.
+#include "display_image.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "headless_host.h"
+
+namespace {
+
+bool EndsWith(const std::string& s, const std::string& sSuffix)
+{
+    return s.size() >= sSuffix.size() && s.compare(s.size() - sSuffix.size(), sSuffix.size(), sSuffix) == 0;
+}
+
+bool WritePbm(const CHeadlessHost& host, const std::string& sPath)
+{
+    std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
+    if (!pFile)
+        return false;
+    std::fprintf(pFile, "P4\n240 128\n");
+    for (int y = 0; y < 128; y++)
+        for (int b = 0; b < 30; b++)
+            std::fputc(host.DisplayByte(static_cast<uint16_t>(640 + 30 * y + b)), pFile);
+    return std::fclose(pFile) == 0;
+}
+
+// A PNG in the display window's colours: light cyan background, black dots.
+bool WritePng(const CHeadlessHost& host, const std::string& sPath)
+{
+    std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
+    if (!pFile)
+        return false;
+    std::vector<png_byte> abRow(240 * 3);
+    png_structp pPng = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop pInfo = pPng ? png_create_info_struct(pPng) : nullptr;
+    if (!pPng || !pInfo || setjmp(png_jmpbuf(pPng))) {
+        png_destroy_write_struct(&pPng, &pInfo);
+        std::fclose(pFile);
+        return false;
+    }
+    png_init_io(pPng, pFile);
+    png_set_IHDR(pPng, pInfo, 240, 128, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(pPng, pInfo);
+    for (int y = 0; y < 128; y++) {
+        for (int x = 0; x < 240; x++) {
+            bool bDark = host.Pixel(x, y);
+            abRow[3 * x + 0] = bDark ? 0 : 102;
+            abRow[3 * x + 1] = bDark ? 0 : 255;
+            abRow[3 * x + 2] = bDark ? 0 : 255;
+        }
+        png_write_row(pPng, abRow.data());
+    }
+    png_write_end(pPng, nullptr);
+    png_destroy_write_struct(&pPng, &pInfo);
+    return std::fclose(pFile) == 0;
+}
+
+}  // namespace
+
+bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath)
+{
+    return EndsWith(sPath, ".pbm") ? WritePbm(host, sPath) : WritePng(host, sPath);
+}
+
+std::string DisplayTextArt(const CHeadlessHost& host)
+{
+    static const char* const kapszCell[4] = {" ", "\u2580", "\u2584", "\u2588"};  // none, upper, lower, both
+    std::string s;
+    for (int y = 0; y < 128; y += 2) {
+        for (int x = 0; x < 240; x++)
+            s += kapszCell[(host.Pixel(x, y) ? 1 : 0) | (host.Pixel(x, y + 1) ? 2 : 0)];
+        s += '\n';
+    }
+    return s;
+}

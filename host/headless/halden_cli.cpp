@@ -1,0 +1,146 @@
+// halden-cli: runs the instrument without a window, from a scenario file or
+// as an interactive serial console.
+//
+//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "escape.h"
+#include "headless_host.h"
+#include "scenario.h"
+
+namespace {
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]\n"
+                 "  SCENARIO  run a scenario file ('-' reads it from standard input)\n"
+                 "  without a scenario: interactive serial console in real time; each line typed\n"
+                 "  is decoded like Send Message and sent with CR LF, every byte the instrument\n"
+                 "  transmits is written to standard output.\n");
+}
+
+// Sink for --serial-log: a copy of everything transmitted.
+class CSerialLog {
+public:
+    bool Open(const std::string& sPath)
+    {
+        m_pFile = std::fopen(sPath.c_str(), "wb");
+        return m_pFile != nullptr;
+    }
+    ~CSerialLog()
+    {
+        if (m_pFile)
+            std::fclose(m_pFile);
+    }
+    std::FILE* File() const { return m_pFile; }
+
+private:
+    std::FILE* m_pFile = nullptr;
+};
+
+int RunConsole(CHeadlessHost& host)
+{
+    std::mutex mtxLines;
+    std::deque<std::string> lines;
+    std::atomic<bool> bEof{false};
+    std::thread reader([&] {
+        std::string sLine;
+        while (std::getline(std::cin, sLine)) {
+            std::lock_guard<std::mutex> lock(mtxLines);
+            lines.push_back(DecodeEscapes(sLine) + "\r\n");
+        }
+        bEof.store(true);
+    });
+    size_t nShown = 0;
+    host.SetRealtime(true);
+    while (host.Running()) {
+        host.Tick();
+        {
+            std::lock_guard<std::mutex> lock(mtxLines);
+            while (!lines.empty()) {
+                host.Inject(lines.front());
+                lines.pop_front();
+            }
+        }
+        const std::string& sOut = host.SerialText();
+        if (sOut.size() > nShown) {
+            std::fwrite(sOut.data() + nShown, 1, sOut.size() - nShown, stdout);
+            std::fflush(stdout);
+            nShown = sOut.size();
+        }
+        std::lock_guard<std::mutex> lock(mtxLines);
+        if (bEof.load() && lines.empty())
+            break;
+    }
+    reader.join();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CHeadlessHost::Options options;
+    std::string sSerialLog;
+    std::string sScenario;
+    bool bHaveScenario = false;
+    for (int i = 1; i < argc; i++) {
+        const char* psz = argv[i];
+        if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
+            options.sEepromPath = argv[++i];
+        else if (!std::strcmp(psz, "--realtime"))
+            options.bRealtime = true;
+        else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
+            sSerialLog = argv[++i];
+        else if (!std::strcmp(psz, "--help") || !std::strcmp(psz, "-h")) {
+            Usage();
+            return 0;
+        } else if ((psz[0] != '-' || !std::strcmp(psz, "-")) && !bHaveScenario) {
+            sScenario = psz;
+            bHaveScenario = true;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+
+    CSerialLog log;
+    if (!sSerialLog.empty() && !log.Open(sSerialLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s\n", sSerialLog.c_str());
+        return 2;
+    }
+
+    CHeadlessHost host(options);
+    host.SetSerialEcho(log.File());
+    host.PowerUp();
+
+    if (!bHaveScenario)
+        return RunConsole(host);
+
+    CScenario scenario(host, std::cout);
+    bool bOk;
+    if (sScenario == "-") {
+        bOk = scenario.Run(std::cin, "-");
+    } else {
+        std::ifstream file(sScenario);
+        if (!file) {
+            std::fprintf(stderr, "halden-cli: cannot read %s\n", sScenario.c_str());
+            return 2;
+        }
+        bOk = scenario.Run(file, sScenario);
+    }
+    if (!bOk) {
+        std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,190 @@
+// The headless host: bridge operations without a window, turn passing with
+// the firmware thread, virtual time.
+#include "headless_host.h"
+
+#include <thread>
+
+#include "core/runtime.h"
+
+CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
+
+CHeadlessHost::CHeadlessHost(const Options& options) : m_options(options), m_bRealtime(options.bRealtime)
+{
+    FirmwareAttachHost(this);
+}
+
+CHeadlessHost::~CHeadlessHost()
+{
+    Shutdown();
+    FirmwareAttachHost(nullptr);
+}
+
+void CHeadlessHost::PowerUp()
+{
+    if (m_bStarted)
+        return;
+    m_bStarted = true;
+    if (!m_options.bUserInterface)
+        FirmwareSetUiStep([](uint8_t) {});
+    m_tNextTick = std::chrono::steady_clock::now();
+    FirmwareStart();
+    if (!FirmwareThreadActive()) {
+        // The firmware starts once per process; a second power-up cannot run.
+        m_bStarted = false;
+        return;
+    }
+    RunSlice();
+}
+
+void CHeadlessHost::Shutdown()
+{
+    if (!m_bStarted)
+        return;
+    FirmwareStop();
+    m_bStarted = false;
+}
+
+void CHeadlessHost::RunSlice()
+{
+    std::unique_lock<std::mutex> lock(m_mtxTurn);
+    if (m_bThreadDone || !m_bStarted)
+        return;
+    m_turn = Turn::Firmware;
+    m_cvTurn.notify_all();
+    m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone; });
+}
+
+void CHeadlessHost::PaceTick()
+{
+    if (!m_bRealtime)
+        return;
+    m_tNextTick += std::chrono::milliseconds(TICK_MS);
+    auto tNow = std::chrono::steady_clock::now();
+    if (m_tNextTick > tNow)
+        std::this_thread::sleep_until(m_tNextTick);
+    else if (tNow - m_tNextTick > std::chrono::seconds(1))
+        m_tNextTick = tNow;  // fell far behind (suspended): do not race to catch up
+}
+
+void CHeadlessHost::Tick(uint32_t n)
+{
+    for (uint32_t i = 0; i < n; i++) {
+        PaceTick();
+        m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
+        m_ullTicks++;
+        RunSlice();
+    }
+}
+
+void CHeadlessHost::AdvanceMs(uint32_t unMs) { Tick((unMs + TICK_MS - 1) / TICK_MS); }
+
+void CHeadlessHost::SetKey(uint8_t bKey, bool bDown)
+{
+    if (bKey >= 1 && bKey <= 12)
+        m_abKeys[bKey].store(bDown ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool CHeadlessHost::KeyDown(uint8_t bKey) const
+{
+    return bKey >= 1 && bKey <= 12 && m_abKeys[bKey].load(std::memory_order_relaxed) != 0;
+}
+
+void CHeadlessHost::Inject(std::string_view sBytes)
+{
+    for (char c : sBytes)
+        SerialInjectByte(static_cast<uint8_t>(c));
+}
+
+uint8_t CHeadlessHost::DisplayByte(uint16_t unAddress) const
+{
+    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
+        return 0;
+    return m_abData[unAddress - MEMORY_BASE].load(std::memory_order_relaxed);
+}
+
+bool CHeadlessHost::ByteChanged(uint16_t unAddress) const
+{
+    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
+        return false;
+    return m_abChanged[unAddress - MEMORY_BASE].load(std::memory_order_relaxed) != 0;
+}
+
+void CHeadlessHost::ClearChangedFlags()
+{
+    for (auto& b : m_abChanged)
+        b.store(0, std::memory_order_relaxed);
+}
+
+bool CHeadlessHost::Pixel(int x, int y) const
+{
+    if (x < 0 || x >= 240 || y < 0 || y >= 128)
+        return false;
+    uint16_t unAddress = static_cast<uint16_t>(MEMORY_BASE + 30 * y + x / 8);
+    return (DisplayByte(unAddress) & (0x80 >> (x % 8))) != 0;
+}
+
+int CHeadlessHost::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
+
+// Writes and reads outside the host's display memory are ignored (read as 0).
+void CHeadlessHost::LcdWrite(uint16_t unAddress, uint8_t bValue)
+{
+    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
+        return;
+    m_abData[unAddress - MEMORY_BASE].store(bValue, std::memory_order_relaxed);
+    m_abChanged[unAddress - MEMORY_BASE].store(1, std::memory_order_relaxed);
+}
+
+uint8_t CHeadlessHost::LcdRead(uint16_t unAddress) { return DisplayByte(unAddress); }
+
+void CHeadlessHost::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_relaxed); }
+
+int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
+
+void CHeadlessHost::ConsumePendingTick() { m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed); }
+
+void CHeadlessHost::Yield()
+{
+    std::unique_lock<std::mutex> lock(m_mtxTurn);
+    if (m_bFreeRun)
+        return;
+    m_turn = Turn::Host;
+    m_cvTurn.notify_all();
+    m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
+}
+
+void CHeadlessHost::ThreadBegin()
+{
+    std::unique_lock<std::mutex> lock(m_mtxTurn);
+    m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
+}
+
+void CHeadlessHost::ThreadEnd()
+{
+    std::lock_guard<std::mutex> lock(m_mtxTurn);
+    m_bThreadDone = true;
+    m_turn = Turn::Host;
+    m_cvTurn.notify_all();
+}
+
+void CHeadlessHost::StopRequested()
+{
+    std::lock_guard<std::mutex> lock(m_mtxTurn);
+    m_bFreeRun = true;
+    m_cvTurn.notify_all();
+}
+
+// Stand-in for the two-wire bus until the simulated EEPROM is attached: the
+// lines show the master's own outputs.
+void CHeadlessHost::I2cSetScl(int nLevel) { m_nScl = nLevel; }
+void CHeadlessHost::I2cSetSda(int nLevel) { m_nSda = nLevel; }
+int CHeadlessHost::I2cGetScl() { return m_nScl; }
+int CHeadlessHost::I2cGetSda() { return m_nSda; }
+
+void CHeadlessHost::Write(uint8_t b)
+{
+    m_sSerialOut += static_cast<char>(b);
+    if (m_pSerialEcho) {
+        std::fputc(b, m_pSerialEcho);
+        std::fflush(m_pSerialEcho);
+    }
+}

@@ -1,0 +1,127 @@
+// The headless host: runs the firmware without a window, deterministically.
+//
+// The firmware thread runs only while the host lets it: RunSlice hands it the
+// turn and waits until the firmware yields (end of a main-loop pass, or one
+// round of a waiting loop). Virtual time advances in 50 ms host ticks, each
+// tick adding one pending tick and running one slice, so a run is
+// reproducible to the pass. On request the ticks are paced to the wall clock.
+//
+// The host keeps the display memory with its changed flags, counts display
+// refreshes, captures every transmitted byte and sets key states. There is
+// one firmware per process, so there is at most one CHeadlessHost at a time.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "core/bridge.h"
+
+class CHeadlessHost final : public HostBridge, private SerialSink {
+public:
+    struct Options {
+        std::string sEepromPath = "eeprom.bin";  // backing file of the EEPROM
+        bool bRealtime = false;                   // pace ticks to the wall clock
+        bool bUserInterface = true;               // false: run the core services without the state machine
+    };
+
+    static constexpr uint32_t TICK_MS = 50;
+
+    CHeadlessHost();
+    explicit CHeadlessHost(const Options& options);
+    ~CHeadlessHost() override;
+    CHeadlessHost(const CHeadlessHost&) = delete;
+    CHeadlessHost& operator=(const CHeadlessHost&) = delete;
+
+    // Starts the firmware thread and runs the power-up pass (phase 1). The
+    // firmware runs once per process: a later power-up leaves Running() false.
+    void PowerUp();
+    // Stops the firmware at the end of its current pass and joins it.
+    void Shutdown();
+    bool Running() const { return m_bStarted && !m_bThreadDone; }
+
+    // Lets the firmware run until it next yields; no time passes.
+    void RunSlice();
+    // Advances virtual time by n host ticks of 50 ms, one slice per tick.
+    void Tick(uint32_t n = 1);
+    // Advances virtual time by at least the given milliseconds (whole ticks).
+    void AdvanceMs(uint32_t unMs);
+    uint64_t VirtualMs() const { return m_ullTicks * TICK_MS; }
+    void SetRealtime(bool bRealtime) { m_bRealtime = bRealtime; }
+
+    // Keys (codes 1..12).
+    void SetKey(uint8_t bKey, bool bDown);
+    bool KeyDown(uint8_t bKey) const;
+
+    // Serial port: bytes into the receive queue, bytes out as captured.
+    void Inject(std::string_view sBytes);
+    const std::string& SerialText() const { return m_sSerialOut; }
+    void ClearSerialText() { m_sSerialOut.clear(); }
+    // Also copy every transmitted byte to a stream (not owned; null stops).
+    void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+
+    // Display memory (addresses 640..5759) and the shown screen.
+    uint8_t DisplayByte(uint16_t unAddress) const;
+    bool ByteChanged(uint16_t unAddress) const;
+    void ClearChangedFlags();
+    bool Pixel(int x, int y) const;
+    uint32_t RefreshCount() const { return m_unRefreshes.load(std::memory_order_relaxed); }
+
+    // Pending host ticks not yet consumed by the firmware.
+    int32_t PendingTickCount() const { return m_nPendingTicks.load(std::memory_order_relaxed); }
+    void AddPendingTicks(int32_t n) { m_nPendingTicks.fetch_add(n, std::memory_order_relaxed); }
+
+    // HostBridge.
+    int KeyIsDown(uint8_t bKey) override;
+    void LcdWrite(uint16_t unAddress, uint8_t bValue) override;
+    uint8_t LcdRead(uint16_t unAddress) override;
+    void LcdRefresh() override;
+    int32_t PendingTicks() override;
+    void ConsumePendingTick() override;
+    void Yield() override;
+    void ThreadBegin() override;
+    void ThreadEnd() override;
+    void StopRequested() override;
+    void I2cSetScl(int nLevel) override;
+    void I2cSetSda(int nLevel) override;
+    int I2cGetScl() override;
+    int I2cGetSda() override;
+    SerialSink* SerialOutput() override { return this; }
+
+private:
+    void Write(uint8_t b) override;
+    void PaceTick();
+
+    static constexpr uint16_t MEMORY_BASE = 640;
+    static constexpr uint16_t MEMORY_SIZE = 5120;
+
+    Options m_options;
+    std::array<std::atomic<uint8_t>, MEMORY_SIZE> m_abData{};     // display memory from address 640
+    std::array<std::atomic<uint8_t>, MEMORY_SIZE> m_abChanged{};  // 1 once written
+    std::array<std::atomic<uint8_t>, 13> m_abKeys{};              // key states by code
+    std::atomic<int32_t> m_nPendingTicks{0};                      // host ticks not yet consumed
+    std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
+    std::string m_sSerialOut;                                     // every transmitted byte
+    std::FILE* m_pSerialEcho = nullptr;
+    int m_nScl = 1;  // the master's clock pin
+    int m_nSda = 1;  // the master's data pin
+
+    // Turn passing between the host thread and the firmware thread.
+    enum class Turn { Host, Firmware };
+    std::mutex m_mtxTurn;
+    std::condition_variable m_cvTurn;
+    Turn m_turn = Turn::Host;
+    bool m_bFreeRun = false;     // after a stop request the firmware runs without waiting
+    bool m_bThreadDone = false;  // the firmware thread has left FirmwareMain
+    bool m_bStarted = false;
+
+    uint64_t m_ullTicks = 0;  // host ticks delivered
+    bool m_bRealtime = false;
+    std::chrono::steady_clock::time_point m_tNextTick;
+};
