@@ -6,6 +6,7 @@ uint8_t gunScreenState = STATE_STANDBY;
 uint8_t gunScreenSubState = 0;
 uint32_t gunDisplayOption = 0;
 char gszEditText[32];
+uint8_t gbReferenceFlag = 0;
 
 void UserInterfaceStep(uint8_t) {}
 

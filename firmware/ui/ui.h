@@ -15,6 +15,7 @@ extern uint8_t gunScreenState;     // screen shown: 0..131 handled, 85 standby, 
 extern uint8_t gunScreenSubState;  // variant of the scan screen (7, 8, 9: diagnostic plots)
 extern uint32_t gunDisplayOption;  // display option of the method in use (1 %T, 4 and 5 factor options)
 extern char gszEditText[32];       // text of the field being edited
+extern uint8_t gbReferenceFlag;    // 1 when the last reading was a reference, 0 after a sample
 
 // One pass of the state machine (phase 1 initialises).
 void UserInterfaceStep(uint8_t bPhase);

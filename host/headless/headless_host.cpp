@@ -8,7 +8,8 @@
 
 CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
 
-CHeadlessHost::CHeadlessHost(const Options& options) : m_options(options), m_bRealtime(options.bRealtime)
+CHeadlessHost::CHeadlessHost(const Options& options)
+    : m_options(options), m_bus(options.sEepromPath), m_bRealtime(options.bRealtime)
 {
     FirmwareAttachHost(this);
 }
@@ -173,12 +174,10 @@ void CHeadlessHost::StopRequested()
     m_cvTurn.notify_all();
 }
 
-// Stand-in for the two-wire bus until the simulated EEPROM is attached: the
-// lines show the master's own outputs.
-void CHeadlessHost::I2cSetScl(int nLevel) { m_nScl = nLevel; }
-void CHeadlessHost::I2cSetSda(int nLevel) { m_nSda = nLevel; }
-int CHeadlessHost::I2cGetScl() { return m_nScl; }
-int CHeadlessHost::I2cGetSda() { return m_nSda; }
+void CHeadlessHost::I2cSetScl(int nLevel) { m_bus.SetScl(nLevel); }
+void CHeadlessHost::I2cSetSda(int nLevel) { m_bus.SetSda(nLevel); }
+int CHeadlessHost::I2cGetScl() { return m_bus.GetScl(); }
+int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
 
 void CHeadlessHost::Write(uint8_t b)
 {

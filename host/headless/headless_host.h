@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "core/bridge.h"
+#include "eeprom_bus.h"
 
 class CHeadlessHost final : public HostBridge, private SerialSink {
 public:
@@ -71,6 +72,9 @@ public:
     bool ByteChanged(uint16_t unAddress) const;
     void ClearChangedFlags();
     bool Pixel(int x, int y) const;
+    // The EEPROM's file state (read-only or locked message, empty when fine).
+    const CEepromBus& Bus() const { return m_bus; }
+
     uint32_t RefreshCount() const { return m_unRefreshes.load(std::memory_order_relaxed); }
 
     // Pending host ticks not yet consumed by the firmware.
@@ -109,8 +113,7 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
-    int m_nScl = 1;  // the master's clock pin
-    int m_nSda = 1;  // the master's data pin
+    CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.
     enum class Turn { Host, Firmware };

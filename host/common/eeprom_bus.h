@@ -1,0 +1,32 @@
+// The simulated two-wire bus as every host sets it up: the bus, the device
+// that stands for the firmware's own pins, and the 32 KB EEPROM at 0xA0
+// backed by a file ("eeprom.bin" unless the user names another).
+#pragma once
+
+#include <memory>
+#include <string>
+
+class CEepromBus {
+public:
+    explicit CEepromBus(const std::string& sPath);
+    ~CEepromBus();
+    CEepromBus(const CEepromBus&) = delete;
+    CEepromBus& operator=(const CEepromBus&) = delete;
+
+    // The firmware's pin operations (0 pulls a line low, 1 releases it) and
+    // the resolved line levels.
+    void SetScl(int nLevel);
+    void SetSda(int nLevel);
+    int GetScl() const;
+    int GetSda() const;
+
+    // True when changes cannot be written to the file (read-only file, or
+    // the file is in use by another simulator); they then stay in memory.
+    bool ReadOnly() const;
+    // One line for the user when the file is read-only or locked; empty otherwise.
+    const std::string& StatusMessage() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_pImpl;
+};
