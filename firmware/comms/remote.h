@@ -1,15 +1,23 @@
 // The remote command protocol on the serial port.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr const char* FIRMWARE_VERSION = "Q4K7 V1.0";
+constexpr int REMOTE_LINE_MAX = 32;  // longest command line, CR LF included
 
 extern uint8_t gbRemoteControl;  // 1 while the PC has control; also around a ^R or ^T reading
 extern int32_t gnDataMode;       // 0 STDMODE, 1 SCANMODE
 extern uint8_t gbTraceOn;        // 1 while a command line executes
 extern uint8_t gbTraceSeq;       // number of the next trace line, 0..99
 extern uint8_t gbResultCount;    // header counter of the ^T result block, 0..99
+
+// Line assembly.
+extern char gszRemoteLine[REMOTE_LINE_MAX + 1];  // the line being assembled, CR and LF included
+extern uint8_t gbRemoteLineLen;                  // bytes in gszRemoteLine, 0..32
+extern uint8_t gbRemoteOverflow;                 // a byte arrived with the line already full
+extern int32_t gnRemoteLineState;                // 0 line start, 1 inside a line, 2 after a CR
 
 // Consumes every waiting byte; false when a command was abandoned by the standby key.
 bool RemotePoll();
@@ -21,3 +29,10 @@ void SetRemoteScreen(uint8_t bOn);
 void SendTestResult();
 // Day, month, year modulo 100, hour, minute, second of the computer's local time.
 void ReadClock(uint8_t* pbClock);
+
+// The absorbance number format shared with the reports: "% .*f" with 3
+// decimals below 9.9995 in magnitude, 2 below 99.995, 1 below 999.95, else 0;
+// a negative zero is written with a space. Returns the length snprintf gives.
+int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue);
+// Milli-absorbance as three hexadecimal digits: its low 12 bits (two's complement).
+unsigned AbsorbanceCode12(int32_t nMilli);
