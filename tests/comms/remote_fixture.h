@@ -1,0 +1,74 @@
+// A powered-up firmware whose per-pass step only polls the remote command
+// interpreter, on a screen that accepts remote control (the main menu), and
+// helpers that hold a conversation with it: bytes in, bytes out.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "comms/remote.h"
+#include "core/runtime.h"
+#include "measure/reading.h"
+#include "storage/params.h"
+#include "support/firmware_fixture.h"
+#include "ui/ui.h"
+
+namespace remote_test {
+
+inline std::atomic<uint32_t> gunPollsDone{0};      // RemotePoll calls that have returned
+inline std::atomic<uint32_t> gunPollsAbandoned{0};  // of which returned false
+
+// What the state machine does with the interpreter: initialise it at
+// power-up and poll it on every later pass.
+inline void RemoteStep(uint8_t bPhase)
+{
+    if (bPhase == 1) {
+        ResetReadingCorrections();
+        StartParameterStore();
+        RemoteInit();
+        gunScreenState = STATE_MAIN_MENU;
+        return;
+    }
+    bool bResult = RemotePoll();
+    if (!bResult)
+        gunPollsAbandoned++;
+    gunPollsDone++;
+}
+
+}  // namespace remote_test
+
+class RemoteTest : public FirmwareTest {
+protected:
+    static constexpr uint32_t MAX_TICKS = 6000;  // five minutes of firmware time for one exchange
+
+    void SetUp() override
+    {
+        FirmwareTest::SetUp();
+        FirmwareSetUiStep(remote_test::RemoteStep);
+        Host().PowerUp();
+        Host().Tick();
+        Host().ClearSerialText();
+    }
+
+    // Injects the bytes (at most the 64 of the receive queue) and runs the
+    // firmware until the poll that takes them has returned; the text sent
+    // meanwhile. Fails the test when the poll does not return in time.
+    std::string Converse(std::string_view sIn)
+    {
+        EXPECT_LE(sIn.size(), 64u);
+        size_t nFrom = Host().SerialText().size();
+        uint32_t unBefore = remote_test::gunPollsDone.load();
+        Host().Inject(sIn);
+        uint32_t unTicks = 0;
+        while (remote_test::gunPollsDone.load() == unBefore && unTicks < MAX_TICKS) {
+            Host().Tick();
+            unTicks++;
+        }
+        EXPECT_LT(unTicks, MAX_TICKS) << "no end of poll after sending " << ::testing::PrintToString(std::string(sIn));
+        return Host().SerialText().substr(nFrom);
+    }
+
+    // Takes control; fails the test unless it was granted.
+    void TakeControl() { ASSERT_EQ(Converse("CONTROL\r\n"), "E00\r\n"); }
+};
