@@ -447,22 +447,6 @@ int32_t AbsorbanceMilli(int32_t nNm)
     return static_cast<int32_t>(std::lround(Absorbance(nNm) * 1000.0));
 }
 
-// For each pixel: number, dark, light, "-" when light is below dark, the
-// magnitude of the difference, the frame count.
-void SendPixelListing()
-{
-    for (int p = 0; p < PIXEL_COUNT; p++) {
-        int32_t nDark = gunDarkReadings[p];
-        int32_t nLight = gunLightReadings[p];
-        int32_t nDifference = nLight - nDark;
-        std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%03X,%04X,%04X,%s%04X,%02X\r\n",
-                      static_cast<unsigned>(p), static_cast<unsigned>(nDark), static_cast<unsigned>(nLight),
-                      nDifference < 0 ? "-" : "", static_cast<unsigned>(nDifference < 0 ? -nDifference : nDifference),
-                      static_cast<unsigned>(gbFrameCounts[p]));
-        SendLineBuffer();
-    }
-}
-
 // Command handlers: read the arguments, require the end of the line, perform.
 
 int CmdControl()
@@ -870,14 +854,15 @@ int CmdUserMode()
         FirmwareYield();
     }
     uint32_t unStart = ReadElapsedMs();
-    while (ReadElapsedMs() - unStart < USERMODE_WAIT_MS) {
+    for (;;) {
         TimerService(gbRunPhase);
         ConsumeHostTicks();
+        if (ReadElapsedMs() - unStart >= USERMODE_WAIT_MS)
+            return RESULT_REPLIED;
         if (FirmwareStopRequested())
             return RESULT_ABANDONED;
         FirmwareYield();
     }
-    return RESULT_REPLIED;
 }
 
 // Reads the command word and runs its handler; the outcome as the handlers give it.
@@ -1114,3 +1099,19 @@ int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue)
 }
 
 unsigned AbsorbanceCode12(int32_t nMilli) { return static_cast<uint32_t>(nMilli) & 0xFFFu; }
+
+// For each pixel: number, dark, light, "-" when light is below dark, the
+// magnitude of the difference, the frame count.
+void SendPixelListing()
+{
+    for (int p = 0; p < PIXEL_COUNT; p++) {
+        int32_t nDark = gunDarkReadings[p];
+        int32_t nLight = gunLightReadings[p];
+        int32_t nDifference = nLight - nDark;
+        std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%03X,%04X,%04X,%s%04X,%02X\r\n",
+                      static_cast<unsigned>(p), static_cast<unsigned>(nDark), static_cast<unsigned>(nLight),
+                      nDifference < 0 ? "-" : "", static_cast<unsigned>(nDifference < 0 ? -nDifference : nDifference),
+                      static_cast<unsigned>(gbFrameCounts[p]));
+        SendLineBuffer();
+    }
+}

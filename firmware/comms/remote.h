@@ -36,3 +36,6 @@ void ReadClock(uint8_t* pbClock);
 int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue);
 // Milli-absorbance as three hexadecimal digits: its low 12 bits (two's complement).
 unsigned AbsorbanceCode12(int32_t nMilli);
+// One line per pixel of the last reading: "%03X,%04X,%04X," pixel, dark and
+// light, "-" when light is below dark, "%04X,%02X" |light - dark| and frames.
+void SendPixelListing();
