@@ -48,7 +48,6 @@ protected:
         FirmwareSetUiStep(remote_test::RemoteStep);
         Host().PowerUp();
         Host().Tick();
-        Host().ClearSerialText();
     }
 
     // Injects the bytes (at most the 64 of the receive queue) and runs the

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <regex>
 #include <string>
 
@@ -13,6 +15,7 @@
 #include "comms/remote_fixture.h"
 #include "comms/serial.h"
 #include "measure/diag.h"
+#include "scenario.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 #include "ui/ui.h"
@@ -447,4 +450,16 @@ TEST(RemoteClockTest, ReadsTheComputersLocalTime)
     std::time_t tAfter = std::time(nullptr);
     std::array<int, 6> anClock = {abClock[0], abClock[1], abClock[2], abClock[3], abClock[4], abClock[5]};
     EXPECT_TRUE(anClock == Fields(tBefore) || anClock == Fields(tAfter));
+}
+
+// The example session of the README runs to its end against the interpreter.
+TEST_F(RemoteTest, ExampleScenarioRuns)
+{
+    std::ifstream file(std::string(HALDEN_SOURCE_DIR) + "/examples/remote_session.scn");
+    ASSERT_TRUE(file.good());
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    EXPECT_TRUE(scenario.Run(file, "remote_session.scn")) << scenario.Error();
+    EXPECT_EQ(out.str(), "state 132\nstate 11\n");
+    EXPECT_EQ(gbRemoteControl, 0);
 }
