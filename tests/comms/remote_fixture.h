@@ -10,6 +10,7 @@
 #include "comms/remote.h"
 #include "core/runtime.h"
 #include "measure/reading.h"
+#include "storage/i2c.h"
 #include "storage/params.h"
 #include "support/firmware_fixture.h"
 #include "ui/ui.h"
@@ -25,6 +26,9 @@ inline void RemoteStep(uint8_t bPhase)
 {
     if (bPhase == 1) {
         ResetReadingCorrections();
+        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+        I2cInit();
         StartParameterStore();
         RemoteInit();
         gunScreenState = STATE_MAIN_MENU;

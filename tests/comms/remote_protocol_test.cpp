@@ -279,6 +279,19 @@ TEST_F(RemoteTest, DiagSubCommandLevels)
     }
 }
 
+namespace {
+
+// Bytes of the EEPROM file, as the instrument left them.
+std::string EepromBytes(uint16_t unAddress, size_t nCount)
+{
+    std::ifstream file("eeprom.bin", std::ios::binary);
+    std::string s(32768, '\0');
+    file.read(s.data(), static_cast<std::streamsize>(s.size()));
+    return s.substr(unAddress, nCount);
+}
+
+}  // namespace
+
 TEST_F(RemoteTest, SettingCommands)
 {
     TakeControl();
@@ -291,13 +304,16 @@ TEST_F(RemoteTest, SettingCommands)
     EXPECT_EQ(gnHolmiumOffset, 0);
     EXPECT_EQ(Converse("DIAG FLAGPCC\r\n"), "E00\r\n");
     EXPECT_EQ(gbPrintCalCoeff, 1);
+    EXPECT_EQ(EepromBytes(0x29, 1), std::string(1, '\x01'));
     std::string sRefresh = Converse("DIAG REFRESH\r\n");
     EXPECT_TRUE(sRefresh.ends_with("E00\r\n")) << sRefresh;
     EXPECT_FALSE(gDuffPixels[0].nPixel == 1000 && gDuffPixels[0].fRawValue == 123.0);
     EXPECT_EQ(Converse("DIAG FLAGBST\r\n"), "E00\r\n");
     EXPECT_EQ(gbBaseSelfTestInfo, 1);
+    EXPECT_EQ(EepromBytes(0x2A, 1), std::string(1, '\x01'));
 
     const Exchange kSerial[] = {
+        {"a number", "SERIAL 305419896\r\n", "E00\r\n"},
         {"largest", "SERIAL 4294967295\r\n", "E00\r\n"},
         {"read back", "SERIAL?\r\n", "E00 4294967295\r\n"},
         {"overflow", "SERIAL 4294967296\r\n", "E01\r\n"},
@@ -311,8 +327,12 @@ TEST_F(RemoteTest, SettingCommands)
     for (const Exchange& e : kSerial) {
         SCOPED_TRACE(e.pszName);
         EXPECT_EQ(Converse(e.sIn), e.sOut);
+        if (e.pszName == std::string("a number")) {
+            EXPECT_EQ(EepromBytes(PARAM_SERIAL_NUMBER, 4), "\x12\x34\x56\x78");  // most significant first
+        }
     }
     EXPECT_EQ(gulSerialNumber, 0u);
+    EXPECT_EQ(EepromBytes(PARAM_SERIAL_NUMBER, 4), std::string(4, '\0'));
 }
 
 // Lines before a reply are trace lines numbered from 00 for every command.
