@@ -9,6 +9,7 @@
 
 #include "comms/remote.h"
 #include "core/runtime.h"
+#include "core/timers.h"
 #include "measure/reading.h"
 #include "storage/i2c.h"
 #include "storage/params.h"
@@ -34,9 +35,12 @@ inline void RemoteStep(uint8_t bPhase)
         gunScreenState = STATE_MAIN_MENU;
         return;
     }
-    bool bResult = RemotePoll();
-    if (!bResult)
+    if (!RemotePoll()) {
+        // Abandoned by the standby key: the state machine goes to standby,
+        // and the power-up after it resets the interpreter's line.
         gunPollsAbandoned++;
+        RemoteReset();
+    }
     gunPollsDone++;
 }
 
@@ -68,6 +72,24 @@ protected:
             Host().Tick();
             unTicks++;
         }
+        EXPECT_LT(unTicks, MAX_TICKS) << "no end of poll after sending " << ::testing::PrintToString(std::string(sIn));
+        return Host().SerialText().substr(nFrom);
+    }
+
+    // As Converse, pressing and releasing the TEST key every other tick for
+    // the calibrations' waits for a sample.
+    std::string ConversePressingTest(std::string_view sIn)
+    {
+        size_t nFrom = Host().SerialText().size();
+        uint32_t unBefore = remote_test::gunPollsDone.load();
+        Host().Inject(sIn);
+        uint32_t unTicks = 0;
+        while (remote_test::gunPollsDone.load() == unBefore && unTicks < MAX_TICKS) {
+            Host().SetKey(KEY_TEST, (unTicks & 2) != 0);
+            Host().Tick();
+            unTicks++;
+        }
+        Host().SetKey(KEY_TEST, false);
         EXPECT_LT(unTicks, MAX_TICKS) << "no end of poll after sending " << ::testing::PrintToString(std::string(sIn));
         return Host().SerialText().substr(nFrom);
     }
