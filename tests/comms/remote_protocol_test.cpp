@@ -292,6 +292,34 @@ std::string EepromBytes(uint16_t unAddress, size_t nCount)
 
 }  // namespace
 
+// Every word of the table is found, and only at its own level: a stray
+// "~" after it gives an argument error rather than an unknown word.
+TEST_F(RemoteTest, EveryWordAtItsLevel)
+{
+    TakeControl();
+    const char* const kTop[] = {"CAL", "CAL?", "CONTROL", "DATAMODE", "DATAMODE?", "DATE", "DATE?", "ID?",
+                                "READA?", "READC?", "READT?", "RELEASE", "SCANBIN", "SCANTXT", "SERIAL",
+                                "SERIAL?", "SETFACT", "SETREF", "TIME", "TIME?"};
+    const char* const kDiag[] = {"FLAGBST", "FLAGPCC", "REFRESH", "REPORT", "RESETHO", "SCANLAMP",
+                                 "SCANLED", "TESTBTN", "TESTHO", "TESTSL", "TESTWL", "USERMODE"};
+    for (const char* psz : kTop) {
+        std::string sReply = Converse(std::string(psz) + " ~\r\n");
+        EXPECT_TRUE(sReply == "E90\r\n" || sReply == "E94\r\n") << psz << ": " << sReply;
+        EXPECT_EQ(Converse("DIAG " + std::string(psz) + "\r\n"), "E91\r\n") << psz;
+    }
+    for (const char* psz : kDiag) {
+        std::string sReply = Converse("DIAG " + std::string(psz) + " ~\r\n");
+        EXPECT_TRUE(sReply == "E90\r\n" || sReply == "E94\r\n") << psz << ": " << sReply;
+        EXPECT_EQ(Converse(std::string(psz) + "\r\n"), "E91\r\n") << psz;
+    }
+    for (const char* psz : {"STDMODE", "SCANMODE"}) {
+        EXPECT_EQ(Converse(std::string(psz) + "\r\n"), "E91\r\n") << psz;
+        EXPECT_EQ(Converse("DIAG " + std::string(psz) + "\r\n"), "E91\r\n") << psz;
+        EXPECT_EQ(Converse("DATAMODE " + std::string(psz) + "\r\n"), "E00 " + std::string(psz) + "\r\n");
+    }
+    EXPECT_EQ(std::size(kTop) + 1 + std::size(kDiag) + 2, 35u);  // with DIAG itself
+}
+
 TEST_F(RemoteTest, SettingCommands)
 {
     TakeControl();
