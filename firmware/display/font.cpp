@@ -56,9 +56,11 @@ bool FindGlyph(uint8_t c, GlyphShape& shape)
     }
 }
 
+// Replaces the masked bits of one byte. Bytes past the shown screen (a cell
+// reaching beyond the right edge of the bottom row) are left alone.
 void MergeByte(uint16_t unAddress, uint8_t bMask, uint8_t bBits)
 {
-    if (bMask == 0)
+    if (bMask == 0 || unAddress >= LCD_GRAPHIC_BASE + LCD_SCREEN_BYTES)
         return;
     uint8_t bOld = LcdReadByte(unAddress);
     LcdWriteByte(unAddress, static_cast<uint8_t>((bOld & ~bMask) | (bBits & bMask)));
