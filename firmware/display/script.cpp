@@ -396,14 +396,18 @@ int MarkerRows()
 }
 
 // A one-pixel column just right of the last cell drawn (set or cleared);
-// the cursor row is kept and the cursor moves one pixel right.
+// the cursor row is kept and the cursor moves one pixel right. Like the
+// characters, the column stops at the bottom of the screen.
 void MarkerColumn(uint8_t bMode)
 {
     int nRows = MarkerRows();
     if (nRows < 0)
         return;
     uint8_t y = gbCursorY;
-    LcdLine(bMode, gbCursorX, static_cast<uint8_t>(y + nRows));
+    if (y < LCD_HEIGHT) {
+        int nLast = y + nRows < LCD_HEIGHT ? y + nRows : LCD_HEIGHT - 1;
+        LcdLine(bMode, gbCursorX, static_cast<uint8_t>(nLast));
+    }
     gbCursorY = y;
     gbCursorX = static_cast<uint8_t>(gbCursorX + 1);
 }
