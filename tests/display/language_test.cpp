@@ -117,6 +117,18 @@ TEST(LanguageTableTest, TellingRowsOfTheTranslations)
     }
 }
 
+// Accented letters are single display bytes, also before a letter that
+// could be read as a hex digit.
+TEST(LanguageTableTest, AccentedLettersAreSingleBytes)
+{
+    EXPECT_EQ(Text(SPANISH, 245), "L\x8Emp. d\x8D" "bil, cambiar");
+    EXPECT_EQ(Text(GERMAN, 7), "Methode w\x87hlen");
+    EXPECT_EQ(Text(GERMAN, 167), "Probe au\x8A" "er Bereich");
+    EXPECT_EQ(Text(ITALIAN, 51), "Unit\x8F");
+    EXPECT_EQ(Text(SPANISH, 125), "\x93" "Borrar el m\x8Dtodo");
+    EXPECT_EQ(Text(FRENCH, 291), "Polyn\x92me (courbe)");
+}
+
 TEST(LanguageTableTest, SharedTextsAreTheSameInEveryLanguage)
 {
     std::vector<int> anShared = {12, 105, 106, 134, 139, 140, 231, 274, 275, 276, 277, 278, 279, 326, 327, 328};
