@@ -483,8 +483,12 @@ double Transmittance(int32_t nNm, uint8_t* pbOutOfRange)
     double fTest = gfTestReadings[k], fReference = gfReferenceReadings[k];
     if (gbReferenceOnly == 1)
         fResult = 100.0;
-    else {
-        fResult = fReference == 0.0 ? 0.0 : 100.0 * fTest / fReference;
+    else if (fReference == 0.0) {
+        // No reference light: nothing can be said about the sample.
+        fResult = 0.0;
+        bClipped = 1;
+    } else {
+        fResult = 100.0 * fTest / fReference;
         if (fResult > 200.0) {
             fResult = 200.0;
             bClipped = 1;
