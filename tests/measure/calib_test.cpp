@@ -6,6 +6,7 @@
 #include "measure/calib.h"
 #include "measure/diag.h"
 #include "measure/measure_fixture.h"
+#include "storage/i2c.h"
 #include "storage/params.h"
 #include "ui/ui.h"
 
@@ -17,10 +18,19 @@ protected:
     {
         MeasureTest::SetUp();
         Run([] {
+            I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+            I2cInit();
             ResetReadingCorrections();
             gfSValue = 3.0;
             gunCalibratedLedPixel = 0;
         });
+    }
+    template <typename T>
+    T Stored(T (*pfnLoad)(uint16_t), uint16_t unSlot)
+    {
+        T value{};
+        Run([&value, pfnLoad, unSlot] { value = pfnLoad(unSlot); });
+        return value;
     }
     // Runs a calibration, answering its wait for the filter with a key.
     bool Calibrate(bool (*pfnRoutine)(), uint8_t bKey)
@@ -55,6 +65,7 @@ TEST_F(Calibration, HolmiumOnTheRecordedFrameSets)
     gnHolmiumOffset = 3;
     EXPECT_TRUE(Calibrate(CalibrateHolmium, KEY_TEST));
     EXPECT_EQ(gnHolmiumOffset, -8);
+    EXPECT_EQ(static_cast<int16_t>(Stored(LoadWord, PARAM_HOLMIUM_OFFSET)), -8);
     EXPECT_EQ(gbReferenceFlag, 0);
     ExpectTrace("Peak Wavelength(360.9) = 354");
     ExpectTrace("Wavelength offset(360.9) = 6.900000");
@@ -73,6 +84,7 @@ TEST_F(Calibration, LedOnTheRecordedFrameSets)
     EXPECT_TRUE(Calibrate(CalibrateLed, KEY_TEST));
     EXPECT_EQ(gnDiagOffset, 88);
     EXPECT_EQ(gunCalibratedLedPixel, 492);
+    EXPECT_EQ(Stored(LoadWord, 0x2C), 492);
     ExpectTrace("Good LED");
     ExpectTrace("Offset 88");
     ExpectTrace("LED PixNo. 492");
@@ -83,6 +95,7 @@ TEST_F(Calibration, StrayLightOnTheRecordedFrameSets)
     m_bTrace = TraceAvailable();
     EXPECT_TRUE(Calibrate(CalibrateStrayLight, KEY_TEST));
     EXPECT_EQ(gfSValue, 15.0);
+    EXPECT_EQ(Stored(LoadDouble, PARAM_SVALUE), 15.0);
     ExpectTrace("Measured value: 21.85");
     ExpectTrace("Set to 15");
 }
@@ -91,9 +104,13 @@ TEST_F(Calibration, StrayLightOnTheRecordedFrameSets)
 // calibration has already cleared its offset in memory.
 TEST_F(Calibration, StandbyAbandons)
 {
-    gnHolmiumOffset = 3;
+    Run([] {
+        gnHolmiumOffset = 3;
+        SaveHolmiumOffset();
+    });
     EXPECT_FALSE(Calibrate(CalibrateHolmium, KEY_STANDBY));
     EXPECT_EQ(gnHolmiumOffset, 0);
+    EXPECT_EQ(Stored(LoadWord, PARAM_HOLMIUM_OFFSET), 3);
     EXPECT_FALSE(Calibrate(CalibrateStrayLight, KEY_STANDBY));
     EXPECT_EQ(gfSValue, 3.0);
     EXPECT_FALSE(Calibrate(CalibrateLed, KEY_STANDBY));
