@@ -6,6 +6,7 @@
 
 #include "comms/serial.h"
 #include "core/bridge.h"
+#include "display/lcd.h"
 #include "measure/diag.h"
 #include "measure/frame_sets.h"
 #include "measure/measure_fixture.h"
@@ -18,7 +19,10 @@ using Reading = MeasureTest;
 TEST_F(Reading, LastsFiveSecondsThreeHundredOfFirmwareTime)
 {
     uint64_t ullStart = Host().VirtualMs();
-    Start([] { TakeReading(READ_REFERENCE); });
+    Start([] {
+        LcdMoveTo(12, 34);
+        TakeReading(READ_REFERENCE);
+    });
     Host().Tick(100);  // 5000 ms: still acquiring
     EXPECT_FALSE(Done());
     EXPECT_NE(gnAcqState, 0);
@@ -31,6 +35,8 @@ TEST_F(Reading, LastsFiveSecondsThreeHundredOfFirmwareTime)
     EXPECT_EQ(gbReferenceOnly, 1);
     EXPECT_EQ(gunLightReadings[580], gReferenceFrames[580].unLight);
     EXPECT_GT(gfReferenceReadings[250], 0.0f);
+    EXPECT_EQ(gbCursorX, 12);  // the text cursor is back where the screen left it
+    EXPECT_EQ(gbCursorY, 34);
 }
 
 // From the keypad the remote interpreter keeps reading the serial port; a
