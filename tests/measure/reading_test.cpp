@@ -7,6 +7,7 @@
 #include "comms/serial.h"
 #include "core/bridge.h"
 #include "display/lcd.h"
+#include "display/script.h"
 #include "measure/diag.h"
 #include "measure/frame_sets.h"
 #include "measure/measure_fixture.h"
@@ -37,6 +38,39 @@ TEST_F(Reading, LastsFiveSecondsThreeHundredOfFirmwareTime)
     EXPECT_GT(gfReferenceReadings[250], 0.0f);
     EXPECT_EQ(gbCursorX, 12);  // the text cursor is back where the screen left it
     EXPECT_EQ(gbCursorY, 34);
+}
+
+namespace {
+
+int DarkPixels(const CHeadlessHost& host, int nLeft, int nTop, int nRight, int nBottom)
+{
+    int n = 0;
+    for (int y = nTop; y <= nBottom; y++)
+        for (int x = nLeft; x <= nRight; x++)
+            n += host.Pixel(x, y) ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
+// The marching letter on the status line while the reading waits; the line
+// is blank again afterwards.
+TEST_F(Reading, ProgressIndicator)
+{
+    Run([] {
+        DisplayScript("F0 X0Y0 A1 T129 A0");
+        LcdRefresh();
+    });
+    bool bTextDrawn = DarkPixels(Host(), 0, 0, 30, 15) > 0;
+    Run([] { LcdClear(); });
+    if (!bTextDrawn)
+        GTEST_SKIP() << "display scripts need the text subsystem";
+
+    Start([] { TakeReading(READ_SAMPLE); });
+    Host().Tick(24);  // 1.2 s: two letters shown
+    EXPECT_GT(DarkPixels(Host(), 70, 112, 239, 127), 0);
+    Finish();
+    EXPECT_EQ(DarkPixels(Host(), 70, 112, 239, 127), 0);
 }
 
 // From the keypad the remote interpreter keeps reading the serial port; a
