@@ -112,29 +112,44 @@ bool CalibrateHolmium()
     if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
         return false;
 
-    int32_t nSum = 0;
-    for (const HolmiumBand& band : gHolmiumBands) {
+    int32_t anOffsets[HOLMIUM_BAND_COUNT];
+    for (int i = 0; i < HOLMIUM_BAND_COUNT; i++) {
+        const HolmiumBand& band = gHolmiumBands[i];
         int32_t nFound = FindBand(band);
         int32_t nPixel = TablePixel(nFound);
-        int32_t nOffset = TablePixel(band.nNominalNm) - nPixel;
-        nSum += nOffset;
+        anOffsets[i] = TablePixel(band.nNominalNm) - nPixel;
         TracePrintf("Peak Wavelength(%s) = %d", band.pszName, static_cast<int>(nFound));
         TracePrintf("Wavelength offset(%s) = %f", band.pszName, band.fNm - nFound);
         RemoteTrace("");
         TracePrintf("Peak Pixel(%s) = %d", band.pszName, static_cast<int>(nPixel));
-        TracePrintf("Pixel Offset(%s) = %d", band.pszName, static_cast<int>(nOffset));
+        TracePrintf("Pixel Offset(%s) = %d", band.pszName, static_cast<int>(anOffsets[i]));
         RemoteTrace("");
     }
-    int32_t nMean = nSum / HOLMIUM_BAND_COUNT;
-    TracePrintf("Mean Pixel Offset = %d", static_cast<int>(nMean));
+    TracePrintf("Mean Pixel Offset = %d",
+                static_cast<int>((anOffsets[0] + anOffsets[1] + anOffsets[2]) / HOLMIUM_BAND_COUNT));
+    gnHolmiumOffset = HolmiumOffsetFromBands(anOffsets);
+    SaveHolmiumOffset();
+    TracePrintf("Stored Offset = %d", static_cast<int>(gnHolmiumOffset));
+    return true;
+}
+
+int32_t HolmiumOffsetFromBands(const int32_t anPixelOffsets[3])
+{
+    int32_t nMean = (anPixelOffsets[0] + anPixelOffsets[1] + anPixelOffsets[2]) / HOLMIUM_BAND_COUNT;
     if (nMean > HOLMIUM_OFFSET_LIMIT)
         nMean = HOLMIUM_OFFSET_LIMIT;
     if (nMean < -HOLMIUM_OFFSET_LIMIT)
         nMean = -HOLMIUM_OFFSET_LIMIT;
-    gnHolmiumOffset = -nMean;
-    SaveHolmiumOffset();
-    TracePrintf("Stored Offset = %d", static_cast<int>(gnHolmiumOffset));
-    return true;
+    return -nMean;
+}
+
+double LimitSValue(double fMeasured)
+{
+    if (fMeasured > S_VALUE_HIGH)
+        return S_VALUE_HIGH;
+    if (fMeasured < S_VALUE_LOW)
+        return S_VALUE_LOW;
+    return fMeasured;
 }
 
 int32_t HolmiumBandOffset()
@@ -208,11 +223,7 @@ bool CalibrateStrayLight()
         nPixel = PIXEL_COUNT - 1;
     double m = RawPixelValue(nPixel);
     TracePrintf("Measured value: %g", m);
-    double s = m;
-    if (s > S_VALUE_HIGH)
-        s = S_VALUE_HIGH;
-    if (s < S_VALUE_LOW)
-        s = S_VALUE_LOW;
+    double s = LimitSValue(m);
     SetSValue(s);
     TracePrintf("Set to %g", gfSValue);
     return true;

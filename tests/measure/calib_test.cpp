@@ -167,3 +167,24 @@ TEST_F(Calibration, LedPeakWidth)
         EXPECT_EQ(bPass, c.bPass) << c.nFirst << ".." << c.nLast;
     }
 }
+
+TEST(CalibrationLimits, HolmiumOffsetIsMinusTheTruncatedMeanWithinEightPixels)
+{
+    const struct {
+        int32_t anOffsets[3];
+        int32_t nStored;
+    } CASES[] = {
+        {{3, 2, 2}, -2}, {{-1, -1, 0}, 0}, {{1, 1, 0}, 0}, {{-12, -12, -12}, 8}, {{14, 10, 4}, -8}, {{-8, -8, -9}, 8},
+    };
+    for (const auto& c : CASES)
+        EXPECT_EQ(HolmiumOffsetFromBands(c.anOffsets), c.nStored)
+            << c.anOffsets[0] << ", " << c.anOffsets[1] << ", " << c.anOffsets[2];
+}
+
+TEST(CalibrationLimits, SValueWithinZeroToFifteen)
+{
+    EXPECT_EQ(LimitSValue(17.2), 15.0);
+    EXPECT_EQ(LimitSValue(21.85), 15.0);
+    EXPECT_EQ(LimitSValue(-0.4), 0.0);
+    EXPECT_EQ(LimitSValue(7.25), 7.25);
+}
