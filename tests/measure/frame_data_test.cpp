@@ -189,3 +189,21 @@ TEST(FrameSets, HolmiumDiodeWindowMinimum)
             nLowest = i;
     EXPECT_EQ(gnDiodeWindowFirst + nLowest, 524);
 }
+
+// The holmium calibration's search windows find the bands at 354, 414 and
+// 535 nm on the nominal scale.
+TEST_F(RecordedAbsorbance, HolmiumBandsInTheirSearchWindows)
+{
+    Read(READ_DIODE_TEST, 330);
+    auto lowestRatio = [](int nFirst, int nLast) {
+        int nBest = nFirst;
+        for (int nm = nFirst + 1; nm <= nLast; nm++)
+            if (gfTestReadings[nm - 330] / gfReferenceReadings[nm - 330] <
+                gfTestReadings[nBest - 330] / gfReferenceReadings[nBest - 330])
+                nBest = nm;
+        return nBest;
+    };
+    EXPECT_EQ(lowestRatio(350, 370), 354);
+    EXPECT_EQ(lowestRatio(408, 428), 414);
+    EXPECT_EQ(lowestRatio(526, 546), 535);
+}
