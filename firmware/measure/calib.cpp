@@ -190,7 +190,6 @@ bool CalibrateLed()
     TakeReading(READ_LED);
     int32_t nPeak = FindLedPeak();
     double fPeak = RawPixelValue(nPeak);
-    gnLastLedPeakPixel = nPeak;
     if (fPeak <= LED_LOWEST_GOOD_PEAK)
         RemoteTrace("Low LED level");
     else if (!CheckLedPeakWidth(fPeak))

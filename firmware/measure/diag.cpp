@@ -289,7 +289,6 @@ uint16_t CalibrateWavelength()
     DiagPrintf("--- Wavelength Calibration ---\r\n");
     int32_t p = FindLedPeak();
     double v = RawPixelValue(p);
-    gnLastLedPeakPixel = p;
     gnLedMaxPixel = p;
     gfLedMaxValue = v;
     DiagPrintf("Peak = %d : %g\r\n", static_cast<int>(p), v);

@@ -46,7 +46,7 @@ extern int32_t gnLedRhsPixel;   // right edge at 95 % of the peak
 extern double gfLedRhsValue;
 extern int32_t gnLedPeakPixel;  // centre between the edges
 extern double gfLedPeakValue;
-// LED peak pixel of the last LED reading (wavelength step or LED calibration).
+// LED peak pixel of the last LED reading.
 extern int32_t gnLastLedPeakPixel;
 // Result bits the last run's steps found. They are reported in the detail
 // lines but not handed to the caller's result word (see RunSelfDiagnostics).

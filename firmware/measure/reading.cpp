@@ -20,6 +20,7 @@
 #include "core/timers.h"
 #include "display/lcd.h"
 #include "display/script.h"
+#include "measure/diag.h"
 #include "measure/frame_sets.h"
 #include "storage/params.h"
 
@@ -309,6 +310,8 @@ void CompleteReading(uint8_t bKind)
     if (gbReadingsDump)
         DumpCounts();
     UpdateDuffPixels();
+    if (bKind == READ_LED)
+        gnLastLedPeakPixel = FindLedPeak();
 
     if (kind.store != Store::None || gbReadingsDump) {
         double fStray = kind.store != Store::None ? StrayLightTerm() : 0.0;

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "measure/calib.h"
+#include "measure/diag.h"
 #include "measure/frame_sets.h"
 #include "measure/reading.h"
 #include "storage/params.h"
@@ -176,7 +178,8 @@ TEST_F(RecordedAbsorbance, ReferenceReadingReportsTheBlank)
 }
 
 // The holmium filter's ratio to the reference is lowest at pixel 524 in the
-// diode window.
+// diode window; with the LED's peak at 580 the LED pixel on the nominal
+// scale is 492.
 TEST(FrameSets, HolmiumDiodeWindowMinimum)
 {
     ResetReadingCorrections();
@@ -188,6 +191,10 @@ TEST(FrameSets, HolmiumDiodeWindowMinimum)
             gfDiodeTestReadings[nLowest] / gfDiodeReferenceReadings[nLowest])
             nLowest = i;
     EXPECT_EQ(gnDiodeWindowFirst + nLowest, 524);
+    CompleteReading(READ_LED);
+    EXPECT_EQ(gnLastLedPeakPixel, 580);
+    EXPECT_EQ(HolmiumBandOffset(), 492);
+    EXPECT_EQ(gnDiagOffset, 88);
 }
 
 // The holmium calibration's search windows find the bands at 354, 414 and
