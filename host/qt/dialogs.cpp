@@ -120,7 +120,7 @@ QString GroupThousands(uint64_t ullValue)
 
 // CAboutDlg
 
-CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
+CAboutDlg::CAboutDlg(QWidget* pParent, bool bQueryHost) : QDialog(pParent)
 {
     setWindowTitle(QStringLiteral("About Halden PC Simulation"));
     auto* pIcon = new QLabel;
@@ -158,7 +158,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     pLayout->addLayout(pGrid, 1);
     pLayout->addWidget(pOk, 0, Qt::AlignTop);
 
-    ShowFacts(TotalMemoryKb(), FloatingPointUnitPresent(), FreeDiskKb());
+    if (bQueryHost)
+        ShowFacts(TotalMemoryKb(), FloatingPointUnitPresent(), FreeDiskKb());
 }
 
 void CAboutDlg::ShowFacts(std::optional<uint64_t> ullMemoryKb, bool bFpu, std::optional<uint64_t> ullDiskKb)

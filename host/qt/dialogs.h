@@ -41,7 +41,8 @@ QString GroupThousands(uint64_t ullValue);
 class CAboutDlg final : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* pParent = nullptr);
+    // bQueryHost false leaves the value fields at their initial texts.
+    explicit CAboutDlg(QWidget* pParent = nullptr, bool bQueryHost = true);
     // Fills the three value fields; a missing fact keeps the field's initial text.
     void ShowFacts(std::optional<uint64_t> ullMemoryKb, bool bFpu, std::optional<uint64_t> ullDiskKb);
 
