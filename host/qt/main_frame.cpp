@@ -67,7 +67,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
-    resize(QSize(600, 760));
+    resize(QSize(600, 700));
     m_bCreated = true;
 }
 
