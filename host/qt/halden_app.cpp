@@ -70,6 +70,17 @@ bool CHaldenApp::InitInstance()
     m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
     m_pFrame->View()->SetBus(m_pBus.get());
     m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
+    // A write that fails later is reported on the firmware thread; the
+    // status bar learns of it on the UI thread.
+    m_pBus->SetStatusListener([this](const std::string& sMessage) {
+        const QString sText = QString::fromStdString(sMessage);
+        QMetaObject::invokeMethod(
+            this, [this, sText] {
+                if (m_pFrame)
+                    m_pFrame->ShowEepromStatus(sText);
+            },
+            Qt::QueuedConnection);
+    });
 
     // The firmware starts once the event loop runs, when the view exists.
     if (m_options.bStartFirmware)

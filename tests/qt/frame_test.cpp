@@ -87,10 +87,13 @@ private slots:
         }
         // A second simulator on the same file while the first runs.
         auto pFirst = StartWindowOnly();
-        CEepromBus second("eeprom.bin");
-        if (!second.ReadOnly())
-            QSKIP("the simulated EEPROM does not report a file in use by another simulator");
-        QVERIFY(!second.StatusMessage().empty());
+        QVERIFY(pFirst->Frame()->EepromPane()->isHidden());
+        auto pSecond = StartWindowOnly();
+        QVERIFY(pSecond->Bus()->ReadOnly());
+        QLabel* pPane = pSecond->Frame()->EepromPane();
+        QVERIFY(pPane->isVisibleTo(pSecond->Frame()));
+        QVERIFY(pPane->text().contains(QStringLiteral("eeprom.bin")));
+        QCOMPARE(pPane->text().toStdString(), pSecond->Bus()->StatusMessage());
     }
 
     void serialTextMakesControlsVisible_data()
