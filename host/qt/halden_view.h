@@ -228,8 +228,7 @@ private:
     void PaintLcdNow();
     void DrainSerial();
 
-    static constexpr int IDT_TICK = 129;   // the instrument timer's id
-    static constexpr int TICK_PERIOD_MS = 50;
+    static constexpr int TICK_PERIOD_MS = 50;  // the view timer (the instrument's IDT_TICK)
     static constexpr int SERIAL_BACKLOG_MAX = 1 << 20;  // bytes held for the UI before new ones are dropped
 
     bool m_bCreated = false;
@@ -237,7 +236,7 @@ private:
     QPixmap m_bmpPanel;                   // panel picture, bitmap 139
     double m_dScale = 1.0;                // scale of the panel and child positions; stays 1.0
     std::atomic<int32_t> m_nPendingTicks{0};  // host ticks not yet consumed by the firmware
-    QBasicTimer m_tickTimer;              // IDT_TICK, every 50 ms
+    QBasicTimer m_tickTimer;              // every 50 ms; Qt chooses its id
     CLcdWnd* m_pLcd = nullptr;
     std::array<CKeyBase*, 13> m_apKeys{};  // by key code 1..12
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut

@@ -35,7 +35,8 @@ void SetPrompt(QAction* pAction, const QString& sPrompt)
 
 CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDoc(pDoc)
 {
-    setWindowTitle(QStringLiteral("%1 - Halden PC Simulation").arg(pDoc->Title()));
+    const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(pDoc->Title(), sAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/bitmap/icon")));
 
     m_pView = new CHaldenView;
