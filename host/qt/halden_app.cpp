@@ -73,19 +73,28 @@ bool CHaldenApp::InitInstance()
     // A write that fails later is reported on the firmware thread; the
     // status bar learns of it on the UI thread.
     m_pBus->SetStatusListener([this](const std::string& sMessage) {
-        const QString sText = QString::fromStdString(sMessage);
-        QMetaObject::invokeMethod(
-            this, [this, sText] {
-                if (m_pFrame)
-                    m_pFrame->ShowEepromStatus(sText);
-            },
-            Qt::QueuedConnection);
+        {
+            std::lock_guard<std::mutex> lock(m_mtxStatus);
+            m_sPendingStatus = sMessage;
+        }
+        QMetaObject::invokeMethod(this, &CHaldenApp::ShowPendingStatus, Qt::QueuedConnection);
     });
 
     // The firmware starts once the event loop runs, when the view exists.
     if (m_options.bStartFirmware)
         QTimer::singleShot(0, this, &CHaldenApp::StartFirmware);
     return true;
+}
+
+void CHaldenApp::ShowPendingStatus()
+{
+    std::string sMessage;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxStatus);
+        sMessage = m_sPendingStatus;
+    }
+    if (m_pFrame)
+        m_pFrame->ShowEepromStatus(QString::fromStdString(sMessage));
 }
 
 void CHaldenApp::StartFirmware()

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <memory>
+#include <mutex>
+#include <string>
 
 class CEepromBus;
 class CHaldenDoc;
@@ -51,10 +53,13 @@ public:
 
 private:
     void StartFirmware();
+    void ShowPendingStatus();
 
     Options m_options;
     std::unique_ptr<CEepromBus> m_pBus;  // the two-wire bus, its master pins and the EEPROM
     std::unique_ptr<CHaldenDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     bool m_bExited = false;
+    std::mutex m_mtxStatus;
+    std::string m_sPendingStatus;  // the bus's latest message, handed over from the firmware thread
 };
