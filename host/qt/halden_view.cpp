@@ -350,6 +350,8 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
     // The canvas carries the picture at (ORIGIN, ORIGIN) with a margin of the
     // same width on every side, so the whole panel can be scrolled into view.
     m_pCanvas = new CPanelCanvas(m_bmpPanel, m_dScale);
+    setWidget(m_pCanvas);
+    setAlignment(Qt::AlignCenter);
 
     m_tickTimer.start(TICK_PERIOD_MS, Qt::PreciseTimer, this);
 
@@ -365,18 +367,13 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
         else
             pKey = new CPanelKey(layout.bCode, imgUp, imgDown, m_pCanvas);
         pKey->move(scaled(layout.x), scaled(layout.y));
-        QString sTip = QString::fromLatin1(layout.pszName);
-        sTip[0] = sTip[0].toUpper();
-        pKey->setToolTip(QStringLiteral("%1 (%2)").arg(sTip, ShortcutText(layout.bCode)));
+        pKey->setToolTip(QStringLiteral("%1 (key %2)").arg(QString::fromLatin1(layout.pszLabel), ShortcutText(layout.bCode)));
         connect(pKey, &CKeyBase::StateChanged, this, &CHaldenView::Wake);
         m_apKeys[layout.bCode] = pKey;
     }
 
     m_pLcd = new CLcdWnd(m_pCanvas);
     m_pLcd->move(scaled(panel::LCD_LEFT), scaled(panel::LCD_TOP));
-
-    setWidget(m_pCanvas);
-    setAlignment(Qt::AlignCenter);
     m_bCreated = true;
 }
 

@@ -150,7 +150,7 @@ void CMainFrame::ShowKeyboardHelp()
 {
     QString sText = QStringLiteral("Front-panel keys on the keyboard (while the main window has the focus):\n\n");
     for (const panel::KeyLayout& key : panel::KEYS)
-        sText += QStringLiteral("%1\t%2\n").arg(QString::fromLatin1(key.pszName), CHaldenView::ShortcutText(key.bCode));
+        sText += QStringLiteral("%1:  %2\n").arg(QString::fromLatin1(key.pszLabel), CHaldenView::ShortcutText(key.bCode));
     sText += QStringLiteral("\nLeft click: press while held.  Right click: latch down until the next click.");
     QMessageBox::information(this, QStringLiteral("Help Index"), sText);
 }

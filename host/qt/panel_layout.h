@@ -34,7 +34,8 @@ constexpr int CLUSTER_Y = 311;
 
 struct KeyLayout {
     uint8_t bCode;       // firmware key code 1..12
-    const char* pszName; // short name (shortcut help, tests)
+    const char* pszName; // short name (tests, the headless host's key names)
+    const char* pszLabel; // what the operator calls it (tooltips, help)
     int x, y;            // top-left corner in the view
     int nWidth, nHeight; // size of the images
     int nUpImage;        // bitmap id drawn while released (lit)
@@ -44,18 +45,18 @@ struct KeyLayout {
 
 // In creation order: later keys lie above earlier ones.
 constexpr std::array<KeyLayout, 12> KEYS = {{
-    {12, "standby", 398, 345, 42, 28, 141, 140, false},
-    {6, "left", 183, 289, 47, 43, 151, 150, true},
-    {7, "right", 244, 289, 47, 43, 154, 153, true},
-    {2, "up", 204, 277, 66, 32, 156, 155, true},
-    {3, "down", 204, 313, 66, 32, 158, 157, true},
-    {5, "test", 314, 299, 42, 28, 160, 159, false},
-    {1, "ref", 314, 265, 42, 28, 162, 161, false},
-    {4, "escape", 314, 332, 42, 28, 164, 163, false},
-    {8, "soft1", 70, 111, 42, 28, 142, 143, false},
-    {9, "soft2", 70, 145, 42, 28, 145, 144, false},
-    {10, "soft3", 70, 179, 42, 28, 147, 146, false},
-    {11, "soft4", 70, 212, 42, 28, 149, 148, false},
+    {12, "standby", "Standby", 398, 345, 42, 28, 141, 140, false},
+    {6, "left", "Arrow left", 183, 289, 47, 43, 151, 150, true},
+    {7, "right", "Arrow right", 244, 289, 47, 43, 154, 153, true},
+    {2, "up", "Arrow up", 204, 277, 66, 32, 156, 155, true},
+    {3, "down", "Arrow down", 204, 313, 66, 32, 158, 157, true},
+    {5, "test", "Test (sample reading)", 314, 299, 42, 28, 160, 159, false},
+    {1, "ref", "Reference 0A / 100%T", 314, 265, 42, 28, 162, 161, false},
+    {4, "escape", "Escape", 314, 332, 42, 28, 164, 163, false},
+    {8, "soft1", "Soft key F1", 70, 111, 42, 28, 142, 143, false},
+    {9, "soft2", "Soft key F2", 70, 145, 42, 28, 145, 144, false},
+    {10, "soft3", "Soft key F3", 70, 179, 42, 28, 147, 146, false},
+    {11, "soft4", "Soft key F4", 70, 212, 42, 28, 149, 148, false},
 }};
 
 // True when the view point (x, y) lies on the face of the arrow key with the
