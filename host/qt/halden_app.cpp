@@ -99,7 +99,8 @@ void CHaldenApp::ShowPendingStatus()
 
 void CHaldenApp::StartFirmware()
 {
-    if (m_pFrame && !m_bExited)
+    // Not when the window was closed before the event loop first ran.
+    if (m_pFrame && m_pFrame->isVisible() && !m_bExited)
         FirmwareStart();
 }
 
