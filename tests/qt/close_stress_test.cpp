@@ -1,5 +1,5 @@
 // Closing the window never hangs: fifty runs of the simulator, each closed
-// while its firmware thread is in the middle of a reading's wait loop or is
+// while its firmware thread is in the middle of a sample reading or is
 // blocked in a display refresh that the UI thread has not painted yet. Every
 // close must finish within a second.
 //
@@ -18,35 +18,25 @@
 
 #include "core/bridge.h"
 #include "core/runtime.h"
-#include "core/timers.h"
 #include "display/lcd.h"
+#include "measure/reading.h"
 #include "qt_fixture.h"
 
 namespace {
 
-std::atomic<bool> gbInReadingWait{false};  // the stand-in reading is in its wait loop
+std::atomic<bool> gbInReading{false};  // the firmware is inside TakeReading
 
 // A per-pass step that keeps the firmware busy the way a measurement screen
-// does: a reading that waits 300 ms of firmware time, redrawing a progress
-// bar and yielding on every round, and afterwards a full-screen redraw.
-// Like every waiting loop of the firmware it ends when a stop is requested.
+// does: a sample reading (5.3 s of firmware time, drawing its progress
+// indicator), then a full-screen redraw with a refresh every 16 rows.
 void BusyStep(uint8_t bPhase)
 {
     static uint8_t bFrame = 0;
     if (bPhase == PHASE_INIT)
         return;
-    const uint32_t unStart = ReadElapsedMs();
-    gbInReadingWait = true;
-    for (uint8_t bBar = 0; ReadElapsedMs() - unStart < 300; bBar = static_cast<uint8_t>((bBar + 1) % 30)) {
-        if (FirmwareStopRequested())
-            break;
-        LcdWriteByte(static_cast<uint16_t>(LCD_GRAPHIC_BASE + 30 * 120 + bBar), 0xFF);
-        LcdRefresh();
-        FirmwareYield();
-        ConsumeHostTicks();
-        TimerService(bPhase);
-    }
-    gbInReadingWait = false;
+    gbInReading = true;
+    TakeReading(READ_SAMPLE);
+    gbInReading = false;
     bFrame++;
     for (uint16_t i = 0; i < LCD_SCREEN_BYTES && !FirmwareStopRequested(); i++) {
         LcdWriteByte(static_cast<uint16_t>(LCD_GRAPHIC_BASE + i), static_cast<uint8_t>(i * 7 + bFrame));
@@ -78,7 +68,7 @@ int RunChild(int argc, char** argv, const char* pszMode)
             return;
         // redraw: the firmware waits for a paint still queued behind us;
         // reading: the firmware is in its wait loop.
-        const bool bMoment = bRedraw ? pView->RefreshWaiting() : gbInReadingWait.load() && !pView->RefreshWaiting();
+        const bool bMoment = bRedraw ? pView->RefreshWaiting() : gbInReading.load() && !pView->RefreshWaiting();
         if (!bMoment)
             return;
         poll.stop();
