@@ -13,7 +13,9 @@ namespace {
 
 double RoundedThousandths(double f) { return std::floor(f * 1000.0 + 0.5) / 1000.0; }
 
-double RatioOf(double fA1, double fA2)
+}  // namespace
+
+double RatioOfAbsorbances(double fA1, double fA2)
 {
     if (fA1 > 61110.0 || fA2 > 61110.0)
         return NO_VALUE;
@@ -25,8 +27,6 @@ double RatioOf(double fA1, double fA2)
         return 0.0;
     return fR1 / fR2;
 }
-
-}  // namespace
 
 void RecomputeValues()
 {
@@ -44,7 +44,7 @@ void RecomputeValues()
     gfShownTrans = Transmittance(gunWavelength);
     gfRatioA1 = Absorbance(gunWavelengthB);
     gfRatioA2 = Absorbance(gunWavelengthC);
-    gfRatio = RatioOf(gfRatioA1, gfRatioA2);
+    gfRatio = RatioOfAbsorbances(gfRatioA1, gfRatioA2);
     for (int i = 0; i < 4; i++)
         gafMultiAbs[i] = Absorbance(gunMultiWavelength[i]);
     gfOpticalDensity = OpticalDensity(gunCellNm1, gunCellNm2);

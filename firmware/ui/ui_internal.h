@@ -175,6 +175,9 @@ bool MethodFieldApplies(uint8_t bField);
 void RecomputeValues();
 void TakeScreenReading(uint8_t bKind);
 uint16_t StepWavelength(uint16_t unNm, int nDirection);
+// A1 / A2 of the ratio screen from values rounded to three decimals; 0 when
+// either is 0, the no-value marker when either is out of range.
+double RatioOfAbsorbances(double fA1, double fA2);
 
 // Per-state handlers and per-state drawing (handlers.cpp, draw.cpp).
 using StateHandler = void (*)();
