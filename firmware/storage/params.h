@@ -15,6 +15,12 @@ constexpr uint16_t PARAM_SIGNATURE_SIZE = 30;
 constexpr uint16_t METHOD_RECORD_BASE = 0x0326;        // method record i at base + 146 i
 constexpr uint16_t METHOD_RECORD_SIZE = 146;
 constexpr int METHOD_COUNT = 100;
+constexpr uint16_t PARAM_SVALUE = 0x0030;              // gfSValue, 8 bytes
+// The holmium offset and the serial number lie clear of every method
+// record (the records end at 0x3C2E), in one page of their own.
+constexpr uint16_t PARAM_HOLMIUM_OFFSET = 0x3D00;      // gnHolmiumOffset, signed 16-bit
+constexpr uint16_t PARAM_SERIAL_NUMBER = 0x3D02;       // gulSerialNumber, unsigned 32-bit
+constexpr const char* PARAM_SIGNATURE_TEXT = "Ram integrity signature";
 
 // Single settings (working copies), by slot.
 extern uint8_t gunLastOperation;      // 0x00 last measuring state, 0 none
@@ -119,6 +125,13 @@ void SetSValue(double f);
 void SaveHolmiumOffset();
 void SaveSerialNumber();
 void SaveProteinGroup(int nGroup);
+// Protein-group fields: each writes its one value at once, with no
+// comparison against the working copy. Out-of-range indexes are ignored.
+void SetProteinHead(int nGroup, int nIndex, double f);      // afHead[0..1]
+void SetProteinFlag(int nGroup, int nIndex, uint8_t b);     // abFlags[0..3]
+void SetProteinValue(int nGroup, int nIndex, double f);     // afValues[0..4]
+void SetProteinStandard(int nGroup, int nIndex, double f);  // afStandards[0..14]
+void LoadProteinGroup(int nGroup);
 
 // Bulk operations.
 void LoadAllParameters();

@@ -3,8 +3,11 @@
 // backed by a file ("eeprom.bin" unless the user names another).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+
+class CEeprom;
 
 class CEepromBus {
 public:
@@ -25,6 +28,12 @@ public:
     bool ReadOnly() const;
     // One line for the user when the file is read-only or locked; empty otherwise.
     const std::string& StatusMessage() const;
+    // Called when the file turns read-only later on (a write failed), with
+    // the new StatusMessage(); runs on the thread that drives the bus.
+    void SetStatusListener(std::function<void(const std::string&)> fnListener);
+
+    // The EEPROM itself (memory and transfer state), for inspection.
+    const CEeprom& Eeprom() const;
 
 private:
     struct Impl;

@@ -120,6 +120,8 @@ int main(int argc, char** argv)
     }
 
     CHeadlessHost host(options);
+    if (!host.Bus().StatusMessage().empty())
+        std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     host.SetSerialEcho(log.File());
     host.PowerUp();
 

@@ -1,0 +1,85 @@
+// The simulated 32 KB serial EEPROM (15-bit addresses, 64-byte write pages)
+// on the two-wire bus. It follows the line changes as the chip does: start
+// and stop conditions, clock edges, acknowledge bits, the page buffer with
+// its roll-over. Its contents persist in a file that holds the raw memory
+// image (byte n of the file is address n) and is written through at every
+// stop condition that ends a write with data.
+//
+// File handling: the file is created full of 0xFF when missing and padded
+// to 32768 bytes when shorter. The process that writes it holds an advisory
+// lock (flock) on it for its whole life. When the file is read-only, is
+// locked by another simulator, cannot be created, or a write fails, the
+// contents that could be read are kept, changes stay in memory only, and
+// StatusMessage() says so in one line.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "i2c_bus.h"
+
+class CEeprom final : public CI2cDevice {
+public:
+    static constexpr int MEMORY_SIZE = 32768;
+    static constexpr int PAGE_SIZE = 64;
+
+    // Transfer states.
+    enum State {
+        STATE_IDLE = 0,          // not addressed; clock edges are ignored
+        STATE_CONTROL = 1,       // receiving the control byte
+        STATE_ADDRESS_HIGH = 2,  // receiving the address high byte
+        STATE_ADDRESS_LOW = 3,   // receiving the address low byte
+        STATE_WRITE_DATA = 4,    // receiving data into the page buffer
+        STATE_READ_DATA = 5,     // sending data
+    };
+
+    CEeprom();
+    ~CEeprom() override;
+
+    // Attaches to the bus, answers at bDeviceAddress (bit 0 is not
+    // compared) and loads the file. Always succeeds: without a usable file
+    // the memory is all 0xFF, or whatever could be read.
+    bool Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath);
+
+    void OnSclChanged() override;
+    void OnSdaChanged() override;
+
+    // Memory and engine state, for inspection.
+    uint8_t Peek(uint16_t unAddress) const { return m_abMemory[unAddress & (MEMORY_SIZE - 1)]; }
+    uint16_t AddressPointer() const { return m_unAddress; }
+    int TransferState() const { return m_nState; }
+
+    // True when changes are not written to the file.
+    bool ReadOnly() const { return m_nFile < 0; }
+    // Why changes are not saved, in one line; empty while the file is written.
+    const std::string& StatusMessage() const { return m_sStatus; }
+    // Called (on the thread that drives the bus) when a write failure makes
+    // the file read-only after Open.
+    void SetStatusListener(std::function<void(const std::string&)> fnListener)
+    {
+        m_fnListener = std::move(fnListener);
+    }
+
+private:
+    void ShiftIn();
+    void CommitPage();
+    void ReadFile(int nFile);
+    bool PadFile(int nFile);
+    void GoReadOnly(const std::string& sWhy);
+
+    int m_nFile = -1;                 // descriptor of the locked file, -1 when not written
+    std::string m_sPath;              // the file's path as given
+    std::string m_sStatus;            // why changes are not saved, empty when they are
+    std::function<void(const std::string&)> m_fnListener;
+    uint8_t m_bDeviceAddress = 0xA0;  // control byte the device answers, bit 0 ignored
+    uint16_t m_unAddress = 0;         // next memory address, 0..32767
+    int m_nState = STATE_IDLE;        // transfer state, STATE_*
+    uint8_t m_bShift = 0;             // bits shifted in or out, most significant first
+    int m_nBitCount = 0;              // clock pulses in the current byte, 0..8
+    std::array<uint8_t, MEMORY_SIZE> m_abMemory{};  // the contents
+    std::array<uint8_t, PAGE_SIZE> m_abPage{};      // data of the current write, by address mod 64
+    uint16_t m_unPageStart = 0;       // address at which the current write's data began
+    int m_nPageCount = 0;             // bytes held in the page buffer, 0..64
+};
