@@ -11,6 +11,7 @@
 #include "display/lcd.h"
 #include "display/script.h"
 #include "measure/reading.h"
+#include "storage/i2c.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
 
@@ -104,6 +105,9 @@ static void InitialiseUserInterface()
 {
     gunPixelClock = 300;
     LcdInit();
+    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+    I2cInit();
     ResetElapsedMs();
     ResetReadingCorrections();
     ResetAcquisition();
