@@ -4,7 +4,7 @@
 // the other four languages too.
 //
 // To regenerate the golden images after a deliberate change of a screen:
-//   HALDEN_UPDATE_GOLDEN=1 build/release/tests/halden_tests --gtest_filter='MenuWalk*'
+//   HALDEN_UPDATE_GOLDEN=1 ctest --test-dir build/release -R MenuWalk
 // then look at them (tools/ui_contact_sheet.py draws docs/ui_screens.png).
 #include <cstdlib>
 #include <filesystem>
