@@ -270,3 +270,31 @@ bool IsOverlayState(uint8_t bState)
             return true;
     return false;
 }
+
+uint8_t OverlayParent(uint8_t bState)
+{
+    switch (bState) {
+    case 2: case 5: case 6: case 7: case 8: case 9: case 10:
+        return 1;
+    case 16:
+        return 15;
+    case 18: case 19:
+        return 17;
+    case 28: case 29: case 31: case 33: case 38: case 40: case 41: case 42:
+        return 27;
+    case 46:
+        return 45;
+    case 50: case 51: case 52: case 53:
+        return 49;
+    case 63: case 64: case 65: case 66:
+        return 62;
+    case 67:
+        return 25;
+    case 68:
+        return 26;
+    case 92: case 93:
+        return 84;
+    default:
+        return STATE_NEVER_DRAWN;
+    }
+}

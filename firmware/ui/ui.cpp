@@ -181,6 +181,14 @@ void UserInterfaceStep(uint8_t bPhase)
 void DrawScreen()
 {
     uint8_t bState = gunScreenState;
+    // An overlay whose parent screen is no longer shown (after PC Control, for
+    // example) draws the parent first, so that it never lands on a foreign screen.
+    uint8_t bParent = IsOverlayState(bState) ? OverlayParent(bState) : STATE_NEVER_DRAWN;
+    if (bParent != STATE_NEVER_DRAWN && gunLastDrawnState != bParent) {
+        gunScreenState = bParent;
+        DrawScreen();
+        gunScreenState = bState;
+    }
     if (bState != gunLastDrawnState && !IsOverlayState(bState)) {
         DisplayScript("C0");
         gunLastDrawnState = bState;

@@ -140,6 +140,8 @@ extern const char* const gapszScreenScript[SCREEN_SCRIPT_COUNT];
 // The entry for a state or fragment; the empty script for any other index.
 const char* ScreenScript(uint16_t unIndex);
 bool IsOverlayState(uint8_t bState);
+// The screen an overlay state is drawn over; STATE_NEVER_DRAWN for none.
+uint8_t OverlayParent(uint8_t bState);
 
 // Drawing helpers.
 void DrawFragment(uint16_t unIndex);

@@ -134,6 +134,23 @@ TEST_F(UiTest, ControlShowsPcControlAndOnlyStandbyActsUntilRelease)
     EXPECT_EQ(gunScreenState, STATE_STANDBY);
 }
 
+// RELEASE into an overlay state: the overlay's parent is drawn again first,
+// so the overlay never lands on the "PC Control" screen.
+TEST_F(UiTest, ReleaseIntoOverlayRedrawsItsParent)
+{
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT1, 76}, {KEY_SOFT1, 15}, {KEY_SOFT2, 16}});
+    Host().Inject("CONTROL\r\n");
+    Host().Tick();
+    ASSERT_EQ(gunScreenState, STATE_PC_CONTROL);
+    Host().ClearChangedFlags();
+    Host().Inject("RELEASE\r\n");
+    Host().Tick();
+    ASSERT_EQ(gunScreenState, 16);
+    EXPECT_EQ(ChangedBytes(), 3840) << "the single-measurement screen was not redrawn under the overlay";
+    Walk({{KEY_ESCAPE, 15}});
+}
+
 TEST_F(UiTest, SetUpServiceSequenceOpensServiceMenuOnlyWithinItsWindow)
 {
     PowerUpToMainMenu();
