@@ -534,8 +534,28 @@ void StartTimeEditor(uint8_t bState)
     Go(bState);
 }
 
+// "Cal will only accept LINE" / "Please select LINE cal" on the bottom line
+// for 60 ticks; keys are ignored meanwhile.
+uint8_t gbProgramMessage = 0;  // 1 while the message is shown
+
+void ShowProgramMessage(uint16_t unText)
+{
+    Go(27);
+    DrawText(70, 120, unText);
+    gunMessageTimer = 60;
+    gbProgramMessage = 1;
+}
+
 void HandleMethodProgram()
 {
+    if (gbProgramMessage) {
+        if (gunMessageTimer != 0)
+            return;
+        gbProgramMessage = 0;
+        EraseCells(64, 120, 29);
+        DrawScreen();
+        return;
+    }
     if (Key(KEY_UP) || Key(KEY_DOWN)) {
         int nField = gunMethodField;
         do {
@@ -644,7 +664,8 @@ void HandleCalibrationChoice()
     } else if (Key(KEY_SOFT4)) {
         if (gbChoice == 1 && gMethod.unKinetics != 0) {
             // A standard curve and kinetics exclude each other.
-            Go(27);
+            gMethod.bCalibration = 0;
+            ShowProgramMessage(152);
             return;
         }
         gMethod.bCalibration = gbChoice;
@@ -717,7 +738,8 @@ void HandleKineticsChoice()
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         if (gbChoice != 0 && gMethod.bCalibration == 1) {
-            Go(27);
+            gMethod.unKinetics = 0;
+            ShowProgramMessage(141);
             return;
         }
         gMethod.unKinetics = gbChoice;

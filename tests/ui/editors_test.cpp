@@ -160,3 +160,29 @@ TEST_F(UiTest, NameEditorCyclesCharactersAndStopsAtTheEnds)
 }
 
 }  // namespace
+
+namespace {
+
+// A standard curve and kinetics exclude each other: the refused choice
+// reverts, and the method program ignores keys while the message shows.
+TEST_F(UiTest, StandardCurveAndKineticsExcludeEachOther)
+{
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT3, 25}, {KEY_SOFT1, 27}});
+    for (int i = 0; i < 5; i++)
+        Press(KEY_DOWN);
+    ASSERT_EQ(gunMethodField, 5);
+    Walk({{KEY_SOFT4, 38}, {KEY_RIGHT, 38}, {KEY_SOFT4, 34}, {KEY_ESCAPE, 27}});
+    ASSERT_EQ(gMethod.unKinetics, 1u);
+    Walk({{KEY_UP, 27}, {KEY_UP, 27}});
+    ASSERT_EQ(gunMethodField, 3);
+    Walk({{KEY_SOFT4, 31}, {KEY_RIGHT, 31}, {KEY_SOFT4, 27}});
+    EXPECT_EQ(gMethod.bCalibration, 0) << "the calibration reverts to Factor";
+    Press(KEY_DOWN);
+    EXPECT_EQ(gunMethodField, 3) << "keys are ignored while the message shows";
+    Host().AdvanceMs(3100);
+    Press(KEY_DOWN);
+    EXPECT_EQ(gunMethodField, 4);
+}
+
+}  // namespace
