@@ -7,6 +7,7 @@
 #include "comms/remote.h"
 #include "core/bridge.h"
 #include "core/timers.h"
+#include "display/language.h"
 #include "display/lcd.h"
 #include "display/script.h"
 #include "measure/diag.h"
@@ -85,6 +86,9 @@ void DrawEditField(uint8_t x, uint8_t y, uint8_t bCursor, uint8_t bFont)
     std::snprintf(szScript, sizeof szScript, "F%uA0X%uY%us%u", bFont, x, y, bCursor);
     DisplayScript(szScript);
 }
+
+// Width in font 0 of a language text and one cell of space after it.
+int TextWidth(uint16_t unText) { return 6 * static_cast<int>(std::strlen(LanguageText(unText))) + 6; }
 
 bool IsOutOfRange(double f) { return f > 61110.0; }
 
@@ -195,7 +199,7 @@ void DrawMethodProgram(uint8_t bState)
     DrawText(FIELD_VALUE_X, FieldY(2), kaunUnitText[gMethod.unUnits % 19]);
     if (bState == 31) {
         DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
-        DrawText(FIELD_VALUE_X + 48, FieldY(3), 88, gbChoice == 1 ? 1 : 0);
+        DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
     } else {
         EraseCells(FIELD_VALUE_X, FieldY(3), 12);
         DrawText(FIELD_VALUE_X, FieldY(3), gMethod.bCalibration ? 88 : 123);
@@ -213,7 +217,7 @@ void DrawMethodProgram(uint8_t bState)
         uint8_t x = FIELD_VALUE_X;
         for (int i = 0; i < 3; i++) {
             DrawText(x, FieldY(5), kaunKinetics[i], gbChoice == i ? 1 : 0);
-            x = static_cast<uint8_t>(x + (i == 0 ? 18 : 24));
+            x = static_cast<uint8_t>(x + TextWidth(kaunKinetics[i]));
         }
     } else {
         DrawText(FIELD_VALUE_X, FieldY(5), kaunKinetics[gMethod.unKinetics % 3]);
@@ -367,9 +371,9 @@ void DrawStateDynamic(uint8_t bState)
         DrawFragment(FRAG_RATIO_LINE1);
         DrawFragment(FRAG_RATIO_LINE2);
         if (bState == 18)
-            DrawInteger(88, 36, 1, 1);
+            DrawInteger(99, 36, 1, 1);
         if (bState == 19)
-            DrawInteger(88, 52, 2, 1);
+            DrawInteger(99, 52, 2, 1);
         EraseCells(70, 76, 18, 1);
         DrawFragment(FRAG_RATIO_VALUE);
         break;
@@ -377,7 +381,7 @@ void DrawStateDynamic(uint8_t bState)
         for (int i = 0; i < 4; i++)
             DrawFragment(static_cast<uint16_t>(FRAG_MULTI_LINE + i));
         if (bState == 21)
-            DrawInteger(183, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
+            DrawInteger(177, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
                         static_cast<uint16_t>(1 + (gbMultiSelected & 3)), 1);
         break;
     case 22: case 23: case 24:
@@ -418,7 +422,7 @@ void DrawStateDynamic(uint8_t bState)
         break;
     case 44: {
         uint32_t unSeconds = (gunScreenTimer + 19) / 20;
-        DrawTime(140, 40, unSeconds / 60, unSeconds % 60, -1);
+        DrawTime(152, 40, unSeconds / 60, unSeconds % 60, -1);
         break;
     }
     case 46:
@@ -506,7 +510,7 @@ void DrawStateDynamic(uint8_t bState)
     }
     case 81:
         DrawText(140, 50, 203, gbHeaterOn ? 0 : 1);
-        DrawText(170, 50, 202, gbHeaterOn ? 1 : 0);
+        DrawText(static_cast<uint8_t>(140 + TextWidth(203)), 50, 202, gbHeaterOn ? 1 : 0);
         break;
     case 87:
         if (gbUploading)
