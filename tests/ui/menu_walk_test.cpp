@@ -108,6 +108,8 @@ protected:
 
 TEST_F(MenuWalkTest, EveryReachableScreenInEnglish) { RunScenarioAndCompare("menu_walk.scn"); }
 
+TEST_F(MenuWalkTest, SelfTestFailureScreens) { RunScenarioAndCompare("self_test_failure.scn"); }
+
 TEST_F(MenuWalkTest, MainMenusInTheOtherLanguages) { RunScenarioAndCompare("languages.scn"); }
 
 // The two screens the walk cannot reach on a fresh instrument: the heater
