@@ -143,3 +143,22 @@ TEST(UiPowerUpCli, SecondStartDoesNotInitialiseTheStoreAgain)
 }
 
 }  // namespace
+
+namespace {
+
+// A setting changed on the first start survives into the second, which does
+// not initialise the store again.
+TEST_F(UiTest, SecondStartKeepsTheSettingsOfTheFirst)
+{
+    std::ofstream("first.scn") << "wait-screen 9 within 60s\nkey soft2\nkey soft3\nkey soft1\nwait-screen 80 within 0\n"
+                                  "key down\nkey down\nkey soft1\nwait-screen 14 within 0\n";
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " first.scn >/dev/null 2>&1").c_str()), 0);
+    Host().PowerUp();
+    ASSERT_TRUE(WaitState(STATE_SELFTEST_PASSED));
+    std::printf("second start to \"All tests passed\": %llu ms of virtual time\n",
+                static_cast<unsigned long long>(Host().VirtualMs()));
+    EXPECT_EQ(gbLanguage, 2);
+    EXPECT_EQ(Host().SerialText().find("INITIALISING"), std::string::npos);
+}
+
+}  // namespace
