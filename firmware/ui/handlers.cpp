@@ -596,8 +596,14 @@ void HandleMethodProgram()
             gbChoice = static_cast<uint8_t>(gMethod.unKinetics);
             Go(38);
             break;
-        default:
+        case 6:
+        case 7:
+        case 8:
             StartTimeEditor(static_cast<uint8_t>(34 + gunMethodField));
+            break;
+        default:
+            SetMethodField(0);
+            DrawScreen();
             break;
         }
     } else if (Key(KEY_SOFT1)) {

@@ -54,6 +54,12 @@ void SetDefaults(MethodWork* pMethod)
 
 void LoadMethodWork(uint8_t bSlot)
 {
+    // A slot number from a damaged store never reads past the method records.
+    if (bSlot >= METHOD_COUNT) {
+        SetDefaults(&gMethod);
+        gunDisplayOption = gMethod.unDisplayOption;
+        return;
+    }
     uint8_t abRecord[METHOD_RECORD_SIZE];
     LoadMethod(bSlot, abRecord);
     uint16_t unCheck = static_cast<uint16_t>(abRecord[144] | (abRecord[145] << 8));
@@ -123,6 +129,8 @@ static void BuildRecord(const MethodWork& method, uint8_t* pbRecord)
 
 void SaveMethodWork()
 {
+    if (gunCurrentMethod >= METHOD_COUNT)
+        return;
     uint8_t abRecord[METHOD_RECORD_SIZE];
     BuildRecord(gMethod, abRecord);
     uint16_t unCheck = static_cast<uint16_t>(~RecordSum(abRecord));
@@ -133,6 +141,8 @@ void SaveMethodWork()
 
 void DeleteMethodSlot(uint8_t bSlot)
 {
+    if (bSlot >= METHOD_COUNT)
+        return;
     MethodWork cleared;
     SetDefaults(&cleared);
     std::memset(cleared.szName, 0, sizeof cleared.szName);

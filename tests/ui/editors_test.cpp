@@ -1,6 +1,7 @@
 // Values and editors reached from the menus: wavelength steps, the ratio,
 // sample number, date validation, method-list paging and the serial screen.
 #include <cmath>
+#include <cstring>
 
 #include "measure/reading.h"
 #include "storage/params.h"
@@ -183,6 +184,27 @@ TEST_F(UiTest, StandardCurveAndKineticsExcludeEachOther)
     Host().AdvanceMs(3100);
     Press(KEY_DOWN);
     EXPECT_EQ(gunMethodField, 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The stored current method accepts 100 after repair, one past the last slot:
+// the method screens then work on the defaults and write nothing.
+TEST_F(UiTest, CurrentMethodPastTheLastSlotLoadsDefaultsAndWritesNothing)
+{
+    PowerUpToMainMenu();
+    uint8_t abBefore[METHOD_RECORD_SIZE];
+    LoadBlock(static_cast<uint16_t>(METHOD_RECORD_BASE + METHOD_RECORD_SIZE * 100), abBefore, METHOD_RECORD_SIZE);
+    SetCurrentMethod(100);
+    SetLastOperation(26);
+    Walk({{KEY_SOFT1, 26}});
+    EXPECT_EQ(gMethod.unWavelength, 550u);
+    Walk({{KEY_SOFT3, 68}, {KEY_SOFT1, 25}});
+    uint8_t abAfter[METHOD_RECORD_SIZE];
+    LoadBlock(static_cast<uint16_t>(METHOD_RECORD_BASE + METHOD_RECORD_SIZE * 100), abAfter, METHOD_RECORD_SIZE);
+    EXPECT_EQ(0, std::memcmp(abBefore, abAfter, METHOD_RECORD_SIZE));
 }
 
 }  // namespace
