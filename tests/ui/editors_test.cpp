@@ -208,3 +208,38 @@ TEST_F(UiTest, CurrentMethodPastTheLastSlotLoadsDefaultsAndWritesNothing)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiTest, NumberEditorMovesThePointSignAndDigits)
+{
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT3, 25}, {KEY_SOFT1, 27}});
+    for (int i = 0; i < 4; i++)
+        Press(KEY_DOWN);
+    ASSERT_EQ(gunMethodField, 4);
+    Walk({{KEY_SOFT4, 33}});
+    EXPECT_STREQ(gszNumberText, " 1.0000");
+    for (int i = 0; i < 4; i++)
+        Press(KEY_SOFT3);
+    EXPECT_STREQ(gszNumberText, " 10000.");
+    Press(KEY_SOFT3);
+    EXPECT_STREQ(gszNumberText, " 1.0000") << "past the last position the point wraps after the first digit";
+    Press(KEY_DOWN);
+    EXPECT_STREQ(gszNumberText, " 0.0000");
+    Press(KEY_DOWN);
+    EXPECT_STREQ(gszNumberText, " 9.0000");
+    Press(KEY_RIGHT);
+    EXPECT_EQ(gbNumberCursor, 3) << "the cursor steps over the point";
+    Press(KEY_LEFT);
+    Press(KEY_LEFT);
+    EXPECT_EQ(gbNumberCursor, 6) << "from the first digit the cursor wraps to the last";
+    Press(KEY_SOFT2);
+    Walk({{KEY_SOFT4, 27}});
+    EXPECT_DOUBLE_EQ(gMethod.fFactor, -9.0);
+    EXPECT_EQ(gunMethodField, 5) << "the field cursor moves on to the next field";
+    Walk({{KEY_UP, 27}, {KEY_SOFT4, 33}, {KEY_UP, 33}, {KEY_ESCAPE, 27}});
+    EXPECT_DOUBLE_EQ(gMethod.fFactor, -9.0) << "Escape keeps the value";
+}
+
+}  // namespace
