@@ -162,3 +162,19 @@ TEST_F(UiTest, SecondStartKeepsTheSettingsOfTheFirst)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UiTest, HeaderCarriesTheSerialNumberOnceSet)
+{
+    PowerUpToMainMenu();
+    gulSerialNumber = 40417;
+    SaveSerialNumber();
+    Host().ClearSerialText();
+    Press(KEY_STANDBY);
+    Press(KEY_STANDBY);
+    ASSERT_TRUE(WaitState(STATE_SELFTEST_LAMP));
+    EXPECT_NE(Host().SerialText().find("Q4K7 V1.0\r\n\r\nS/N 40417\r\n"), std::string::npos) << Host().SerialText();
+}
+
+}  // namespace
