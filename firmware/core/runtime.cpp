@@ -9,6 +9,7 @@
 #include "comms/serial.h"
 #include "core/bridge.h"
 #include "core/timers.h"
+#include "display/lcd.h"
 #include "ui/ui.h"
 
 uint8_t gbRunPhase = PHASE_RESET;
@@ -129,8 +130,21 @@ void FirmwareMain()
 // Bridge forwarding.
 
 int HostKeyIsDown(uint8_t bKey) { return gpHost->KeyIsDown(bKey) ? 1 : 0; }
-void LcdWriteByte(uint16_t unAddress, uint8_t bValue) { gpHost->LcdWrite(unAddress, bValue); }
-uint8_t LcdReadByte(uint16_t unAddress) { return gpHost->LcdRead(unAddress); }
+// The drawing layer does not clip, so a line or character reaching past the
+// bottom row produces addresses beyond the display memory: those writes are
+// dropped and those reads give 0, whatever the host keeps.
+void LcdWriteByte(uint16_t unAddress, uint8_t bValue)
+{
+    if (unAddress >= LCD_GRAPHIC_BASE && unAddress < LCD_MEMORY_END)
+        gpHost->LcdWrite(unAddress, bValue);
+}
+
+uint8_t LcdReadByte(uint16_t unAddress)
+{
+    if (unAddress < LCD_GRAPHIC_BASE || unAddress >= LCD_MEMORY_END)
+        return 0;
+    return gpHost->LcdRead(unAddress);
+}
 
 void LcdRefresh()
 {

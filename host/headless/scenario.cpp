@@ -9,6 +9,7 @@
 #include "escape.h"
 #include "headless_host.h"
 #include "core/timers.h"
+#include "display/script.h"
 #include "ui/ui.h"
 
 namespace {
@@ -113,6 +114,7 @@ const std::vector<CScenario::Command>& CScenario::Commands()
         {"snapshot", "snapshot PATH", &CScenario::CmdSnapshot},
         {"screen", "screen", &CScenario::CmdScreen},
         {"state", "state", &CScenario::CmdState},
+        {"script", "script TEXT", &CScenario::CmdScript},
     };
     return kCommands;
 }
@@ -344,5 +346,17 @@ bool CScenario::CmdState(std::string_view)
 {
     m_out << "state " << static_cast<unsigned>(gunScreenState) << '\n';
     m_out.flush();
+    return true;
+}
+
+// Runs a display script on the live display. The firmware thread is parked
+// between slices, so the script draws while the firmware waits for its turn.
+bool CScenario::CmdScript(std::string_view sArgs)
+{
+    std::string sText;
+    std::string_view sWithin;
+    if (!SplitTextWithin(sArgs, sText, sWithin) || !sWithin.empty())
+        return Fail("bad text");
+    DisplayScript(sText.c_str());
     return true;
 }

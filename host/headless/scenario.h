@@ -54,6 +54,7 @@ private:
     bool CmdSnapshot(std::string_view sArgs);
     bool CmdScreen(std::string_view sArgs);
     bool CmdState(std::string_view sArgs);
+    bool CmdScript(std::string_view sArgs);
 
     CHeadlessHost& m_host;
     std::ostream& m_out;

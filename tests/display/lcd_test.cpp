@@ -1,9 +1,11 @@
 // Display memory primitives, drawn into a headless host's display memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
+#include "core/bridge.h"
 #include "display/lcd.h"
 #include "headless_host.h"
 
@@ -190,4 +192,50 @@ TEST_F(LcdTest, WritesMarkBytesChanged)
     LcdSetPixel(100, 50);
     EXPECT_TRUE(m_host.ByteChanged(LcdAddress(100, 50)));
     EXPECT_FALSE(m_host.ByteChanged(LcdAddress(100, 51)));
+}
+
+namespace {
+
+// A host that records every display address it is asked to touch.
+class AddressRecordingHost final : public HostBridge {
+public:
+    int KeyIsDown(uint8_t) override { return 0; }
+    void LcdWrite(uint16_t unAddress, uint8_t) override { Note(unAddress); }
+    uint8_t LcdRead(uint16_t unAddress) override
+    {
+        Note(unAddress);
+        return 0;
+    }
+    void LcdRefresh() override {}
+    int32_t PendingTicks() override { return 0; }
+    void ConsumePendingTick() override {}
+    void Yield() override {}
+    void I2cSetScl(int) override {}
+    void I2cSetSda(int) override {}
+    int I2cGetScl() override { return 1; }
+    int I2cGetSda() override { return 1; }
+    uint16_t m_unLowest = 0xFFFF;
+    uint16_t m_unHighest = 0;
+
+private:
+    void Note(uint16_t unAddress)
+    {
+        m_unLowest = std::min(m_unLowest, unAddress);
+        m_unHighest = std::max(m_unHighest, unAddress);
+    }
+};
+
+}  // namespace
+
+TEST(LcdBoundsTest, DrawingPastTheBottomNeverReachesTheHostOutsideItsMemory)
+{
+    AddressRecordingHost host;
+    FirmwareAttachHost(&host);
+    LcdMoveTo(250, 200);
+    LcdBox(LINE_SET, 250, 250);  // rows and columns far past the display
+    LcdMoveTo(0, 255);
+    LcdLine(LINE_INVERT, 255, 255);
+    FirmwareAttachHost(nullptr);
+    EXPECT_GE(host.m_unLowest, LCD_GRAPHIC_BASE);
+    EXPECT_LT(host.m_unHighest, LCD_MEMORY_END);
 }
