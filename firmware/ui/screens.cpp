@@ -216,7 +216,7 @@ const char* const gapszScreenScript[SCREEN_SCRIPT_COUNT] = {
     // 156 blank the lower rows of the last method-list page
     "X100Y72 c20X100Y80 c20X100Y88 c20X100Y96 c20",
     // 157 memory full message
-    "F0A0 X64Y96c29 X64Y104c29 X68Y96T143 X68Y104T144",
+    "F0A0 X64Y104c29 X64Y112c29 X68Y104T143 X68Y112T144",
     // 158 delete prompt (name in the edit text)
     "F0A0 X64Y84c29 X64Y92c29 X64Y100c29 X68Y84T125 X68Y96S1T126",
     // 159 language not available

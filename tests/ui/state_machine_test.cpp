@@ -53,7 +53,8 @@ TEST_F(UiTest, OverlayLeavesParentScreenInPlaceAndParentReturnDoesNotClear)
     Host().ClearChangedFlags();
     Press(KEY_SOFT2);
     ASSERT_EQ(gunScreenState, 16);
-    EXPECT_FALSE(AnyByteChanged(0, 8)) << "the overlay cleared the parent's title";
+    // (the soft-key column, x < 64, is redrawn by the overlay's own labels)
+    EXPECT_FALSE(AnyByteChanged(0, 8, 8)) << "the overlay cleared the parent's title";
     EXPECT_LT(ChangedBytes(), 3840);
     // Back to the parent: its screen was never replaced, so nothing is cleared.
     Host().ClearChangedFlags();

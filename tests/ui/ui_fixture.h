@@ -48,10 +48,10 @@ protected:
         }
     }
     // True when any byte of the visible screen was written since the last clear.
-    bool AnyByteChanged(int nFirstRow = 0, int nLastRow = 127)
+    bool AnyByteChanged(int nFirstRow = 0, int nLastRow = 127, int nFirstByte = 0)
     {
         for (int y = nFirstRow; y <= nLastRow; y++)
-            for (int b = 0; b < 30; b++)
+            for (int b = nFirstByte; b < 30; b++)
                 if (Host().ByteChanged(static_cast<uint16_t>(640 + 30 * y + b)))
                     return true;
         return false;
