@@ -37,8 +37,32 @@ extern int32_t gnDiagLedPixel;
 extern int32_t gnDiagOffset;        // LED peak offset, or the holmium band offset
 extern uint32_t gunDiagPixelClock;  // pixel clock in use, PIXEL_CLOCK_NOT_SET when not set
 
+// The LED peak as the wavelength step last found it.
+extern int32_t gnLedMaxPixel;   // brightest pixel of the LED window
+extern double gfLedMaxValue;    // its raw value, counts per frame
+extern int32_t gnLedLhsPixel;   // left edge at 95 % of the peak
+extern double gfLedLhsValue;
+extern int32_t gnLedRhsPixel;   // right edge at 95 % of the peak
+extern double gfLedRhsValue;
+extern int32_t gnLedPeakPixel;  // centre between the edges
+extern double gfLedPeakValue;
+// LED peak pixel of the last LED reading.
+extern int32_t gnLastLedPeakPixel;
+// Result bits the last run's steps found. They are reported in the detail
+// lines but not handed to the caller's result word (see RunSelfDiagnostics).
+extern uint16_t gunDiagFindings;
+
+constexpr int32_t DEFAULT_LED_PIXEL = 609;
+
 // Runs every step; the result word is set to 0 at the end. Always true.
 bool RunSelfDiagnostics(uint16_t* punResult);
 void SendSelfTestSummary();
 void SendDiagTable();
 int32_t FindLedPeak();
+
+// The steps, in the order a run takes them; each returns its result bits.
+uint16_t TestDiodeArray();
+uint16_t TestLamp();
+bool SetUpPixelClock(uint16_t* punResult);
+void MeasureLRValues();
+uint16_t CalibrateWavelength();

@@ -41,8 +41,44 @@ struct DuffPixel {
 extern DuffPixel gDuffPixels[2];
 extern double gfLRValue[3];  // lamp reference levels at 408, 510, 691 nm; 0 until measured
 
+// The diode window: pixels whose values kinds 4 and 5 keep (index = pixel - first).
+constexpr int32_t gnDiodeWindowFirst = 380;
+constexpr int32_t gnDiodeWindowLast = 560;
+constexpr int DIODE_WINDOW_POINTS = gnDiodeWindowLast - gnDiodeWindowFirst + 1;  // 181
+
+// Stray-light correction: the three lamp reference wavelengths and their
+// weights in tenths.
+constexpr int STRAY_POINTS = 3;
+extern const int32_t gnStrayWavelength[STRAY_POINTS];  // 408, 510, 691 nm
+extern const int32_t gnStrayWeight[STRAY_POINTS];      // 0, 10, 20 tenths
+
+// Detector linearity: signal * ((a2 x + a1) x + a0), x = summed counts / scale.
+extern double gfLinScale;  // 32768.0 counts
+extern double gfLinA0;     // 1.0
+extern double gfLinA1;     // -0.043
+extern double gfLinA2;     // 0.01
+
+// Acquisition sequencer.
+extern int32_t gnAcqState;      // 0 idle, 1..6 the phases of a reading
+extern uint32_t gunAcqElapsed;  // ms spent in the current phase
+extern uint32_t gnAcqStatus;    // detector status word: 0 reset, 1 single frame, 10 multi-frame, 19 complete
+extern uint8_t gabDetectorLine[128];  // the detector's line buffer, cleared before each exposure
+
 // Takes a reading of the given kind; returns 0.
 int TakeReading(uint8_t bKind);
+// One step of the acquisition sequencer; true once the reading's time is up.
+bool AcquisitionStep();
+// Everything a reading does after the acquisition: copies the kind's frame
+// set and corrects, stores and dumps it (no waiting; for tools and tests).
+void CompleteReading(uint8_t bKind);
+// Recomputes the replacement values of the listed defective pixels.
+void UpdateDuffPixels();
+// The stray-light term subtracted from every spectrum point (0 until the
+// three lamp reference levels are measured).
+double StrayLightTerm();
+// Spectrum point k (330 + k nm) of the current pixel buffers, before the
+// stray-light term.
+double SpectrumPoint(int nIndex);
 void ResetReadingCorrections();
 void ResetAcquisition();
 

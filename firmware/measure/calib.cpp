@@ -1,0 +1,229 @@
+// Factory calibration with reference filters: the holmium wavelength offset,
+// the LED's peak pixel on the nominal scale, and the stray-light level (S
+// value). Progress and results go out as trace lines of the remote command
+// that runs them.
+#include "measure/calib.h"
+
+#include "comms/remote.h"
+#include "core/bridge.h"
+#include "core/runtime.h"
+#include "core/timers.h"
+#include "measure/diag.h"
+#include "measure/measure_output.h"
+#include "measure/reading.h"
+#include "storage/params.h"
+#include "ui/ui.h"
+
+namespace {
+
+// A holmium oxide band, its search window and its nominal pixel's wavelength.
+struct HolmiumBand {
+    const char* pszName;  // as the trace lines show it
+    double fNm;           // band wavelength
+    int32_t nFirstNm;     // search window
+    int32_t nLastNm;
+    int32_t nNominalNm;   // the whole nanometre above the band
+};
+const HolmiumBand gHolmiumBands[] = {
+    {"360.9", 360.9, 350, 370, 361},
+    {"418.7", 418.7, 408, 428, 419},
+    {"536.4", 536.4, 526, 546, 537},
+};
+constexpr int HOLMIUM_BAND_COUNT = sizeof(gHolmiumBands) / sizeof(gHolmiumBands[0]);
+
+constexpr int32_t HOLMIUM_OFFSET_LIMIT = 8;   // pixels
+constexpr int32_t BAND_NOMINAL_DIODE_PIXEL = 436;  // the 536.4 nm band in the diode window
+constexpr int LED_WINDOW_FIRST = 575;
+constexpr int LED_WINDOW_LAST = 674;
+constexpr double LED_LOWEST_GOOD_PEAK = 200.0;  // counts per frame
+constexpr int LED_PEAK_PERCENT = 95;
+constexpr int LED_WIDEST_PEAK = 9;  // pixels
+constexpr int32_t STRAY_NM = 330;
+constexpr double S_VALUE_LOW = 0.0;
+constexpr double S_VALUE_HIGH = 15.0;
+
+int32_t TablePixel(int32_t nNm) { return gnWavelengthPixel[nNm - SPECTRUM_FIRST_NM]; }
+
+// Wavelength of the window whose test / reference ratio is smallest.
+int32_t FindBand(const HolmiumBand& band)
+{
+    double fLowest = 100.0;
+    int32_t nFound = band.nFirstNm;
+    for (int32_t nm = band.nFirstNm; nm <= band.nLastNm; nm++) {
+        float fReference = gfReferenceReadings[nm - SPECTRUM_FIRST_NM];
+        if (fReference == 0.0f)
+            continue;
+        double fRatio = gfTestReadings[nm - SPECTRUM_FIRST_NM] / static_cast<double>(fReference);
+        if (fRatio < fLowest) {
+            fLowest = fRatio;
+            nFound = nm;
+        }
+    }
+    return nFound;
+}
+
+// Reference with the filter out, the operator's TEST key, then the test
+// reading with the filter in; false when abandoned by the standby key.
+bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
+{
+    TakeReading(bReference);
+    gbReferenceFlag = 1;
+    if (!WaitForSample())
+        return false;
+    TakeReading(bTest);
+    gbReferenceFlag = 0;
+    return true;
+}
+
+}  // namespace
+
+bool WaitForSample()
+{
+    RemoteTrace("Waiting for sample");
+    bool bPcScreen = gunScreenState == STATE_PC_CONTROL;
+    if (bPcScreen) {
+        gunScreenState = STATE_PC_CONTROL_WAITING;
+        DrawScreen();
+    }
+    bool bTest = false;
+    for (;;) {
+        TimerService(gbRunPhase);
+        PollKeys(gbRunPhase);
+        uint8_t bKey = GetKey();
+        if (bKey == KEY_TEST) {
+            bTest = true;
+            break;
+        }
+        if (bKey == KEY_STANDBY || FirmwareStopRequested())
+            break;
+        FirmwareYield();
+    }
+    if (bPcScreen) {
+        gunScreenState = STATE_PC_CONTROL;
+        if (bTest)
+            DrawScreen();
+    }
+    return bTest;
+}
+
+bool CalibrateHolmium()
+{
+    gnHolmiumOffset = 0;
+    if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
+        return false;
+
+    int32_t anOffsets[HOLMIUM_BAND_COUNT];
+    for (int i = 0; i < HOLMIUM_BAND_COUNT; i++) {
+        const HolmiumBand& band = gHolmiumBands[i];
+        int32_t nFound = FindBand(band);
+        int32_t nPixel = TablePixel(nFound);
+        anOffsets[i] = TablePixel(band.nNominalNm) - nPixel;
+        TracePrintf("Peak Wavelength(%s) = %d", band.pszName, static_cast<int>(nFound));
+        TracePrintf("Wavelength offset(%s) = %f", band.pszName, band.fNm - nFound);
+        RemoteTrace("");
+        TracePrintf("Peak Pixel(%s) = %d", band.pszName, static_cast<int>(nPixel));
+        TracePrintf("Pixel Offset(%s) = %d", band.pszName, static_cast<int>(anOffsets[i]));
+        RemoteTrace("");
+    }
+    TracePrintf("Mean Pixel Offset = %d",
+                static_cast<int>((anOffsets[0] + anOffsets[1] + anOffsets[2]) / HOLMIUM_BAND_COUNT));
+    gnHolmiumOffset = HolmiumOffsetFromBands(anOffsets);
+    SaveHolmiumOffset();
+    TracePrintf("Stored Offset = %d", static_cast<int>(gnHolmiumOffset));
+    return true;
+}
+
+int32_t HolmiumOffsetFromBands(const int32_t anPixelOffsets[3])
+{
+    int32_t nMean = (anPixelOffsets[0] + anPixelOffsets[1] + anPixelOffsets[2]) / HOLMIUM_BAND_COUNT;
+    if (nMean > HOLMIUM_OFFSET_LIMIT)
+        nMean = HOLMIUM_OFFSET_LIMIT;
+    if (nMean < -HOLMIUM_OFFSET_LIMIT)
+        nMean = -HOLMIUM_OFFSET_LIMIT;
+    return -nMean;
+}
+
+double LimitSValue(double fMeasured)
+{
+    if (fMeasured > S_VALUE_HIGH)
+        return S_VALUE_HIGH;
+    if (fMeasured < S_VALUE_LOW)
+        return S_VALUE_LOW;
+    return fMeasured;
+}
+
+int32_t HolmiumBandOffset()
+{
+    int nLowest = 0;
+    double fLowest = 0.0;
+    bool bFound = false;
+    for (int i = 0; i < DIODE_WINDOW_POINTS; i++) {
+        if (gfDiodeReferenceReadings[i] == 0.0f)
+            continue;
+        double fRatio = gfDiodeTestReadings[i] / static_cast<double>(gfDiodeReferenceReadings[i]);
+        if (!bFound || fRatio < fLowest) {
+            bFound = true;
+            fLowest = fRatio;
+            nLowest = i;
+        }
+    }
+    gnDiagOffset = gnDiodeWindowFirst + nLowest - BAND_NOMINAL_DIODE_PIXEL;
+    return gnLastLedPeakPixel - gnDiagOffset;
+}
+
+bool CheckLedPeakWidth(double fPeakValue)
+{
+    double fLevel = LED_PEAK_PERCENT * fPeakValue / 100.0;
+    int nStart = -1;
+    for (int p = LED_WINDOW_FIRST; p <= LED_WINDOW_LAST; p++) {
+        bool bAbove = RawPixelValue(p) > fLevel;
+        if (nStart < 0 && bAbove)
+            nStart = p;
+        else if (nStart >= 0 && !bAbove)
+            return p - nStart <= LED_WIDEST_PEAK;
+    }
+    return false;
+}
+
+bool CalibrateLed()
+{
+    TakeReading(READ_LED);
+    int32_t nPeak = FindLedPeak();
+    double fPeak = RawPixelValue(nPeak);
+    if (fPeak <= LED_LOWEST_GOOD_PEAK)
+        RemoteTrace("Low LED level");
+    else if (!CheckLedPeakWidth(fPeak))
+        RemoteTrace("Failed peak width");
+    else
+        RemoteTrace("Good LED");
+
+    if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
+        return false;
+    int32_t nPixel = HolmiumBandOffset();
+    // The stored pixel is unsigned and 0 means "not calibrated": keep it on the array.
+    if (nPixel < 1)
+        nPixel = 1;
+    if (nPixel > PIXEL_COUNT - 1)
+        nPixel = PIXEL_COUNT - 1;
+    SetCalibratedLedPixel(static_cast<uint16_t>(nPixel));
+    TracePrintf("Offset %d", static_cast<int>(gnDiagOffset));
+    TracePrintf("LED PixNo. %d", static_cast<int>(gunCalibratedLedPixel));
+    return true;
+}
+
+bool CalibrateStrayLight()
+{
+    if (!ReadReferenceAndSample(READ_STRAY_REFERENCE, READ_STRAY_TEST))
+        return false;
+    int32_t nPixel = TablePixel(STRAY_NM) + gnHolmiumOffset + gnDiodeArrayOffset;
+    if (nPixel < 0)
+        nPixel = 0;
+    if (nPixel > PIXEL_COUNT - 1)
+        nPixel = PIXEL_COUNT - 1;
+    double m = RawPixelValue(nPixel);
+    TracePrintf("Measured value: %g", m);
+    double s = LimitSValue(m);
+    SetSValue(s);
+    TracePrintf("Set to %g", gfSValue);
+    return true;
+}
