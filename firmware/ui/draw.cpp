@@ -307,6 +307,10 @@ void DrawDateTime(uint8_t bState)
 
 void PrepareStateValues(uint8_t bState)
 {
+    // The shown values follow the last reading, also one taken by a remote
+    // command while "PC Control" covered the screen.
+    if ((bState >= 15 && bState <= 21) || bState == 43 || bState == 77)
+        RecomputeValues();
     switch (bState) {
     case 15: case 16:
         gnShowI1 = gunWavelength;

@@ -140,16 +140,16 @@ TEST_F(UiTest, ControlShowsPcControlAndOnlyStandbyActsUntilRelease)
 TEST_F(UiTest, ReleaseIntoOverlayRedrawsItsParent)
 {
     PowerUpToMainMenu();
-    Walk({{KEY_SOFT2, 12}, {KEY_SOFT1, 76}, {KEY_SOFT1, 15}, {KEY_SOFT2, 16}});
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT3, 25}, {KEY_SOFT1, 27}, {KEY_SOFT4, 28}});
     Host().Inject("CONTROL\r\n");
     Host().Tick();
     ASSERT_EQ(gunScreenState, STATE_PC_CONTROL);
     Host().ClearChangedFlags();
     Host().Inject("RELEASE\r\n");
     Host().Tick();
-    ASSERT_EQ(gunScreenState, 16);
-    EXPECT_EQ(ChangedBytes(), 3840) << "the single-measurement screen was not redrawn under the overlay";
-    Walk({{KEY_ESCAPE, 15}});
+    ASSERT_EQ(gunScreenState, 28);
+    EXPECT_EQ(ChangedBytes(), 3840) << "the method program was not redrawn under the name editor";
+    Walk({{KEY_ESCAPE, 27}});
 }
 
 TEST_F(UiTest, SetUpServiceSequenceOpensServiceMenuOnlyWithinItsWindow)
