@@ -817,8 +817,11 @@ void HandleMethodRun()
     }
 }
 
+uint32_t gunShownStartSeconds = 0;  // remaining start delay last drawn, s
+
 void HandleKineticsWait()
 {
+    uint32_t unSeconds = (gunScreenTimer + 19) / 20;
     if (Key(KEY_ESCAPE)) {
         Go(43);
     } else if (gunScreenTimer == 0) {
@@ -826,7 +829,8 @@ void HandleKineticsWait()
         gbKineticsIndex = 0;
         gunScreenTimer = Seconds(gMethod.bEndMin, gMethod.bEndSec) * 20;
         Go(45);
-    } else if (gunScreenTimer % 20 == 0) {
+    } else if (unSeconds != gunShownStartSeconds) {
+        gunShownStartSeconds = unSeconds;
         DrawScreen();
     }
 }
