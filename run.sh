@@ -15,7 +15,7 @@ fi
 if [ -x build/release/host/qt/halden-sim ]; then
   echo "No display found (DISPLAY and WAYLAND_DISPLAY are unset): starting the headless serial console."
 else
-  echo "The desktop window is not built yet: starting the headless serial console."
+  echo "The desktop simulator is not built (Qt 6 Widgets not found): starting the headless serial console."
 fi
 echo "Type remote commands (for example ID? or CONTROL); escapes such as \\024 send control characters."
 exec build/release/host/headless/halden-cli "$@"

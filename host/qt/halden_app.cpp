@@ -1,0 +1,146 @@
+// The application object: start-up, exit and the profile, Send Message and
+// About.
+#include "halden_app.h"
+
+#include <QSettings>
+#include <QTimer>
+
+#include "core/runtime.h"
+#include "dialogs.h"
+#include "eeprom_bus.h"
+#include "halden_doc.h"
+#include "halden_view.h"
+#include "main_frame.h"
+
+namespace {
+
+CHaldenApp* gpApp = nullptr;  // the one application object
+
+// Profile section and entries.
+const QString VIEW_SECTION = QStringLiteral("View");
+const QString TOOLBAR_ENTRY = QStringLiteral("ToolBar");
+const QString STATUSBAR_ENTRY = QStringLiteral("StatusBar");
+const QString SERIAL_MONITOR_ENTRY = QStringLiteral("SerialMonitor");
+
+int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
+{
+    return settings.value(sKey, nDefault).toInt() != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+CHaldenApp::CHaldenApp(const Options& options) : m_options(options) { gpApp = this; }
+CHaldenApp::CHaldenApp() : CHaldenApp(Options{}) {}
+
+// The windows go first (ExitInstance), then the bus with its EEPROM.
+CHaldenApp::~CHaldenApp()
+{
+    ExitInstance();
+    m_pBus.reset();
+    if (gpApp == this)
+        gpApp = nullptr;
+}
+
+CHaldenApp* CHaldenApp::Instance() { return gpApp; }
+
+CHaldenView* CHaldenApp::View() const { return m_pFrame ? m_pFrame->View() : nullptr; }
+
+bool CHaldenApp::InitInstance()
+{
+    {
+        QSettings settings;
+        settings.beginGroup(VIEW_SECTION);
+        m_bShowToolBar = ReadFlag(settings, TOOLBAR_ENTRY, m_bShowToolBar);
+        m_bShowStatusBar = ReadFlag(settings, STATUSBAR_ENTRY, m_bShowStatusBar);
+        m_bShowSerialMonitor = ReadFlag(settings, SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+    }
+
+    // File/New: the document, the frame and the view; the view publishes
+    // itself for the firmware and creates the display and the keys.
+    m_pDoc = std::make_unique<CHaldenDoc>();
+    m_pFrame = std::make_unique<CMainFrame>(this, m_pDoc.get());
+    if (!m_pFrame->Created()) {
+        m_pFrame.reset();
+        return false;
+    }
+    m_pDoc->OnNewDocument();
+    m_pFrame->show();
+
+    // The bus with the firmware's own pins and the EEPROM at 0xA0.
+    m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
+    m_pFrame->View()->SetBus(m_pBus.get());
+    m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
+    // A write that fails later is reported on the firmware thread; the
+    // status bar learns of it on the UI thread.
+    m_pBus->SetStatusListener([this](const std::string& sMessage) {
+        {
+            std::lock_guard<std::mutex> lock(m_mtxStatus);
+            m_sPendingStatus = sMessage;
+        }
+        QMetaObject::invokeMethod(this, &CHaldenApp::ShowPendingStatus, Qt::QueuedConnection);
+    });
+
+    // The firmware starts once the event loop runs, when the view exists.
+    if (m_options.bStartFirmware)
+        QTimer::singleShot(0, this, &CHaldenApp::StartFirmware);
+    return true;
+}
+
+void CHaldenApp::ShowPendingStatus()
+{
+    std::string sMessage;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxStatus);
+        sMessage = m_sPendingStatus;
+    }
+    if (m_pFrame)
+        m_pFrame->ShowEepromStatus(QString::fromStdString(sMessage));
+}
+
+void CHaldenApp::StartFirmware()
+{
+    // Not when the window was closed before the event loop first ran.
+    if (m_pFrame && m_pFrame->isVisible() && !m_bExited)
+        FirmwareStart();
+}
+
+void CHaldenApp::ExitInstance()
+{
+    if (m_bExited || !m_pFrame)
+        return;
+    m_bExited = true;
+    if (m_pFrame->isVisible())
+        m_pFrame->close();  // stores the bar states and stops the firmware
+    FirmwareStop();
+    m_pFrame.reset();
+    QSettings settings;
+    settings.beginGroup(VIEW_SECTION);
+    settings.setValue(TOOLBAR_ENTRY, m_bShowToolBar);
+    settings.setValue(STATUSBAR_ENTRY, m_bShowStatusBar);
+    settings.setValue(SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+}
+
+void CHaldenApp::OnFileNew()
+{
+    if (m_pDoc)
+        m_pDoc->OnNewDocument();
+}
+
+void CHaldenApp::OnSendMessage()
+{
+    CSendMessageDlg dlg(m_pFrame.get());
+    if (dlg.exec() == QDialog::Accepted)
+        SendBytes(dlg.Message());
+}
+
+void CHaldenApp::SendBytes(const std::string& sMessage)
+{
+    if (CHaldenView* pView = View())
+        pView->InjectSerial(QByteArray(sMessage.data(), static_cast<qsizetype>(sMessage.size())));
+}
+
+void CHaldenApp::OnAppAbout()
+{
+    CAboutDlg dlg(m_pFrame.get());
+    dlg.exec();
+}

@@ -1,0 +1,65 @@
+// The application: start-up order (window, bus and EEPROM, then the
+// firmware), the profile entries, and the commands it handles itself (Send
+// Message, About).
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CEepromBus;
+class CHaldenDoc;
+class CHaldenView;
+class CMainFrame;
+
+class CHaldenApp final : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
+        bool bStartFirmware = true;                           // false: window only (tests)
+    };
+
+    explicit CHaldenApp(const Options& options);
+    CHaldenApp();
+    ~CHaldenApp() override;
+    static CHaldenApp* Instance();
+
+    // Reads the profile, creates the document, frame and view, then the bus
+    // with the EEPROM, shows the frame and starts the firmware once the event
+    // loop runs. False when the window cannot be created.
+    bool InitInstance();
+    // Destroys the windows (the frame has stopped the firmware on close) and
+    // writes the profile.
+    void ExitInstance();
+
+    void OnFileNew();
+    void OnSendMessage();
+    void OnAppAbout();
+    // Sends the bytes of a message into the firmware's serial receive path.
+    void SendBytes(const std::string& sMessage);
+
+    CMainFrame* Frame() const { return m_pFrame.get(); }
+    CHaldenDoc* Doc() const { return m_pDoc.get(); }
+    CHaldenView* View() const;
+    CEepromBus* Bus() const { return m_pBus.get(); }
+
+    int m_bShowToolBar = 1;    // toolbar shown; 1 until the profile is read
+    int m_bShowStatusBar = 1;  // status bar shown; 1 until the profile is read
+    int m_bShowSerialMonitor = 1;  // serial monitor dock shown
+
+private:
+    void StartFirmware();
+    void ShowPendingStatus();
+
+    Options m_options;
+    std::unique_ptr<CEepromBus> m_pBus;  // the two-wire bus, its master pins and the EEPROM
+    std::unique_ptr<CHaldenDoc> m_pDoc;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    bool m_bExited = false;
+    std::mutex m_mtxStatus;
+    std::string m_sPendingStatus;  // the bus's latest message, handed over from the firmware thread
+};

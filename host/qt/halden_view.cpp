@@ -1,0 +1,598 @@
+// The front-panel view, its keys and display window, and the host bridge
+// operations that the firmware thread calls.
+#include "halden_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QThread>
+
+#include <chrono>
+
+#include "core/runtime.h"
+#include "eeprom_bus.h"
+#include "panel_layout.h"
+
+namespace {
+
+CHaldenView* gpView = nullptr;  // the view published for the bridge
+
+// A firmware yield with nothing to do waits this long at most, so the
+// firmware thread does not spin a core; ticks, keys, serial input and the
+// stop request end the wait early.
+constexpr auto IDLE_WAIT = std::chrono::milliseconds(4);
+
+QImage LoadBitmap(int nId)
+{
+    QImage image(QStringLiteral(":/bitmap/%1").arg(nId));
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+// The widget that the view scrolls: draws the panel picture and carries the
+// keys and the display window.
+class CPanelCanvas final : public QWidget {
+public:
+    CPanelCanvas(const QPixmap& bmpPanel, double dScale) : m_bmpPanel(bmpPanel)
+    {
+        m_sizePanel = QSize(qRound(bmpPanel.width() * dScale), qRound(bmpPanel.height() * dScale));
+        setFixedSize(m_sizePanel + QSize(2 * panel::ORIGIN, 2 * panel::ORIGIN));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawPixmap(QRect(QPoint(panel::ORIGIN, panel::ORIGIN), m_sizePanel), m_bmpPanel);
+    }
+
+private:
+    QPixmap m_bmpPanel;
+    QSize m_sizePanel;
+};
+
+}  // namespace
+
+// The artwork resource lives in this static library; registering it here
+// keeps the linker from dropping it.
+static void RegisterArtwork()
+{
+    Q_INIT_RESOURCE(halden);
+}
+
+// CMaskedBitmap
+
+void CMaskedBitmap::SetImage(const QImage& image, bool bTransparent, QRgb crTransparent)
+{
+    m_image = image.convertToFormat(QImage::Format_RGB32);
+    m_nWidth = m_image.width();
+    m_nHeight = m_image.height();
+    m_bTransparent = bTransparent;
+    m_crTransparent = crTransparent;
+    m_sizeStretched = QSize();
+    m_mask = QImage();
+    m_pixmap = QPixmap();
+    Prepare(m_image.size());
+}
+
+// Makes the copy at the given size, its mask, and the drawable pixmap.
+void CMaskedBitmap::Prepare(const QSize& size)
+{
+    if (size == m_sizeStretched || m_image.isNull())
+        return;
+    QImage stretched = size == m_image.size() ? m_image : m_image.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QRgb crKey = m_bTransparent ? m_crTransparent : stretched.pixel(0, 0);
+    m_mask = QImage(size, QImage::Format_Mono);
+    m_mask.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    QImage drawable = stretched.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); y++) {
+        const QRgb* pRow = reinterpret_cast<const QRgb*>(stretched.constScanLine(y));
+        QRgb* pOut = reinterpret_cast<QRgb*>(drawable.scanLine(y));
+        for (int x = 0; x < size.width(); x++) {
+            const bool bClear = (pRow[x] & 0xFFFFFF) == (crKey & 0xFFFFFF);
+            m_mask.setPixel(x, y, bClear ? 1 : 0);
+            if (bClear && m_bTransparent)
+                pOut[x] = 0;
+        }
+    }
+    m_pixmap = QPixmap::fromImage(drawable);
+    m_sizeStretched = size;
+}
+
+void CMaskedBitmap::Draw(QPainter& painter, const QRect& rTarget)
+{
+    Prepare(rTarget.size());
+    painter.drawPixmap(rTarget.topLeft(), m_pixmap);
+}
+
+bool CMaskedBitmap::HitTest(const QPoint& pt, const QSize& sizeTarget)
+{
+    if (!m_bTransparent)
+        return true;
+    Prepare(sizeTarget);
+    if (!m_mask.rect().contains(pt))
+        return true;
+    return m_mask.pixelIndex(pt) == 0;
+}
+
+// CKeyBase
+
+QPointer<CKeyBase> CKeyBase::s_pCapture;
+
+CKeyBase::CKeyBase(uint8_t bCode, QWidget* pParent) : QWidget(pParent), m_bCode(bCode) {}
+
+CKeyBase* CKeyBase::CaptureHolder() { return s_pCapture.data(); }
+void CKeyBase::SetCapture() { s_pCapture = this; }
+bool CKeyBase::HasCapture() const { return s_pCapture.data() == this; }
+
+void CKeyBase::ReleaseCapture()
+{
+    if (HasCapture())
+        s_pCapture = nullptr;
+}
+
+// Mouse messages go to the key holding the capture when there is one, so a
+// key keeps its state while the pressed pointer wanders off it, and a press
+// forwarded to the key beneath ends there too.
+void CKeyBase::Dispatch(Mouse msg, QMouseEvent* pEvent)
+{
+    const QPoint pt = pEvent->position().toPoint();
+    CKeyBase* pHolder = CaptureHolder();
+    if (pHolder && pHolder != this && pHolder->parentWidget() == parentWidget()) {
+        pHolder->HandleMouse(msg, pHolder->mapFromParent(mapToParent(pt)));
+    } else {
+        HandleMouse(msg, pt);
+    }
+    pEvent->accept();
+}
+
+void CKeyBase::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton)
+        Dispatch(Mouse::LeftDown, pEvent);
+    else if (pEvent->button() == Qt::RightButton)
+        Dispatch(Mouse::RightDown, pEvent);
+}
+
+void CKeyBase::mouseDoubleClickEvent(QMouseEvent* pEvent) { mousePressEvent(pEvent); }
+
+void CKeyBase::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton)
+        Dispatch(Mouse::LeftUp, pEvent);
+    else if (pEvent->button() == Qt::RightButton)
+        Dispatch(Mouse::RightUp, pEvent);
+}
+
+// CPanelKey
+
+CPanelKey::CPanelKey(uint8_t bCode, const QImage& imgUp, const QImage& imgDown, QWidget* pParent)
+    : CKeyBase(bCode, pParent), m_imgUp(imgUp), m_imgDown(imgDown)
+{
+    resize(m_imgUp.size());
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void CPanelKey::SetState(int nState)
+{
+    if (m_nState.exchange(nState) == nState)
+        return;
+    update();
+    emit StateChanged();
+}
+
+void CPanelKey::SetDown(bool bDown) { SetState(bDown ? 1 : 0); }
+
+void CPanelKey::HandleMouse(Mouse msg, const QPoint&)
+{
+    switch (msg) {
+    case Mouse::LeftDown:
+        SetCapture();
+        SetState(1);
+        break;
+    case Mouse::LeftUp:
+        ReleaseCapture();
+        SetState(0);
+        break;
+    case Mouse::RightDown:
+        SetCapture();
+        SetState(IsDown() ? 0 : 1);
+        break;
+    case Mouse::RightUp:
+        ReleaseCapture();
+        break;
+    }
+}
+
+void CPanelKey::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, IsDown() ? m_imgDown : m_imgUp);
+}
+
+// CShapedKey
+
+CShapedKey::CShapedKey(uint8_t bCode, const QImage& imgUp, const QImage& imgDown, QRgb crTransparent, QWidget* pParent)
+    : CKeyBase(bCode, pParent)
+{
+    m_bmpUp.SetImage(imgUp, true, crTransparent);
+    m_bmpDown.SetImage(imgDown, true, crTransparent);
+    resize(imgUp.size());
+}
+
+void CShapedKey::SetPressed(int bPressed)
+{
+    if (m_bPressed.exchange(bPressed) == bPressed)
+        return;
+    update();
+    emit StateChanged();
+}
+
+void CShapedKey::SetDown(bool bDown) { SetPressed(bDown ? 1 : 0); }
+
+bool CShapedKey::HitTest(const QPoint& pt) { return (IsDown() ? m_bmpDown : m_bmpUp).HitTest(pt, size()); }
+
+void CShapedKey::HandleMouse(Mouse msg, const QPoint& pt)
+{
+    switch (msg) {
+    case Mouse::LeftDown:
+        if (!HitTest(pt)) {
+            Forward(msg, pt);
+            return;
+        }
+        SetCapture();
+        SetPressed(1);
+        break;
+    case Mouse::LeftUp:
+        if (HasCapture()) {
+            ReleaseCapture();
+            SetPressed(0);
+        }
+        break;
+    case Mouse::RightDown:
+        if (!HitTest(pt)) {
+            Forward(msg, pt);
+            return;
+        }
+        SetCapture();
+        SetPressed(IsDown() ? 0 : 1);
+        break;
+    case Mouse::RightUp:
+        ReleaseCapture();
+        break;
+    }
+}
+
+// Hands the message to the nearest key below this one in stacking order whose
+// rectangle contains the point; that key hit-tests again, so a transparent
+// corner falls through to whatever key is really there. Dropped when no
+// key lies beneath.
+void CShapedKey::Forward(Mouse msg, const QPoint& pt)
+{
+    QWidget* pParent = parentWidget();
+    if (!pParent)
+        return;
+    const QPoint ptParent = mapToParent(pt);
+    const QObjectList& children = pParent->children();
+    for (qsizetype i = children.indexOf(this) - 1; i >= 0; i--) {
+        auto* pKey = qobject_cast<CKeyBase*>(children[i]);
+        if (!pKey || !pKey->isVisibleTo(pParent) || !pKey->geometry().contains(ptParent))
+            continue;
+        pKey->HandleMouse(msg, pKey->mapFromParent(ptParent));
+        return;
+    }
+}
+
+void CShapedKey::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    (IsDown() ? m_bmpDown : m_bmpUp).Draw(painter, rect());
+}
+
+// CLcdWnd
+
+CLcdWnd::CLcdWnd(QWidget* pParent) : QWidget(pParent)
+{
+    resize(240, 128);
+    // The paint covers the whole window, so the background is never erased
+    // and a repaint does not flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void CLcdWnd::Write(uint16_t unAddress, uint8_t bValue)
+{
+    if (unAddress >= BASE && unAddress < BASE + MIRROR_BYTES)
+        m_abData[unAddress - BASE].store(bValue, std::memory_order_relaxed);
+}
+
+uint8_t CLcdWnd::Read(uint16_t unAddress) const
+{
+    if (unAddress >= BASE && unAddress < BASE + MIRROR_BYTES)
+        return m_abData[unAddress - BASE].load(std::memory_order_relaxed);
+    return 0;
+}
+
+// 128 rows of 30 bytes, most significant bit leftmost: the layout of a
+// one-bit image, so each row is copied as it stands.
+QImage CLcdWnd::Frame() const
+{
+    QImage image(240, 128, QImage::Format_Mono);
+    image.setColorTable({LIGHT, DARK});
+    for (int y = 0; y < 128; y++) {
+        uchar* pbRow = image.scanLine(y);
+        for (int i = 0; i < 30; i++)
+            pbRow[i] = m_abData[30 * y + i].load(std::memory_order_relaxed);
+    }
+    return image;
+}
+
+void CLcdWnd::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawImage(0, 0, Frame());
+    m_ullPaints.fetch_add(1, std::memory_order_relaxed);
+}
+
+// CHaldenView
+
+CHaldenView* CHaldenView::Current() { return gpView; }
+
+CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
+{
+    gpView = this;
+    FirmwareAttachHost(this);
+    RegisterArtwork();
+
+    m_bmpPanel = QPixmap(QStringLiteral(":/bitmap/%1").arg(panel::PANEL_BITMAP));
+    if (m_bmpPanel.isNull())
+        return;
+
+    // The canvas carries the picture at (ORIGIN, ORIGIN) with a margin of the
+    // same width on every side, so the whole panel can be scrolled into view.
+    m_pCanvas = new CPanelCanvas(m_bmpPanel, m_dScale);
+    setWidget(m_pCanvas);
+    setAlignment(Qt::AlignCenter);
+
+    m_tickTimer.start(TICK_PERIOD_MS, Qt::PreciseTimer, this);
+
+    auto scaled = [this](int n) { return static_cast<int>(n * m_dScale + 0.5); };
+    for (const panel::KeyLayout& layout : panel::KEYS) {
+        QImage imgUp = LoadBitmap(layout.nUpImage);
+        QImage imgDown = LoadBitmap(layout.nDownImage);
+        if (imgUp.isNull() || imgDown.isNull())
+            return;
+        CKeyBase* pKey = nullptr;
+        if (layout.bShaped)
+            pKey = new CShapedKey(layout.bCode, imgUp, imgDown, qRgb(panel::MAGENTA_R, panel::MAGENTA_G, panel::MAGENTA_B), m_pCanvas);
+        else
+            pKey = new CPanelKey(layout.bCode, imgUp, imgDown, m_pCanvas);
+        pKey->move(scaled(layout.x), scaled(layout.y));
+        pKey->setToolTip(QStringLiteral("%1 (key %2)").arg(QString::fromLatin1(layout.pszLabel), ShortcutText(layout.bCode)));
+        connect(pKey, &CKeyBase::StateChanged, this, &CHaldenView::Wake);
+        m_apKeys[layout.bCode] = pKey;
+    }
+
+    m_pLcd = new CLcdWnd(m_pCanvas);
+    m_pLcd->move(scaled(panel::LCD_LEFT), scaled(panel::LCD_TOP));
+    m_bCreated = true;
+}
+
+CHaldenView::~CHaldenView()
+{
+    // A view that goes away while the firmware still runs (a test, or a
+    // frame that never closed properly) stops it first: the firmware thread
+    // must never call into a destroyed host.
+    if (FirmwareThreadActive() && FirmwareHost() == this)
+        FirmwareStop();
+    if (FirmwareHost() == this)
+        FirmwareAttachHost(nullptr);
+    if (gpView == this)
+        gpView = nullptr;
+}
+
+CKeyBase* CHaldenView::Key(uint8_t bCode) const { return bCode >= 1 && bCode <= 12 ? m_apKeys[bCode] : nullptr; }
+
+namespace {
+struct Shortcut {
+    int nQtKey;
+    uint8_t bCode;
+    const char* pszText;  // shown in tooltips; null for second keys of a code
+};
+constexpr Shortcut SHORTCUTS[] = {
+    {Qt::Key_R, 1, "R"},        {Qt::Key_T, 5, "T or Enter"}, {Qt::Key_Return, 5, nullptr},
+    {Qt::Key_Enter, 5, nullptr}, {Qt::Key_Escape, 4, "Esc"},  {Qt::Key_Up, 2, "Up arrow"},
+    {Qt::Key_Down, 3, "Down arrow"}, {Qt::Key_Left, 6, "Left arrow"}, {Qt::Key_Right, 7, "Right arrow"},
+    {Qt::Key_1, 8, "1"},        {Qt::Key_2, 9, "2"},          {Qt::Key_3, 10, "3"},
+    {Qt::Key_4, 11, "4"},       {Qt::Key_S, 12, "S"},
+};
+}  // namespace
+
+uint8_t CHaldenView::KeyForShortcut(int nQtKey)
+{
+    for (const Shortcut& s : SHORTCUTS)
+        if (s.nQtKey == nQtKey)
+            return s.bCode;
+    return 0;
+}
+
+QString CHaldenView::ShortcutText(uint8_t bCode)
+{
+    for (const Shortcut& s : SHORTCUTS)
+        if (s.bCode == bCode && s.pszText)
+            return QString::fromLatin1(s.pszText);
+    return QString();
+}
+
+void CHaldenView::SetKeyFromKeyboard(uint8_t bCode, bool bDown)
+{
+    CKeyBase* pKey = Key(bCode);
+    if (!pKey)
+        return;
+    m_abKeyboardHeld[bCode] = bDown;
+    pKey->SetDown(bDown);
+}
+
+// A key held through the keyboard would stay down for ever if the window
+// lost the focus before the key came up.
+void CHaldenView::ReleaseKeyboardKeys()
+{
+    for (uint8_t b = 1; b <= 12; b++)
+        if (m_abKeyboardHeld[b])
+            SetKeyFromKeyboard(b, false);
+}
+
+void CHaldenView::InjectSerial(const QByteArray& abBytes)
+{
+    if (abBytes.isEmpty())
+        return;
+    {
+        // The firmware may hold its lock while it waits for a paint; tell it
+        // not to wait, so that taking the lock here cannot deadlock.
+        std::lock_guard<std::mutex> lock(m_mtxSync);
+        m_nUiWantsLock++;
+        m_cvSync.notify_all();
+    }
+    for (char c : abBytes)
+        SerialInjectByte(static_cast<uint8_t>(c));
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_nUiWantsLock--;
+    m_ullWakes++;
+    m_cvSync.notify_all();
+}
+
+void CHaldenView::Wake()
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_ullWakes++;
+    m_cvSync.notify_all();
+}
+
+void CHaldenView::timerEvent(QTimerEvent* pEvent)
+{
+    if (pEvent->timerId() != m_tickTimer.timerId()) {
+        QScrollArea::timerEvent(pEvent);
+        return;
+    }
+    m_nPendingTicks.fetch_add(1);
+    Wake();
+}
+
+// Bridge operations, called on the firmware thread.
+
+int CHaldenView::KeyIsDown(uint8_t bKey)
+{
+    CKeyBase* pKey = Key(bKey);
+    return pKey && pKey->IsDown() ? 1 : 0;
+}
+
+void CHaldenView::LcdWrite(uint16_t unAddress, uint8_t bValue)
+{
+    if (m_pLcd)
+        m_pLcd->Write(unAddress, bValue);
+    m_bActivity.store(true, std::memory_order_relaxed);
+}
+
+uint8_t CHaldenView::LcdRead(uint16_t unAddress) { return m_pLcd ? m_pLcd->Read(unAddress) : 0; }
+
+// Has the UI thread repaint the display window and waits until it has. The
+// wait also ends when the firmware is asked to stop (the UI thread may be
+// about to join the firmware thread and will never paint) and while the UI
+// thread wants the firmware lock; the stop flag is set under the same mutex
+// as the wait, so a stop request between the caller's check and this wait
+// is never missed.
+void CHaldenView::LcdRefresh()
+{
+    if (!m_pLcd)
+        return;
+    if (QThread::currentThread() == thread()) {
+        m_pLcd->repaint();
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_mtxSync);
+    if (m_bStopping)
+        return;
+    const uint64_t ullRequest = ++m_ullRefreshRequested;
+    QMetaObject::invokeMethod(this, &CHaldenView::PaintLcdNow, Qt::QueuedConnection);
+    m_bRefreshWaiting.store(true);
+    m_cvSync.wait(lock, [&] { return m_ullRefreshDone >= ullRequest || m_bStopping || m_nUiWantsLock > 0; });
+    m_bRefreshWaiting.store(false);
+    m_bActivity.store(true, std::memory_order_relaxed);
+}
+
+void CHaldenView::PaintLcdNow()
+{
+    uint64_t ullRequested;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxSync);
+        ullRequested = m_ullRefreshRequested;
+    }
+    m_pLcd->repaint();
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    if (ullRequested > m_ullRefreshDone)
+        m_ullRefreshDone = ullRequested;
+    m_cvSync.notify_all();
+}
+
+// Returns at once while there is work (a pending tick, a wake-up since the
+// last yield, or drawing and output in the pass just ended); otherwise waits
+// a few milliseconds for one. Firmware time comes only from the pending
+// ticks, so the wait changes no firmware timing.
+void CHaldenView::Yield()
+{
+    if (m_bActivity.exchange(false, std::memory_order_relaxed))
+        return;
+    std::unique_lock<std::mutex> lock(m_mtxSync);
+    if (m_bStopping || m_nPendingTicks.load() > 0)
+        return;
+    if (m_ullWakes == m_ullWakesSeen)
+        m_cvSync.wait_for(lock, IDLE_WAIT, [this] { return m_bStopping || m_ullWakes != m_ullWakesSeen; });
+    m_ullWakesSeen = m_ullWakes;
+}
+
+void CHaldenView::StopRequested()
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_bStopping = true;
+    m_cvSync.notify_all();
+}
+
+void CHaldenView::I2cSetScl(int nLevel)
+{
+    if (m_pBus)
+        m_pBus->SetScl(nLevel);
+}
+
+void CHaldenView::I2cSetSda(int nLevel)
+{
+    if (m_pBus)
+        m_pBus->SetSda(nLevel);
+}
+
+int CHaldenView::I2cGetScl() { return m_pBus ? m_pBus->GetScl() : 1; }
+int CHaldenView::I2cGetSda() { return m_pBus ? m_pBus->GetSda() : 1; }
+
+void CHaldenView::CSerialTap::Write(uint8_t b)
+{
+    CHaldenView* pView = m_pView;
+    pView->m_bActivity.store(true, std::memory_order_relaxed);
+    std::lock_guard<std::mutex> lock(pView->m_mtxSerial);
+    if (pView->m_abSerialPending.size() >= SERIAL_BACKLOG_MAX)
+        return;
+    pView->m_abSerialPending.append(static_cast<char>(b));
+    if (!pView->m_bSerialPosted) {
+        pView->m_bSerialPosted = true;
+        QMetaObject::invokeMethod(pView, &CHaldenView::DrainSerial, Qt::QueuedConnection);
+    }
+}
+
+void CHaldenView::DrainSerial()
+{
+    QByteArray abBytes;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxSerial);
+        abBytes.swap(m_abSerialPending);
+        m_bSerialPosted = false;
+    }
+    if (!abBytes.isEmpty())
+        emit SerialReceived(abBytes);
+}

@@ -1,0 +1,57 @@
+// halden-sim: the desktop simulator of the Halden spectrophotometer.
+//
+//   halden-sim [--eeprom PATH] [--screenshot PNG [--screenshot-delay MS]]
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+#include "halden_app.h"
+#include "main_frame.h"
+
+int main(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Halden"));
+    QCoreApplication::setApplicationName(QStringLiteral("halden-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Halden PC Simulation: the front panel of the Halden spectrophotometer."));
+    parser.addHelpOption();
+    QCommandLineOption eeprom(QStringLiteral("eeprom"), QStringLiteral("EEPROM image file (default eeprom.bin)."),
+                              QStringLiteral("PATH"), QStringLiteral("eeprom.bin"));
+    parser.addOption(eeprom);
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Save a picture of the window to PNG after a delay, then quit."),
+                                  QStringLiteral("PNG"));
+    parser.addOption(screenshot);
+    QCommandLineOption delay(QStringLiteral("screenshot-delay"), QStringLiteral("Delay before the screenshot (default 3000)."),
+                             QStringLiteral("MS"), QStringLiteral("3000"));
+    parser.addOption(delay);
+    parser.process(qapp);
+
+    CHaldenApp::Options options;
+    options.sEepromPath = parser.value(eeprom);
+    CHaldenApp app(options);
+    if (!app.InitInstance())
+        return 1;
+    int nScreenshotResult = 0;
+    if (parser.isSet(screenshot)) {
+        const QString sPath = parser.value(screenshot);
+        QTimer::singleShot(parser.value(delay).toInt(), &app, [&app, sPath, &nScreenshotResult] {
+            CMainFrame* pFrame = app.Frame();
+            if (!pFrame->grab().save(sPath, "PNG")) {
+                std::fprintf(stderr, "halden-sim: cannot write %s\n", qPrintable(sPath));
+                nScreenshotResult = 1;
+            }
+            pFrame->close();
+        });
+    }
+    const int nResult = qapp.exec();
+    app.ExitInstance();
+    return nResult ? nResult : nScreenshotResult;
+}

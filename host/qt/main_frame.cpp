@@ -1,0 +1,193 @@
+// The main window, its menus, toolbar, status bar and keyboard shortcuts.
+#include "main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "core/runtime.h"
+#include "halden_app.h"
+#include "halden_doc.h"
+#include "halden_view.h"
+#include "panel_layout.h"
+#include "serial_monitor.h"
+
+namespace {
+
+const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
+
+// A status-bar prompt "long text\ntooltip", as the string table has them.
+void SetPrompt(QAction* pAction, const QString& sPrompt)
+{
+    const QStringList parts = sPrompt.split(QLatin1Char('\n'));
+    pAction->setStatusTip(parts.value(0));
+    if (parts.size() > 1)
+        pAction->setToolTip(parts.value(1));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDoc(pDoc)
+{
+    const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
+    setWindowTitle(QStringLiteral("%1 - %2").arg(pDoc->Title(), sAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/bitmap/icon")));
+
+    m_pView = new CHaldenView;
+    if (!m_pView->Created())
+        return;
+    setCentralWidget(m_pView);
+
+    m_pSerialMonitor = new CSerialMonitor(this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_pSerialMonitor);
+    m_pSerialMonitor->setVisible(pApp->m_bShowSerialMonitor != 0);
+    connect(m_pView, &CHaldenView::SerialReceived, m_pSerialMonitor, &CSerialMonitor::AppendBytes);
+
+    CreateMenus();
+
+    QStatusBar* pStatus = statusBar();
+    m_pEepromPane = new QLabel;
+    m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
+    m_pEepromPane->hide();
+    pStatus->addPermanentWidget(m_pEepromPane);
+    connect(pStatus, &QStatusBar::messageChanged, this, [pStatus](const QString& sMessage) {
+        if (sMessage.isEmpty())
+            pStatus->showMessage(IDLE_MESSAGE);
+    });
+    pStatus->showMessage(IDLE_MESSAGE);
+    pStatus->setVisible(pApp->m_bShowStatusBar != 0);
+    m_pStatusBarAction->setChecked(pApp->m_bShowStatusBar != 0);
+
+    connect(pDoc, &CHaldenDoc::UpdateAllViews, this, &CMainFrame::UpdateMainsCheck);
+    UpdateMainsCheck();
+    qApp->installEventFilter(this);
+    resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
+    resize(QSize(600, 700));
+    m_bCreated = true;
+}
+
+CMainFrame::~CMainFrame() { qApp->removeEventFilter(this); }
+
+void CMainFrame::CreateMenus()
+{
+    QMenu* pFile = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction* pNew = pFile->addAction(QStringLiteral("&New"), m_pApp, &CHaldenApp::OnFileNew);
+    pNew->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    pNew->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(0, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
+    SetPrompt(pNew, QStringLiteral("Create a new document\nNew"));
+    pFile->addSeparator();
+    QAction* pExit = pFile->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    SetPrompt(pExit, QStringLiteral("Quit the application\nExit"));
+
+    m_pToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
+    m_pToolBar->setObjectName(QStringLiteral("toolBar"));
+    m_pToolBar->setIconSize(QSize(panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT));
+    addToolBar(Qt::TopToolBarArea, m_pToolBar);
+
+    QMenu* pViewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    QAction* pToolBarAction = m_pToolBar->toggleViewAction();
+    pToolBarAction->setText(QStringLiteral("Tool&bar"));
+    SetPrompt(pToolBarAction, QStringLiteral("Show or hide the toolbar\nToggle ToolBar"));
+    pViewMenu->addAction(pToolBarAction);
+    m_pStatusBarAction = pViewMenu->addAction(QStringLiteral("&Status Bar"));
+    m_pStatusBarAction->setCheckable(true);
+    SetPrompt(m_pStatusBarAction, QStringLiteral("Show or hide the status bar\nToggle StatusBar"));
+    connect(m_pStatusBarAction, &QAction::toggled, this, [this](bool bOn) { statusBar()->setVisible(bOn); });
+    QAction* pMonitorAction = m_pSerialMonitor->toggleViewAction();
+    pMonitorAction->setText(QStringLiteral("Serial &Monitor"));
+    pMonitorAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")));
+    SetPrompt(pMonitorAction, QStringLiteral("Show or hide what the instrument sends on its serial port\nSerial Monitor"));
+    pViewMenu->addAction(pMonitorAction);
+
+    QMenu* pOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    m_pMainsAction = pOptions->addAction(QStringLiteral("&Mains"), m_pDoc, &CHaldenDoc::OnOptionsMains);
+    m_pMainsAction->setCheckable(true);
+    m_pMainsAction->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(panel::TOOLBAR_IMAGE_WIDTH, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
+    SetPrompt(m_pMainsAction, QStringLiteral("Turn the mains on and off\nMains"));
+    QAction* pSend = pOptions->addAction(QStringLiteral("Send Message..."), m_pApp, &CHaldenApp::OnSendMessage);
+    pSend->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
+    SetPrompt(pSend, QStringLiteral("Send a message to the Halden\nSend Message"));
+
+    QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* pIndex = pHelp->addAction(QStringLiteral("&Index"), this, &CMainFrame::ShowKeyboardHelp);
+    pIndex->setShortcut(QKeySequence(Qt::Key_F1));
+    SetPrompt(pIndex, QStringLiteral("List Help topics\nHelp Index"));
+    QAction* pUsing = pHelp->addAction(QStringLiteral("&Using Help"), this, [this] {
+        QMessageBox::information(this, QStringLiteral("Using Help"),
+                                 QStringLiteral("Help/Index lists the keyboard shortcuts of the front panel.\n"
+                                                "Hover over a panel key to see its shortcut."));
+    });
+    SetPrompt(pUsing, QStringLiteral("Display instructions about how to use help\nHelp"));
+    pHelp->addSeparator();
+    QAction* pAbout = pHelp->addAction(QStringLiteral("&About Halden PC Simulation..."), m_pApp, &CHaldenApp::OnAppAbout);
+    pAbout->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(2 * panel::TOOLBAR_IMAGE_WIDTH, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
+    SetPrompt(pAbout, QStringLiteral("Display program information, version number and copyright\nAbout"));
+
+    m_pToolBar->addAction(pNew);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(m_pMainsAction);
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(pAbout);
+    m_pToolBar->setVisible(m_pApp->m_bShowToolBar != 0);
+}
+
+void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()); }
+
+void CMainFrame::ShowEepromStatus(const QString& sMessage)
+{
+    m_pEepromPane->setText(sMessage);
+    m_pEepromPane->setToolTip(sMessage);
+    m_pEepromPane->setVisible(!sMessage.isEmpty());
+}
+
+void CMainFrame::ShowKeyboardHelp()
+{
+    QString sText = QStringLiteral("Front-panel keys on the keyboard (while the main window has the focus):\n\n");
+    for (const panel::KeyLayout& key : panel::KEYS)
+        sText += QStringLiteral("%1:  %2\n").arg(QString::fromLatin1(key.pszLabel), CHaldenView::ShortcutText(key.bCode));
+    sText += QStringLiteral("\nLeft click: press while held.  Right click: latch down until the next click.");
+    QMessageBox::information(this, QStringLiteral("Help Index"), sText);
+}
+
+// The firmware is stopped and joined before the framework closes anything,
+// so no firmware code runs while windows are destroyed.
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    m_pApp->m_bShowToolBar = m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0;
+    m_pApp->m_bShowStatusBar = !statusBar()->isHidden() ? 1 : 0;
+    m_pApp->m_bShowSerialMonitor = m_pSerialMonitor && !m_pSerialMonitor->isHidden() ? 1 : 0;
+    FirmwareStop();
+    pEvent->accept();
+}
+
+// Keyboard shortcuts for the panel keys: a key is down while its keyboard
+// key is held. They apply to this window only, not to its dialogs.
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    const QEvent::Type type = pEvent->type();
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && pWatched->isWidgetType() &&
+        static_cast<QWidget*>(pWatched)->window() == this) {
+        auto* pKeyEvent = static_cast<QKeyEvent*>(pEvent);
+        const Qt::KeyboardModifiers mods = pKeyEvent->modifiers() & ~Qt::KeypadModifier;
+        const uint8_t bCode = mods == Qt::NoModifier ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
+        if (bCode) {
+            if (!pKeyEvent->isAutoRepeat())
+                m_pView->SetKeyFromKeyboard(bCode, type == QEvent::KeyPress);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+void CMainFrame::changeEvent(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::ActivationChange && !isActiveWindow() && m_pView)
+        m_pView->ReleaseKeyboardKeys();
+    QMainWindow::changeEvent(pEvent);
+}

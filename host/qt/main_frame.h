@@ -1,0 +1,51 @@
+// The main window: menu, toolbar, status bar, the front-panel view in the
+// middle and the serial monitor docked below. Closing it stops the firmware
+// before any window goes away.
+#pragma once
+
+#include <QMainWindow>
+
+class CHaldenApp;
+class CHaldenDoc;
+class CHaldenView;
+class CSerialMonitor;
+class QAction;
+class QLabel;
+class QToolBar;
+
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc);
+    ~CMainFrame() override;
+    bool Created() const { return m_bCreated; }
+
+    CHaldenView* View() const { return m_pView; }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    CSerialMonitor* SerialMonitor() const { return m_pSerialMonitor; }
+    QAction* MainsAction() const { return m_pMainsAction; }
+    QAction* StatusBarAction() const { return m_pStatusBarAction; }
+    // The status-bar pane that names a read-only or locked EEPROM file.
+    QLabel* EepromPane() const { return m_pEepromPane; }
+    void ShowEepromStatus(const QString& sMessage);
+
+protected:
+    void closeEvent(QCloseEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+
+private:
+    void CreateMenus();
+    void UpdateMainsCheck();
+    void ShowKeyboardHelp();
+
+    CHaldenApp* m_pApp;
+    CHaldenDoc* m_pDoc;
+    CHaldenView* m_pView = nullptr;
+    QToolBar* m_pToolBar = nullptr;
+    CSerialMonitor* m_pSerialMonitor = nullptr;
+    QAction* m_pMainsAction = nullptr;
+    QAction* m_pStatusBarAction = nullptr;
+    QLabel* m_pEepromPane = nullptr;
+    bool m_bCreated = false;
+};

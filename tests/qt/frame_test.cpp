@@ -1,0 +1,137 @@
+// The main window: the profile entries across a restart, the Mains check
+// mark, the status bar's EEPROM pane and the serial monitor's text.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include "eeprom_bus.h"
+#include "halden_doc.h"
+#include "qt_fixture.h"
+#include "serial_monitor.h"
+
+class CFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetApplicationNames(); }
+
+    void profileKeepsHiddenToolbar()
+    {
+        CScratchEnvironment env;
+        {
+            auto pApp = StartWindowOnly();
+            QVERIFY(pApp);
+            CMainFrame* pFrame = pApp->Frame();
+            QVERIFY(!pFrame->ToolBar()->isHidden());
+            QVERIFY(!pFrame->statusBar()->isHidden());
+            QVERIFY(pFrame->StatusBarAction()->isChecked());
+            pFrame->ToolBar()->toggleViewAction()->trigger();
+            QVERIFY(pFrame->ToolBar()->isHidden());
+            pApp->ExitInstance();
+        }
+        {
+            QSettings settings;
+            QCOMPARE(settings.value(QStringLiteral("View/ToolBar")).toInt(), 0);
+            QCOMPARE(settings.value(QStringLiteral("View/StatusBar")).toInt(), 1);
+        }
+        {
+            auto pApp = StartWindowOnly();
+            QVERIFY(pApp);
+            CMainFrame* pFrame = pApp->Frame();
+            QVERIFY(pFrame->ToolBar()->isHidden());
+            QVERIFY(!pFrame->ToolBar()->toggleViewAction()->isChecked());
+            QVERIFY(!pFrame->statusBar()->isHidden());
+            // hide the status bar too, show the toolbar again
+            pFrame->StatusBarAction()->trigger();
+            pFrame->ToolBar()->toggleViewAction()->trigger();
+        }
+        auto pApp = StartWindowOnly();
+        QVERIFY(!pApp->Frame()->ToolBar()->isHidden());
+        QVERIFY(pApp->Frame()->statusBar()->isHidden());
+        QVERIFY(!pApp->Frame()->StatusBarAction()->isChecked());
+    }
+
+    void mainsCheckFollowsDocument()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QAction* pMains = pApp->Frame()->MainsAction();
+        QVERIFY(pMains->isChecked());
+        pMains->trigger();
+        QVERIFY(!pMains->isChecked());
+        QVERIFY(!pApp->Doc()->Mains());
+        pMains->trigger();
+        QVERIFY(pMains->isChecked());
+        pMains->trigger();
+        pApp->OnFileNew();
+        QVERIFY(pMains->isChecked());
+        QVERIFY(pApp->Doc()->Mains());
+    }
+
+    // The pane shows what the bus says about the file: nothing while it can
+    // be written, the bus's message while it is read-only or locked.
+    void eepromPaneShowsBusMessage()
+    {
+        CScratchEnvironment env;
+        {
+            auto pApp = StartWindowOnly();
+            QLabel* pPane = pApp->Frame()->EepromPane();
+            QCOMPARE(pPane->isVisibleTo(pApp->Frame()), !pApp->Bus()->StatusMessage().empty());
+            QCOMPARE(pPane->text().toStdString(), pApp->Bus()->StatusMessage());
+            pApp->Frame()->ShowEepromStatus(QStringLiteral("eeprom.bin is read-only"));
+            QVERIFY(pPane->isVisibleTo(pApp->Frame()));
+            QCOMPARE(pPane->text(), QStringLiteral("eeprom.bin is read-only"));
+        }
+        // A second simulator on the same file while the first runs.
+        auto pFirst = StartWindowOnly();
+        QVERIFY(pFirst->Frame()->EepromPane()->isHidden());
+        auto pSecond = StartWindowOnly();
+        QVERIFY(pSecond->Bus()->ReadOnly());
+        QLabel* pPane = pSecond->Frame()->EepromPane();
+        QVERIFY(pPane->isVisibleTo(pSecond->Frame()));
+        QVERIFY(pPane->text().contains(QStringLiteral("eeprom.bin")));
+        QCOMPARE(pPane->text().toStdString(), pSecond->Bus()->StatusMessage());
+    }
+
+    void serialTextMakesControlsVisible_data()
+    {
+        QTest::addColumn<QByteArray>("abBytes");
+        QTest::addColumn<QString>("sText");
+        QTest::newRow("line") << QByteArray("E00\r\n") << "E00<CR><LF>\n";
+        QTest::newRow("tab and control") << QByteArray("+01\tX\x14\x08") << "+01<TAB>X<^T><^H>";
+        QTest::newRow("zero, DEL, high bytes") << QByteArray("\0\x7F\x80\xFF", 4) << "<^@><DEL><x80><xFF>";
+        QTest::newRow("printable edges") << QByteArray(" ~") << " ~";
+    }
+
+    void serialTextMakesControlsVisible()
+    {
+        QFETCH(QByteArray, abBytes);
+        QFETCH(QString, sText);
+        QCOMPARE(FormatSerialBytes(abBytes), sText);
+    }
+
+    void serialMonitorSavesRawBytes()
+    {
+        CScratchEnvironment env;
+        CSerialMonitor monitor;
+        const QByteArray abBytes("START\r\n\x00\x14", 9);
+        monitor.AppendBytes(abBytes.left(4));
+        monitor.AppendBytes(abBytes.mid(4));
+        QString sError;
+        QVERIFY(monitor.SaveTo(QStringLiteral("out.bin"), &sError));
+        QFile file(QStringLiteral("out.bin"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), abBytes);
+        QVERIFY(!monitor.SaveTo(QStringLiteral("no/such/dir/out.bin"), &sError));
+        QVERIFY(!sError.isEmpty());
+        monitor.Clear();
+        QVERIFY(monitor.Bytes().isEmpty());
+        QVERIFY(monitor.Text().isEmpty());
+    }
+};
+
+QTEST_MAIN(CFrameTest)
+#include "frame_test.moc"
