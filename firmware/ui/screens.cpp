@@ -234,21 +234,19 @@ const char* const gapszScreenScript[SCREEN_SCRIPT_COUNT] = {
     "F0A0 X68Y1T183D27c2 X160Y1T12T15I1T22",
     // 166 name field of the method program (edit text)
     "F0A0 X128Y12S1c1",
-    // 167 edit field with its cursor (position, font and cursor set first)
-    "s0",
-    // 168, 169 "Std" label before the unit of a standard-curve method
+    // 167, 168 "Std" label before the unit of a standard-curve method
     "F0A0 X168Y60T88",
     "F0A0 X174Y60T88",
-    // 170 method result in the large font
+    // 169 method result in the large font
     "F1A0 X68Y76T15D1",
-    // 171 diagnostics table
+    // 170 diagnostics table
     "F0A0 X68Y16T260 X122Y16I50I51I52 X68Y28T261 X122Y28I53I54I55 X68Y40T262 X122Y40I56I57I58 "
     "X68Y52T263 X122Y52I59I60I61 X68Y64T191 X122Y64I62 X68Y76T264 X122Y76I63",
-    // 172 kinetics result lines
+    // 171 kinetics result lines
     "F0A0 X68Y40T96T63T64T15D8 X68Y56T97T15D9 X68Y72T155T15D7",
-    // 173 curve result line
+    // 172 curve result line
     "F0A0 X68Y100T97T15D9",
-    // 174 method program: erase the trace of a wider value
+    // 173 method program: erase the trace of a wider value
     "X208Y30 c1",
 };
 
