@@ -1,13 +1,201 @@
-// The user-interface state machine. The screens and their transitions are
-// not built yet; the main loop already calls the step every pass.
+// The user-interface state machine: its working variables, the power-on
+// initialisation, the per-pass step and the drawing discipline.
 #include "ui/ui.h"
 
-uint8_t gunScreenState = STATE_STANDBY;
-uint8_t gunScreenSubState = 0;
-uint32_t gunDisplayOption = 0;
-char gszEditText[32];
-uint8_t gbReferenceFlag = 0;
+#include <cstdio>
+#include <cstring>
 
-void UserInterfaceStep(uint8_t) {}
+#include "comms/remote.h"
+#include "core/runtime.h"
+#include "core/timers.h"
+#include "display/lcd.h"
+#include "display/script.h"
+#include "measure/reading.h"
+#include "storage/i2c.h"
+#include "storage/params.h"
+#include "ui/ui_internal.h"
 
-void DrawScreen() {}
+uint8_t gunScreenState = STATE_STANDBY;  // 0..131 handled, 85 standby, 132/133 PC Control
+uint8_t gunScreenSubState = 0;           // 0 normal scan, 7..9 diagnostic plots
+uint32_t gunDisplayOption = 0;           // display option of the method in use, 0..5
+char gszEditText[32];                    // text of the field being edited
+uint8_t gbReferenceFlag = 0;             // 1 after a reference reading, 0 after a sample
+
+uint8_t gunKeyCode = 0;                     // 0..12
+uint8_t gunLastDrawnState = STATE_NEVER_DRAWN;  // 0..134
+uint8_t gbPowerOnPending = 0;               // 0 or 1
+uint8_t gbServiceStep = 0;                  // 0..2
+uint8_t gbHeaterFitted = 0;                 // 0 or 1; the simulated instrument has no heater
+uint8_t gbSelfTestFailed = 0;               // 0 or 1
+uint8_t gabSelfTestRow[3];                  // ROW_NOT_RUN, ROW_PASSED or ROW_FAILED
+uint8_t gabClock[6];                        // day, month, year, hour, minute, second
+
+double gfShownAbs = 0.0;      // A, -0.301..2.5 or NO_VALUE
+double gfShownTrans = 100.0;  // %T, 0..200 or NO_VALUE
+double gfRatioA1 = 0.0, gfRatioA2 = 0.0, gfRatio = 0.0;  // A and A1/A2
+double gafMultiAbs[4];        // A at the four multi wavelengths
+double gfOpticalDensity = 0.0;  // O.D.
+double gfMethodResult = 0.0;  // method result in the method's units
+uint16_t gunCellNm1 = 600;    // nm
+uint16_t gunCellNm2 = 825;    // nm
+uint8_t gbScanColumn = 0;     // 0..125
+uint16_t gunZoomStart = 330;  // 330..705 nm
+uint8_t gunScanReturnState = 12;   // state number
+uint8_t gunPrintReturnState = 15;  // state number
+uint8_t gunSampleOnEntry = 1;      // 0..99
+uint8_t gbMultiSelected = 0;       // 0..3
+uint8_t gbChoice = 0;              // item index of the shown chooser
+uint8_t gbNameCursor = 0;          // 0..12
+uint8_t gbNumberCursor = 1;        // 1..6
+char gszNumberText[8];             // " 1.0000"
+char gszEditCopy[16];              // copy of the text being edited
+uint8_t gbMethodListRows = 8;      // 8 or 4
+char gaszMethodNames[8][14];       // 13 characters each
+uint8_t gbEditMinutes = 0, gbEditSeconds = 0;  // 0..59
+uint8_t gbTimeField = 0;           // 0 minutes, 1 seconds
+uint8_t gabEditDate[5];            // hours 0..23, minutes 0..59, day 1..31, month 1..12, year 0..99
+uint8_t gbSavedDevice = 0, gbSavedBaud = 0, gbSavedAutoPrint = 0;  // entry values
+uint8_t gbSavedHeater = 0;         // 0 or 1
+uint8_t gbHeaterOn = 0;            // 0 or 1
+uint8_t gbDiagOption = 0;          // 0..3
+uint8_t gbFinalTestItem = 0;       // 0..1
+uint8_t gbMessageShown = 0;        // 0 or 1
+uint8_t gbUploading = 0;           // 0 or 1
+uint8_t gbKineticsIndex = 0;       // 0..20
+uint16_t gunKineticsReadings = 0;  // 0..20
+MethodWork gMethod;
+
+void DrawFragment(uint16_t unIndex) { DisplayScript(ScreenScript(unIndex)); }
+
+void DrawText(uint8_t x, uint8_t y, uint16_t nText, uint8_t bInverse, uint8_t bFont)
+{
+    char szScript[40];
+    std::snprintf(szScript, sizeof szScript, "F%uA%uX%uY%uT%u", bFont, bInverse, x, y, nText);
+    DisplayScript(szScript);
+}
+
+void DrawInteger(uint8_t x, uint8_t y, uint16_t unRegister, uint8_t bInverse, uint8_t bFont)
+{
+    char szScript[40];
+    std::snprintf(szScript, sizeof szScript, "F%uA%uX%uY%uI%u", bFont, bInverse, x, y, unRegister);
+    DisplayScript(szScript);
+}
+
+void EraseCells(uint8_t x, uint8_t y, uint8_t n, uint8_t bFont)
+{
+    char szScript[40];
+    std::snprintf(szScript, sizeof szScript, "F%uA0X%uY%uc%u", bFont, x, y, n);
+    DisplayScript(szScript);
+}
+
+void ShowStateScreen(uint8_t bState)
+{
+    gunScreenState = bState;
+    DrawScreen();
+}
+
+// The working copies that the screens take from the stored settings.
+void CopyStoredSettings()
+{
+    gunKineticsReadings = gunSetting13 > 20 ? 20 : gunSetting13;
+    gunDisplayOption = gMethod.unDisplayOption;
+}
+
+static void InitialiseUserInterface()
+{
+    gunPixelClock = 300;
+    LcdInit();
+    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+    I2cInit();
+    ResetElapsedMs();
+    ResetReadingCorrections();
+    ResetAcquisition();
+    RemoteInit();
+
+    gunKeyCode = 0;
+    gbServiceStep = 0;
+    gbSelfTestFailed = 0;
+    std::memset(gabSelfTestRow, 0, sizeof gabSelfTestRow);
+    gbReferenceFlag = 0;
+    gfShownAbs = 0.0;
+    gfShownTrans = 100.0;
+    gfRatioA1 = gfRatioA2 = gfRatio = 0.0;
+    for (double& f : gafMultiAbs)
+        f = 0.0;
+    gfOpticalDensity = 0.0;
+    gfMethodResult = 0.0;
+    gbScanColumn = 0;
+    gunZoomStart = WAVELENGTH_MIN;
+    gbMultiSelected = 0;
+    gbChoice = 0;
+    gbMessageShown = 0;
+    gbUploading = 0;
+    gbHeaterOn = 0;
+    gunScreenSubState = 0;
+    gszEditText[0] = '\0';
+    gunCellNm1 = 600;
+    gunCellNm2 = 825;
+    gunLastDrawnState = STATE_NEVER_DRAWN;
+    gunScreenState = STATE_STANDBY;
+    DrawScreen();
+    CopyStoredSettings();
+    // The instrument comes up as if the standby key had just been pressed.
+    gbPowerOnPending = 1;
+}
+
+void UserInterfaceStep(uint8_t bPhase)
+{
+    if (bPhase == PHASE_INIT) {
+        InitialiseUserInterface();
+        return;
+    }
+    switch (gunScreenState) {
+    case 15: case 17: case 20: case 22: case 26: case 43:
+        SetLastOperation(gunScreenState);
+        break;
+    default:
+        break;
+    }
+    gunKeyCode = GetKey();
+    if (!RemotePoll())
+        gunKeyCode = KEY_STANDBY;
+    if (gbPowerOnPending && gunScreenState == STATE_STANDBY) {
+        gbPowerOnPending = 0;
+        gunKeyCode = KEY_STANDBY;
+    }
+    if (gunKeyCode == KEY_STANDBY) {
+        if (gunScreenState != STATE_STANDBY)
+            EnterStandby();
+        else
+            LeaveStandby();
+        return;
+    }
+    if (gunScreenState >= STATE_HANDLED_COUNT)
+        return;
+    StateHandler pfnHandler = gapfnStateHandler[gunScreenState];
+    if (pfnHandler)
+        pfnHandler();
+}
+
+void DrawScreen()
+{
+    uint8_t bState = gunScreenState;
+    // An overlay whose parent screen is no longer shown (after PC Control, for
+    // example) draws the parent first, so that it never lands on a foreign screen.
+    uint8_t bParent = IsOverlayState(bState) ? OverlayParent(bState) : STATE_NEVER_DRAWN;
+    if (bParent != STATE_NEVER_DRAWN && gunLastDrawnState != bParent) {
+        gunScreenState = bParent;
+        DrawScreen();
+        gunScreenState = bState;
+    }
+    if (bState != gunLastDrawnState && !IsOverlayState(bState)) {
+        DisplayScript("C0");
+        gunLastDrawnState = bState;
+    }
+    PrepareStateValues(bState);
+    DisplayScript(ScreenScript(bState == STATE_PC_CONTROL_WAITING ? STATE_PC_CONTROL : bState));
+    if (bState == 27)
+        DrawFragment(FRAG_STATE_27_EXTRA);
+    DrawStateDynamic(bState);
+}

@@ -1,0 +1,547 @@
+// DrawScreen's per-state parts: the values copied into the script registers
+// before a state's script runs, and the dynamic drawing after it (highlighted
+// items, lists, plots, messages and the hint line).
+#include <cstdio>
+#include <cstring>
+
+#include "comms/remote.h"
+#include "core/bridge.h"
+#include "core/timers.h"
+#include "display/language.h"
+#include "display/lcd.h"
+#include "display/script.h"
+#include "measure/diag.h"
+#include "measure/reading.h"
+#include "storage/params.h"
+#include "ui/ui.h"
+#include "ui/ui_internal.h"
+
+namespace {
+
+// Hint-line glyphs per state.
+constexpr uint8_t HINT_REF = 1;
+constexpr uint8_t HINT_TEST = 2;
+constexpr uint8_t HINT_UPDOWN = 4;
+constexpr uint8_t HINT_LEFTRIGHT = 8;
+constexpr uint8_t HINT_RT = HINT_REF | HINT_TEST;
+
+uint8_t StateHints(uint8_t bState)
+{
+    switch (bState) {
+    case 15: case 17: case 20: case 77: case 43:
+        return HINT_RT;
+    case 16: case 18: case 19: case 21: case 25: case 29: case 34: case 36: case 50: case 69: case 70:
+    case 72: case 73: case 80: case 89:
+        return HINT_UPDOWN;
+    case 22: case 24:
+        return HINT_RT | HINT_LEFTRIGHT;
+    case 23: case 31: case 38: case 81:
+        return HINT_LEFTRIGHT;
+    case 27:
+        return HINT_UPDOWN;
+    case 28: case 33: case 40: case 41: case 42: case 51: case 53: case 62: case 63: case 64: case 65: case 66:
+        return HINT_UPDOWN | HINT_LEFTRIGHT;
+    case 52:
+        return HINT_RT | HINT_UPDOWN;
+    case 75: case 92:
+        return HINT_REF;
+    default:
+        return 0;
+    }
+}
+
+bool HasHintLine(uint8_t bState)
+{
+    return bState != STATE_SPLASH && bState != STATE_STANDBY && bState < STATE_PC_CONTROL &&
+           !(bState >= 1 && bState <= 10);
+}
+
+void DrawHints(uint8_t bState)
+{
+    uint8_t bHints = StateHints(bState);
+    DrawFragment(FRAG_HINT_CLEAR);
+    if (bHints & HINT_REF)
+        DrawFragment(FRAG_HINT_REF);
+    if (bHints & HINT_TEST)
+        DrawFragment(FRAG_HINT_TEST);
+    if (bHints & HINT_UPDOWN)
+        DrawFragment(FRAG_HINT_UPDOWN);
+    if (bHints & HINT_LEFTRIGHT)
+        DrawFragment(FRAG_HINT_LEFTRIGHT);
+}
+
+// Text numbers of the units list (index 0..18).
+constexpr uint16_t kaunUnitText[19] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75, 76, 159, 160, 161,
+                                       162, 163, 164, 165, 166};
+
+void SetEditText(const char* psz)
+{
+    std::strncpy(gszEditText, psz, sizeof gszEditText - 1);
+    gszEditText[sizeof gszEditText - 1] = '\0';
+}
+
+void DrawEditField(uint8_t x, uint8_t y, uint8_t bCursor, uint8_t bFont)
+{
+    char szScript[32];
+    std::snprintf(szScript, sizeof szScript, "F%uA0X%uY%us%u", bFont, x, y, bCursor);
+    DisplayScript(szScript);
+}
+
+// Width in font 0 of a language text and one cell of space after it.
+int TextWidth(uint16_t unText) { return 6 * static_cast<int>(std::strlen(LanguageText(unText))) + 6; }
+
+bool IsOutOfRange(double f) { return f > 61110.0; }
+
+uint8_t gbOutOfRangePending = 0;  // 1: the message is drawn after the hint line
+
+void DrawOutOfRangeIf(bool bOut)
+{
+    if (bOut)
+        gbOutOfRangePending = 1;
+}
+
+// The scan plot: axes at column 92 / row 110, 125 columns, 100 rows.
+constexpr uint8_t PLOT_LEFT = 92;
+constexpr uint8_t PLOT_BASE = 110;
+constexpr int PLOT_HEIGHT = 100;
+
+int PlotHeight(int nNm)
+{
+    double f;
+    if (gunScreenSubState == 7 || gunScreenSubState == 8 || gunScreenSubState == 9) {
+        int nPixel = WavelengthToPixel(nNm);
+        if (nPixel < 0 || nPixel >= PIXEL_COUNT)
+            return 0;
+        if (gunScreenSubState == 7)
+            f = (static_cast<double>(gunLightReadings[nPixel]) - gunDarkReadings[nPixel]) * 0.0016;
+        else if (gunScreenSubState == 8)
+            f = gunDarkReadings[nPixel] * 0.005;
+        else
+            f = gbFrameCounts[nPixel];
+    } else if (gbReferenceFlag) {
+        f = gbTransmittanceMode ? 100.0 : (0.0 + 0.3) / 2.8 * 100.0;
+    } else if (gbTransmittanceMode) {
+        f = Transmittance(nNm);
+    } else {
+        f = (Absorbance(nNm) + 0.3) / 2.8 * 100.0;
+    }
+    int n = static_cast<int>(f + 0.5);
+    return n < 0 ? 0 : n > PLOT_HEIGHT ? PLOT_HEIGHT : n;
+}
+
+void DrawPlot(bool bZoomed)
+{
+    DrawFragment(FRAG_SCAN_AXES);
+    int nPrevious = -1;
+    for (int c = 0; c <= 125; c++) {
+        int nNm = bZoomed ? gunZoomStart + c : WAVELENGTH_MIN + 4 * c;
+        if (nNm > WAVELENGTH_MAX)
+            nNm = WAVELENGTH_MAX;
+        int nHeight = PlotHeight(nNm);
+        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + c);
+        LcdMoveTo(x, static_cast<uint8_t>(PLOT_BASE - (nPrevious < 0 ? nHeight : nPrevious)));
+        LcdLine(LINE_SET, x, static_cast<uint8_t>(PLOT_BASE - nHeight));
+        nPrevious = nHeight;
+    }
+    if (!bZoomed) {
+        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + gbScanColumn);
+        LcdMoveTo(x, PLOT_BASE - 1);
+        LcdLine(LINE_DOTTED, x, PLOT_BASE - PLOT_HEIGHT);
+    }
+    LcdRefresh();
+}
+
+void ScanCursorValue(bool bZoomed)
+{
+    int nNm = bZoomed ? gunZoomStart : WAVELENGTH_MIN + 4 * gbScanColumn;
+    if (nNm > WAVELENGTH_MAX)
+        nNm = WAVELENGTH_MAX;
+    gnShowI1 = nNm;
+    gfShowD1 = gbReferenceFlag ? 0.0 : Absorbance(nNm);
+    gfShowD4 = gbReferenceFlag ? 100.0 : Transmittance(nNm);
+    DrawFragment(gbTransmittanceMode ? FRAG_SCAN_VALUE_TRANS : FRAG_SCAN_VALUE_ABS);
+}
+
+// Method program rows: labels and value columns.
+constexpr uint8_t FIELD_LABEL_X = 68;
+constexpr uint8_t FIELD_VALUE_X = 128;
+uint8_t FieldY(int nField) { return static_cast<uint8_t>(12 + 11 * nField); }
+
+void DrawTime(uint8_t x, uint8_t y, uint32_t unMinutes, uint32_t unSeconds, int nHighlight)
+{
+    gnShowI5 = static_cast<int32_t>(unMinutes);
+    gnShowI6 = static_cast<int32_t>(unSeconds);
+    DrawInteger(x, y, 5, nHighlight == 0 ? 1 : 0);
+    DisplayScript("F0A0T79");
+    DrawInteger(static_cast<uint8_t>(x + 24), y, 6, nHighlight == 1 ? 1 : 0);
+    DisplayScript("F0A0T80");
+}
+
+void DrawMethodProgram(uint8_t bState)
+{
+    static constexpr uint16_t kaunLabel[9] = {48, 12, 51, 49, 123, 52, 81, 82, 83};
+    static constexpr uint16_t kaunKinetics[3] = {78, 77, 288};
+    for (int i = 0; i < 9; i++) {
+        uint16_t unLabel = kaunLabel[i];
+        if (i == 6 && gMethod.unKinetics == 2)
+            unLabel = 93;
+        EraseCells(FIELD_LABEL_X, FieldY(i), 28);
+        DrawText(FIELD_LABEL_X, FieldY(i), unLabel, i == gunMethodField ? 1 : 0);
+    }
+    SetEditText(gMethod.szName);
+    if (bState == 28)
+        DrawEditField(FIELD_VALUE_X, FieldY(0), gbNameCursor, 0);
+    else
+        DrawFragment(FRAG_NAME_FIELD);
+    gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
+    DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == 29 ? 1 : 0);
+    DisplayScript("F0A0T22");
+    DrawText(FIELD_VALUE_X, FieldY(2), kaunUnitText[gMethod.unUnits % 19]);
+    if (bState == 31) {
+        DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
+        DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
+    } else {
+        EraseCells(FIELD_VALUE_X, FieldY(3), 12);
+        DrawText(FIELD_VALUE_X, FieldY(3), gMethod.bCalibration ? 88 : 123);
+    }
+    EraseCells(FIELD_VALUE_X, FieldY(4), 12);
+    if (bState == 33) {
+        SetEditText(gszNumberText);
+        DrawEditField(FIELD_VALUE_X, FieldY(4), gbNumberCursor, 0);
+    } else if (gMethod.bCalibration == 0) {
+        gfShowD6 = gMethod.fFactor;
+        DisplayScript("F0A0X128Y56D6");
+    }
+    EraseCells(FIELD_VALUE_X, FieldY(5), 17);
+    if (bState == 38) {
+        uint8_t x = FIELD_VALUE_X;
+        for (int i = 0; i < 3; i++) {
+            DrawText(x, FieldY(5), kaunKinetics[i], gbChoice == i ? 1 : 0);
+            x = static_cast<uint8_t>(x + TextWidth(kaunKinetics[i]));
+        }
+    } else {
+        DrawText(FIELD_VALUE_X, FieldY(5), kaunKinetics[gMethod.unKinetics % 3]);
+    }
+    for (int i = 6; i <= 8; i++) {
+        EraseCells(FIELD_VALUE_X, FieldY(i), 12);
+        if (!MethodFieldApplies(static_cast<uint8_t>(i)))
+            continue;
+        uint8_t bEditState = static_cast<uint8_t>(34 + i);
+        int nHighlight = bState == bEditState ? gbTimeField : -1;
+        if (bState == bEditState)
+            DrawTime(FIELD_VALUE_X, FieldY(i), gbEditMinutes, gbEditSeconds, nHighlight);
+        else if (i == 6)
+            DrawTime(FIELD_VALUE_X, FieldY(i), gMethod.unStartMin, gMethod.unStartSec, -1);
+        else if (i == 7)
+            DrawTime(FIELD_VALUE_X, FieldY(i), gMethod.unIntervalMin, gMethod.unIntervalSec, -1);
+        else
+            DrawTime(FIELD_VALUE_X, FieldY(i), gMethod.bEndMin, gMethod.bEndSec, -1);
+    }
+}
+
+void DrawChoiceList(const uint16_t* punTexts, int nCount, uint8_t x, uint8_t y0, uint8_t bStep)
+{
+    for (int i = 0; i < nCount; i++)
+        DrawText(x, static_cast<uint8_t>(y0 + bStep * i), punTexts[i], gbChoice == i ? 1 : 0);
+}
+
+void DrawMethodList()
+{
+    for (int nRow = 0; nRow < gbMethodListRows; nRow++) {
+        SetEditText(gaszMethodNames[nRow]);
+        gnShowI0 = gunMethodListPage + nRow;
+        gbCursorY = static_cast<uint8_t>(40 + 8 * nRow);
+        DrawFragment(FRAG_LIST_ROW);
+        if (nRow == gunMethodListRow)
+            DisplayScript("F0A1X118S1");
+    }
+}
+
+void DrawStandardsTable(uint8_t bState)
+{
+    double* apfAbs[5] = {&gfShowD1, &gfShowD2, &gfShowD3, &gfShowD4, &gfShowD5};
+    double* apfConc[5] = {&gfShowD20, &gfShowD21, &gfShowD22, &gfShowD23, &gfShowD24};
+    static const char* const kapszRow[5] = {
+        "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
+        "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
+    DrawText(76 + 24, 16, kaunUnitText[gMethod.unUnits % 19]);
+    for (int i = 0; i < 5; i++) {
+        *apfAbs[i] = gMethod.afStdAbs[i];
+        *apfConc[i] = gMethod.afStdConc[i];
+        gnShowI70 = i + 1;
+        bool bSelected = (bState == 50 || bState == 51 || bState == 52 || bState == 53) && i == gunStandardsRow % 5;
+        DrawInteger(76, static_cast<uint8_t>(28 + 12 * i), 70, bSelected ? 1 : 0);
+        EraseCells(92, static_cast<uint8_t>(28 + 12 * i), 24);
+        DisplayScript(kapszRow[i]);
+    }
+    if (bState == 51 || bState == 53) {
+        SetEditText(gszNumberText);
+        DrawEditField(bState == 51 ? 92 : 172, static_cast<uint8_t>(28 + 12 * (gunStandardsRow % 5)),
+                      gbNumberCursor, 0);
+    }
+}
+
+void DrawDateTime(uint8_t bState)
+{
+    // Display order: hours, minutes, then the date fields of the format.
+    uint8_t bFirst = gbDateFormat == 1 ? 2 : 3;
+    uint8_t bSecond = gbDateFormat == 1 ? 3 : 2;
+    gnShowI5 = gabEditDate[0];
+    gnShowI6 = gabEditDate[1];
+    gnShowI7 = gabEditDate[bFirst];
+    gnShowI8 = gabEditDate[bSecond];
+    gnShowI9 = gabEditDate[4];
+    DrawInteger(140, 36, 5, bState == 62 ? 1 : 0);
+    DrawText(152, 36, 94);
+    DrawInteger(158, 36, 6, bState == 63 ? 1 : 0);
+    DrawInteger(140, 76, 7, bState == 64 ? 1 : 0);
+    DrawText(152, 76, 16);
+    DrawInteger(158, 76, 8, bState == 65 ? 1 : 0);
+    DrawText(170, 76, 16);
+    DrawInteger(176, 76, 9, bState == 66 ? 1 : 0);
+    EraseCells(68, 100, 13);
+    DrawText(68, 100, gbDateFormat == 1 ? 223 : 224);
+}
+
+}  // namespace
+
+void PrepareStateValues(uint8_t bState)
+{
+    // The shown values follow the last reading, also one taken by a remote
+    // command while "PC Control" covered the screen.
+    if ((bState >= 15 && bState <= 21) || bState == 43 || bState == 77)
+        RecomputeValues();
+    switch (bState) {
+    case 15: case 16:
+        gnShowI1 = gunWavelength;
+        gfShowD1 = gfShownAbs;
+        gfShowD2 = gfShownTrans;
+        break;
+    case 17: case 18: case 19:
+        gnShowI1 = gunWavelengthB;
+        gnShowI2 = gunWavelengthC;
+        gfShowD1 = gfRatioA1;
+        gfShowD2 = gfRatioA2;
+        gfShowD3 = gfRatio;
+        break;
+    case 20: case 21:
+        gnShowI1 = gunMultiWavelength[0];
+        gnShowI2 = gunMultiWavelength[1];
+        gnShowI3 = gunMultiWavelength[2];
+        gnShowI4 = gunMultiWavelength[3];
+        gfShowD1 = gafMultiAbs[0];
+        gfShowD2 = gafMultiAbs[1];
+        gfShowD5 = gafMultiAbs[2];
+        gfShowD4 = gafMultiAbs[3];
+        break;
+    case 26: case 43: case 44: case 45:
+        gnShowI0 = gunCurrentMethod;
+        gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
+        gfShowD6 = gMethod.fFactor;
+        gfShowD1 = gfMethodResult;
+        SetEditText(gMethod.szName);
+        break;
+    case 68:
+        SetEditText(gMethod.szName);
+        break;
+    case 69:
+        gnShowI9 = gunSampleNumber;
+        break;
+    case 77:
+        gfShowD2 = gfOpticalDensity;
+        break;
+    default:
+        break;
+    }
+}
+
+void DrawStateDynamic(uint8_t bState)
+{
+    switch (bState) {
+    case 1: case 2: case 5: case 6: case 7: case 8: case 9: case 10:
+        DrawSelfTestMarks();
+        DrawSelfTestResult();
+        break;
+    case 14:
+        if (gbHeaterFitted)
+            DrawFragment(FRAG_SETUP_WITH_HEATER);
+        break;
+    case 15: case 16:
+        DisplayScript(bState == 16 ? "F1A0X68Y71T12T15A1I1A0T22" : "F1A0X68Y71T12T15I1T22");
+        EraseCells(68, 36, 19, 1);
+        DrawFragment(gbTransmittanceMode ? FRAG_SINGLE_TRANS : FRAG_SINGLE_ABS);
+        break;
+    case 17: case 18: case 19:
+        DrawFragment(FRAG_RATIO_LINE1);
+        DrawFragment(FRAG_RATIO_LINE2);
+        if (bState == 18)
+            DrawInteger(99, 36, 1, 1);
+        if (bState == 19)
+            DrawInteger(99, 52, 2, 1);
+        EraseCells(70, 76, 18, 1);
+        DrawFragment(FRAG_RATIO_VALUE);
+        break;
+    case 20: case 21:
+        for (int i = 0; i < 4; i++)
+            DrawFragment(static_cast<uint16_t>(FRAG_MULTI_LINE + i));
+        if (bState == 21)
+            DrawInteger(177, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
+                        static_cast<uint16_t>(1 + (gbMultiSelected & 3)), 1);
+        break;
+    case 22: case 23: case 24:
+        DrawPlot(bState == 24);
+        ScanCursorValue(bState == 24);
+        break;
+    case 25:
+        DrawMethodList();
+        break;
+    case 26:
+        DrawText(128, 56, gMethod.bCalibration ? 88 : 123);
+        if (gMethod.bCalibration == 0)
+            DisplayScript("F0A0X68Y72T123T15D6");
+        break;
+    case 27: case 28: case 29: case 31: case 33: case 38: case 40: case 41: case 42:
+        DrawMethodProgram(bState);
+        break;
+    case 34: {
+        static constexpr uint16_t kaunTexts[2] = {65, 153};
+        DrawChoiceList(kaunTexts, 2, 80, 30, 12);
+        break;
+    }
+    case 36: {
+        for (int i = 0; i < 19; i++) {
+            uint8_t x = static_cast<uint8_t>(i < 10 ? 76 : 160);
+            uint8_t y = static_cast<uint8_t>(14 + 10 * (i % 10));
+            DrawText(x, y, kaunUnitText[i], gbChoice == i ? 1 : 0);
+        }
+        break;
+    }
+    case 43:
+        EraseCells(68, 76, 12, 1);
+        DrawFragment(FRAG_METHOD_RESULT);
+        if (gMethod.bCalibration == 1)
+            DrawFragment(gbLanguage == 1 || gbLanguage == 4 ? FRAG_CAL_STD_LABEL_WIDE : FRAG_CAL_STD_LABEL);
+        DrawText(194, 80, kaunUnitText[gMethod.unUnits % 19]);
+        DrawOutOfRangeIf(IsOutOfRange(gfMethodResult));
+        break;
+    case 44: {
+        uint32_t unSeconds = (gunScreenTimer + 19) / 20;
+        DrawTime(152, 40, unSeconds / 60, unSeconds % 60, -1);
+        break;
+    }
+    case 46:
+        gfShowD7 = gfShownAbs;
+        gfShowD8 = 0.0;
+        gfShowD9 = 0.0;
+        DrawFragment(FRAG_KINETICS_RESULT);
+        break;
+    case 49: case 50: case 51: case 52: case 53:
+        DrawStandardsTable(bState);
+        break;
+    case 55:
+        gfShowD9 = 0.0;
+        DrawFragment(FRAG_CURVE_RESULT);
+        break;
+    case 56:
+        EraseCells(164, 20, 4);
+        DrawText(164, 20, gbOutputDevice == 0 ? 105 : gbOutputDevice == 1 ? 326 : 106);
+        EraseCells(164, 34, 5);
+        DrawText(164, 34, gbBaudRate ? 231 : 134);
+        DrawText(164, 90, gbAutoPrint ? 202 : 203);
+        break;
+    case 62: case 63: case 64: case 65: case 66:
+        DrawDateTime(bState);
+        break;
+    case 67:
+        DrawFragment(FRAG_MEMORY_FULL);
+        break;
+    case 68:
+        DrawFragment(FRAG_DELETE_PROMPT);
+        break;
+    case 69:
+        DrawInteger(120, 56, 9, 0, 1);
+        break;
+    case 70: {
+        static constexpr uint16_t kaunTexts[3] = {60, 61, 153};
+        DrawChoiceList(kaunTexts, 3, 80, 30, 12);
+        break;
+    }
+    case 72: {
+        static constexpr uint16_t kaunTexts[2] = {239, 297};
+        gbChoice = gbFinalTestItem;
+        DrawChoiceList(kaunTexts, 2, 80, 30, 12);
+        break;
+    }
+    case 73: {
+        static constexpr uint16_t kaunTexts[4] = {176, 182, 175, 259};
+        uint8_t abOn[4] = {gbBaseSelfTestInfo, gbReadingsDump, gbPrintCalCoeff, gbAutoClock};
+        gbChoice = gbDiagOption;
+        DrawChoiceList(kaunTexts, 4, 68, 20, 20);
+        for (int i = 0; i < 4; i++)
+            DrawText(150, static_cast<uint8_t>(30 + 20 * i), abOn[i] ? 265 : 266);
+        break;
+    }
+    case 75:
+        gnShowI50 = static_cast<int32_t>(gDiagPeak.unValue);
+        gnShowI51 = static_cast<uint8_t>(gDiagPeak.nFrames);
+        gnShowI52 = gDiagPeak.nPixel;
+        gnShowI53 = static_cast<int32_t>(gDiagUv.unValue);
+        gnShowI54 = static_cast<uint8_t>(gDiagUv.nFrames);
+        gnShowI55 = gDiagUv.nPixel;
+        gnShowI56 = static_cast<int32_t>(gDiagIr.unValue);
+        gnShowI57 = static_cast<uint8_t>(gDiagIr.nFrames);
+        gnShowI58 = gDiagIr.nPixel;
+        gfShowI59 = gfDiagLedValue;
+        gnShowI60 = static_cast<uint8_t>(gnDiagLedFrames);
+        gnShowI61 = gnDiagLedPixel;
+        gnShowI62 = gnDiagOffset;
+        gnShowI63 = static_cast<int32_t>(gunDiagPixelClock);
+        DrawFragment(FRAG_DIAG_TABLE);
+        DrawText(68, 100, 259);
+        DrawText(140, 100, gbAutoClock ? 265 : 266);
+        break;
+    case 77:
+        DisplayScript("F1A0X68Y56T196D25c2");
+        DrawOutOfRangeIf(IsOutOfRange(gfOpticalDensity));
+        break;
+    case 80: {
+        static constexpr uint16_t kaunTexts[5] = {274, 275, 276, 277, 278};
+        DrawChoiceList(kaunTexts, 5, 80, 24, 12);
+        EraseCells(64, 100, 29);
+        if (gbMessageShown)
+            DrawFragment(FRAG_LANGUAGE_MISSING);
+        break;
+    }
+    case 81:
+        DrawText(140, 50, 203, gbHeaterOn ? 0 : 1);
+        DrawText(static_cast<uint8_t>(140 + TextWidth(203)), 50, 202, gbHeaterOn ? 1 : 0);
+        break;
+    case 87:
+        if (gbUploading)
+            DrawFragment(FRAG_UPLOADING);
+        break;
+    case 89: {
+        static constexpr uint16_t kaunTexts[2] = {290, 291};
+        DrawChoiceList(kaunTexts, 2, 68, 30, 14);
+        break;
+    }
+    case 93:
+        DrawText(68, 100, 305);
+        break;
+    case STATE_PC_CONTROL_WAITING:
+        DrawFragment(FRAG_PC_WAITING);
+        break;
+    default:
+        break;
+    }
+    if (bState == 15 || bState == 16)
+        DrawOutOfRangeIf(IsOutOfRange(gbTransmittanceMode ? gfShownTrans : gfShownAbs));
+    if (bState >= 17 && bState <= 19)
+        DrawOutOfRangeIf(IsOutOfRange(gfRatio));
+    if (HasHintLine(bState))
+        DrawHints(bState);
+    if (gbOutOfRangePending) {
+        gbOutOfRangePending = 0;
+        DrawFragment(FRAG_OUT_OF_RANGE);
+    }
+}

@@ -1,0 +1,189 @@
+// Shared internals of the user-interface state machine: working variables,
+// the screen-script table and its fragments, and the handler entry points
+// that the step dispatches to.
+#pragma once
+
+#include <cstdint>
+
+// Screen states used across the handler files.
+constexpr uint8_t STATE_SELFTEST_LAMP = 1;
+constexpr uint8_t STATE_SELFTEST_LAMP_HOLD = 2;
+constexpr uint8_t STATE_SELFTEST_WAVELENGTH = 5;
+constexpr uint8_t STATE_SELFTEST_WAVELENGTH_HOLD = 6;
+constexpr uint8_t STATE_SELFTEST_ARRAY = 7;
+constexpr uint8_t STATE_SELFTEST_ARRAY_HOLD = 8;
+constexpr uint8_t STATE_SELFTEST_PASSED = 9;
+constexpr uint8_t STATE_SELFTEST_FAILED = 10;
+constexpr uint8_t STATE_HANDLED_COUNT = 132;  // states 0..131 may have a handler
+constexpr uint8_t STATE_NEVER_DRAWN = 134;    // gunLastDrawnState after initialisation
+
+// Count-down values in UI ticks of 50 ms.
+constexpr uint32_t SPLASH_TICKS = 120;
+constexpr uint32_t SELFTEST_HOLD_TICKS = 40;
+constexpr uint32_t SELFTEST_NEXT_TICKS = 30;
+constexpr uint32_t SERVICE_WINDOW_TICKS = 100;
+constexpr uint32_t MEMORY_FULL_TICKS = 100;
+
+// Results of the self-test rows.
+constexpr uint8_t ROW_NOT_RUN = 0;
+constexpr uint8_t ROW_PASSED = 1;
+constexpr uint8_t ROW_FAILED = 2;
+
+constexpr uint16_t WAVELENGTH_MIN = 330;
+constexpr uint16_t WAVELENGTH_MAX = 830;
+
+// The method being used or programmed (working copy of a method record).
+constexpr int METHOD_NAME_LENGTH = 13;
+struct MethodWork {
+    char szName[METHOD_NAME_LENGTH + 1];  // space, A..Z, 0..9
+    uint32_t unWavelength;                // nm
+    uint8_t bCalibration;                 // 0 factor, 1 standard curve
+    double fFactor;
+    uint32_t unDisplayOption;
+    uint32_t unUnits;                     // 0..18
+    uint32_t unKinetics;                  // 0 no, 1 yes, 2 fixed time
+    uint32_t unStartSec, unStartMin;
+    uint32_t unIntervalSec, unIntervalMin;
+    uint8_t bEndSec, bEndMin;
+    double afStdAbs[5];
+    double afStdConc[5];                  // 100000.0 = not set
+    uint8_t bCurveFit;                    // 0 linear, 1 polynomial
+};
+
+extern uint8_t gunKeyCode;          // key taken this pass, 0 none
+extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
+extern uint8_t gbPowerOnPending;    // 1 until the first pass leaves standby after power-up
+extern uint8_t gbServiceStep;       // keys of a service sequence matched so far
+extern uint8_t gbHeaterFitted;      // 1 when the instrument has a sample heater
+extern uint8_t gbSelfTestFailed;    // 1 once any self-test row failed
+extern uint8_t gabSelfTestRow[3];   // lamp, wavelength calibration, diode array: ROW_*
+extern uint8_t gabClock[6];         // day, month, year, hour, minute, second of the last clock read
+
+extern double gfShownAbs;           // absorbance at the working wavelength
+extern double gfShownTrans;         // % transmission at the working wavelength (100.0 after initialisation)
+extern double gfRatioA1, gfRatioA2, gfRatio;  // ratio screen values
+extern double gafMultiAbs[4];       // multi-wavelength values
+extern double gfOpticalDensity;     // cell-density value
+extern double gfMethodResult;       // method-run result
+extern uint16_t gunCellNm1;         // cell-density measuring wavelength, 600 nm
+extern uint16_t gunCellNm2;         // cell-density second wavelength, 825 nm
+extern uint8_t gbScanColumn;        // scan cursor column 0..125
+extern uint16_t gunZoomStart;       // first wavelength of the zoom window, 330..705 nm
+extern uint8_t gunScanReturnState;  // state the scan returns to on Escape
+extern uint8_t gunPrintReturnState; // state "Sample No." returns to
+extern uint8_t gunSampleOnEntry;    // sample number when "Sample No." was entered
+extern uint8_t gbMultiSelected;     // highlighted multi wavelength 0..3
+extern uint8_t gbChoice;            // highlighted item of a small chooser or list
+extern uint8_t gbNameCursor;        // name editor cursor 0..12
+extern uint8_t gbNumberCursor;      // number editor cursor 1..6
+extern char gszNumberText[8];       // number editor buffer: sign and six characters
+extern char gszEditCopy[16];        // copy of the edited text, restored by Escape
+extern uint8_t gbMethodListRows;    // rows on the shown method-list page (8, or 4 on the last)
+extern char gaszMethodNames[8][14]; // names of the shown method-list page
+extern uint8_t gbEditMinutes, gbEditSeconds;  // kinetics time editor
+extern uint8_t gbTimeField;         // kinetics time editor field: 0 minutes, 1 seconds
+extern uint8_t gabEditDate[5];      // date and time editor: hours, minutes, day, month, year
+extern uint8_t gbSavedDevice, gbSavedBaud, gbSavedAutoPrint;  // serial screen entry values
+extern uint8_t gbSavedHeater;       // heater value on entry to its screen
+extern uint8_t gbHeaterOn;          // sample heater on
+extern uint8_t gbDiagOption;        // selected option of the diagnostics screen
+extern uint8_t gbFinalTestItem;     // selected item of the final-test screen
+extern uint8_t gbMessageShown;      // 1 while a bottom-line message is shown
+extern uint8_t gbUploading;         // software-update screen shows "Software Uploading..."
+extern uint8_t gbKineticsIndex;     // readings taken in the current kinetics run
+extern uint16_t gunKineticsReadings;  // kinetics readings of the current method
+extern MethodWork gMethod;          // working copy of the current method
+
+// The screen-script table: entries 0..132 are the screens of the states,
+// the entries after them fragments for hints, marks, rows and messages.
+constexpr uint16_t FRAG_HINT_CLEAR = 133;
+constexpr uint16_t FRAG_HINT_REF = 134;
+constexpr uint16_t FRAG_HINT_TEST = 135;
+constexpr uint16_t FRAG_HINT_UPDOWN = 136;
+constexpr uint16_t FRAG_HINT_LEFTRIGHT = 137;
+constexpr uint16_t FRAG_MARK_PASS = 138;
+constexpr uint16_t FRAG_MARK_FAIL = 139;
+constexpr uint16_t FRAG_MARK_NOT_RUN = 140;
+constexpr uint16_t FRAG_FAIL_LAMP = 141;
+constexpr uint16_t FRAG_FAIL_WAVELENGTH = 142;
+constexpr uint16_t FRAG_FAIL_ARRAY = 143;
+constexpr uint16_t FRAG_DATE_TIME = 144;
+constexpr uint16_t FRAG_OUT_OF_RANGE = 145;
+constexpr uint16_t FRAG_SINGLE_ABS = 146;
+constexpr uint16_t FRAG_SINGLE_TRANS = 147;
+constexpr uint16_t FRAG_RATIO_LINE1 = 148;
+constexpr uint16_t FRAG_RATIO_LINE2 = 149;
+constexpr uint16_t FRAG_RATIO_VALUE = 150;
+constexpr uint16_t FRAG_MULTI_LINE = 151;  // four lines: 151..154
+constexpr uint16_t FRAG_LIST_ROW = 155;
+constexpr uint16_t FRAG_LIST_BLANK_LOWER = 156;
+constexpr uint16_t FRAG_MEMORY_FULL = 157;
+constexpr uint16_t FRAG_DELETE_PROMPT = 158;
+constexpr uint16_t FRAG_LANGUAGE_MISSING = 159;
+constexpr uint16_t FRAG_SETUP_WITH_HEATER = 160;
+constexpr uint16_t FRAG_UPLOADING = 161;
+constexpr uint16_t FRAG_PC_WAITING = 162;
+constexpr uint16_t FRAG_SCAN_AXES = 163;
+constexpr uint16_t FRAG_SCAN_VALUE_ABS = 164;
+constexpr uint16_t FRAG_SCAN_VALUE_TRANS = 165;
+constexpr uint16_t FRAG_NAME_FIELD = 166;
+constexpr uint16_t FRAG_CAL_STD_LABEL = 167;
+constexpr uint16_t FRAG_CAL_STD_LABEL_WIDE = 168;
+constexpr uint16_t FRAG_METHOD_RESULT = 169;
+constexpr uint16_t FRAG_DIAG_TABLE = 170;
+constexpr uint16_t FRAG_KINETICS_RESULT = 171;
+constexpr uint16_t FRAG_CURVE_RESULT = 172;
+constexpr uint16_t FRAG_STATE_27_EXTRA = 173;
+constexpr uint16_t SCREEN_SCRIPT_COUNT = 174;
+extern const char* const gapszScreenScript[SCREEN_SCRIPT_COUNT];
+// The entry for a state or fragment; the empty script for any other index.
+const char* ScreenScript(uint16_t unIndex);
+bool IsOverlayState(uint8_t bState);
+// The screen an overlay state is drawn over; STATE_NEVER_DRAWN for none.
+uint8_t OverlayParent(uint8_t bState);
+
+// Drawing helpers.
+void DrawFragment(uint16_t unIndex);
+// Draws language text nText at (x, y) in font bFont, inverse when bInverse is 1.
+void DrawText(uint8_t x, uint8_t y, uint16_t nText, uint8_t bInverse = 0, uint8_t bFont = 0);
+// Draws one integer register (I command) at (x, y).
+void DrawInteger(uint8_t x, uint8_t y, uint16_t unRegister, uint8_t bInverse = 0, uint8_t bFont = 0);
+// Erases n cells of font bFont from (x, y).
+void EraseCells(uint8_t x, uint8_t y, uint8_t n, uint8_t bFont = 0);
+void ShowStateScreen(uint8_t bState);  // set the state and draw it
+
+// Working copies taken from the parameter store.
+void CopyStoredSettings();
+
+// Start-up and self-test (startup.cpp).
+void RunStartUpSequence();
+void EnterStandby();
+void LeaveStandby();
+void HandleSplash();
+void HandleSelfTest();
+void DrawSelfTestMarks();
+void DrawSelfTestResult();
+
+// Method working copy (method.cpp).
+void LoadMethodWork(uint8_t bSlot);
+void SaveMethodWork();
+void DeleteMethodSlot(uint8_t bSlot);
+int FindFreeMethodSlot();
+void LoadMethodPage(uint8_t bPageStart);
+bool MethodFieldApplies(uint8_t bField);
+
+// Measured values (measure_screens.cpp).
+void RecomputeValues();
+void TakeScreenReading(uint8_t bKind);
+uint16_t StepWavelength(uint16_t unNm, int nDirection);
+// A1 / A2 of the ratio screen from values rounded to three decimals; 0 when
+// either is 0, the no-value marker when either is out of range.
+double RatioOfAbsorbances(double fA1, double fA2);
+
+// Per-state handlers and per-state drawing (handlers.cpp, draw.cpp).
+using StateHandler = void (*)();
+extern const StateHandler gapfnStateHandler[STATE_HANDLED_COUNT];
+// DrawScreen's step 2 (values into the script registers) and step 4 (the
+// highlighted items, lists, graphs and the hint line).
+void PrepareStateValues(uint8_t bState);
+void DrawStateDynamic(uint8_t bState);

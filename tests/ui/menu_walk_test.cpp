@@ -1,0 +1,139 @@
+// The menu walk: every state of the table that a key reaches, entered and
+// left by keys with the state checked after each, and every screen compared
+// with its golden image in tests/golden/ui. The main menus are compared in
+// the other four languages too.
+//
+// To regenerate the golden images after a deliberate change of a screen:
+//   HALDEN_UPDATE_GOLDEN=1 ctest --test-dir build/release -R MenuWalk
+// then look at them (tools/ui_contact_sheet.py draws docs/ui_screens.png).
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "display_image.h"
+#include "scenario.h"
+#include "storage/params.h"
+#include "ui/ui_internal.h"
+#include "ui/ui_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t PBM_HEADER = 11;  // "P4\n240 128\n"
+constexpr size_t PBM_SIZE = PBM_HEADER + 30 * 128;
+
+// Parts of a screen that show the computer's clock: not compared.
+struct Mask {
+    const char* pszName;
+    int nY0, nY1, nX0, nX1;
+};
+const Mask kaMasks[] = {
+    {"s009", 92, 99, 64, 239},
+    {"s062", 30, 90, 136, 200}, {"s063", 30, 90, 136, 200}, {"s064", 30, 90, 136, 200},
+    {"s065", 30, 90, 136, 200}, {"s066", 30, 90, 136, 200},
+};
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
+}
+
+// Number of pixels that differ outside the masks of the snapshot.
+int DifferentPixels(const std::string& sName, const std::string& sA, const std::string& sB)
+{
+    int nDiff = 0;
+    for (int y = 0; y < 128; y++) {
+        for (int x = 0; x < 240; x++) {
+            bool bMasked = false;
+            for (const Mask& m : kaMasks)
+                if (sName == m.pszName && y >= m.nY0 && y <= m.nY1 && x >= m.nX0 && x <= m.nX1)
+                    bMasked = true;
+            if (bMasked)
+                continue;
+            size_t i = PBM_HEADER + 30 * y + x / 8;
+            uint8_t bBit = static_cast<uint8_t>(0x80 >> (x % 8));
+            if ((sA[i] & bBit) != (sB[i] & bBit))
+                nDiff++;
+        }
+    }
+    return nDiff;
+}
+
+class MenuWalkTest : public UiTest {
+protected:
+    void RunScenarioAndCompare(const char* pszScenario)
+    {
+        fs::path source = fs::path(HALDEN_SOURCE_DIR);
+        std::ifstream in(source / "tests/ui/scenarios" / pszScenario);
+        ASSERT_TRUE(in) << pszScenario;
+        Host().PowerUp();
+        std::ostringstream out;
+        CScenario scenario(Host(), out);
+        ASSERT_TRUE(scenario.Run(in, pszScenario)) << scenario.Error();
+        CompareSnapshots();
+    }
+
+    // Compares every snapshot in the working directory with its golden image.
+    void CompareSnapshots()
+    {
+        fs::path golden = fs::path(HALDEN_SOURCE_DIR) / "tests/golden/ui";
+        bool bUpdate = std::getenv("HALDEN_UPDATE_GOLDEN") != nullptr;
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(fs::current_path()))
+            if (entry.path().extension() == ".pbm")
+                names.push_back(entry.path().stem().string());
+        ASSERT_FALSE(names.empty());
+        for (const std::string& sName : names) {
+            fs::path shot = fs::current_path() / (sName + ".pbm");
+            std::string sShot = ReadFile(shot);
+            ASSERT_EQ(sShot.size(), PBM_SIZE) << sName;
+            if (bUpdate) {
+                fs::create_directories(golden);
+                fs::copy_file(shot, golden / (sName + ".pbm"), fs::copy_options::overwrite_existing);
+                continue;
+            }
+            std::string sGolden = ReadFile(golden / (sName + ".pbm"));
+            ASSERT_EQ(sGolden.size(), PBM_SIZE) << "no golden image for " << sName;
+            EXPECT_EQ(DifferentPixels(sName, sShot, sGolden), 0) << sName << " differs from its golden image";
+        }
+    }
+};
+
+TEST_F(MenuWalkTest, EveryReachableScreenInEnglish) { RunScenarioAndCompare("menu_walk.scn"); }
+
+TEST_F(MenuWalkTest, PcControlScreen) { RunScenarioAndCompare("pc_control.scn"); }
+
+TEST_F(MenuWalkTest, SelfTestFailureScreens) { RunScenarioAndCompare("self_test_failure.scn"); }
+
+TEST_F(MenuWalkTest, MainMenusInTheOtherLanguages) { RunScenarioAndCompare("languages.scn"); }
+
+// The two screens the walk cannot reach on a fresh instrument: the heater
+// (only with a heater fitted) and "Memory Full" (all 100 method slots used).
+TEST_F(MenuWalkTest, HeaterAndMemoryFullScreens)
+{
+    gbHeaterFitted = 1;
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT3, 14}});
+    ASSERT_TRUE(WriteDisplayImage(Host(), "s014_heater.pbm"));
+    Walk({{KEY_SOFT4, 81}});
+    ASSERT_TRUE(WriteDisplayImage(Host(), "s081.pbm"));
+    Walk({{KEY_RIGHT, 81}, {KEY_ESCAPE, 14}, {KEY_ESCAPE, 11}});
+
+    for (int i = 0; i < METHOD_COUNT; i++)
+        StoreByte(static_cast<uint16_t>(METHOD_RECORD_BASE + METHOD_RECORD_SIZE * i), 'A');
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT3, 25}, {KEY_SOFT1, 67}});
+    ASSERT_TRUE(WriteDisplayImage(Host(), "s067.pbm"));
+    Host().AdvanceMs(4500);
+    EXPECT_EQ(gunScreenState, 67);
+    EXPECT_TRUE(WaitState(25, 1000)) << "Memory Full holds for 100 ticks";
+    CompareSnapshots();
+}
+
+}  // namespace
