@@ -175,6 +175,15 @@ bool ScreenRefusesRemote(uint8_t bState)
            (bState >= 71 && bState <= 75) || bState == 79 || bState == 85;
 }
 
+// The instrument is busy for the PC on a refusing screen, and while a reading
+// started from the keypad is under way: the interpreter is polled from that
+// reading's wait, and a reading started from there would run inside it and
+// cut it short.
+bool RemoteRefused()
+{
+    return ScreenRefusesRemote(gunScreenState) || gnAcqState != 0;
+}
+
 // Replies.
 
 void SendError(int nCode)
@@ -454,7 +463,7 @@ int CmdControl()
     int nError = RequireLineEnd();
     if (nError)
         return nError;
-    if (ScreenRefusesRemote(gunScreenState))
+    if (RemoteRefused())
         return ERR_BUSY;
     SetRemoteScreen(1);
     gbRemoteControl = 1;
@@ -922,7 +931,7 @@ void Greet()
 // ^R and ^T: a reading with "PC Control" shown unless the PC already has control.
 void ControlCharReading(uint8_t bChar)
 {
-    if (ScreenRefusesRemote(gunScreenState))
+    if (RemoteRefused())
         return;
     uint8_t bWasControl = gbRemoteControl;
     gbRemoteControl = 1;

@@ -85,3 +85,52 @@ TEST_F(RemoteTest, TestHoAbandonedByStandby)
     RemoteTrace("Peak Wavelength(360.9) = 354");
     EXPECT_EQ(Host().SerialText(), "");
 }
+
+namespace {
+
+std::atomic<bool> gbStartKeypadReading{false};
+std::atomic<bool> gbKeypadReadingDone{false};
+std::atomic<uint32_t> gunKeypadReadingMs{0};
+
+// The remote step, plus a sample reading as the TEST key on the single
+// measurement screen starts it, timed in firmware milliseconds.
+void KeypadReadingStep(uint8_t bPhase)
+{
+    remote_test::RemoteStep(bPhase);
+    if (bPhase != 1 && gbStartKeypadReading.exchange(false)) {
+        gunScreenState = 15;
+        uint32_t unStart = ReadElapsedMs();
+        TakeReading(READ_SAMPLE);
+        gunKeypadReadingMs = ReadElapsedMs() - unStart;
+        gbKeypadReadingDone = true;
+    }
+}
+
+}  // namespace
+
+TEST_F(FirmwareTest, PcReadingsWaitWhileAKeypadReadingRuns)
+{
+    FirmwareSetUiStep(KeypadReadingStep);
+    Host().PowerUp();
+    Host().Tick();
+    gbStartKeypadReading = true;
+    Host().Tick(5);
+    ASSERT_FALSE(gbKeypadReadingDone.load());
+    size_t nFrom = Host().SerialText().size();
+    Host().Inject("\x12");
+    Host().Inject("CONTROL\r\n");
+    for (int i = 0; i < 400 && !gbKeypadReadingDone.load(); i++)
+        Host().Tick();
+    ASSERT_TRUE(gbKeypadReadingDone.load());
+    std::string sDuring = Host().SerialText().substr(nFrom);
+    EXPECT_EQ(sDuring.find("REF DONE"), std::string::npos) << sDuring;
+    EXPECT_NE(sDuring.find("E93\r\n"), std::string::npos) << sDuring;
+    EXPECT_GE(gunKeypadReadingMs.load(), 5300u);  // not cut short by a reading inside it
+
+    // Once the keypad reading is over the PC's reference reading runs.
+    nFrom = Host().SerialText().size();
+    Host().Inject("\x12");
+    for (int i = 0; i < 400 && Host().SerialText().find("REF DONE", nFrom) == std::string::npos; i++)
+        Host().Tick();
+    EXPECT_NE(Host().SerialText().find("REF DONE", nFrom), std::string::npos);
+}
