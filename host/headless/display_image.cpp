@@ -30,10 +30,25 @@ bool WritePbm(const CHeadlessHost& host, const std::string& sPath)
 // A PNG in the display window's colours: light cyan background, black dots.
 bool WritePng(const CHeadlessHost& host, const std::string& sPath)
 {
+    std::vector<uint8_t> abRgb(240 * 128 * 3);
+    for (int y = 0; y < 128; y++)
+        for (int x = 0; x < 240; x++) {
+            bool bDark = host.Pixel(x, y);
+            uint8_t* pb = &abRgb[3 * (240 * y + x)];
+            pb[0] = bDark ? 0 : 102;
+            pb[1] = bDark ? 0 : 255;
+            pb[2] = bDark ? 0 : 255;
+        }
+    return WriteRgbPng(sPath, 240, 128, abRgb.data());
+}
+
+}  // namespace
+
+bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_t* pbRgb)
+{
     std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
     if (!pFile)
         return false;
-    std::vector<png_byte> abRow(240 * 3);
     png_structp pPng = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop pInfo = pPng ? png_create_info_struct(pPng) : nullptr;
     if (!pPng || !pInfo || setjmp(png_jmpbuf(pPng))) {
@@ -42,24 +57,15 @@ bool WritePng(const CHeadlessHost& host, const std::string& sPath)
         return false;
     }
     png_init_io(pPng, pFile);
-    png_set_IHDR(pPng, pInfo, 240, 128, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(pPng, pInfo, static_cast<png_uint_32>(nWidth), static_cast<png_uint_32>(nHeight), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(pPng, pInfo);
-    for (int y = 0; y < 128; y++) {
-        for (int x = 0; x < 240; x++) {
-            bool bDark = host.Pixel(x, y);
-            abRow[3 * x + 0] = bDark ? 0 : 102;
-            abRow[3 * x + 1] = bDark ? 0 : 255;
-            abRow[3 * x + 2] = bDark ? 0 : 255;
-        }
-        png_write_row(pPng, abRow.data());
-    }
+    for (int y = 0; y < nHeight; y++)
+        png_write_row(pPng, const_cast<png_bytep>(pbRgb + static_cast<size_t>(3) * nWidth * y));
     png_write_end(pPng, nullptr);
     png_destroy_write_struct(&pPng, &pInfo);
     return std::fclose(pFile) == 0;
 }
-
-}  // namespace
 
 bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath)
 {

@@ -1,6 +1,7 @@
 // Pictures of the display: PNG and PBM files, and text art for a terminal.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 class CHeadlessHost;
@@ -8,6 +9,10 @@ class CHeadlessHost;
 // Writes the shown 240 x 128 screen; a name ending in ".pbm" gives a PBM
 // file, anything else a PNG in the panel's colours. False on a write error.
 bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath);
+
+// Writes an 8-bit RGB image (3 bytes a pixel, rows top first) as a PNG file.
+// False when the file cannot be written.
+bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_t* pbRgb);
 
 // The screen as text, two pixel rows per character cell (Unicode half blocks).
 std::string DisplayTextArt(const CHeadlessHost& host);

@@ -4,8 +4,6 @@
 //
 //   halden-glyphsheet OUTDIR    writes OUTDIR/glyphs_font0_small.png,
 //                               glyphs_font1_large.png, glyphs_font2_digits.png
-#include <png.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,6 +11,7 @@
 
 #include "display/font.h"
 #include "display/lcd.h"
+#include "display_image.h"
 #include "headless_host.h"
 
 namespace {
@@ -41,28 +40,7 @@ public:
                 p[2] = c.b;
             }
     }
-    bool WritePng(const std::string& sPath) const
-    {
-        std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
-        if (!pFile)
-            return false;
-        png_structp pPng = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop pInfo = pPng ? png_create_info_struct(pPng) : nullptr;
-        if (!pPng || !pInfo || setjmp(png_jmpbuf(pPng))) {
-            png_destroy_write_struct(&pPng, &pInfo);
-            std::fclose(pFile);
-            return false;
-        }
-        png_init_io(pPng, pFile);
-        png_set_IHDR(pPng, pInfo, static_cast<png_uint_32>(m_nWidth), static_cast<png_uint_32>(m_nHeight), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(pPng, pInfo);
-        for (int y = 0; y < m_nHeight; y++)
-            png_write_row(pPng, const_cast<png_bytep>(&m_abRgb[3 * y * m_nWidth]));
-        png_write_end(pPng, nullptr);
-        png_destroy_write_struct(&pPng, &pInfo);
-        return std::fclose(pFile) == 0;
-    }
+    bool WritePng(const std::string& sPath) const { return WriteRgbPng(sPath, m_nWidth, m_nHeight, m_abRgb.data()); }
 
 private:
     int m_nWidth;

@@ -8,7 +8,6 @@
 // holmium filter and the UV cut-off filter against wavelength, read through
 // the firmware's own reading path (linearity, three-pixel means, both
 // offsets 0, no defective pixels, no stray-light term).
-#include <png.h>
 
 #include <cmath>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "display_image.h"
 #include "measure/frame_sets.h"
 #include "measure/reading.h"
 
@@ -120,28 +120,7 @@ public:
     }
     int TextWidth(const std::string& s) const { return static_cast<int>(s.size()) * 12; }
 
-    bool WritePng(const char* pszPath) const
-    {
-        std::FILE* pFile = std::fopen(pszPath, "wb");
-        if (!pFile)
-            return false;
-        png_structp pPng = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-        png_infop pInfo = pPng ? png_create_info_struct(pPng) : nullptr;
-        if (!pPng || !pInfo || setjmp(png_jmpbuf(pPng))) {
-            png_destroy_write_struct(&pPng, &pInfo);
-            std::fclose(pFile);
-            return false;
-        }
-        png_init_io(pPng, pFile);
-        png_set_IHDR(pPng, pInfo, WIDTH, HEIGHT, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(pPng, pInfo);
-        for (int y = 0; y < HEIGHT; y++)
-            png_write_row(pPng, const_cast<png_bytep>(&m_abPixels[y * WIDTH * 3]));
-        png_write_end(pPng, nullptr);
-        png_destroy_write_struct(&pPng, &pInfo);
-        return std::fclose(pFile) == 0;
-    }
+    bool WritePng(const char* pszPath) const { return WriteRgbPng(pszPath, WIDTH, HEIGHT, m_abPixels.data()); }
 
 private:
     std::vector<uint8_t> m_abPixels;
