@@ -28,16 +28,21 @@ double RatioOfAbsorbances(double fA1, double fA2)
     return fR1 / fR2;
 }
 
+void ClearShownValues()
+{
+    gfShownAbs = 0.0;
+    gfShownTrans = 100.0;
+    gfRatioA1 = gfRatioA2 = gfRatio = 0.0;
+    for (double& f : gafMultiAbs)
+        f = 0.0;
+    gfOpticalDensity = 0.0;
+    gfMethodResult = 0.0;
+}
+
 void RecomputeValues()
 {
     if (gbReferenceFlag) {
-        gfShownAbs = 0.0;
-        gfShownTrans = 100.0;
-        gfRatioA1 = gfRatioA2 = gfRatio = 0.0;
-        for (double& f : gafMultiAbs)
-            f = 0.0;
-        gfOpticalDensity = 0.0;
-        gfMethodResult = 0.0;
+        ClearShownValues();
         return;
     }
     gfShownAbs = Absorbance(gunWavelength);

@@ -118,13 +118,7 @@ static void InitialiseUserInterface()
     gbSelfTestFailed = 0;
     std::memset(gabSelfTestRow, 0, sizeof gabSelfTestRow);
     gbReferenceFlag = 0;
-    gfShownAbs = 0.0;
-    gfShownTrans = 100.0;
-    gfRatioA1 = gfRatioA2 = gfRatio = 0.0;
-    for (double& f : gafMultiAbs)
-        f = 0.0;
-    gfOpticalDensity = 0.0;
-    gfMethodResult = 0.0;
+    ClearShownValues();
     gbScanColumn = 0;
     gunZoomStart = WAVELENGTH_MIN;
     gbMultiSelected = 0;

@@ -173,6 +173,8 @@ void LoadMethodPage(uint8_t bPageStart);
 bool MethodFieldApplies(uint8_t bField);
 
 // Measured values (measure_screens.cpp).
+// The values a blank shows: 0 A, 100 %T, no ratio, no density, no result.
+void ClearShownValues();
 void RecomputeValues();
 void TakeScreenReading(uint8_t bKind);
 uint16_t StepWavelength(uint16_t unNm, int nDirection);
