@@ -91,6 +91,7 @@ struct RemoteCommand {
     const char* pszWord;     // command word, compared case-sensitively
     uint8_t bLevel;          // LEVEL_TOP, LEVEL_DIAG or LEVEL_ARGUMENT
     uint8_t bAnyMode;        // 1: accepted without control mode
+    uint8_t bArguments;      // 1: the handler reads arguments; 0: the line must end after the word
     CommandHandler pfnRun;   // reads the arguments, performs, replies; null for arguments
 };
 
@@ -130,41 +131,41 @@ int CmdUserMode();
 
 // Sorted by byte value for the bisection; the position is the command code.
 const RemoteCommand gRemoteCommands[CMD_COUNT] = {
-    {"CAL", LEVEL_TOP, 0, CmdCal},
-    {"CAL?", LEVEL_TOP, 0, CmdCalQuery},
-    {"CONTROL", LEVEL_TOP, 1, CmdControl},
-    {"DATAMODE", LEVEL_TOP, 1, CmdDataMode},
-    {"DATAMODE?", LEVEL_TOP, 1, CmdDataModeQuery},
-    {"DATE", LEVEL_TOP, 0, CmdDate},
-    {"DATE?", LEVEL_TOP, 0, CmdDateQuery},
-    {"DIAG", LEVEL_TOP, 0, CmdDiag},
-    {"FLAGBST", LEVEL_DIAG, 0, CmdFlagBst},
-    {"FLAGPCC", LEVEL_DIAG, 0, CmdFlagPcc},
-    {"ID?", LEVEL_TOP, 1, CmdIdQuery},
-    {"READA?", LEVEL_TOP, 0, CmdReadA},
-    {"READC?", LEVEL_TOP, 0, CmdReadC},
-    {"READT?", LEVEL_TOP, 0, CmdReadT},
-    {"REFRESH", LEVEL_DIAG, 0, CmdRefresh},
-    {"RELEASE", LEVEL_TOP, 0, CmdRelease},
-    {"REPORT", LEVEL_DIAG, 0, CmdReport},
-    {"RESETHO", LEVEL_DIAG, 0, CmdResetHo},
-    {"SCANBIN", LEVEL_TOP, 0, CmdScanBin},
-    {"SCANLAMP", LEVEL_DIAG, 0, CmdScanLamp},
-    {"SCANLED", LEVEL_DIAG, 0, CmdScanLed},
-    {"SCANMODE", LEVEL_ARGUMENT, 0, nullptr},
-    {"SCANTXT", LEVEL_TOP, 0, CmdScanTxt},
-    {"SERIAL", LEVEL_TOP, 0, CmdSerial},
-    {"SERIAL?", LEVEL_TOP, 0, CmdSerialQuery},
-    {"SETFACT", LEVEL_TOP, 0, CmdSetFact},
-    {"SETREF", LEVEL_TOP, 0, CmdSetRef},
-    {"STDMODE", LEVEL_ARGUMENT, 0, nullptr},
-    {"TESTBTN", LEVEL_DIAG, 0, CmdTestBtn},
-    {"TESTHO", LEVEL_DIAG, 0, CmdTestHo},
-    {"TESTSL", LEVEL_DIAG, 0, CmdTestSl},
-    {"TESTWL", LEVEL_DIAG, 0, CmdTestWl},
-    {"TIME", LEVEL_TOP, 0, CmdTime},
-    {"TIME?", LEVEL_TOP, 0, CmdTimeQuery},
-    {"USERMODE", LEVEL_DIAG, 0, CmdUserMode},
+    {"CAL", LEVEL_TOP, 0, 0, CmdCal},
+    {"CAL?", LEVEL_TOP, 0, 0, CmdCalQuery},
+    {"CONTROL", LEVEL_TOP, 1, 0, CmdControl},
+    {"DATAMODE", LEVEL_TOP, 1, 1, CmdDataMode},
+    {"DATAMODE?", LEVEL_TOP, 1, 0, CmdDataModeQuery},
+    {"DATE", LEVEL_TOP, 0, 1, CmdDate},
+    {"DATE?", LEVEL_TOP, 0, 0, CmdDateQuery},
+    {"DIAG", LEVEL_TOP, 0, 1, CmdDiag},
+    {"FLAGBST", LEVEL_DIAG, 0, 0, CmdFlagBst},
+    {"FLAGPCC", LEVEL_DIAG, 0, 0, CmdFlagPcc},
+    {"ID?", LEVEL_TOP, 1, 0, CmdIdQuery},
+    {"READA?", LEVEL_TOP, 0, 1, CmdReadA},
+    {"READC?", LEVEL_TOP, 0, 1, CmdReadC},
+    {"READT?", LEVEL_TOP, 0, 1, CmdReadT},
+    {"REFRESH", LEVEL_DIAG, 0, 0, CmdRefresh},
+    {"RELEASE", LEVEL_TOP, 0, 0, CmdRelease},
+    {"REPORT", LEVEL_DIAG, 0, 0, CmdReport},
+    {"RESETHO", LEVEL_DIAG, 0, 0, CmdResetHo},
+    {"SCANBIN", LEVEL_TOP, 0, 0, CmdScanBin},
+    {"SCANLAMP", LEVEL_DIAG, 0, 0, CmdScanLamp},
+    {"SCANLED", LEVEL_DIAG, 0, 0, CmdScanLed},
+    {"SCANMODE", LEVEL_ARGUMENT, 0, 0, nullptr},
+    {"SCANTXT", LEVEL_TOP, 0, 0, CmdScanTxt},
+    {"SERIAL", LEVEL_TOP, 0, 1, CmdSerial},
+    {"SERIAL?", LEVEL_TOP, 0, 0, CmdSerialQuery},
+    {"SETFACT", LEVEL_TOP, 0, 1, CmdSetFact},
+    {"SETREF", LEVEL_TOP, 0, 0, CmdSetRef},
+    {"STDMODE", LEVEL_ARGUMENT, 0, 0, nullptr},
+    {"TESTBTN", LEVEL_DIAG, 0, 1, CmdTestBtn},
+    {"TESTHO", LEVEL_DIAG, 0, 0, CmdTestHo},
+    {"TESTSL", LEVEL_DIAG, 0, 0, CmdTestSl},
+    {"TESTWL", LEVEL_DIAG, 0, 0, CmdTestWl},
+    {"TIME", LEVEL_TOP, 0, 1, CmdTime},
+    {"TIME?", LEVEL_TOP, 0, 0, CmdTimeQuery},
+    {"USERMODE", LEVEL_DIAG, 0, 0, CmdUserMode},
 };
 
 // Screen states in which CONTROL is refused and ^R, ^T are ignored.
@@ -235,6 +236,18 @@ int RequireLineEnd()
         LineByte(gbRemoteCursor + 1) == LF)
         return ERR_NONE;
     return ERR_ARGUMENT;
+}
+
+// Runs a command's handler; a command without arguments first requires the
+// end of the line after its word.
+int RunHandler(const RemoteCommand& command)
+{
+    if (!command.bArguments) {
+        int nError = RequireLineEnd();
+        if (nError)
+            return nError;
+    }
+    return command.pfnRun();
 }
 
 // Reads a command word (letters with an optional "?") and finds it in the
@@ -460,9 +473,6 @@ int32_t AbsorbanceMilli(int32_t nNm)
 
 int CmdControl()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     if (RemoteRefused())
         return ERR_BUSY;
     SetRemoteScreen(1);
@@ -472,9 +482,6 @@ int CmdControl()
 
 int CmdRelease()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SetRemoteScreen(0);
     gbRemoteControl = 0;
     return ERR_NONE;
@@ -482,9 +489,6 @@ int CmdRelease()
 
 int CmdIdQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SendValueReply(FIRMWARE_VERSION);
     return RESULT_REPLIED;
 }
@@ -509,9 +513,6 @@ int CmdDataMode()
 
 int CmdDataModeQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SendValueReply(DataModeName());
     return RESULT_REPLIED;
 }
@@ -533,9 +534,6 @@ int CmdSerial()
 
 int CmdSerialQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     char szValue[16];
     std::snprintf(szValue, sizeof szValue, "%lu", static_cast<unsigned long>(gulSerialNumber));
     SendValueReply(szValue);
@@ -559,9 +557,6 @@ int CmdDate()
 
 int CmdDateQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     uint8_t abClock[6];
     ReadClock(abClock);
     char szValue[16];
@@ -587,9 +582,6 @@ int CmdTime()
 
 int CmdTimeQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     uint8_t abClock[6];
     ReadClock(abClock);
     char szValue[16];
@@ -600,9 +592,6 @@ int CmdTimeQuery()
 
 int CmdSetRef()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     ReadingWithTrace(READ_REFERENCE);
     NoteReference();
     return ERR_NONE;
@@ -610,9 +599,6 @@ int CmdSetRef()
 
 int CmdScanTxt()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     ReadingWithTrace(READ_SAMPLE);
     NoteSample();
     char szValue[16];
@@ -625,9 +611,6 @@ int CmdScanTxt()
 
 int CmdScanBin()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     ReadingWithTrace(READ_SAMPLE);
     NoteSample();
     char szValue[8];
@@ -700,9 +683,6 @@ int CmdSetFact()
 
 int CmdCal()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     gunDiagResult = 0;
     RunSelfDiagnostics(&gunDiagResult);
     return ERR_NONE;
@@ -710,9 +690,6 @@ int CmdCal()
 
 int CmdCalQuery()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SendSelfTestSummary();
     return ERR_NONE;
 }
@@ -725,32 +702,23 @@ int CmdDiag()
     uint8_t bWord = ReadWord();
     if (bWord == CMD_COUNT || gRemoteCommands[bWord].bLevel != LEVEL_DIAG)
         return ERR_COMMAND;
-    return gRemoteCommands[bWord].pfnRun();
+    return RunHandler(gRemoteCommands[bWord]);
 }
 
 int CmdFlagBst()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SetBaseSelfTestInfo(1);
     return ERR_NONE;
 }
 
 int CmdFlagPcc()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SetPrintCalCoeff(1);
     return ERR_NONE;
 }
 
 int CmdRefresh()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     for (DuffPixel& duff : gDuffPixels)
         duff = {-1, 0.0, 0.0};
     gunDiagResult = 0;
@@ -760,18 +728,12 @@ int CmdRefresh()
 
 int CmdReport()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SendDiagTable();
     return ERR_NONE;
 }
 
 int CmdResetHo()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     gnHolmiumOffset = 0;
     SaveHolmiumOffset();
     return ERR_NONE;
@@ -779,9 +741,6 @@ int CmdResetHo()
 
 int CmdScanLamp()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     ReadingWithTrace(READ_LAMP);
     SendPixelListing();
     return ERR_NONE;
@@ -789,9 +748,6 @@ int CmdScanLamp()
 
 int CmdScanLed()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     ReadingWithTrace(READ_LED);
     SendPixelListing();
     return ERR_NONE;
@@ -812,9 +768,6 @@ int CmdTestBtn()
 
 int CmdTestHo()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     if (!CalibrateHolmium())
         return RESULT_ABANDONED;
     char szValue[16];
@@ -825,9 +778,6 @@ int CmdTestHo()
 
 int CmdTestSl()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     if (!CalibrateStrayLight())
         return RESULT_ABANDONED;
     char szValue[32];
@@ -838,9 +788,6 @@ int CmdTestSl()
 
 int CmdTestWl()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     if (!CalibrateLed())
         return RESULT_ABANDONED;
     char szValue[16];
@@ -853,9 +800,6 @@ int CmdTestWl()
 // pass with the tick services running.
 int CmdUserMode()
 {
-    int nError = RequireLineEnd();
-    if (nError)
-        return nError;
     SerialPutString("E00\r\n");
     while (!SerialTxIdle()) {
         if (FirmwareStopRequested())
@@ -886,7 +830,7 @@ int RunCommandWord()
         return ERR_COMMAND;
     if (!command.bAnyMode && !gbRemoteControl)
         return ERR_COMMAND;
-    return command.pfnRun();
+    return RunHandler(command);
 }
 
 // Runs a complete line; false when its command was abandoned.
