@@ -540,20 +540,24 @@ int CmdSerialQuery()
     return RESULT_REPLIED;
 }
 
-int CmdDate()
+// DATE and TIME: reads three fields, requires the end of the line, and
+// hands the clock with those fields replaced (from nFirst on) to the clock setting.
+int SetClockFields(int (*pfnRead)(uint8_t*), int nFirst)
 {
-    uint8_t abDate[3];
-    int nError = ReadDate(abDate);
+    uint8_t abFields[3];
+    int nError = pfnRead(abFields);
     if (nError == ERR_NONE)
         nError = RequireLineEnd();
     if (nError)
         return nError;
     uint8_t abClock[6];
     ReadClock(abClock);
-    std::memcpy(abClock, abDate, 3);
+    std::memcpy(abClock + nFirst, abFields, 3);
     SetClock(abClock);
     return ERR_NONE;
 }
+
+int CmdDate() { return SetClockFields(ReadDate, 0); }
 
 int CmdDateQuery()
 {
@@ -565,20 +569,7 @@ int CmdDateQuery()
     return RESULT_REPLIED;
 }
 
-int CmdTime()
-{
-    uint8_t abTime[3];
-    int nError = ReadTime(abTime);
-    if (nError == ERR_NONE)
-        nError = RequireLineEnd();
-    if (nError)
-        return nError;
-    uint8_t abClock[6];
-    ReadClock(abClock);
-    std::memcpy(abClock + 3, abTime, 3);
-    SetClock(abClock);
-    return ERR_NONE;
-}
+int CmdTime() { return SetClockFields(ReadTime, 3); }
 
 int CmdTimeQuery()
 {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -45,6 +47,15 @@ inline void RemoteStep(uint8_t bPhase)
 }
 
 }  // namespace remote_test
+
+// Bytes of the EEPROM file, as the instrument left them.
+inline std::string EepromBytes(uint16_t unAddress, size_t nCount)
+{
+    std::ifstream file("eeprom.bin", std::ios::binary);
+    std::string s(32768, '\0');
+    file.read(s.data(), static_cast<std::streamsize>(s.size()));
+    return s.substr(unAddress, nCount);
+}
 
 class RemoteTest : public FirmwareTest {
 protected:

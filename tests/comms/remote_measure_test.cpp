@@ -13,18 +13,6 @@
 #include "storage/params.h"
 #include "ui/ui.h"
 
-namespace {
-
-std::string EepromBytes(uint16_t unAddress, size_t nCount)
-{
-    std::ifstream file("eeprom.bin", std::ios::binary);
-    std::string s(32768, '\0');
-    file.read(s.data(), static_cast<std::streamsize>(s.size()));
-    return s.substr(unAddress, nCount);
-}
-
-}  // namespace
-
 // Reference, sample, then the queries and the spectrum agree on 579 nm.
 TEST_F(RemoteTest, SampleAbsorbanceAt579)
 {

@@ -279,19 +279,6 @@ TEST_F(RemoteTest, DiagSubCommandLevels)
     }
 }
 
-namespace {
-
-// Bytes of the EEPROM file, as the instrument left them.
-std::string EepromBytes(uint16_t unAddress, size_t nCount)
-{
-    std::ifstream file("eeprom.bin", std::ios::binary);
-    std::string s(32768, '\0');
-    file.read(s.data(), static_cast<std::streamsize>(s.size()));
-    return s.substr(unAddress, nCount);
-}
-
-}  // namespace
-
 // Every word of the table is found, and only at its own level: a stray
 // "~" after it gives an argument error rather than an unknown word.
 TEST_F(RemoteTest, EveryWordAtItsLevel)
