@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "comms/serial.h"
 #include "core/runtime.h"
 
 CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
@@ -67,6 +68,13 @@ void CHeadlessHost::PaceTick()
         m_tNextTick = tNow;  // fell far behind (suspended): do not race to catch up
 }
 
+void CHeadlessHost::SetRealtime(bool bRealtime)
+{
+    if (bRealtime && !m_bRealtime)
+        m_tNextTick = std::chrono::steady_clock::now();
+    m_bRealtime = bRealtime;
+}
+
 void CHeadlessHost::Tick(uint32_t n)
 {
     for (uint32_t i = 0; i < n; i++) {
@@ -92,8 +100,18 @@ bool CHeadlessHost::KeyDown(uint8_t bKey) const
 
 void CHeadlessHost::Inject(std::string_view sBytes)
 {
+    if (m_pSerialTap)
+        m_pSerialTap->Received(sBytes);
     for (char c : sBytes)
         SerialInjectByte(static_cast<uint8_t>(c));
+}
+
+uint16_t CHeadlessHost::ReceiveRoom() const
+{
+    uint16_t unSaved = FirmwareLock();
+    uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
+    FirmwareUnlock(unSaved);
+    return unRoom;
 }
 
 uint8_t CHeadlessHost::DisplayByte(uint16_t unAddress) const
@@ -182,6 +200,8 @@ int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
 void CHeadlessHost::Write(uint8_t b)
 {
     m_sSerialOut += static_cast<char>(b);
+    if (m_pSerialTap)
+        m_pSerialTap->Transmitted(b);
     if (m_pSerialEcho) {
         std::fputc(b, m_pSerialEcho);
         std::fflush(m_pSerialEcho);

@@ -54,18 +54,31 @@ public:
     // Advances virtual time by at least the given milliseconds (whole ticks).
     void AdvanceMs(uint32_t unMs);
     uint64_t VirtualMs() const { return m_ullTicks * TICK_MS; }
-    void SetRealtime(bool bRealtime) { m_bRealtime = bRealtime; }
+    // Pacing starts afresh from now: time run fast before is not caught up.
+    void SetRealtime(bool bRealtime);
 
     // Keys (codes 1..12).
     void SetKey(uint8_t bKey, bool bDown);
     bool KeyDown(uint8_t bKey) const;
 
     // Serial port: bytes into the receive queue, bytes out as captured.
+    // Bytes injected beyond the queue's free room are lost, as on the wire.
     void Inject(std::string_view sBytes);
+    uint16_t ReceiveRoom() const;
     const std::string& SerialText() const { return m_sSerialOut; }
     void ClearSerialText() { m_sSerialOut.clear(); }
     // Also copy every transmitted byte to a stream (not owned; null stops).
     void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+    // Watches the serial line in both directions, in the order the bytes
+    // pass: Transmitted on the firmware thread as the instrument sends,
+    // Received on the host thread as bytes are injected.
+    class SerialTap {
+    public:
+        virtual ~SerialTap() = default;
+        virtual void Transmitted(uint8_t b) = 0;
+        virtual void Received(std::string_view sBytes) = 0;
+    };
+    void SetSerialTap(SerialTap* pTap) { m_pSerialTap = pTap; }  // not owned; null stops
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -113,6 +126,7 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
+    SerialTap* m_pSerialTap = nullptr;
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.
