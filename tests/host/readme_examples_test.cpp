@@ -1,0 +1,82 @@
+// The scenarios the README shows: each is a file in examples/, shown as it
+// is, and each runs to its end under halden-cli.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/firmware_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> ExampleNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::path(HALDEN_SOURCE_DIR) / "examples"))
+        if (entry.path().extension() == ".scn")
+            names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// Every ```scn block of the README follows a line naming its file and holds
+// that file's text exactly.
+TEST(ReadmeExamplesTest, EveryScenarioBlockIsItsExampleFile)
+{
+    std::istringstream readme(ReadFile(fs::path(HALDEN_SOURCE_DIR) / "README.md"));
+    std::regex caption(".*`(examples/[A-Za-z0-9_]+\\.scn)`:?\\s*");
+    std::string sLine, sCaption, sPrevious;
+    int nBlocks = 0;
+    while (std::getline(readme, sLine)) {
+        std::smatch match;
+        if (std::regex_match(sLine, match, caption))
+            sCaption = match[1];
+        else if (!sLine.empty() && sLine != "```scn")
+            sCaption.clear();
+        if (sLine != "```scn")
+            continue;
+        ASSERT_FALSE(sCaption.empty()) << "a scenario block in the README names no file in examples/";
+        std::string sBlock;
+        while (std::getline(readme, sLine) && sLine != "```")
+            sBlock += sLine + "\n";
+        EXPECT_EQ(sBlock, ReadFile(fs::path(HALDEN_SOURCE_DIR) / sCaption)) << sCaption;
+        sCaption.clear();
+        nBlocks++;
+    }
+    EXPECT_GE(nBlocks, 4);
+}
+
+class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ExampleScenarioTest, RunsToItsEnd)
+{
+    std::string sCommand = std::string(HALDEN_CLI) + " " + HALDEN_SOURCE_DIR + "/examples/" + GetParam() +
+                           ".scn >cli.out 2>cli.err";
+    int nRaw = std::system(sCommand.c_str());
+    ASSERT_TRUE(WIFEXITED(nRaw));
+    EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadFile("cli.err");
+    EXPECT_EQ(ReadFile("cli.err"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleScenarioTest, ::testing::ValuesIn(ExampleNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
