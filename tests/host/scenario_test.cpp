@@ -371,6 +371,7 @@ TEST_F(ScratchDirTest, CliSerialLogRecordsBothDirections)
 TEST_F(ScratchDirTest, ConsoleReachesPcControlWithKeyCommands)
 {
     std::string sInput =
+        ":key standby\n"
         "CONTROL\n"
         ":wait-screen 9 within 2m\n"
         ":key soft2\n"
@@ -385,7 +386,7 @@ TEST_F(ScratchDirTest, ConsoleReachesPcControlWithKeyCommands)
     size_t nBusy = result.sStdout.find("E93\r\n");
     ASSERT_NE(nBusy, std::string::npos) << result.sStdout;
     EXPECT_NE(result.sStdout.find("E00\r\nstate 132\n", nBusy), std::string::npos) << result.sStdout;
-    EXPECT_EQ(result.sStderr.substr(0, result.sStderr.find(';')), "halden-cli: console:8:2: unknown command 'bogus'");
+    EXPECT_EQ(result.sStderr.substr(0, result.sStderr.find(';')), "halden-cli: console:9:2: unknown command 'bogus'");
     EXPECT_NE(ReadFile("both.log").find("-> CONTROL\\r\\n\n<- E00\\r\\n\n"), std::string::npos);
 }
 
@@ -398,7 +399,7 @@ TEST_F(ScratchDirTest, ConsoleLingersUntilTheInstrumentIsQuiet)
     EXPECT_EQ(id.nStatus, 0);
     EXPECT_EQ(id.sStdout.substr(id.sStdout.find("E00")), "E00 Q4K7 V1.0\r\n");
 
-    std::string sInput = ":wait-screen 9 within 2m\n:key soft2\nCONTROL\nSETREF\n";
+    std::string sInput = ":key standby\n:wait-screen 9 within 2m\n:key soft2\nCONTROL\nSETREF\n";
     CliResult result = RunCli("", &sInput);
     EXPECT_EQ(result.nStatus, 0) << result.sStderr;
     EXPECT_TRUE(result.sStdout.ends_with("E00\r\n+00\tScanning\r\nE00\r\n")) << result.sStdout;
@@ -407,9 +408,9 @@ TEST_F(ScratchDirTest, ConsoleLingersUntilTheInstrumentIsQuiet)
 // --linger DURATION runs that long after the end of input, quiet or not.
 TEST_F(ScratchDirTest, ConsoleLingerOptionSetsTheTime)
 {
-    std::string sNone;
-    CliResult brief = RunCli("--linger 1s", &sNone);
-    CliResult longer = RunCli("--linger 20s", &sNone);
+    std::string sSwitchOn = ":key standby\n";
+    CliResult brief = RunCli("--linger 1s", &sSwitchOn);
+    CliResult longer = RunCli("--linger 20s", &sSwitchOn);
     EXPECT_EQ(brief.nStatus, 0);
     EXPECT_EQ(longer.nStatus, 0);
     // The banner follows the six-second start-up screen.
