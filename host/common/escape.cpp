@@ -1,9 +1,7 @@
 // Backslash escape decoding for operator-typed serial messages.
 #include "escape.h"
 
-namespace {
-
-int HexValue(unsigned char c)
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -13,6 +11,10 @@ int HexValue(unsigned char c)
         return c - 'A' + 10;
     return -1;
 }
+
+namespace {
+
+int HexValue(unsigned char c) { return HexDigitValue(static_cast<char>(c)); }
 
 bool IsOctal(unsigned char c) { return c >= '0' && c <= '7'; }
 

@@ -17,5 +17,8 @@ std::string DecodeEscapes(std::string_view sText);
 // 0x20..0x7E as \xHH. The result pasted between quotes decodes to the text.
 std::string EncodeEscapes(std::string_view sBytes);
 
+// The value of a hexadecimal digit, or -1 for any other character.
+int HexDigitValue(char c);
+
 // The four-character octal escape that stands for CTRL+letter ("\024" for T).
 std::string ControlEscape(char cLetter);

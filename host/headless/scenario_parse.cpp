@@ -46,17 +46,6 @@ const char* const STATE_HINT = "a screen state is a number 0..133";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // A word or a double-quoted text, by byte offsets in the line; a quoted
 // token spans its quotes.
 struct Token {
@@ -222,11 +211,11 @@ bool CLineParser::CheckEscapes(std::string_view sRaw, size_t nAt)
         case 'x': {
             size_t nDigits = 0;
             unsigned int unValue = 0;
-            while (i + 1 < sRaw.size() && HexDigit(sRaw[i + 1]) >= 0) {
+            while (i + 1 < sRaw.size() && HexDigitValue(sRaw[i + 1]) >= 0) {
                 i++;
                 nDigits++;
                 if (unValue <= 0xFF)
-                    unValue = unValue * 16 + static_cast<unsigned int>(HexDigit(sRaw[i]));
+                    unValue = unValue * 16 + static_cast<unsigned int>(HexDigitValue(sRaw[i]));
             }
             std::string sEscape(sRaw.substr(nEscape - nAt, i + 1 - (nEscape - nAt)));
             if (nDigits == 0)
