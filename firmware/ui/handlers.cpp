@@ -15,7 +15,6 @@
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
-namespace {
 
 // The set-up menu's service sequence: three keys, each within 100 ticks of the last.
 constexpr uint8_t SETUP_SERVICE_KEYS[3] = {KEY_UP, KEY_DOWN, KEY_TEST};
@@ -26,11 +25,6 @@ uint8_t gbNumberCaller;  // state the number editor returns to
 
 void Go(uint8_t bState) { ShowStateScreen(bState); }
 bool Key(uint8_t bKey) { return gunKeyCode == bKey; }
-
-bool IsMeasuringState(uint8_t bState)
-{
-    return bState == 15 || bState == 17 || bState == 20 || bState == 22 || bState == 26 || bState == 43;
-}
 
 void GoPrint(uint8_t bReturn)
 {
@@ -155,7 +149,7 @@ void HandleMainMenu()
 {
     if (Key(KEY_SOFT1)) {
         uint8_t bLast = gunLastOperation;
-        if (!IsMeasuringState(bLast))
+        if (!StateIsMeasuring(bLast))
             return;
         if (bLast == 26 || bLast == 43)
             LoadMethodWork(gunCurrentMethod);
@@ -424,7 +418,7 @@ void HandleScan()
     } else if (Key(KEY_ESCAPE)) {
         uint8_t bReturn = gunScanReturnState;
         gunScreenSubState = 0;
-        Go(bReturn < STATE_HANDLED_COUNT && gapfnStateHandler[bReturn] ? bReturn : 12);
+        Go(bReturn < STATE_PC_CONTROL && gScreenStates[bReturn].pfnHandler ? bReturn : 12);
     }
 }
 
@@ -1275,99 +1269,3 @@ void HandleDateTime()
         Go(14);
     }
 }
-
-}  // namespace
-
-const StateHandler gapfnStateHandler[STATE_HANDLED_COUNT] = {
-    HandleSplash,            // 0
-    HandleSelfTest,          // 1
-    HandleSelfTest,          // 2
-    nullptr,                 // 3
-    nullptr,                 // 4
-    HandleSelfTest,          // 5
-    HandleSelfTest,          // 6
-    HandleSelfTest,          // 7
-    HandleSelfTest,          // 8
-    HandleSelfTest,          // 9
-    HandleSelfTest,          // 10
-    HandleMainMenu,          // 11
-    HandleMeasureMenu,       // 12
-    nullptr,                 // 13
-    HandleSetupMenu,         // 14
-    HandleSingle,            // 15
-    HandleSingleWavelength,  // 16
-    HandleRatio,             // 17
-    HandleRatioWavelength,   // 18
-    HandleRatioWavelength,   // 19
-    HandleMulti,             // 20
-    HandleMultiWavelength,   // 21
-    HandleScan,              // 22
-    HandleZoomSelect,        // 23
-    HandleZoomed,            // 24
-    HandleMethodList,        // 25
-    HandleMethodSummary,     // 26
-    HandleMethodProgram,     // 27
-    HandleNameEditor,        // 28
-    HandleMethodWavelength,  // 29
-    nullptr,                 // 30
-    HandleCalibrationChoice, // 31
-    nullptr,                 // 32
-    HandleFactorEntry,       // 33
-    HandleKineticsDisplay,   // 34
-    nullptr,                 // 35
-    HandleUnits,             // 36
-    nullptr,                 // 37
-    HandleKineticsChoice,    // 38
-    nullptr,                 // 39
-    HandleKineticsTime,      // 40
-    HandleKineticsTime,      // 41
-    HandleKineticsTime,      // 42
-    HandleMethodRun,         // 43
-    HandleKineticsWait,      // 44
-    HandleKineticsRun,       // 45
-    HandleKineticsResult,    // 46
-    HandleKineticsResult,    // 47
-    nullptr,                 // 48
-    HandleStandardsTable,    // 49
-    HandleSetStandard,       // 50
-    HandleStandardEntry,     // 51
-    HandleSetAbsorbance,     // 52
-    HandleStandardEntry,     // 53
-    HandleInvalidCurve,      // 54
-    HandleCurveCoefficients, // 55
-    HandleSerialPort,        // 56
-    nullptr, nullptr, nullptr, nullptr, nullptr,  // 57..61
-    HandleDateTime,          // 62
-    HandleDateTime,          // 63
-    HandleDateTime,          // 64
-    HandleDateTime,          // 65
-    HandleDateTime,          // 66
-    HandleMemoryFull,        // 67
-    HandleDeleteConfirm,     // 68
-    HandleSampleNumber,      // 69
-    HandleFactorDisplay,     // 70
-    HandleServiceMenu,       // 71
-    HandleFinalTest,         // 72
-    HandleDiagnostics,       // 73
-    HandleDiagScans,         // 74
-    HandleDiagTable,         // 75
-    HandleChooseMeasurement, // 76
-    HandleCellDensity,       // 77
-    nullptr,                 // 78
-    nullptr,                 // 79
-    HandleLanguage,          // 80
-    HandleHeater,            // 81
-    nullptr,                 // 82
-    HandleLedCheck,          // 83
-    HandleLedCheck,          // 84
-    nullptr,                 // 85 standby: only the standby key acts
-    HandleComms,             // 86
-    HandleSoftwareUpdate,    // 87
-    nullptr,                 // 88
-    HandleCurveFit,          // 89
-    nullptr,                 // 90
-    HandleStrayLight,        // 91
-    HandleLedCheck,          // 92
-    HandleLedCheck,          // 93
-    // 94..131 protein assays: not built.
-};
