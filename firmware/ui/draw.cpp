@@ -139,15 +139,15 @@ void DrawMethodProgram(uint8_t bState)
         DrawText(FIELD_LABEL_X, FieldY(i), unLabel, i == gunMethodField ? 1 : 0);
     }
     SetEditText(gMethod.szName);
-    if (bState == 28)
+    if (bState == STATE_METHOD_NAME)
         DrawEditField(FIELD_VALUE_X, FieldY(0), gbNameCursor, 0);
     else
         DrawFragment(FRAG_NAME_FIELD);
     gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
-    DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == 29 ? 1 : 0);
+    DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == STATE_METHOD_WAVELENGTH ? 1 : 0);
     DisplayScript("F0A0T22");
     DrawText(FIELD_VALUE_X, FieldY(2), kaunUnitText[gMethod.unUnits % 19]);
-    if (bState == 31) {
+    if (bState == STATE_METHOD_CALIBRATION) {
         DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
         DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
     } else {
@@ -155,7 +155,7 @@ void DrawMethodProgram(uint8_t bState)
         DrawText(FIELD_VALUE_X, FieldY(3), gMethod.bCalibration ? 88 : 123);
     }
     EraseCells(FIELD_VALUE_X, FieldY(4), 12);
-    if (bState == 33) {
+    if (bState == STATE_METHOD_FACTOR) {
         SetEditText(gszNumberText);
         DrawEditField(FIELD_VALUE_X, FieldY(4), gbNumberCursor, 0);
     } else if (gMethod.bCalibration == 0) {
@@ -163,7 +163,7 @@ void DrawMethodProgram(uint8_t bState)
         DisplayScript("F0A0X128Y56D6");
     }
     EraseCells(FIELD_VALUE_X, FieldY(5), 17);
-    if (bState == 38) {
+    if (bState == STATE_METHOD_KINETICS) {
         uint8_t x = FIELD_VALUE_X;
         for (int i = 0; i < 3; i++) {
             DrawText(x, FieldY(5), kaunKinetics[i], gbChoice == i ? 1 : 0);
@@ -176,7 +176,7 @@ void DrawMethodProgram(uint8_t bState)
         EraseCells(FIELD_VALUE_X, FieldY(i), 12);
         if (!MethodFieldApplies(static_cast<uint8_t>(i)))
             continue;
-        uint8_t bEditState = static_cast<uint8_t>(34 + i);
+        uint8_t bEditState = static_cast<uint8_t>(STATE_KINETICS_START_TIME + i - 6);
         int nHighlight = bState == bEditState ? gbTimeField : -1;
         if (bState == bEditState)
             DrawTime(FIELD_VALUE_X, FieldY(i), gbEditMinutes, gbEditSeconds, nHighlight);
@@ -223,14 +223,15 @@ void DrawStandardsTable(uint8_t bState)
         *apfAbs[i] = gMethod.afStdAbs[i];
         *apfConc[i] = gMethod.afStdConc[i];
         gnShowI70 = i + 1;
-        bool bSelected = (bState == 50 || bState == 51 || bState == 52 || bState == 53) && i == gunStandardsRow % 5;
+        bool bSelected = bState >= STATE_SET_STANDARD && bState <= STATE_ABSORBANCE_ENTRY && i == gunStandardsRow % 5;
         DrawInteger(76, static_cast<uint8_t>(28 + 12 * i), 70, bSelected ? 1 : 0);
         EraseCells(92, static_cast<uint8_t>(28 + 12 * i), 24);
         DisplayScript(kapszRow[i]);
     }
-    if (bState == 51 || bState == 53) {
+    if (bState == STATE_STANDARD_ENTRY || bState == STATE_ABSORBANCE_ENTRY) {
         SetEditText(gszNumberText);
-        DrawEditField(bState == 51 ? 92 : 172, static_cast<uint8_t>(28 + 12 * (gunStandardsRow % 5)),
+        DrawEditField(bState == STATE_STANDARD_ENTRY ? 92 : 172,
+                      static_cast<uint8_t>(28 + 12 * (gunStandardsRow % 5)),
                       gbNumberCursor, 0);
     }
 }
@@ -245,14 +246,14 @@ void DrawDateTime(uint8_t bState)
     gnShowI7 = gabEditDate[bFirst];
     gnShowI8 = gabEditDate[bSecond];
     gnShowI9 = gabEditDate[4];
-    DrawInteger(140, 36, 5, bState == 62 ? 1 : 0);
+    DrawInteger(140, 36, 5, bState == STATE_SET_HOURS ? 1 : 0);
     DrawText(152, 36, 94);
-    DrawInteger(158, 36, 6, bState == 63 ? 1 : 0);
-    DrawInteger(140, 76, 7, bState == 64 ? 1 : 0);
+    DrawInteger(158, 36, 6, bState == STATE_SET_MINUTES ? 1 : 0);
+    DrawInteger(140, 76, 7, bState == STATE_SET_DATE_FIRST ? 1 : 0);
     DrawText(152, 76, 16);
-    DrawInteger(158, 76, 8, bState == 65 ? 1 : 0);
+    DrawInteger(158, 76, 8, bState == STATE_SET_DATE_SECOND ? 1 : 0);
     DrawText(170, 76, 16);
-    DrawInteger(176, 76, 9, bState == 66 ? 1 : 0);
+    DrawInteger(176, 76, 9, bState == STATE_SET_YEAR ? 1 : 0);
     EraseCells(68, 100, 13);
     DrawText(68, 100, gbDateFormat == 1 ? 223 : 224);
 }
