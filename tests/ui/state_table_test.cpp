@@ -75,8 +75,9 @@ TEST(StateTable, OverlaysNameTheScreenTheyAreDrawnOver)
             withParent.insert(b);
         }
     for (int b = 0; b < STATE_COUNT; b++) {
-        if (!withParent.count(b))
+        if (!withParent.count(b)) {
             EXPECT_EQ(gScreenStates[b].bOverlayParent, STATE_NEVER_DRAWN) << "state " << b;
+        }
     }
 }
 
