@@ -48,68 +48,6 @@ void DrawOutOfRangeIf(bool bOut)
         gbOutOfRangePending = 1;
 }
 
-// The scan plot: axes at column 92 / row 110, 125 columns, 100 rows.
-constexpr uint8_t PLOT_LEFT = 92;
-constexpr uint8_t PLOT_BASE = 110;
-constexpr int PLOT_HEIGHT = 100;
-
-int PlotHeight(int nNm)
-{
-    double f;
-    if (gunScreenSubState == 7 || gunScreenSubState == 8 || gunScreenSubState == 9) {
-        int nPixel = WavelengthToPixel(nNm);
-        if (nPixel < 0 || nPixel >= PIXEL_COUNT)
-            return 0;
-        if (gunScreenSubState == 7)
-            f = (static_cast<double>(gunLightReadings[nPixel]) - gunDarkReadings[nPixel]) * 0.0016;
-        else if (gunScreenSubState == 8)
-            f = gunDarkReadings[nPixel] * 0.005;
-        else
-            f = gbFrameCounts[nPixel];
-    } else if (gbReferenceFlag) {
-        f = gbTransmittanceMode ? 100.0 : (0.0 + 0.3) / 2.8 * 100.0;
-    } else if (gbTransmittanceMode) {
-        f = Transmittance(nNm);
-    } else {
-        f = (Absorbance(nNm) + 0.3) / 2.8 * 100.0;
-    }
-    int n = static_cast<int>(f + 0.5);
-    return n < 0 ? 0 : n > PLOT_HEIGHT ? PLOT_HEIGHT : n;
-}
-
-void DrawPlot(bool bZoomed)
-{
-    DrawFragment(FRAG_SCAN_AXES);
-    int nPrevious = -1;
-    for (int c = 0; c <= 125; c++) {
-        int nNm = bZoomed ? gunZoomStart + c : WAVELENGTH_MIN + 4 * c;
-        if (nNm > WAVELENGTH_MAX)
-            nNm = WAVELENGTH_MAX;
-        int nHeight = PlotHeight(nNm);
-        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + c);
-        LcdMoveTo(x, static_cast<uint8_t>(PLOT_BASE - (nPrevious < 0 ? nHeight : nPrevious)));
-        LcdLine(LINE_SET, x, static_cast<uint8_t>(PLOT_BASE - nHeight));
-        nPrevious = nHeight;
-    }
-    if (!bZoomed) {
-        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + gbScanColumn);
-        LcdMoveTo(x, PLOT_BASE - 1);
-        LcdLine(LINE_DOTTED, x, PLOT_BASE - PLOT_HEIGHT);
-    }
-    LcdRefresh();
-}
-
-void ScanCursorValue(bool bZoomed)
-{
-    int nNm = bZoomed ? gunZoomStart : WAVELENGTH_MIN + 4 * gbScanColumn;
-    if (nNm > WAVELENGTH_MAX)
-        nNm = WAVELENGTH_MAX;
-    gnShowI1 = nNm;
-    gfShowD1 = gbReferenceFlag ? 0.0 : Absorbance(nNm);
-    gfShowD4 = gbReferenceFlag ? 100.0 : Transmittance(nNm);
-    DrawFragment(gbTransmittanceMode ? FRAG_SCAN_VALUE_TRANS : FRAG_SCAN_VALUE_ABS);
-}
-
 // Method program rows: labels and value columns.
 constexpr uint8_t FIELD_LABEL_X = 68;
 constexpr uint8_t FIELD_VALUE_X = 128;
@@ -354,12 +292,6 @@ void DrawMulti(uint8_t bState)
     if (bState == STATE_MULTI_WAVELENGTHS)
         DrawInteger(177, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
                     static_cast<uint16_t>(1 + (gbMultiSelected & 3)), 1);
-}
-
-void DrawScan(uint8_t bState)
-{
-    DrawPlot(bState == STATE_SCAN_ZOOMED);
-    ScanCursorValue(bState == STATE_SCAN_ZOOMED);
 }
 
 void DrawMethodListScreen(uint8_t) { DrawMethodListRows(); }
