@@ -233,6 +233,42 @@ const ReportLayout kaReportLayouts[REPORT_KIND_COUNT] = {
      {NEWLINE, CSV_PREFIX, CSV_METHOD, CSV_READINGS, CSV_RATE, NEWLINE, END}, 0},
 };
 
+// The pieces that print one value: its field and the text around it (the
+// format takes the field and the wavelength).
+struct ValuePiece {
+    uint8_t bPiece;
+    uint8_t bField;
+    const char* pszFormat;
+};
+
+const ValuePiece kaValuePieces[] = {
+    {ABS_COLUMNS, FIELD_ABSORBANCE, "%s A     %3d"},
+    {CSV_ABS, FIELD_ABSORBANCE, "%s,A,%3d"},
+    {CSV_ABS_NEXT, FIELD_ABSORBANCE, "%s,A,%3d,"},
+    {TRANS_COLUMNS, FIELD_TRANSMITTANCE, " %s   %% T   %3d"},
+    {CSV_TRANS, FIELD_TRANSMITTANCE, "%s,%% T,%3d"},
+    {DENSITY_COLUMNS, FIELD_DENSITY, "%s OD    %3d"},
+    {CSV_DENSITY, FIELD_DENSITY, "%s,OD,%3d"},
+    {RATIO_COLUMNS, FIELD_RATIO, "%s Ratio"},
+    {CSV_RATIO, FIELD_RATIO, "%s,A1/A2"},
+};
+
+// Sends the next value of the result when bPiece is a value piece.
+bool SendValuePiece(uint8_t bPiece, int* pnValue)
+{
+    for (const ValuePiece& piece : kaValuePieces) {
+        if (piece.bPiece != bPiece)
+            continue;
+        char szField[FIELD_SIZE];
+        ValueField(szField, gReport.afValue[*pnValue], piece.bField);
+        std::snprintf(gszLineBuffer, sizeof gszLineBuffer, piece.pszFormat, szField, gReport.aunNm[*pnValue]);
+        SendLineBuffer();
+        (*pnValue)++;
+        return true;
+    }
+    return false;
+}
+
 void SendDateLine(const char* pszLabel)
 {
     int nFirst = 0, nSecond = 0;
@@ -354,7 +390,8 @@ void SendPiece(uint8_t bPiece, int* pnValue)
 {
     char szField[FIELD_SIZE];
     const ReportMethod& m = gReport.method;
-    int i = *pnValue;
+    if (SendValuePiece(bPiece, pnValue))
+        return;
     switch (bPiece) {
     case NEWLINE:
         EndLine();
@@ -374,32 +411,6 @@ void SendPiece(uint8_t bPiece, int* pnValue)
     }
     case CONTINUATION:
         Send("%18s", "");
-        break;
-    case ABS_COLUMNS:
-    case CSV_ABS:
-    case CSV_ABS_NEXT:
-        ValueField(szField, gReport.afValue[i], FIELD_ABSORBANCE);
-        Send(bPiece == ABS_COLUMNS ? "%s A     %3d" : bPiece == CSV_ABS ? "%s,A,%3d" : "%s,A,%3d,", szField,
-             gReport.aunNm[i]);
-        (*pnValue)++;
-        break;
-    case TRANS_COLUMNS:
-    case CSV_TRANS:
-        ValueField(szField, gReport.afValue[i], FIELD_TRANSMITTANCE);
-        Send(bPiece == TRANS_COLUMNS ? " %s   %% T   %3d" : "%s,%% T,%3d", szField, gReport.aunNm[i]);
-        (*pnValue)++;
-        break;
-    case DENSITY_COLUMNS:
-    case CSV_DENSITY:
-        ValueField(szField, gReport.afValue[i], FIELD_DENSITY);
-        Send(bPiece == DENSITY_COLUMNS ? "%s OD    %3d" : "%s,OD,%3d", szField, gReport.aunNm[i]);
-        (*pnValue)++;
-        break;
-    case RATIO_COLUMNS:
-    case CSV_RATIO:
-        ValueField(szField, gReport.afValue[i], FIELD_RATIO);
-        Send(bPiece == RATIO_COLUMNS ? "%s Ratio" : "%s,A1/A2", szField);
-        (*pnValue)++;
         break;
     case DATE_LINE:
         SendDateLine("Date");
