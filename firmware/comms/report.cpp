@@ -53,7 +53,8 @@ const FieldRule kaFieldRules[] = {
     {"----- ", 0.0, 0, nullptr, 0.0, nullptr, 0},       // FIELD_RATIO
 };
 
-void ValueField(char* pszField, double fValue, uint8_t bField)
+// Writes the field of a value; true when it is one of the marks.
+bool ValueField(char* pszField, double fValue, uint8_t bField)
 {
     const FieldRule& rule = kaFieldRules[bField];
     const char* pszMark = nullptr;
@@ -69,15 +70,14 @@ void ValueField(char* pszField, double fValue, uint8_t bField)
         std::snprintf(pszField, FIELD_SIZE, "%2.1f", fValue);
     else
         FormatNumber(pszField, fValue, 1);
+    return pszMark != nullptr;
 }
 
-// The marks of an absorbance, or null when it is a printable number.
-const char* AbsorbanceMark(double fAbsorbance)
+// True when an absorbance prints as a mark rather than a number.
+bool AbsorbanceMarked(double fAbsorbance)
 {
-    static char szMark[FIELD_SIZE];
-    ValueField(szMark, fAbsorbance, FIELD_ABSORBANCE);
-    bool bMarked = fAbsorbance > NO_VALUE_ABOVE || fAbsorbance > 2.49 || fAbsorbance < -0.3;
-    return bMarked ? szMark : nullptr;
+    char szField[FIELD_SIZE];
+    return ValueField(szField, fAbsorbance, FIELD_ABSORBANCE);
 }
 
 void TrimRight(char* psz)
@@ -117,10 +117,7 @@ unsigned IntervalSeconds() { return gReport.method.bIntervalMin * 60u + gReport.
 // Method result field: the absorbance marks, else the result in mode 0.
 void MethodResultField(char* pszField, double fAbsorbance, double fResult)
 {
-    const char* pszMark = AbsorbanceMark(fAbsorbance);
-    if (pszMark)
-        std::snprintf(pszField, FIELD_SIZE, "%s", pszMark);
-    else
+    if (!ValueField(pszField, fAbsorbance, FIELD_ABSORBANCE))
         FormatNumber(pszField, fResult, 0);
 }
 
@@ -293,7 +290,7 @@ void SendResultLines()
 {
     char szField[FIELD_SIZE];
     MethodResultField(szField, gReport.fAbsorbance, gReport.fResult);
-    bool bOutside = gReport.method.bCurve && gReport.bOutOfRange && !AbsorbanceMark(gReport.fAbsorbance);
+    bool bOutside = gReport.method.bCurve && gReport.bOutOfRange && !AbsorbanceMarked(gReport.fAbsorbance);
     if (bOutside) {
         Send("Sample out of range");
         EndLine();
