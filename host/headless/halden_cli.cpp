@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
 #include "scenario.h"
@@ -25,7 +26,7 @@ namespace {
 
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH [--serial-log-both]]\n"
-    "                  [--power-on] [--linger DURATION] [SCENARIO|-]\n";
+    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [SCENARIO|-]\n";
 
 void Usage()
 {
@@ -37,6 +38,7 @@ void Usage()
                "  --serial-log PATH  record what the instrument transmits\n"
                "  --serial-log-both  record both directions, marked '-> ' (to the instrument)\n"
                "                     and '<- ' (from it), with escapes\n"
+               "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
                "  --power-on         press the standby key and wait for the main menu first\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
@@ -56,6 +58,7 @@ struct Options {
     CHeadlessHost::Options host;
     std::string sSerialLog;
     bool bSerialLogBoth = false;
+    std::string sAnalogueLog;
     bool bPowerOn = false;
     std::optional<uint32_t> linger;
     std::string sScenario;
@@ -253,6 +256,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             if (!psz)
                 return BadUsage("--serial-log needs a PATH");
             options.sSerialLog = psz;
+        } else if (sArg == "--analogue-log") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--analogue-log needs a PATH");
+            options.sAnalogueLog = psz;
         } else if (sArg == "--serial-log-both")
             options.bSerialLogBoth = true;
         else if (sArg == "--power-on")
@@ -342,11 +350,19 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CAnalogueLog analogueLog;
+    if (!options.sAnalogueLog.empty() && !analogueLog.Open(options.sAnalogueLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s: %s\n", options.sAnalogueLog.c_str(), std::strerror(errno));
+        return 2;
+    }
+
     CHeadlessHost host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (!options.sSerialLog.empty())
         host.SetSerialTap(&log);
+    if (!options.sAnalogueLog.empty())
+        host.SetAnalogueTrace(&analogueLog);
 
     int nStatus = 0;
     if (!options.bHaveScenario) {
@@ -367,6 +383,7 @@ int main(int argc, char** argv)
         }
     }
     host.Shutdown();
+    analogueLog.Close();
     host.SetSerialTap(nullptr);
     host.SetSerialEcho(nullptr);
     if (!log.Close()) {

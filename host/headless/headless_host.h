@@ -79,6 +79,8 @@ public:
         virtual void Received(std::string_view sBytes) = 0;
     };
     void SetSerialTap(SerialTap* pTap) { m_pSerialTap = pTap; }  // not owned; null stops
+    // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
+    void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -110,6 +112,7 @@ public:
     int I2cGetScl() override;
     int I2cGetSda() override;
     SerialSink* SerialOutput() override { return this; }
+    SerialSink* AnalogueTrace() override { return m_pAnalogueTrace; }
 
 private:
     void Write(uint8_t b) override;
@@ -127,6 +130,7 @@ private:
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
     SerialTap* m_pSerialTap = nullptr;
+    SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.
