@@ -143,6 +143,32 @@ void DecodeMethodRecord(const uint8_t* pbRecord, MethodWork* pMethod)
     pMethod->bCurveFit = pbRecord[OFF_CURVE_FIT];
 }
 
+unsigned LimitMethodFields(MethodWork* pMethod)
+{
+    unsigned unLimited = 0;
+    if (pMethod->unWavelength < METHOD_WAVELENGTH_MIN || pMethod->unWavelength > METHOD_WAVELENGTH_MAX) {
+        pMethod->unWavelength = 550;
+        unLimited |= METHOD_LIMITED_WAVELENGTH;
+    }
+    if (pMethod->unUnits >= METHOD_UNITS_COUNT) {
+        pMethod->unUnits = 0;
+        unLimited |= METHOD_LIMITED_UNITS;
+    }
+    if (pMethod->unKinetics > 2) {
+        pMethod->unKinetics = 0;
+        unLimited |= METHOD_LIMITED_KINETICS;
+    }
+    if (pMethod->bCalibration > 1) {
+        pMethod->bCalibration = 0;
+        unLimited |= METHOD_LIMITED_CALIBRATION;
+    }
+    if (pMethod->bCurveFit > 1) {
+        pMethod->bCurveFit = 1;
+        unLimited |= METHOD_LIMITED_CURVE_FIT;
+    }
+    return unLimited;
+}
+
 void BuildDeletedMethodRecord(uint8_t* pbRecord)
 {
     MethodWork cleared;

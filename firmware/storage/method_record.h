@@ -10,6 +10,15 @@ constexpr int METHOD_CHECKED_BYTES = 144;     // bytes 0..143 are summed; 144..1
 constexpr int METHOD_UNITS_COUNT = 19;        // units list entries 0..18
 constexpr double STANDARD_NOT_SET = 100000.0; // standard concentration not entered
 constexpr int METHOD_STANDARD_COUNT = 5;
+constexpr uint32_t METHOD_WAVELENGTH_MIN = 330;  // nm
+constexpr uint32_t METHOD_WAVELENGTH_MAX = 830;  // nm
+
+// Fields that LimitMethodFields replaced, as bits of its result.
+constexpr unsigned METHOD_LIMITED_WAVELENGTH = 1;
+constexpr unsigned METHOD_LIMITED_UNITS = 2;
+constexpr unsigned METHOD_LIMITED_KINETICS = 4;
+constexpr unsigned METHOD_LIMITED_CALIBRATION = 8;
+constexpr unsigned METHOD_LIMITED_CURVE_FIT = 16;
 
 // One method's fields. szName holds the stored 13 bytes and a terminator.
 struct MethodWork {
@@ -43,6 +52,9 @@ void SetMethodDefaults(MethodWork* pMethod);
 void EncodeMethodRecord(const MethodWork& method, uint8_t* pbRecord);
 // Copies the stored fields as they are, without checking or limiting them.
 void DecodeMethodRecord(const uint8_t* pbRecord, MethodWork* pMethod);
+// Brings the fields the screens index with into range (a loaded record may
+// hold anything its check word covers) and says which were replaced.
+unsigned LimitMethodFields(MethodWork* pMethod);
 // The record a delete writes: name bytes 0 and a check word left at 0, so
 // the slot is free and loads as the defaults.
 void BuildDeletedMethodRecord(uint8_t* pbRecord);

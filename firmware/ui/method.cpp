@@ -22,17 +22,7 @@ void LoadMethodWork(uint8_t bSlot)
     for (int i = 0; i < METHOD_NAME_LENGTH; i++)
         if (gMethod.szName[i] == '\0')
             gMethod.szName[i] = 'X';
-    // Fields the screens index with must stay in range whatever the record holds.
-    if (gMethod.unWavelength < WAVELENGTH_MIN || gMethod.unWavelength > WAVELENGTH_MAX)
-        gMethod.unWavelength = 550;
-    if (gMethod.unUnits >= METHOD_UNITS_COUNT)
-        gMethod.unUnits = 0;
-    if (gMethod.unKinetics > 2)
-        gMethod.unKinetics = 0;
-    if (gMethod.bCalibration > 1)
-        gMethod.bCalibration = 0;
-    if (gMethod.bCurveFit > 1)
-        gMethod.bCurveFit = 1;
+    LimitMethodFields(&gMethod);
     gunDisplayOption = gMethod.unDisplayOption;
 }
 
