@@ -168,21 +168,13 @@ const RemoteCommand gRemoteCommands[CMD_COUNT] = {
     {"USERMODE", LEVEL_DIAG, 0, 0, CmdUserMode},
 };
 
-// Screen states in which CONTROL is refused and ^R, ^T are ignored.
-bool ScreenRefusesRemote(uint8_t bState)
-{
-    return bState <= 10 || bState == 16 || bState == 18 || bState == 19 || bState == 21 ||
-           bState == 23 || (bState >= 43 && bState <= 55) || bState == 69 ||
-           (bState >= 71 && bState <= 75) || bState == 79 || bState == 85;
-}
-
 // The instrument is busy for the PC on a refusing screen, and while a reading
 // started from the keypad is under way: the interpreter is polled from that
 // reading's wait, and a reading started from there would run inside it and
 // cut it short.
 bool RemoteRefused()
 {
-    return ScreenRefusesRemote(gunScreenState) || gnAcqState != 0;
+    return StateRefusesPcControl(gunScreenState) || gnAcqState != 0;
 }
 
 // Replies.
