@@ -42,25 +42,10 @@ uint32_t GetU32(const uint8_t* pb)
     return un;
 }
 
-void PutDouble(uint8_t* pb, double f)
-{
-    uint64_t ull;
-    std::memcpy(&ull, &f, 8);
-    for (int i = 0; i < 8; i++)
-        pb[i] = static_cast<uint8_t>(ull >> (8 * i));
-}
-
-double GetDouble(const uint8_t* pb)
-{
-    uint64_t ull = 0;
-    for (int i = 7; i >= 0; i--)
-        ull = (ull << 8) | pb[i];
-    double f;
-    std::memcpy(&f, &ull, 8);
-    return f;
-}
-
 }  // namespace
+
+// Doubles are stored as their eight IEEE 754 bytes, little-endian, as in the
+// rest of the store (PutParamDouble, GetParamDouble).
 
 const uint16_t gaunMethodUnitText[METHOD_UNITS_COUNT] = {66,  67,  68,  69,  70,  71,  72,  73,  74, 75,
                                                          76, 159, 160, 161, 162, 163, 164, 165, 166};
@@ -100,7 +85,7 @@ void EncodeMethodRecord(const MethodWork& method, uint8_t* pbRecord)
     std::memcpy(pbRecord + OFF_NAME, method.szName, METHOD_NAME_LENGTH);
     PutU32(pbRecord + OFF_WAVELENGTH, method.unWavelength);
     pbRecord[OFF_CALIBRATION] = method.bCalibration;
-    PutDouble(pbRecord + OFF_FACTOR, method.fFactor);
+    PutParamDouble(pbRecord + OFF_FACTOR, method.fFactor);
     PutU32(pbRecord + OFF_DISPLAY_OPTION, method.unDisplayOption);
     PutU32(pbRecord + OFF_UNITS, method.unUnits);
     PutU32(pbRecord + OFF_KINETICS, method.unKinetics);
@@ -111,8 +96,8 @@ void EncodeMethodRecord(const MethodWork& method, uint8_t* pbRecord)
     pbRecord[OFF_END_SEC] = method.bEndSec;
     pbRecord[OFF_END_MIN] = method.bEndMin;
     for (int i = 0; i < METHOD_STANDARD_COUNT; i++) {
-        PutDouble(pbRecord + OFF_STD_ABS + 8 * i, method.afStdAbs[i]);
-        PutDouble(pbRecord + OFF_STD_CONC + 8 * i, method.afStdConc[i]);
+        PutParamDouble(pbRecord + OFF_STD_ABS + 8 * i, method.afStdAbs[i]);
+        PutParamDouble(pbRecord + OFF_STD_CONC + 8 * i, method.afStdConc[i]);
     }
     pbRecord[OFF_CURVE_FIT] = method.bCurveFit;
     uint16_t unCheck = MethodCheckWord(pbRecord);
@@ -126,7 +111,7 @@ void DecodeMethodRecord(const uint8_t* pbRecord, MethodWork* pMethod)
     pMethod->szName[METHOD_NAME_LENGTH] = '\0';
     pMethod->unWavelength = GetU32(pbRecord + OFF_WAVELENGTH);
     pMethod->bCalibration = pbRecord[OFF_CALIBRATION];
-    pMethod->fFactor = GetDouble(pbRecord + OFF_FACTOR);
+    pMethod->fFactor = GetParamDouble(pbRecord + OFF_FACTOR);
     pMethod->unDisplayOption = GetU32(pbRecord + OFF_DISPLAY_OPTION);
     pMethod->unUnits = GetU32(pbRecord + OFF_UNITS);
     pMethod->unKinetics = GetU32(pbRecord + OFF_KINETICS);
@@ -137,8 +122,8 @@ void DecodeMethodRecord(const uint8_t* pbRecord, MethodWork* pMethod)
     pMethod->bEndSec = pbRecord[OFF_END_SEC];
     pMethod->bEndMin = pbRecord[OFF_END_MIN];
     for (int i = 0; i < METHOD_STANDARD_COUNT; i++) {
-        pMethod->afStdAbs[i] = GetDouble(pbRecord + OFF_STD_ABS + 8 * i);
-        pMethod->afStdConc[i] = GetDouble(pbRecord + OFF_STD_CONC + 8 * i);
+        pMethod->afStdAbs[i] = GetParamDouble(pbRecord + OFF_STD_ABS + 8 * i);
+        pMethod->afStdConc[i] = GetParamDouble(pbRecord + OFF_STD_CONC + 8 * i);
     }
     pMethod->bCurveFit = pbRecord[OFF_CURVE_FIT];
 }

@@ -92,14 +92,20 @@ const char* ChoiceText(unsigned un, std::initializer_list<const char*> apsz)
     return un < apsz.size() ? apsz.begin()[un] : "?";
 }
 
+bool ReadImageOrSay(const std::string& sFile, EepromImage* pImage, std::ostream& err)
+{
+    std::string sError;
+    if (ReadEepromImage(sFile, pImage, &sError))
+        return true;
+    err << "halden-eeprom: " << sError << "\n";
+    return false;
+}
+
 int Show(const std::string& sFile, std::ostream& out, std::ostream& err)
 {
     EepromImage image;
-    std::string sError;
-    if (!ReadEepromImage(sFile, &image, &sError)) {
-        err << "halden-eeprom: " << sError << "\n";
+    if (!ReadImageOrSay(sFile, &image, err))
         return EEPROM_TOOL_FAILED;
-    }
     out << "File: " << sFile << "\n";
     out << "Signature: "
         << (SignaturePresent(image) ? "present"
@@ -153,11 +159,8 @@ int Show(const std::string& sFile, std::ostream& out, std::ostream& err)
 int Check(const std::string& sFile, std::ostream& out, std::ostream& err)
 {
     EepromImage image;
-    std::string sError;
-    if (!ReadEepromImage(sFile, &image, &sError)) {
-        err << "halden-eeprom: " << sError << "\n";
+    if (!ReadImageOrSay(sFile, &image, err))
         return EEPROM_TOOL_FAILED;
-    }
     std::vector<std::string> asProblems;
     if (!SignaturePresent(image)) {
         asProblems.push_back("the signature is missing: the instrument clears the whole memory (every setting "
@@ -214,10 +217,8 @@ int ExportMethods(const std::string& sFile, const std::string& sOut, std::ostrea
 {
     EepromImage image;
     std::string sError;
-    if (!ReadEepromImage(sFile, &image, &sError)) {
-        err << "halden-eeprom: " << sError << "\n";
+    if (!ReadImageOrSay(sFile, &image, err))
         return EEPROM_TOOL_FAILED;
-    }
     nlohmann::ordered_json document = MethodsDocument();
     nlohmann::ordered_json methods = nlohmann::ordered_json::array();
     for (int nSlot = 0; nSlot < METHOD_COUNT; nSlot++) {
