@@ -21,12 +21,14 @@
 #include "comms/remote.h"
 #include "comms/serial.h"
 #include "measure/reading.h"
+#include "ui/ui.h"
 
 namespace {
 
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH [--serial-log-both]]\n"
-    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [SCENARIO|-]\n";
+    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [SCENARIO|-]\n"
+    "       halden-cli --states\n";
 
 void Usage()
 {
@@ -42,6 +44,7 @@ void Usage()
                "  --power-on         press the standby key and wait for the main menu first\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
+               "  --states           list the screen states by number and name\n"
                "Without a scenario: a serial console in real time. Each line typed is decoded\n"
                "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
                "beginning with ':' is a scenario command (:key standby, :state, :screen).\n",
@@ -275,6 +278,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                                 "'; write 250ms, 6s or 2m (a bare number is milliseconds)");
         } else if (sArg == "--help" || sArg == "-h") {
             Usage();
+            return 0;
+        } else if (sArg == "--states") {
+            for (unsigned int n = 0; n < 256; n++)
+                if (StateName(static_cast<uint8_t>(n)))
+                    std::printf("%3u %s\n", n, StateName(static_cast<uint8_t>(n)));
             return 0;
         } else if (sArg.starts_with("-") && sArg != "-")
             return BadUsage("unknown option '" + sArg + "'");

@@ -15,8 +15,6 @@
 namespace {
 
 constexpr uint32_t KEY_STROKE_MS = 100;
-constexpr uint8_t STATE_TESTS_PASSED = 9;   // "All tests passed"
-constexpr uint8_t STATE_TESTS_FAILED = 10;  // the failures listed
 constexpr uint32_t START_UP_LIMIT_MS = 120000;
 
 void PressKey(CHeadlessHost& host, uint8_t bKey)
@@ -40,8 +38,6 @@ bool WaitForState(CHeadlessHost& host, Test test, uint32_t unLimitMs)
     }
 }
 
-std::string StateText(uint8_t bState) { return std::to_string(bState); }
-
 }  // namespace
 
 std::string FormatDuration(uint32_t unMs)
@@ -58,18 +54,18 @@ bool PowerOnToMainMenu(CHeadlessHost& host, std::string& sError)
     if (gunScreenState == STATE_STANDBY)
         PressKey(host, KEY_STANDBY);
     auto started = [](uint8_t bState) {
-        return bState == STATE_TESTS_PASSED || bState == STATE_TESTS_FAILED || bState == STATE_MAIN_MENU;
+        return bState == STATE_SELFTEST_PASSED || bState == STATE_SELFTEST_FAILED || bState == STATE_MAIN_MENU;
     };
     auto mainMenu = [](uint8_t bState) { return bState == STATE_MAIN_MENU; };
     if (!WaitForState(host, started, START_UP_LIMIT_MS)) {
         sError = "the start-up did not end within " + FormatDuration(START_UP_LIMIT_MS) + " (screen state " +
-                 StateText(gunScreenState) + ")";
+                 ScreenStateText(gunScreenState) + ")";
         return false;
     }
     if (gunScreenState != STATE_MAIN_MENU)
         PressKey(host, KEY_SOFT2);  // "OK" on either result screen
     if (!WaitForState(host, mainMenu, 1000)) {
-        sError = "\"OK\" did not open the main menu (screen state " + StateText(gunScreenState) + ")";
+        sError = "\"OK\" did not open the main menu (screen state " + ScreenStateText(gunScreenState) + ")";
         return false;
     }
     return true;
@@ -164,7 +160,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
         m_out.flush();
         return true;
     case ScenarioOp::State:
-        m_out << "state " << StateText(gunScreenState) << '\n';
+        m_out << "state " << ScreenStateText(gunScreenState) << '\n';
         m_out.flush();
         return true;
     case ScenarioOp::Script:
@@ -180,7 +176,7 @@ bool CScenario::WaitScreen(const ScenarioCommand& command)
 {
     if (WaitForState(m_host, [&](uint8_t bState) { return bState == command.bState; }, command.unMs))
         return true;
-    return Fail("the screen state is " + StateText(gunScreenState) + ", not " + StateText(command.bState) +
+    return Fail("the screen state is " + ScreenStateText(gunScreenState) + ", not " + ScreenStateText(command.bState) +
                 (m_host.Running() ? " after " + FormatDuration(command.unMs) : " (the firmware has stopped)"));
 }
 

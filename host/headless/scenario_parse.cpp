@@ -6,10 +6,9 @@
 
 #include "core/timers.h"
 #include "escape.h"
+#include "ui/ui.h"
 
 namespace {
-
-constexpr uint8_t LAST_SCREEN_STATE = 133;  // "PC Control" waiting for the sample
 
 struct CommandInfo {
     const char* pszName;
@@ -42,7 +41,8 @@ const struct {
 
 const char* const KEY_LIST = "ref test escape up down left right soft1 soft2 soft3 soft4 standby";
 const char* const DURATION_HINT = "write 250ms, 6s or 2m (a bare number is milliseconds)";
-const char* const STATE_HINT = "a screen state is a number 0..133";
+const char* const STATE_HINT =
+    "a screen state is a number 0..133 or a name such as main-menu ('halden-cli --states' lists them)";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -446,12 +446,26 @@ std::optional<uint8_t> ParseScenarioKey(std::string_view s)
 
 std::optional<uint8_t> ParseScenarioState(std::string_view s)
 {
-    if (s.empty() || s.size() > 3 || s.find_first_not_of("0123456789") != std::string_view::npos)
+    if (s.empty() || s.size() > 40)
         return std::nullopt;
-    unsigned int unValue = 0;
-    for (char c : s)
-        unValue = unValue * 10 + static_cast<unsigned int>(c - '0');
-    if (unValue > LAST_SCREEN_STATE)
+    if (s.find_first_not_of("0123456789") == std::string_view::npos) {
+        if (s.size() > 3)
+            return std::nullopt;
+        unsigned int unValue = 0;
+        for (char c : s)
+            unValue = unValue * 10 + static_cast<unsigned int>(c - '0');
+        if (unValue > 255 || !StateName(static_cast<uint8_t>(unValue)))
+            return std::nullopt;
+        return static_cast<uint8_t>(unValue);
+    }
+    int nState = StateByName(std::string(s).c_str());
+    if (nState < 0)
         return std::nullopt;
-    return static_cast<uint8_t>(unValue);
+    return static_cast<uint8_t>(nState);
+}
+
+std::string ScreenStateText(uint8_t bState)
+{
+    const char* pszName = StateName(bState);
+    return std::to_string(bState) + (pszName ? std::string(" ") + pszName : std::string());
 }

@@ -76,5 +76,7 @@ std::string FormatScenarioError(std::string_view sFile, const ScenarioError& err
 std::optional<uint32_t> ParseScenarioDuration(std::string_view s);
 // ref test escape up down left right soft1..soft4 standby: the key code.
 std::optional<uint8_t> ParseScenarioKey(std::string_view s);
-// A screen state by number.
+// A screen state by number or by its name in the state table ("main-menu").
 std::optional<uint8_t> ParseScenarioState(std::string_view s);
+// "11 main-menu": a screen state's number and name.
+std::string ScreenStateText(uint8_t bState);

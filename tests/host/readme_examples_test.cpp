@@ -66,6 +66,28 @@ TEST(ReadmeExamplesTest, EveryScenarioBlockIsItsExampleFile)
     EXPECT_GE(nBlocks, 4);
 }
 
+// The README's list of screen states is what halden-cli --states prints from
+// the state table. HALDEN_UPDATE_README=1 writes the list into the README.
+TEST_F(ScratchDirTest, ReadmeListsTheScreenStatesOfTheTable)
+{
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --states >states.txt").c_str()), 0);
+    std::string sStates = ReadFile("states.txt");
+    ASSERT_NE(sStates.find(" 11 main-menu\n"), std::string::npos) << sStates;
+    fs::path readme = fs::path(HALDEN_SOURCE_DIR) / "README.md";
+    std::string sReadme = ReadFile(readme);
+    const std::string sCaption = "`halden-cli --states`:\n\n```\n";
+    size_t nBegin = sReadme.find(sCaption);
+    ASSERT_NE(nBegin, std::string::npos) << "the README has no list of screen states";
+    nBegin += sCaption.size();
+    size_t nEnd = sReadme.find("```\n", nBegin);
+    ASSERT_NE(nEnd, std::string::npos);
+    if (std::getenv("HALDEN_UPDATE_README")) {
+        std::ofstream(readme, std::ios::binary) << sReadme.substr(0, nBegin) + sStates + sReadme.substr(nEnd);
+        return;
+    }
+    EXPECT_EQ(sReadme.substr(nBegin, nEnd - nBegin), sStates);
+}
+
 class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(ExampleScenarioTest, RunsToItsEnd)

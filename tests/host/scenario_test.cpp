@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "escape.h"
 #include "scenario.h"
 #include "support/firmware_fixture.h"
+#include "ui/ui.h"
 
 namespace {
 
@@ -60,6 +62,9 @@ size_t CodePoints(const std::string& s)
 
 }  // namespace
 
+#define STATE_HINT \
+    "a screen state is a number 0..133 or a name such as main-menu ('halden-cli --states' lists them)"
+
 // Every refusal names the line and the column of the fault.
 TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
 {
@@ -97,8 +102,9 @@ TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
         {"wait 5 s", "t.scn:1:8: extra argument 's'; usage: wait DURATION"},
         {"hold ref # two seconds", "t.scn:1:10: hold needs a DURATION after the key; write 250ms, 6s or 2m (a bare "
                                    "number is milliseconds)"},
-        {"wait-screen 134", "t.scn:1:13: unknown screen state '134'; a screen state is a number 0..133"},
-        {"wait-screen", "t.scn:1:12: wait-screen needs a STATE; a screen state is a number 0..133"},
+        {"wait-screen 134", "t.scn:1:13: unknown screen state '134'; " STATE_HINT},
+        {"wait-screen", "t.scn:1:12: wait-screen needs a STATE; " STATE_HINT},
+        {"wait-screen Main-Menu", "t.scn:1:13: unknown screen state 'Main-Menu'; " STATE_HINT},
         {"wait-screen 11 within", "t.scn:1:22: 'within' needs a DURATION; write 250ms, 6s or 2m (a bare number is "
                                   "milliseconds)"},
         {"snapshot a.jpg", "t.scn:1:10: snapshot writes .png or .pbm files, not '.jpg'"},
@@ -134,6 +140,7 @@ TEST(ScenarioParseTest, AcceptedCommandsCarryTheirArguments)
         {"wait 250", ScenarioOp::Wait, 0, 0, 250, ""},
         {"wait-screen 9 within 0", ScenarioOp::WaitScreen, 0, 9, 0, ""},
         {"wait-screen 132", ScenarioOp::WaitScreen, 0, 132, SCENARIO_WAIT_SCREEN_LIMIT_MS, ""},
+        {"wait-screen single-measure within 1s", ScenarioOp::WaitScreen, 0, 15, 1000, ""},
         {"send \"\\x14\"", ScenarioOp::Send, 0, 0, 0, "\x14"},
         {"sendln READA? 579   # absorbance", ScenarioOp::Send, 0, 0, 0, "READA? 579\r\n"},
         {"sendln \"\"", ScenarioOp::Send, 0, 0, 0, "\r\n"},
@@ -179,6 +186,32 @@ TEST(ScenarioParseTest, WholeTextFindsEveryFaultWithItsLine)
     EXPECT_EQ(parse.commands[0].bKey, KEY_STANDBY);
     EXPECT_EQ(parse.commands[1].nLine, 6);
     EXPECT_EQ(parse.commands[1].sText, "HELLO\r\n");
+}
+
+// Every state of the table can be written by number and by name, and
+// "state" shows both.
+TEST(ScenarioParseTest, ScreenStateNamesRoundTrip)
+{
+    std::set<std::string> names;
+    for (unsigned int n = 0; n < 256; n++) {
+        uint8_t bState = static_cast<uint8_t>(n);
+        const char* pszName = StateName(bState);
+        if (n <= STATE_PC_CONTROL_WAITING)
+            ASSERT_NE(pszName, nullptr) << n;
+        if (!pszName) {
+            EXPECT_EQ(ParseScenarioState(std::to_string(n)), std::nullopt) << n;
+            continue;
+        }
+        EXPECT_TRUE(names.insert(pszName).second) << "two states named " << pszName;
+        EXPECT_EQ(std::string(pszName).find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-"), std::string::npos)
+            << pszName;
+        EXPECT_EQ(ParseScenarioState(pszName), bState) << pszName;
+        EXPECT_EQ(ParseScenarioState(std::to_string(n)), bState) << n;
+        EXPECT_EQ(ScreenStateText(bState), std::to_string(n) + " " + pszName);
+    }
+    EXPECT_EQ(ScreenStateText(STATE_MAIN_MENU), "11 main-menu");
+    EXPECT_EQ(ScreenStateText(STATE_SINGLE_MEASURE), "15 single-measure");
+    EXPECT_EQ(ParseScenarioState("0011"), std::nullopt);
 }
 
 TEST(ScenarioParseTest, Durations)
@@ -373,9 +406,9 @@ TEST_F(ScratchDirTest, ConsoleReachesPcControlWithKeyCommands)
     std::string sInput =
         ":key standby\n"
         "CONTROL\n"
-        ":wait-screen 9 within 2m\n"
+        ":wait-screen self-test-passed within 2m\n"
         ":key soft2\n"
-        ":wait-screen 11 within 1s\n"
+        ":wait-screen main-menu within 1s\n"
         "CONTROL\n"
         ":wait 200ms\n"
         ":state\n"
@@ -385,7 +418,7 @@ TEST_F(ScratchDirTest, ConsoleReachesPcControlWithKeyCommands)
     // Refused during the start-up, accepted on the main menu.
     size_t nBusy = result.sStdout.find("E93\r\n");
     ASSERT_NE(nBusy, std::string::npos) << result.sStdout;
-    EXPECT_NE(result.sStdout.find("E00\r\nstate 132\n", nBusy), std::string::npos) << result.sStdout;
+    EXPECT_NE(result.sStdout.find("E00\r\nstate 132 pc-control\n", nBusy), std::string::npos) << result.sStdout;
     EXPECT_EQ(result.sStderr.substr(0, result.sStderr.find(';')), "halden-cli: console:9:2: unknown command 'bogus'");
     EXPECT_NE(ReadFile("both.log").find("-> CONTROL\\r\\n\n<- E00\\r\\n\n"), std::string::npos);
 }
@@ -423,5 +456,5 @@ TEST_F(ScratchDirTest, PowerOnOptionOpensTheMainMenuFirst)
     std::string sInput = ":state\nCONTROL\n";
     CliResult result = RunCli("--power-on", &sInput);
     EXPECT_EQ(result.nStatus, 0) << result.sStderr;
-    EXPECT_TRUE(result.sStdout.ends_with("state 11\nE00\r\n")) << result.sStdout;
+    EXPECT_TRUE(result.sStdout.ends_with("state 11 main-menu\nE00\r\n")) << result.sStdout;
 }
