@@ -13,19 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/firmware_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return ss.str();
-}
 
 std::vector<std::string> ExampleNames()
 {
@@ -43,7 +36,7 @@ std::vector<std::string> ExampleNames()
 // that file's text exactly.
 TEST(ReadmeExamplesTest, EveryScenarioBlockIsItsExampleFile)
 {
-    std::istringstream readme(ReadFile(fs::path(HALDEN_SOURCE_DIR) / "README.md"));
+    std::istringstream readme(ReadWholeFile(fs::path(HALDEN_SOURCE_DIR) / "README.md"));
     std::regex caption(".*`(examples/[A-Za-z0-9_]+\\.scn)`:?\\s*");
     std::string sLine, sCaption, sPrevious;
     int nBlocks = 0;
@@ -59,7 +52,7 @@ TEST(ReadmeExamplesTest, EveryScenarioBlockIsItsExampleFile)
         std::string sBlock;
         while (std::getline(readme, sLine) && sLine != "```")
             sBlock += sLine + "\n";
-        EXPECT_EQ(sBlock, ReadFile(fs::path(HALDEN_SOURCE_DIR) / sCaption)) << sCaption;
+        EXPECT_EQ(sBlock, ReadWholeFile(fs::path(HALDEN_SOURCE_DIR) / sCaption)) << sCaption;
         sCaption.clear();
         nBlocks++;
     }
@@ -71,10 +64,10 @@ TEST(ReadmeExamplesTest, EveryScenarioBlockIsItsExampleFile)
 TEST_F(ScratchDirTest, ReadmeListsTheScreenStatesOfTheTable)
 {
     ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --states >states.txt").c_str()), 0);
-    std::string sStates = ReadFile("states.txt");
+    std::string sStates = ReadWholeFile("states.txt");
     ASSERT_NE(sStates.find(" 11 main-menu\n"), std::string::npos) << sStates;
     fs::path readme = fs::path(HALDEN_SOURCE_DIR) / "README.md";
-    std::string sReadme = ReadFile(readme);
+    std::string sReadme = ReadWholeFile(readme);
     const std::string sCaption = "`halden-cli --states`:\n\n```\n";
     size_t nBegin = sReadme.find(sCaption);
     ASSERT_NE(nBegin, std::string::npos) << "the README has no list of screen states";
@@ -96,8 +89,8 @@ TEST_P(ExampleScenarioTest, RunsToItsEnd)
                            ".scn >cli.out 2>cli.err";
     int nRaw = std::system(sCommand.c_str());
     ASSERT_TRUE(WIFEXITED(nRaw));
-    EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadFile("cli.err");
-    EXPECT_EQ(ReadFile("cli.err"), "");
+    EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadWholeFile("cli.err");
+    EXPECT_EQ(ReadWholeFile("cli.err"), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleScenarioTest, ::testing::ValuesIn(ExampleNames()),

@@ -15,6 +15,7 @@
 #include "display_image.h"
 #include "escape.h"
 #include "scenario.h"
+#include "support/files.h"
 #include "support/firmware_fixture.h"
 #include "ui/ui.h"
 
@@ -26,30 +27,17 @@ struct CliResult {
     std::string sStderr;
 };
 
-std::string ReadFile(const std::string& sPath)
-{
-    std::ifstream file(sPath, std::ios::binary);
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return ss.str();
-}
-
-void WriteFile(const std::string& sPath, const std::string& sText)
-{
-    std::ofstream(sPath, std::ios::binary) << sText;
-}
-
 // Runs halden-cli in the current directory; sInput, when given, is its standard input.
 CliResult RunCli(const std::string& sArgs, const std::string* psInput = nullptr)
 {
     std::string sCommand = std::string(HALDEN_CLI) + " " + sArgs;
     if (psInput) {
-        WriteFile("cli.in", *psInput);
+        WriteWholeFile("cli.in", *psInput);
         sCommand += " <cli.in";
     }
     sCommand += " >cli.out 2>cli.err";
     int nRaw = std::system(sCommand.c_str());
-    return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1, ReadFile("cli.out"), ReadFile("cli.err")};
+    return {WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1, ReadWholeFile("cli.out"), ReadWholeFile("cli.err")};
 }
 
 size_t CodePoints(const std::string& s)
@@ -196,8 +184,9 @@ TEST(ScenarioParseTest, ScreenStateNamesRoundTrip)
     for (unsigned int n = 0; n < 256; n++) {
         uint8_t bState = static_cast<uint8_t>(n);
         const char* pszName = StateName(bState);
-        if (n <= STATE_PC_CONTROL_WAITING)
+        if (n <= STATE_PC_CONTROL_WAITING) {
             ASSERT_NE(pszName, nullptr) << n;
+        }
         if (!pszName) {
             EXPECT_EQ(ParseScenarioState(std::to_string(n)), std::nullopt) << n;
             continue;
@@ -304,7 +293,7 @@ TEST_F(CoreFirmwareTest, ScreenTextShowsTwoByTwoPixelsPerCharacter)
 
 TEST_F(ScratchDirTest, CliRunsScenarioWithSnapshotAndExpect)
 {
-    WriteFile("ok.scn",
+    WriteWholeFile("ok.scn",
               "# power-up and a look at the display\n"
               "key standby\n"
               "press test\n"
@@ -316,18 +305,18 @@ TEST_F(ScratchDirTest, CliRunsScenarioWithSnapshotAndExpect)
               "state\n");
     CliResult result = RunCli("--serial-log serial.log ok.scn");
     EXPECT_EQ(result.nStatus, 0) << result.sStderr;
-    std::string sPng = ReadFile("shot.png");
+    std::string sPng = ReadWholeFile("shot.png");
     ASSERT_GE(sPng.size(), 8u);
     EXPECT_EQ(sPng.substr(1, 3), "PNG");
-    std::string sPbm = ReadFile("shot.pbm");
+    std::string sPbm = ReadWholeFile("shot.pbm");
     EXPECT_EQ(sPbm.size(), std::string("P4\n240 128\n").size() + 3840);
-    EXPECT_EQ(ReadFile("serial.log").rfind("START\r\n", 0), 0u);
+    EXPECT_EQ(ReadWholeFile("serial.log").rfind("START\r\n", 0), 0u);
     EXPECT_NE(result.sStdout.find("state "), std::string::npos);
 }
 
 TEST_F(ScratchDirTest, CliFailingExpectExitsOneAndNamesItsLine)
 {
-    WriteFile("bad.scn", "wait 100ms\nexpect \"NO SUCH TEXT\" within 1s\nwait 1s\n");
+    WriteWholeFile("bad.scn", "wait 100ms\nexpect \"NO SUCH TEXT\" within 1s\nwait 1s\n");
     CliResult result = RunCli("bad.scn");
     EXPECT_EQ(result.nStatus, 1);
     EXPECT_EQ(result.sStderr, "halden-cli: bad.scn:2:1: expect \"NO SUCH TEXT\" within 1s: \"NO SUCH TEXT\" not "
@@ -345,7 +334,7 @@ TEST_F(ScratchDirTest, CliReadsScenarioFromStandardInput)
 // never switched on (no EEPROM file made).
 TEST_F(ScratchDirTest, CliChecksTheWholeScenarioBeforeRunning)
 {
-    WriteFile("faulty.scn", "expect START\nsnapshot start.png\nstate 3\nwait\n");
+    WriteWholeFile("faulty.scn", "expect START\nsnapshot start.png\nstate 3\nwait\n");
     CliResult result = RunCli("faulty.scn");
     EXPECT_EQ(result.nStatus, 2);
     EXPECT_EQ(result.sStderr,
@@ -360,7 +349,7 @@ TEST_F(ScratchDirTest, CliChecksTheWholeScenarioBeforeRunning)
 TEST_F(ScratchDirTest, CliNamesBadOptionsAndArguments)
 {
     std::filesystem::create_directory("scenarios");
-    WriteFile("a.scn", "state\n");
+    WriteWholeFile("a.scn", "state\n");
     struct Case {
         const char* pszArgs;
         const char* pszFirstLine;
@@ -388,11 +377,11 @@ TEST_F(ScratchDirTest, CliNamesBadOptionsAndArguments)
 // --serial-log-both: both directions in order, each line marked.
 TEST_F(ScratchDirTest, CliSerialLogRecordsBothDirections)
 {
-    WriteFile("hello.scn", "expect \"START\\r\\n\"\nsend \"\\x08\"\nexpect \"HELLO\\r\\n\"\nsendln \"ID?\"\n"
+    WriteWholeFile("hello.scn", "expect \"START\\r\\n\"\nsend \"\\x08\"\nexpect \"HELLO\\r\\n\"\nsendln \"ID?\"\n"
                            "expect \"E00 Q4K7 V1.0\\r\\n\"\n");
     CliResult result = RunCli("--serial-log both.log --serial-log-both hello.scn");
     ASSERT_EQ(result.nStatus, 0) << result.sStderr;
-    std::string sLog = ReadFile("both.log");
+    std::string sLog = ReadWholeFile("both.log");
     EXPECT_TRUE(sLog.starts_with("<- START\\r\\n\n")) << sLog;
     EXPECT_NE(sLog.find("-> \\x08\n<- HELLO\\r\\n\n-> ID?\\r\\n\n<- E00 Q4K7 V1.0\\r\\n\n"), std::string::npos)
         << sLog;
@@ -420,7 +409,7 @@ TEST_F(ScratchDirTest, ConsoleReachesPcControlWithKeyCommands)
     ASSERT_NE(nBusy, std::string::npos) << result.sStdout;
     EXPECT_NE(result.sStdout.find("E00\r\nstate 132 pc-control\n", nBusy), std::string::npos) << result.sStdout;
     EXPECT_EQ(result.sStderr.substr(0, result.sStderr.find(';')), "halden-cli: console:9:2: unknown command 'bogus'");
-    EXPECT_NE(ReadFile("both.log").find("-> CONTROL\\r\\n\n<- E00\\r\\n\n"), std::string::npos);
+    EXPECT_NE(ReadWholeFile("both.log").find("-> CONTROL\\r\\n\n<- E00\\r\\n\n"), std::string::npos);
 }
 
 // At the end of input the console waits for the replies: a reference reading
