@@ -37,7 +37,10 @@ if command -v clang++ >/dev/null 2>&1; then
   for corpus in tests/fuzz/corpus/*/; do
     name=$(basename "$corpus")
     scratch=$(mktemp -d)
-    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=10000 -max_len=4096 \
+    runs=10000
+    # The bus target opens and reads back the whole image file for every input.
+    [ "$name" = bus ] && runs=1000
+    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=4096 \
       -print_final_stats=1 "$scratch" "$corpus"
     rm -rf "$scratch"
   done
