@@ -41,6 +41,8 @@ if command -v clang++ >/dev/null 2>&1; then
     # These two open and read back a whole image file for every input.
     [ "$name" = bus ] && runs=1000
     [ "$name" = store_image ] && runs=200
+    # Every input runs the firmware thread through its commands.
+    [ "$name" = remote ] && runs=3000
     dict=()
     [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
     ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=4096 "${dict[@]}" \
