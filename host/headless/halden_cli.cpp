@@ -367,6 +367,8 @@ int main(int argc, char** argv)
     CHeadlessHost host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
+    if (host.Bus().Refused())
+        return 1;
     if (!options.sSerialLog.empty())
         host.SetSerialTap(&log);
     if (!options.sAnalogueLog.empty())
