@@ -3,6 +3,7 @@
 // before any window goes away.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 class CHaldenApp;
@@ -11,6 +12,7 @@ class CHaldenView;
 class CSerialMonitor;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame final : public QMainWindow {
@@ -28,6 +30,11 @@ public:
     // The status-bar pane that names a read-only or locked EEPROM file.
     QLabel* EepromPane() const { return m_pEepromPane; }
     void ShowEepromStatus(const QString& sMessage);
+    // View/Speed: sets the pace of firmware time (0 as fast as possible) and
+    // checks the matching menu item; the status bar shows the speed reached.
+    void SetSpeed(double dSpeed);
+    QLabel* SpeedPane() const { return m_pSpeedPane; }
+    QList<QAction*> SpeedActions() const;
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -38,6 +45,8 @@ private:
     void CreateMenus();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
+    void CreateSpeedMenu(QMenu* pViewMenu);
+    void ShowAchievedSpeed();
 
     CHaldenApp* m_pApp;
     CHaldenDoc* m_pDoc;
@@ -47,5 +56,7 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QLabel* m_pSpeedPane = nullptr;
+    class QActionGroup* m_pSpeedGroup = nullptr;
     bool m_bCreated = false;
 };
