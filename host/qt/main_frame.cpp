@@ -15,6 +15,7 @@
 #include <QToolBar>
 
 #include "core/runtime.h"
+#include "core/timers.h"
 #include "halden_app.h"
 #include "halden_doc.h"
 #include "halden_view.h"
@@ -25,6 +26,9 @@ namespace {
 
 const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
 constexpr int SPEED_SAMPLE_MS = 1000;  // the status bar's speed is the average over this period
+// Shown from power-on until the standby key first goes down: the instrument
+// waits in standby with a blank display until then.
+const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -68,11 +72,20 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(pSpeedTimer, &QTimer::timeout, this, &CMainFrame::ShowAchievedSpeed);
     pSpeedTimer->start(SPEED_SAMPLE_MS);
     ShowAchievedSpeed();
-    connect(pStatus, &QStatusBar::messageChanged, this, [pStatus](const QString& sMessage) {
+    connect(pStatus, &QStatusBar::messageChanged, this, [this, pStatus](const QString& sMessage) {
         if (sMessage.isEmpty())
-            pStatus->showMessage(IDLE_MESSAGE);
+            pStatus->showMessage(IdleMessage());
     });
-    pStatus->showMessage(IDLE_MESSAGE);
+    pStatus->showMessage(IdleMessage());
+    if (CKeyBase* pStandby = m_pView->Key(KEY_STANDBY)) {
+        connect(pStandby, &CKeyBase::StateChanged, this, [this, pStandby, pStatus] {
+            if (!m_bStandbyPrompt || !pStandby->IsDown())
+                return;
+            m_bStandbyPrompt = false;
+            if (pStatus->currentMessage() == STANDBY_MESSAGE)
+                pStatus->showMessage(IDLE_MESSAGE);
+        });
+    }
     pStatus->setVisible(pApp->m_bShowStatusBar != 0);
     m_pStatusBarAction->setChecked(pApp->m_bShowStatusBar != 0);
 
@@ -85,6 +98,8 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
 }
 
 CMainFrame::~CMainFrame() { qApp->removeEventFilter(this); }
+
+QString CMainFrame::IdleMessage() const { return m_bStandbyPrompt ? STANDBY_MESSAGE : IDLE_MESSAGE; }
 
 void CMainFrame::CreateMenus()
 {

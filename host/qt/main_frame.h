@@ -35,6 +35,9 @@ public:
     void SetSpeed(double dSpeed);
     QLabel* SpeedPane() const { return m_pSpeedPane; }
     QList<QAction*> SpeedActions() const;
+    // The status bar's resting text: the standby prompt until the standby key
+    // is first pressed, then the help hint.
+    QString IdleMessage() const;
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -59,4 +62,5 @@ private:
     QLabel* m_pSpeedPane = nullptr;
     class QActionGroup* m_pSpeedGroup = nullptr;
     bool m_bCreated = false;
+    bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on
 };
