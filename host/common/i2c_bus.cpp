@@ -1,6 +1,8 @@
 // The simulated two-wire bus and the base class of its devices.
 #include "i2c_bus.h"
 
+#include <typeinfo>
+
 // A device listed on a bus releases its lines there before it moves on.
 bool CI2cDevice::Attach(CI2cBus* pBus)
 {
@@ -42,7 +44,8 @@ void CI2cBus::AddDevice(CI2cDevice* pDevice)
 {
     if (!pDevice || pDevice->m_pListedBus)
         return;
-    m_apDevices.push_back(pDevice);
+    if (typeid(*pDevice) != typeid(CI2cDevice))
+        m_apListeners.push_back(pDevice);
     pDevice->m_pListedBus = this;
     CountScl(pDevice->m_nScl ? 0 : 1);
     CountSda(pDevice->m_nSda ? 0 : 1);
@@ -62,13 +65,13 @@ void CI2cBus::Resolve()
         bool bSclChanged = false;
         if (nScl != m_nScl) {
             m_nScl = nScl;
-            for (CI2cDevice* pDevice : m_apDevices)
+            for (CI2cDevice* pDevice : m_apListeners)
                 pDevice->OnSclChanged();
             bSclChanged = true;
         }
         if (nSda != m_nSda) {
             m_nSda = nSda;
-            for (CI2cDevice* pDevice : m_apDevices)
+            for (CI2cDevice* pDevice : m_apListeners)
                 pDevice->OnSdaChanged();
             continue;
         }

@@ -61,7 +61,9 @@ private:
     void CountScl(int nLowDelta) { m_nSclLow += nLowDelta; }
     void CountSda(int nLowDelta) { m_nSdaLow += nLowDelta; }
 
-    std::vector<CI2cDevice*> m_apDevices;  // attached devices, in the order added
+    // The devices that are told of line changes, in the order added: every
+    // device but the plain firmware pins, whose notifications do nothing.
+    std::vector<CI2cDevice*> m_apListeners;
     bool m_bBusy = false;                  // set while Resolve runs
     int m_nScl = 1;                        // SCL line level
     int m_nSda = 1;                        // SDA line level
