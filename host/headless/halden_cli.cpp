@@ -1,7 +1,8 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 //
-//   halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--stats] [SCENARIO|-]
+//   halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--analogue-log PATH]
+//              [--stats] [SCENARIO|-]
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
 #include "scenario.h"
@@ -22,12 +24,13 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--stats]\n"
-                 "                  [SCENARIO|-]\n"
+                 "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH]\n"
+                 "                  [--analogue-log PATH] [--stats] [SCENARIO|-]\n"
                  "  SCENARIO     run a scenario file ('-' reads it from standard input)\n"
                  "  --realtime   pace firmware time to the wall clock (the same as --speed 1)\n"
                  "  --speed N    run firmware time N times as fast as the wall clock; 'max' runs it\n"
                  "               as fast as possible (the default for scenarios)\n"
+                 "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
                  "  --stats      at the end, print the firmware time, the wall time and the speed\n"
                  "               on standard error\n"
                  "  without a scenario: interactive serial console in real time (or at --speed);\n"
@@ -115,6 +118,7 @@ int main(int argc, char** argv)
     const auto tStart = std::chrono::steady_clock::now();
     CHeadlessHost::Options options;
     std::string sSerialLog;
+    std::string sAnalogueLog;
     std::string sScenario;
     bool bHaveScenario = false;
     bool bStats = false;
@@ -133,6 +137,8 @@ int main(int argc, char** argv)
             bStats = true;
         else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
             sSerialLog = argv[++i];
+        else if (!std::strcmp(psz, "--analogue-log") && i + 1 < argc)
+            sAnalogueLog = argv[++i];
         else if (!std::strcmp(psz, "--help") || !std::strcmp(psz, "-h")) {
             Usage();
             return 0;
@@ -151,10 +157,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CAnalogueLog analogueLog;
+    if (!sAnalogueLog.empty() && !analogueLog.Open(sAnalogueLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s\n", sAnalogueLog.c_str());
+        return 2;
+    }
+
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     host.SetSerialEcho(log.File());
+    if (!sAnalogueLog.empty())
+        host.SetAnalogueTrace(&analogueLog);
     host.PowerUp();
 
     if (!bHaveScenario)
