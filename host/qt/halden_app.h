@@ -55,6 +55,7 @@ public:
 
 private:
     void StartFirmware();
+    bool ChooseOtherStore();
     void ShowPendingStatus();
 
     Options m_options;
