@@ -45,7 +45,6 @@ private:
 
     CKeyBase* Key(uint8_t bCode) { return m_pView->Key(bCode); }
 
-
 private slots:
     void initTestCase() { SetApplicationNames(); }
 
