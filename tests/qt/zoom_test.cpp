@@ -24,7 +24,6 @@ private:
     CHaldenView* View() { return m_pApp->View(); }
     CMainFrame* Frame() { return m_pApp->Frame(); }
 
-
     // A pattern in display memory with single pixels at the edges.
     static void DrawPattern()
     {
