@@ -1,6 +1,7 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -26,8 +27,8 @@
 namespace {
 
 const char* const USAGE_LINE =
-    "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH [--serial-log-both]]\n"
-    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [SCENARIO|-]\n"
+    "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
+    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats] [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
 void Usage()
@@ -36,7 +37,10 @@ void Usage()
     std::fputs("  SCENARIO           run a scenario file ('-' reads it from standard input);\n"
                "                     it is checked whole before anything runs\n"
                "  --eeprom PATH      the EEPROM image (default eeprom.bin)\n"
-               "  --realtime         pace firmware time to the wall clock (the console always does)\n"
+               "  --realtime         pace firmware time to the wall clock (the same as --speed 1)\n"
+               "  --speed N          run firmware time N times as fast as the wall clock; 'max' as\n"
+               "                     fast as the host allows (the default for scenarios)\n"
+               "  --stats            at the end, print the firmware time, the wall time and the speed\n"
                "  --serial-log PATH  record what the instrument transmits\n"
                "  --serial-log-both  record both directions, marked '-> ' (to the instrument)\n"
                "                     and '<- ' (from it), with escapes\n"
@@ -63,6 +67,7 @@ struct Options {
     bool bSerialLogBoth = false;
     std::string sAnalogueLog;
     bool bPowerOn = false;
+    bool bStats = false;
     std::optional<uint32_t> linger;
     std::string sScenario;
     bool bHaveScenario = false;
@@ -206,8 +211,10 @@ void CConsole::Linger()
 int CConsole::Run()
 {
     std::thread reader([this] { Reader(); });
-    const bool bAlwaysPaced = m_options.host.bRealtime;
-    m_host.SetRealtime(bAlwaysPaced);
+    // Paced when asked for; otherwise ':' commands and the end run at full speed.
+    const double dCommandSpeed = m_options.host.dSpeed;
+    const double dIdleSpeed = dCommandSpeed > 0 ? dCommandSpeed : 1;
+    m_host.SetSpeed(dCommandSpeed);
     std::string sError;
     bool bOk = !m_options.bPowerOn || PowerOnToMainMenu(m_host, sError);
     if (!bOk)
@@ -215,7 +222,7 @@ int CConsole::Run()
     while (bOk && m_host.Running()) {
         ConsoleItem item;
         if (m_sPending.empty() && NextItem(item)) {
-            m_host.SetRealtime(bAlwaysPaced);
+            m_host.SetSpeed(dCommandSpeed);
             Handle(item);
             FeedPending();
             continue;
@@ -225,11 +232,11 @@ int CConsole::Run()
             if (m_bEof && m_items.empty() && m_sPending.empty())
                 break;
         }
-        m_host.SetRealtime(true);
+        m_host.SetSpeed(dIdleSpeed);
         m_host.Tick();
         FeedPending();
     }
-    m_host.SetRealtime(bAlwaysPaced);
+    m_host.SetSpeed(dCommandSpeed);
     if (bOk)
         Linger();
     std::fflush(stdout);
@@ -239,6 +246,21 @@ int CConsole::Run()
     else
         reader.join();
     return bOk ? 0 : 1;
+}
+
+// "max" or a number above 0 up to 1000000.
+bool ParseSpeed(const char* psz, double& dSpeed)
+{
+    if (!std::strcmp(psz, "max")) {
+        dSpeed = 0;
+        return true;
+    }
+    char* pszEnd = nullptr;
+    double d = std::strtod(psz, &pszEnd);
+    if (pszEnd == psz || *pszEnd != '\0' || !(d > 0) || d > 1e6)
+        return false;
+    dSpeed = d;
+    return true;
 }
 
 // Reads the options; an empty result means go on, otherwise the exit status.
@@ -253,7 +275,15 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage("--eeprom needs a PATH");
             options.host.sEepromPath = psz;
         } else if (sArg == "--realtime")
-            options.host.bRealtime = true;
+            options.host.dSpeed = 1;
+        else if (sArg == "--speed") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--speed needs a number or max");
+            if (!ParseSpeed(psz, options.host.dSpeed))
+                return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
+        } else if (sArg == "--stats")
+            options.bStats = true;
         else if (sArg == "--serial-log") {
             const char* psz = value();
             if (!psz)
@@ -374,6 +404,7 @@ int main(int argc, char** argv)
     if (!options.sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);
 
+    const auto tStart = std::chrono::steady_clock::now();
     int nStatus = 0;
     if (!options.bHaveScenario) {
         host.SetSerialEcho(stdout);
@@ -391,6 +422,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
             nStatus = 1;
         }
+    }
+    if (options.bStats) {
+        const double dWallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tStart).count();
+        const double dFirmwareMs = static_cast<double>(host.VirtualMs());
+        std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
+                     dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
     }
     host.Shutdown();
     analogueLog.Close();
