@@ -1,7 +1,8 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 //
-//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]
+//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--power-on]
+//              [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -14,18 +15,27 @@
 
 #include "escape.h"
 #include "headless_host.h"
+#include "power_on.h"
 #include "scenario.h"
+#include "serial_cli.h"
+#include "serial_endpoint.h"
 
 namespace {
 
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]\n"
+                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--power-on]\n"
+                 "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
                  "  SCENARIO  run a scenario file ('-' reads it from standard input)\n"
                  "  without a scenario: interactive serial console in real time; each line typed\n"
                  "  is decoded like Send Message and sent with CR LF, every byte the instrument\n"
-                 "  transmits is written to standard output.\n");
+                 "  transmits is written to standard output.\n"
+                 "  --power-on         switch the instrument on and confirm its self-test first\n"
+                 "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
+                 "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
+                 "  with a serial port and no scenario: power on, then run in real time without\n"
+                 "  reading standard input until SIGINT or SIGTERM.\n");
 }
 
 // Sink for --serial-log: a copy of everything transmitted.
@@ -81,7 +91,10 @@ int RunConsole(CHeadlessHost& host)
         if (bEof.load() && lines.empty())
             break;
     }
-    reader.join();
+    if (host.Interrupted())
+        reader.detach();  // still waiting for a line that will never be needed
+    else
+        reader.join();
     return 0;
 }
 
@@ -93,9 +106,16 @@ int main(int argc, char** argv)
     std::string sSerialLog;
     std::string sScenario;
     bool bHaveScenario = false;
+    bool bPowerOn = false;
+    SerialCliOptions serial;
     for (int i = 1; i < argc; i++) {
         const char* psz = argv[i];
-        if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
+        if (int nTaken = ParseSerialCliOption(argc, argv, i, serial)) {
+            if (nTaken < 0)
+                return 2;
+        } else if (!std::strcmp(psz, "--power-on"))
+            bPowerOn = true;
+        else if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
             options.sEepromPath = argv[++i];
         else if (!std::strcmp(psz, "--realtime"))
             options.bRealtime = true;
@@ -119,12 +139,37 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     host.SetSerialEcho(log.File());
+    host.SetInterruptFlag(InstallStopSignals());
+    if (serial.Wanted())
+        host.AttachSerialEndpoint(&endpoint);
     host.PowerUp();
 
+    // Nobody can press a key for a port served in the background, so the
+    // start-up is confirmed here, at full speed.
+    const bool bBackground = serial.Wanted() && !bHaveScenario;
+    if (bPowerOn || bBackground) {
+        std::string sError;
+        host.SetRealtime(false);
+        const bool bOn = PowerOnToMainMenu(host, &sError);
+        host.SetRealtime(options.bRealtime);
+        if (host.Interrupted())
+            return bBackground ? 0 : 1;
+        if (!bOn) {
+            std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+            return 1;
+        }
+    }
+    // The port (its link, its listening socket) appears once the instrument
+    // is ready for a client.
+    if (serial.Wanted() && !OpenSerialCliEndpoint(serial, endpoint))
+        return 2;
+    if (bBackground)
+        return RunSerialBackground(host, endpoint);
     if (!bHaveScenario)
         return RunConsole(host);
 
@@ -140,8 +185,11 @@ int main(int argc, char** argv)
         }
         bOk = scenario.Run(file, sScenario);
     }
-    if (!bOk) {
-        std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+    if (!bOk || host.Interrupted()) {
+        if (host.Interrupted())
+            std::fprintf(stderr, "halden-cli: interrupted\n");
+        else
+            std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
         return 1;
     }
     return 0;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/runtime.h"
+#include "serial_endpoint.h"
 
 CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
 
@@ -69,7 +70,7 @@ void CHeadlessHost::PaceTick()
 
 void CHeadlessHost::Tick(uint32_t n)
 {
-    for (uint32_t i = 0; i < n; i++) {
+    for (uint32_t i = 0; i < n && !Interrupted(); i++) {
         PaceTick();
         m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
         m_ullTicks++;
@@ -141,10 +142,17 @@ void CHeadlessHost::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_
 
 int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
 
-void CHeadlessHost::ConsumePendingTick() { m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed); }
+void CHeadlessHost::ConsumePendingTick()
+{
+    m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed);
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->TickConsumed();
+}
 
 void CHeadlessHost::Yield()
 {
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->Pump();
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bFreeRun)
         return;
@@ -182,6 +190,8 @@ int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
 void CHeadlessHost::Write(uint8_t b)
 {
     m_sSerialOut += static_cast<char>(b);
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {
         std::fputc(b, m_pSerialEcho);
         std::fflush(m_pSerialEcho);

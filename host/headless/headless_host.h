@@ -24,6 +24,8 @@
 #include "core/bridge.h"
 #include "eeprom_bus.h"
 
+class CSerialEndpoint;
+
 class CHeadlessHost final : public HostBridge, private SerialSink {
 public:
     struct Options {
@@ -45,7 +47,7 @@ public:
     void PowerUp();
     // Stops the firmware at the end of its current pass and joins it.
     void Shutdown();
-    bool Running() const { return m_bStarted && !m_bThreadDone; }
+    bool Running() const { return m_bStarted && !m_bThreadDone && !Interrupted(); }
 
     // Lets the firmware run until it next yields; no time passes.
     void RunSlice();
@@ -66,6 +68,14 @@ public:
     void ClearSerialText() { m_sSerialOut.clear(); }
     // Also copy every transmitted byte to a stream (not owned; null stops).
     void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+    // A pseudo-terminal or TCP end of the port (not owned; set before
+    // PowerUp): it gets every transmitted byte, and its client's bytes are
+    // injected at the firmware's yield points at the line's pace.
+    void AttachSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
+    // A flag (set from a signal handler, say) that ends the run: once it is
+    // set, Running() is false and Tick() no longer advances time.
+    void SetInterruptFlag(const std::atomic<bool>* pbFlag) { m_pbInterrupt = pbFlag; }
+    bool Interrupted() const { return m_pbInterrupt && m_pbInterrupt->load(std::memory_order_relaxed); }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -113,6 +123,8 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
+    CSerialEndpoint* m_pSerialEndpoint = nullptr;
+    const std::atomic<bool>* m_pbInterrupt = nullptr;
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.
