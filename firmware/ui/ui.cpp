@@ -23,7 +23,6 @@ uint8_t gbReferenceFlag = 0;             // 1 after a reference reading, 0 after
 
 uint8_t gunKeyCode = 0;                     // 0..12
 uint8_t gunLastDrawnState = STATE_NEVER_DRAWN;  // 0..134
-uint8_t gbPowerOnPending = 0;               // 0 or 1
 uint8_t gbServiceStep = 0;                  // 0..2
 uint8_t gbHeaterFitted = 0;                 // 0 or 1; the simulated instrument has no heater
 uint8_t gbSelfTestFailed = 0;               // 0 or 1
@@ -134,8 +133,7 @@ static void InitialiseUserInterface()
     gunScreenState = STATE_STANDBY;
     DrawScreen();
     CopyStoredSettings();
-    // The instrument comes up as if the standby key had just been pressed.
-    gbPowerOnPending = 1;
+    // The instrument stays in standby, display blank, until its standby key.
 }
 
 void UserInterfaceStep(uint8_t bPhase)
@@ -154,10 +152,6 @@ void UserInterfaceStep(uint8_t bPhase)
     gunKeyCode = GetKey();
     if (!RemotePoll())
         gunKeyCode = KEY_STANDBY;
-    if (gbPowerOnPending && gunScreenState == STATE_STANDBY) {
-        gbPowerOnPending = 0;
-        gunKeyCode = KEY_STANDBY;
-    }
     if (gunKeyCode == KEY_STANDBY) {
         if (gunScreenState != STATE_STANDBY)
             EnterStandby();

@@ -52,7 +52,6 @@ struct MethodWork {
 
 extern uint8_t gunKeyCode;          // key taken this pass, 0 none
 extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
-extern uint8_t gbPowerOnPending;    // 1 until the first pass leaves standby after power-up
 extern uint8_t gbServiceStep;       // keys of a service sequence matched so far
 extern uint8_t gbHeaterFitted;      // 1 when the instrument has a sample heater
 extern uint8_t gbSelfTestFailed;    // 1 once any self-test row failed

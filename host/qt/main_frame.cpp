@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "core/runtime.h"
+#include "core/timers.h"
 #include "halden_app.h"
 #include "halden_doc.h"
 #include "halden_view.h"
@@ -21,6 +22,9 @@
 namespace {
 
 const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
+// Shown from power-on until the standby key first goes down: the instrument
+// waits in standby with a blank display until then.
+const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -56,11 +60,20 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
-    connect(pStatus, &QStatusBar::messageChanged, this, [pStatus](const QString& sMessage) {
+    connect(pStatus, &QStatusBar::messageChanged, this, [this, pStatus](const QString& sMessage) {
         if (sMessage.isEmpty())
-            pStatus->showMessage(IDLE_MESSAGE);
+            pStatus->showMessage(IdleMessage());
     });
-    pStatus->showMessage(IDLE_MESSAGE);
+    pStatus->showMessage(IdleMessage());
+    if (CKeyBase* pStandby = m_pView->Key(KEY_STANDBY)) {
+        connect(pStandby, &CKeyBase::StateChanged, this, [this, pStandby, pStatus] {
+            if (!m_bStandbyPrompt || !pStandby->IsDown())
+                return;
+            m_bStandbyPrompt = false;
+            if (pStatus->currentMessage() == STANDBY_MESSAGE)
+                pStatus->showMessage(IDLE_MESSAGE);
+        });
+    }
     pStatus->setVisible(pApp->m_bShowStatusBar != 0);
     m_pStatusBarAction->setChecked(pApp->m_bShowStatusBar != 0);
 
@@ -73,6 +86,8 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
 }
 
 CMainFrame::~CMainFrame() { qApp->removeEventFilter(this); }
+
+QString CMainFrame::IdleMessage() const { return m_bStandbyPrompt ? STANDBY_MESSAGE : IDLE_MESSAGE; }
 
 void CMainFrame::CreateMenus()
 {

@@ -8,11 +8,13 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "display/graph.h"
 #include "display/lcd.h"
 #include "display/script.h"
 #include "display_image.h"
@@ -130,4 +132,29 @@ TEST_F(GoldenTest, GraphLabels)
     gfShowD21 = 250.0;
     DisplayScript("F2 X65Y98 D7 X65Y40 D8 X85Y111 D20 X200Y111 D21 F0");
     ExpectPicture("graph_labels");
+}
+
+// A plot with its axis labels: a two-band trace with a gap, the cursor and the
+// zoom box (absorbance axis), and a magnified %T axis over 705..830 nm.
+TEST_F(GoldenTest, GraphWithAxisLabels)
+{
+    GraphReset();
+    for (int c = 0; c < GRAPH_COLUMNS; c++) {
+        double f = 12 + 70 * std::exp(-(c - 40) * (c - 40) / 60.0) + 35 * std::exp(-(c - 95) * (c - 95) / 150.0);
+        GraphSetTracePoint(static_cast<uint8_t>(c), static_cast<uint8_t>(f));
+    }
+    GraphSetTracePoint(110, GRAPH_NONE_8);
+    GraphDraw(GRAPH_ZOOM_BOX);
+    GraphMoveCursor(40);
+    GraphMoveBoxX(95);
+    GraphLabelXAxis(330, 830);
+    GraphLabelYAxis(1, 0, 1.0);
+    ExpectPicture("graph_scan_absorbance");
+
+    LcdInit();
+    GraphReset();
+    GraphDraw(GRAPH_CURSOR);
+    GraphLabelXAxis(705, 830);
+    GraphLabelYAxis(0, 30, 4.0);
+    ExpectPicture("graph_axes_zoomed_transmittance");
 }

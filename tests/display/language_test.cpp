@@ -100,14 +100,18 @@ TEST(LanguageTableTest, TellingRowsOfTheTranslations)
         int nNumber;
         const char* apsz[4];  // French, German, Spanish, Italian
     } kCases[] = {
-        {0, {"Auto Diagnostique", "Selbstdiagnose", "Auto diagn\x96stico", "autodiagnosi"}},
+        {0, {"Auto Diagnostique", "Selbstdiagnose", "Auto diagn\x96stico", "Autodiagnosi"}},
         {2, {"", " ", "", "Deuterium Lamp"}},
         {5, {"R\x8Dp\x8Dter derni\x8Cre op", "Vorgang wiederholen", "Rep.\x94ltima operaci\x96n", "Ripetere l'ultima op."}},
-        {9, {"Une mesure seule", "Einzelmessung", "Lectura simple", "una misura sola"}},
+        {9, {"Une mesure seule", "Einzelmessung", "Lectura simple", "Una misura sola"}},
         {114, {"VIS Spectrophotometer v1.0", "UV/VIS Spectrophotometer v1.0", "UV/VIS Spectrophotometer v1.0",
                "UV/VIS Spectrophotometer v1.0"}},
-        {137, {"Tests r\x8Dussis", "Alle Tests bestanden", "Todas. pruebas bien", "Tutti i test superati"}},
-        {286, {"Pr\x95t", "FERTIG", "LISTO", "PRONTO"}},
+        {137, {"Tests r\x8Dussis", "Alle Tests bestanden", "Todas las pruebas bien", "Tutti i test superati"}},
+        {286, {"PRET", "FERTIG", "LISTO", "PRONTO"}},
+        // Translated where the screens have room for it.
+        {96, {"Calcul\x8D", "Ber.", "Calculada", "Calcolata"}},
+        {135, {"Sans", "Keine", "Sin ", "No  "}},
+        {183, {"Valeur = ", "Wert = ", "Valor = ", "Valore = "}},
     };
     for (const Case& c : kCases) {
         EXPECT_EQ(Text(FRENCH, c.nNumber), c.apsz[0]) << c.nNumber;

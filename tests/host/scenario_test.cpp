@@ -98,6 +98,7 @@ TEST_F(ScratchDirTest, CliRunsScenarioWithSnapshotAndExpect)
 {
     WriteFile("ok.scn",
               "# power-up and a look at the display\n"
+              "key standby\n"
               "press test\n"
               "wait 250ms\n"
               "release test\n"

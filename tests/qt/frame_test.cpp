@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QToolBar>
 
+#include "core/timers.h"
 #include "eeprom_bus.h"
 #include "halden_doc.h"
 #include "qt_fixture.h"
@@ -69,6 +70,32 @@ private slots:
         pApp->OnFileNew();
         QVERIFY(pMains->isChecked());
         QVERIFY(pApp->Doc()->Mains());
+    }
+
+    // From power-on the status bar asks for the standby key; a status tip
+    // that comes and goes does not lose the prompt; the first press of the
+    // standby key (from the keyboard's S here) replaces it by the help hint.
+    void standbyPromptUntilTheStandbyKey()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        QStatusBar* pStatus = pApp->Frame()->statusBar();
+        const QString sPrompt = QStringLiteral("Press the standby key (S) to switch the instrument on");
+        QCOMPARE(pStatus->currentMessage(), sPrompt);
+        pStatus->showMessage(QStringLiteral("Turn the mains on and off"));
+        pStatus->clearMessage();
+        QCOMPARE(pStatus->currentMessage(), sPrompt);
+        QTest::keyPress(pApp->Frame(), Qt::Key_T);
+        QTest::keyRelease(pApp->Frame(), Qt::Key_T);
+        QCOMPARE(pStatus->currentMessage(), sPrompt);
+        QTest::keyPress(pApp->Frame(), Qt::Key_S);
+        QVERIFY(pApp->View()->Key(KEY_STANDBY)->IsDown());
+        QTest::keyRelease(pApp->Frame(), Qt::Key_S);
+        QCOMPARE(pStatus->currentMessage(), QStringLiteral("For Help, press F1"));
+        pStatus->showMessage(QStringLiteral("Turn the mains on and off"));
+        pStatus->clearMessage();
+        QCOMPARE(pStatus->currentMessage(), QStringLiteral("For Help, press F1"));
     }
 
     // The pane shows what the bus says about the file: nothing while it can

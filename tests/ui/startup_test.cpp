@@ -25,9 +25,14 @@ std::string ReadFile(const std::string& sPath)
 TEST_F(UiTest, PowerUpPassesSplashAndSelfTestToMainMenu)
 {
     Host().PowerUp();
+    // The instrument waits in standby, display blank, until its standby key.
+    Host().AdvanceMs(10000);
     EXPECT_EQ(gunScreenState, STATE_STANDBY);
-    Host().Tick();
-    EXPECT_EQ(gunScreenState, STATE_SPLASH) << "the first pass leaves standby by itself";
+    for (int x = 0; x < 240; x++)
+        for (int y = 0; y < 128; y++)
+            ASSERT_FALSE(Host().Pixel(x, y)) << x << "," << y;
+    Press(KEY_STANDBY);
+    EXPECT_EQ(gunScreenState, STATE_SPLASH);
     // The splash holds for 120 ticks of 50 ms before the start-up sequence.
     Host().AdvanceMs(5500);
     EXPECT_EQ(gunScreenState, STATE_SPLASH);
@@ -56,8 +61,8 @@ TEST_F(UiTest, PowerUpPassesSplashAndSelfTestToMainMenu)
 // The keys that a state does not take during the timed screens change nothing.
 TEST_F(UiTest, SplashIgnoresOtherKeysAndSkipsTestsOnServiceSequence)
 {
-    Host().PowerUp();
-    ASSERT_TRUE(WaitState(STATE_SPLASH, 200));
+    SwitchOn();
+    ASSERT_EQ(gunScreenState, STATE_SPLASH);
     Press(KEY_TEST);
     Press(KEY_RIGHT);  // out of order: no skip
     EXPECT_EQ(gunScreenState, STATE_SPLASH);
@@ -80,7 +85,7 @@ class SelfTestEscapeTest : public UiTest, public ::testing::WithParamInterface<E
 TEST_P(SelfTestEscapeTest, EscapeFailsTheRunningRowAndEndsOnTheFailureScreen)
 {
     const EscapeCase& c = GetParam();
-    Host().PowerUp();
+    SwitchOn();
     ASSERT_TRUE(WaitState(c.bRowState));
     Press(KEY_ESCAPE);
     EXPECT_EQ(gunScreenState, c.bHoldState);
@@ -107,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, SelfTestEscapeTest,
 
 TEST_F(UiTest, AllPassedScreenTakesOnlyOkAndPrint)
 {
-    Host().PowerUp();
+    SwitchOn();
     ASSERT_TRUE(WaitState(STATE_SELFTEST_PASSED));
     Host().ClearChangedFlags();
     for (uint8_t bKey : {KEY_SOFT1, KEY_SOFT3, KEY_ESCAPE, KEY_REF, KEY_UP})
@@ -125,7 +130,7 @@ TEST(UiPowerUpCli, SecondStartDoesNotInitialiseTheStoreAgain)
     char acDir[] = "/tmp/halden-ui-XXXXXX";
     ASSERT_NE(mkdtemp(acDir), nullptr);
     std::string sDir = acDir;
-    std::ofstream(sDir + "/walk.scn") << "wait-screen 9 within 60s\nkey soft2\nwait-screen 11 within 1s\n";
+    std::ofstream(sDir + "/walk.scn") << "key standby\nwait-screen 9 within 60s\nkey soft2\nwait-screen 11 within 1s\n";
     auto Run = [&](const char* pszLog) {
         std::string sCommand = "cd " + sDir + " && " + HALDEN_CLI + " --serial-log " + pszLog +
                                " walk.scn >/dev/null 2>&1";
@@ -154,7 +159,7 @@ protected:
     void SetUp() override
     {
         ScratchDirTest::SetUp();
-        std::ofstream("first.scn") << "wait-screen 9 within 60s\nkey soft2\nkey soft3\nkey soft1\n"
+        std::ofstream("first.scn") << "key standby\nwait-screen 9 within 60s\nkey soft2\nkey soft3\nkey soft1\n"
                                       "wait-screen 80 within 0\nkey down\nkey down\nkey soft1\n"
                                       "wait-screen 14 within 0\n";
         ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " first.scn >first.out 2>&1").c_str()), 0)
@@ -165,7 +170,7 @@ protected:
 
 TEST_F(SecondStartTest, KeepsTheSettingsOfTheFirst)
 {
-    Host().PowerUp();
+    SwitchOn();
     ASSERT_TRUE(WaitState(STATE_SELFTEST_PASSED));
     std::printf("second start to \"All tests passed\": %llu ms of virtual time\n",
                 static_cast<unsigned long long>(Host().VirtualMs()));

@@ -29,11 +29,18 @@ protected:
         }
         return gunScreenState == bState;
     }
-    // Powers up through the splash, the start-up sequence and the self-test
+    // Powers up (the instrument waits in standby) and presses the standby key,
+    // which starts the splash.
+    void SwitchOn()
+    {
+        Host().PowerUp();
+        Press(KEY_STANDBY);
+    }
+    // Switches on through the splash, the start-up sequence and the self-test
     // display to the main menu.
     void PowerUpToMainMenu()
     {
-        Host().PowerUp();
+        SwitchOn();
         ASSERT_TRUE(WaitState(9)) << "state " + std::to_string(gunScreenState);
         Press(KEY_SOFT2);
         ASSERT_EQ(gunScreenState, 11);

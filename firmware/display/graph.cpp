@@ -1,0 +1,406 @@
+// The graph plotter: axes, ticks, markers, the trace with its split rise and
+// fall, the inverting cross-hair and zoom box, and the axis-label scripts.
+#include "display/graph.h"
+
+#include <cstdio>
+
+#include "core/bridge.h"
+#include "core/timers.h"
+#include "display/lcd.h"
+#include "display/script.h"
+
+uint8_t gbGraphType = GRAPH_NONE;
+uint8_t gbGraphLeft = 92;
+uint8_t gbGraphBase = 110;
+uint8_t gbGraphWidth = 125;
+uint8_t gbGraphHeight = 100;
+uint8_t gabXTicks[GRAPH_X_TICKS] = {255, 255, 255, 255, 255, 255, 255, 255};
+uint8_t gabYTicks[GRAPH_Y_TICKS] = {255, 255, 255, 255, 255};
+uint16_t gawMarkers[GRAPH_MARKERS] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,
+                                      0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF,
+                                      0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+uint8_t gabTrace[GRAPH_COLUMNS];
+uint8_t gbCursorColumn = GRAPH_NONE_8;
+uint8_t gbCursorShown = 0;
+uint8_t gbZoomEnabled = 0;
+uint8_t gbBoxX = GRAPH_NONE_8;
+uint8_t gbBoxY = GRAPH_NONE_8;
+uint8_t gbBoxShown = 0;
+uint8_t gbBoxYSet = 0;
+uint8_t gbZoomStart = 0;
+uint8_t gbZoomHold = 0;
+
+namespace {
+
+constexpr uint8_t AXIS_LEFT = 92;
+constexpr uint8_t AXIS_BASE = 110;
+constexpr uint8_t PLOT_WIDTH = 125;
+constexpr uint8_t kabTypeHeight[5] = {0, 100, 100, 80, 68};
+
+// Where the cross-hair and the box were drawn, so that hiding them inverts
+// exactly the pixels that showing them inverted, whatever changed meanwhile.
+uint8_t gbShownCursorX = 0, gbShownCursorRow = 0, gbShownCursorLine = 0;
+uint8_t gbShownBoxX = 0, gbShownBoxY = 0, gbShownBoxLeftEdge = 0;
+
+uint16_t* gpunPanPosition = nullptr;  // the magnified view's position while panning
+uint16_t gunPanLow = 0;               // its lowest value
+
+// Trace gaps start out empty.
+struct TraceInit {
+    TraceInit()
+    {
+        for (uint8_t& b : gabTrace)
+            b = GRAPH_NONE_8;
+    }
+} gTraceInit;
+
+uint8_t Clamp(int n, int nLow, int nHigh) { return static_cast<uint8_t>(n < nLow ? nLow : n > nHigh ? nHigh : n); }
+
+uint8_t Column(int x) { return static_cast<uint8_t>(gbGraphLeft + x); }
+uint8_t Row(int y) { return static_cast<uint8_t>(gbGraphBase - y); }
+
+void Line(uint8_t bMode, uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y1)
+{
+    LcdMoveTo(x0, y0);
+    LcdLine(bMode, x1, y1);
+}
+
+void DrawMarker(uint16_t wMarker)
+{
+    int x = wMarker >> 8, y = wMarker & 0xFF;
+    uint8_t cx = Column(x), cy = Row(y);
+    if (x > 4)
+        Line(LINE_SET, cx, cy, Column(x - 2), cy);
+    if (x + 4 < gbGraphWidth)
+        Line(LINE_SET, cx, cy, Column(x + 2), cy);
+    if (y + 4 < gbGraphHeight)
+        Line(LINE_SET, cx, cy, cx, Row(y + 2));
+    if (y > 4)
+        Line(LINE_SET, cx, cy, cx, Row(y - 2));
+}
+
+// Joins trace columns i and i + 1: the rise or fall is split at its
+// midpoint between the two columns, so the trace stays connected.
+void DrawTraceStep(int i)
+{
+    int a = gabTrace[i], b = gabTrace[i + 1];
+    if (a == GRAPH_NONE_8 || b == GRAPH_NONE_8)
+        return;
+    if (a > gbGraphHeight)
+        a = gbGraphHeight;
+    if (b > gbGraphHeight)
+        b = gbGraphHeight;
+    int m = a + (b - a) / 2;
+    Line(LINE_SET, Column(i), Row(a), Column(i), Row(m));
+    if (m != b)
+        m += b > m ? 1 : -1;
+    Line(LINE_SET, Column(i + 1), Row(m), Column(i + 1), Row(b));
+}
+
+void InvertCursor()
+{
+    if (gbShownCursorX != gbGraphLeft)
+        Line(LINE_DOTTED_INVERT, gbShownCursorX, Row(1), gbShownCursorX, Row(gbGraphHeight));
+    if (gbShownCursorLine)
+        Line(LINE_DOTTED_INVERT, Column(1), gbShownCursorRow, Column(gbGraphWidth), gbShownCursorRow);
+}
+
+void ShowCursor()
+{
+    if (gbCursorShown || gbCursorColumn == GRAPH_NONE_8)
+        return;
+    gbShownCursorX = Column(gbCursorColumn);
+    // A column without a value has no horizontal hair.
+    uint8_t bValue = gbCursorColumn < GRAPH_COLUMNS ? gabTrace[gbCursorColumn] : GRAPH_NONE_8;
+    gbShownCursorLine = bValue != GRAPH_NONE_8;
+    gbShownCursorRow = Row(bValue > gbGraphHeight ? gbGraphHeight : bValue);
+    InvertCursor();
+    gbCursorShown = 1;
+}
+
+void HideCursor()
+{
+    if (!gbCursorShown)
+        return;
+    InvertCursor();
+    gbCursorShown = 0;
+}
+
+// The box outline, each pixel inverted once: top edge columns 0..31, right
+// edge rows 1..39 of column 31, bottom edge columns 1..30 of row 39, left
+// edge rows 1..39 of column 0 unless the box stands on the y-axis.
+void InvertBox()
+{
+    uint8_t x0 = gbShownBoxX, y0 = gbShownBoxY;
+    uint8_t x1 = static_cast<uint8_t>(x0 + BOX_WIDTH - 1), y1 = static_cast<uint8_t>(y0 + BOX_HEIGHT - 1);
+    Line(LINE_INVERT, x0, y0, x1, y0);
+    Line(LINE_INVERT, x1, static_cast<uint8_t>(y0 + 1), x1, y1);
+    Line(LINE_INVERT, static_cast<uint8_t>(x0 + 1), y1, static_cast<uint8_t>(x1 - 1), y1);
+    if (gbShownBoxLeftEdge)
+        Line(LINE_INVERT, x0, static_cast<uint8_t>(y0 + 1), x0, y1);
+}
+
+// Takes the box row from the trace at column bColumn when it is not chosen yet.
+void ChooseBoxRow(uint8_t bColumn)
+{
+    if (gbBoxYSet)
+        return;
+    uint8_t bValue = bColumn < GRAPH_COLUMNS ? gabTrace[bColumn] : 0;
+    gbBoxY = Clamp(bValue, BOX_HALF_HEIGHT, gbGraphHeight - BOX_HALF_HEIGHT);
+    gbBoxYSet = 1;
+}
+
+void ShowBox()
+{
+    if (gbBoxShown)
+        return;
+    uint8_t bx = Clamp(gbBoxX, BOX_HALF_WIDTH, gbGraphWidth - BOX_HALF_WIDTH);
+    uint8_t by = Clamp(gbBoxY, BOX_HALF_HEIGHT, gbGraphHeight - BOX_HALF_HEIGHT);
+    gbShownBoxX = Column(bx - BOX_HALF_WIDTH);
+    gbShownBoxY = Row(by + BOX_HALF_HEIGHT);
+    gbShownBoxLeftEdge = bx != BOX_HALF_WIDTH;
+    InvertBox();
+    gbBoxShown = 1;
+}
+
+void HideBox()
+{
+    if (!gbBoxShown)
+        return;
+    InvertBox();
+    gbBoxShown = 0;
+}
+
+}  // namespace
+
+uint16_t ColumnToWavelength(uint8_t bColumn)
+{
+    if (bColumn > PLOT_WIDTH)
+        bColumn = PLOT_WIDTH;
+    return static_cast<uint16_t>(330 + bColumn * 500 / PLOT_WIDTH);
+}
+
+void GraphReset()
+{
+    gbGraphType = GRAPH_NONE;
+    gbCursorColumn = GRAPH_NONE_8;
+    gbBoxX = GRAPH_NONE_8;
+    gbBoxY = GRAPH_NONE_8;
+    gbCursorShown = 0;
+    gbBoxShown = 0;
+    gbBoxYSet = 0;
+    gbZoomEnabled = 0;
+    gpunPanPosition = nullptr;
+    for (uint8_t& b : gabXTicks)
+        b = GRAPH_NONE_8;
+    for (uint8_t& b : gabYTicks)
+        b = GRAPH_NONE_8;
+    for (uint16_t& w : gawMarkers)
+        w = GRAPH_NO_MARKER;
+}
+
+void GraphSetXTick(uint8_t bIndex, uint8_t x)
+{
+    if (bIndex < GRAPH_X_TICKS)
+        gabXTicks[bIndex] = x;
+}
+
+void GraphSetYTick(uint8_t bIndex, uint8_t y)
+{
+    if (bIndex < GRAPH_Y_TICKS)
+        gabYTicks[bIndex] = y;
+}
+
+void GraphSetMarker(uint8_t bIndex, uint8_t x, uint8_t y)
+{
+    if (bIndex < GRAPH_MARKERS)
+        gawMarkers[bIndex] = static_cast<uint16_t>(x << 8 | y);
+}
+
+void GraphSetTracePoint(uint8_t bColumn, uint8_t bHeight)
+{
+    if (bColumn < GRAPH_COLUMNS)
+        gabTrace[bColumn] = bHeight;
+}
+
+void GraphDraw(uint8_t bType)
+{
+    gbGraphType = bType;
+    if (bType == GRAPH_NONE)
+        return;
+    if (bType <= GRAPH_LOWER_MORE) {
+        gbGraphLeft = AXIS_LEFT;
+        gbGraphBase = AXIS_BASE;
+        gbGraphWidth = PLOT_WIDTH;
+        gbGraphHeight = kabTypeHeight[bType];
+        gbZoomEnabled = bType == GRAPH_ZOOM_BOX;
+        if (gbZoomEnabled)
+            gbBoxYSet = 0;
+        Line(LINE_SET, gbGraphLeft, gbGraphBase, Column(gbGraphWidth), gbGraphBase);
+        Line(LINE_SET, gbGraphLeft, gbGraphBase, gbGraphLeft, Row(gbGraphHeight));
+    }
+    for (uint8_t t : gabXTicks)
+        if (t != GRAPH_NONE_8)
+            Line(LINE_SET, Column(t), gbGraphBase, Column(t), static_cast<uint8_t>(gbGraphBase + 4));
+    for (uint8_t t : gabYTicks)
+        if (t != GRAPH_NONE_8)
+            Line(LINE_SET, gbGraphLeft, Row(t), static_cast<uint8_t>(gbGraphLeft - 4), Row(t));
+    for (uint16_t w : gawMarkers)
+        if (w != GRAPH_NO_MARKER)
+            DrawMarker(w);
+    for (int i = 0; i + 1 < GRAPH_COLUMNS; i++)
+        DrawTraceStep(i);
+    LcdRefresh();
+}
+
+void GraphClearArea()
+{
+    // From the y-axis labels' column (28 left of the axis) to the right edge,
+    // from the plot's top row to the x-axis labels' last row.
+    int nFirstByte = (gbGraphLeft - 28) / 8;
+    for (int y = gbGraphBase - gbGraphHeight; y <= gbGraphBase + 6 && y < LCD_HEIGHT; y++)
+        for (int b = nFirstByte < 0 ? 0 : nFirstByte; b < LCD_BYTES_PER_ROW; b++)
+            LcdWriteByte(static_cast<uint16_t>(LCD_GRAPHIC_BASE + LCD_BYTES_PER_ROW * y + b), 0);
+    gbCursorShown = 0;
+    gbBoxShown = 0;
+}
+
+void GraphMoveCursor(uint8_t bColumn)
+{
+    if (bColumn == GRAPH_NONE_8)
+        bColumn = 0;
+    if (bColumn > gbGraphWidth)
+        bColumn = gbGraphWidth;
+    if (gpunPanPosition)
+        return;
+    HideCursor();
+    if (gbZoomEnabled)
+        HideBox();
+    gbBoxX = Clamp(bColumn, BOX_HALF_WIDTH, gbGraphWidth - BOX_HALF_WIDTH - 1);
+    gbCursorColumn = bColumn;
+    ShowCursor();
+    if (gbZoomEnabled) {
+        ChooseBoxRow(gbCursorColumn);
+        ShowBox();
+    }
+    LcdRefresh();
+}
+
+void GraphMoveBoxX(uint8_t bColumn)
+{
+    if (bColumn == GRAPH_NONE_8)
+        bColumn = 0;
+    if (bColumn > gbGraphWidth - 1)
+        bColumn = static_cast<uint8_t>(gbGraphWidth - 1);
+    if (gpunPanPosition)
+        return;
+    HideCursor();
+    HideBox();
+    gbBoxX = Clamp(bColumn, BOX_HALF_WIDTH, gbGraphWidth - BOX_HALF_WIDTH - 1);
+    ShowCursor();
+    if (gbZoomEnabled) {
+        ChooseBoxRow(gbBoxX);
+        ShowBox();
+    }
+    LcdRefresh();
+}
+
+void GraphMoveBoxY(uint8_t bRow)
+{
+    HideBox();
+    gbBoxY = Clamp(bRow, BOX_HALF_HEIGHT, gbGraphHeight - BOX_HALF_HEIGHT);
+    gbBoxYSet = 1;
+    ShowBox();
+}
+
+void GraphKey(uint8_t bKey)
+{
+    if (gbGraphType == GRAPH_CURSOR && gpunPanPosition) {
+        uint16_t unPosition = *gpunPanPosition;
+        if (bKey == KEY_LEFT && unPosition > gunPanLow)
+            unPosition--;
+        else if (bKey == KEY_RIGHT && unPosition < gunPanLow + gbGraphWidth)
+            unPosition++;
+        if (unPosition != *gpunPanPosition) {
+            HideCursor();
+            *gpunPanPosition = unPosition;
+            gbCursorColumn = static_cast<uint8_t>(unPosition - gunPanLow);
+            ShowCursor();
+        }
+    } else if (gbGraphType == GRAPH_CURSOR) {
+        if (bKey == KEY_LEFT)
+            GraphMoveCursor(static_cast<uint8_t>(gbCursorColumn - 1));
+        else if (bKey == KEY_RIGHT)
+            GraphMoveCursor(static_cast<uint8_t>(gbCursorColumn + 1));
+    } else if (gbGraphType == GRAPH_ZOOM_BOX) {
+        if (bKey == KEY_UP)
+            GraphMoveBoxY(static_cast<uint8_t>(gbBoxY + 1));
+        else if (bKey == KEY_DOWN)
+            GraphMoveBoxY(static_cast<uint8_t>(gbBoxY - 1));
+        else if (bKey == KEY_LEFT)
+            GraphMoveBoxX(static_cast<uint8_t>(gbBoxX - 1));
+        else if (bKey == KEY_RIGHT)
+            GraphMoveBoxX(static_cast<uint8_t>(gbBoxX + 1));
+    }
+    LcdRefresh();
+}
+
+uint8_t GraphBoxLeft()
+{
+    return static_cast<uint8_t>(Clamp(gbBoxX, BOX_HALF_WIDTH, gbGraphWidth - BOX_HALF_WIDTH) - BOX_HALF_WIDTH);
+}
+
+void GraphPan(uint16_t* punPosition, uint16_t unLow)
+{
+    gpunPanPosition = punPosition;
+    gunPanLow = unLow;
+    if (!punPosition)
+        return;
+    HideCursor();
+    uint16_t unHigh = static_cast<uint16_t>(unLow + gbGraphWidth);
+    if (*punPosition < unLow)
+        *punPosition = unLow;
+    if (*punPosition > unHigh)
+        *punPosition = unHigh;
+    gbCursorColumn = static_cast<uint8_t>(*punPosition - unLow);
+    ShowCursor();
+    LcdRefresh();
+}
+
+void GraphLabelXAxis(uint16_t unFirstNm, uint16_t unLastNm)
+{
+    gnShowI11 = unFirstNm;
+    gnShowI10 = unLastNm;
+    char szScript[48];
+    std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I11 X%uY%u I10 F0", gbGraphLeft - 2, gbGraphBase + 2,
+                  gbGraphLeft + gbGraphWidth - 14, gbGraphBase + 2);
+    DisplayScript(szScript);
+}
+
+void GraphLabelYAxis(uint8_t bKind, uint8_t bOffset, double fScale)
+{
+    if (fScale <= 0.0)
+        fScale = 1.0;
+    double fBottom = bOffset;
+    double fTop = bOffset + gbGraphHeight / fScale;
+    unsigned uBottomY = gbGraphBase - 4u, uTopY = static_cast<unsigned>(gbGraphBase - gbGraphHeight);
+    char szScript[48];
+    if (bKind == 0 || bKind == 7 || bKind == 8 || bKind == 9) {
+        // Plot units back to %T, counts or frames, shown as whole numbers.
+        double fPerUnit = bKind == 7 ? 1.0 / 0.0016 : bKind == 8 ? 1.0 / 0.005 : 1.0;
+        gnShowI3 = static_cast<int32_t>(fBottom * fPerUnit + 0.5);
+        gnShowI4 = static_cast<int32_t>(fTop * fPerUnit + 0.5);
+        char szDigits[16];
+        int nBottom = std::snprintf(szDigits, sizeof szDigits, "%3d", static_cast<int>(gnShowI3));
+        int nTop = std::snprintf(szDigits, sizeof szDigits, "%3d", static_cast<int>(gnShowI4));
+        std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I3 X%uY%u I4 F0", gbGraphLeft - 1 - 5u * nBottom,
+                      uBottomY, gbGraphLeft - 1 - 5u * nTop, uTopY);
+    } else {
+        // Plot units back to absorbance: 100 rows for -0.3..2.5 A.
+        gfShowD7 = fBottom * 0.028 - 0.3;
+        gfShowD8 = fTop * 0.028 - 0.3;
+        std::snprintf(szScript, sizeof szScript, "F2 X%uY%u D7 X%uY%u D8 F0", gbGraphLeft - 27u, uBottomY,
+                      gbGraphLeft - 27u, uTopY);
+    }
+    DisplayScript(szScript);
+}
