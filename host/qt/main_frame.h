@@ -28,6 +28,9 @@ public:
     // The status-bar pane that names a read-only or locked EEPROM file.
     QLabel* EepromPane() const { return m_pEepromPane; }
     void ShowEepromStatus(const QString& sMessage);
+    // The status-bar pane that says where the serial port is; hidden when empty.
+    QLabel* SerialPane() const { return m_pSerialPane; }
+    void ShowSerialStatus(const QString& sText);
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
     QString IdleMessage() const;
@@ -50,6 +53,7 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QLabel* m_pSerialPane = nullptr;
     bool m_bCreated = false;
     bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on
 };
