@@ -33,18 +33,6 @@ constexpr uint8_t kabKeyPriority[KEY_COUNT] = {
     KEY_REF, KEY_TEST, KEY_ESCAPE, KEY_UP, KEY_DOWN, KEY_LEFT,
     KEY_RIGHT, KEY_SOFT1, KEY_SOFT2, KEY_SOFT3, KEY_SOFT4, KEY_STANDBY};
 
-// Editing screens in which a held arrow key repeats.
-constexpr uint8_t kabRepeatStates[] = {16, 18, 19, 21, 22, 23, 24, 28, 29, 35, 36,
-                                       40, 41, 42, 62, 63, 64, 65, 66, 69, 72};
-
-bool RepeatState(uint32_t unState)
-{
-    for (uint8_t b : kabRepeatStates)
-        if (b == unState)
-            return true;
-    return false;
-}
-
 bool ArrowKey(uint8_t bKey)
 {
     return bKey == KEY_UP || bKey == KEY_DOWN || bKey == KEY_LEFT || bKey == KEY_RIGHT;
@@ -132,7 +120,7 @@ void KeyPressed(uint8_t bKey)
 
 void AutoRepeat()
 {
-    if (!RepeatState(gunScreenState) || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
+    if (!StateArrowsRepeat(gunScreenState) || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
         return;
     gbKeyEvent = gbLastKey;
     if (gbRepeatCount != 0) {

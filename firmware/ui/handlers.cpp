@@ -15,7 +15,6 @@
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
-namespace {
 
 // The set-up menu's service sequence: three keys, each within 100 ticks of the last.
 constexpr uint8_t SETUP_SERVICE_KEYS[3] = {KEY_UP, KEY_DOWN, KEY_TEST};
@@ -27,23 +26,11 @@ uint8_t gbNumberCaller;  // state the number editor returns to
 void Go(uint8_t bState) { ShowStateScreen(bState); }
 bool Key(uint8_t bKey) { return gunKeyCode == bKey; }
 
-bool IsMeasuringState(uint8_t bState)
-{
-    return bState == 15 || bState == 17 || bState == 20 || bState == 22 || bState == 26 || bState == 43;
-}
-
 void GoPrint(uint8_t bReturn)
 {
     gunPrintReturnState = bReturn;
     gunSampleOnEntry = gunSampleNumber;
-    Go(69);
-}
-
-void GoScan(uint8_t bReturn)
-{
-    gunScanReturnState = bReturn;
-    gunScreenSubState = 0;
-    Go(22);
+    Go(STATE_SAMPLE_NUMBER);
 }
 
 // Accepts an edited 16-bit setting: the working copy held the edit, the
@@ -155,42 +142,42 @@ void HandleMainMenu()
 {
     if (Key(KEY_SOFT1)) {
         uint8_t bLast = gunLastOperation;
-        if (!IsMeasuringState(bLast))
+        if (!StateIsMeasuring(bLast))
             return;
-        if (bLast == 26 || bLast == 43)
+        if (bLast == STATE_METHOD_SUMMARY || bLast == STATE_METHOD_RUN)
             LoadMethodWork(gunCurrentMethod);
-        if (bLast == 22) {
-            gunScanReturnState = 12;
+        if (bLast == STATE_SCAN) {
+            gunScanReturnState = STATE_MEASURE_MENU;
             gunScreenSubState = 0;
         }
         RecomputeValues();
         Go(bLast);
     } else if (Key(KEY_SOFT2)) {
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     } else if (Key(KEY_SOFT3)) {
         gbServiceStep = 0;
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
 
 void HandleMeasureMenu()
 {
     if (Key(KEY_ESCAPE)) {
-        Go(11);
+        Go(STATE_MAIN_MENU);
     } else if (Key(KEY_SOFT1)) {
-        Go(76);
+        Go(STATE_CHOOSE_MEASUREMENT);
     } else if (Key(KEY_SOFT2)) {
         RecomputeValues();
-        Go(77);
+        Go(STATE_CELL_DENSITY);
     } else if (Key(KEY_SOFT3)) {
         if (gunMethodListPage > 96 || gunMethodListPage % 8 != 0)
             SetMethodListPage(0);
         LoadMethodPage(gunMethodListPage);
         if (gunMethodListRow >= gbMethodListRows)
             SetMethodListRow(0);
-        Go(25);
+        Go(STATE_METHOD_LIST);
     } else if (Key(KEY_SOFT4)) {
-        GoScan(12);
+        GoScan(STATE_MEASURE_MENU);
     }
 }
 
@@ -203,7 +190,7 @@ void HandleSetupMenu()
             gunScreenTimer = SERVICE_WINDOW_TICKS;
             if (gbServiceStep == 3) {
                 gbServiceStep = 0;
-                Go(71);
+                Go(STATE_SERVICE_MENU);
                 return;
             }
         } else {
@@ -212,13 +199,13 @@ void HandleSetupMenu()
         }
     }
     if (Key(KEY_ESCAPE)) {
-        Go(11);
+        Go(STATE_MAIN_MENU);
     } else if (Key(KEY_SOFT1)) {
         gbChoice = gbLanguage < LANGUAGE_COUNT ? gbLanguage : 0;
         gbMessageShown = 0;
-        Go(80);
+        Go(STATE_LANGUAGE);
     } else if (Key(KEY_SOFT2)) {
-        Go(86);
+        Go(STATE_COMMS_MENU);
     } else if (Key(KEY_SOFT3)) {
         uint8_t abClock[6];
         ReadClock(abClock);
@@ -227,23 +214,23 @@ void HandleSetupMenu()
         gabEditDate[2] = abClock[0];
         gabEditDate[3] = abClock[1];
         gabEditDate[4] = abClock[2];
-        Go(62);
+        Go(STATE_SET_HOURS);
     } else if (Key(KEY_SOFT4) && gbHeaterFitted) {
         gbSavedHeater = gbHeaterOn;
-        Go(81);
+        Go(STATE_HEATER);
     }
 }
 
 void HandleChooseMeasurement()
 {
     if (Key(KEY_ESCAPE))
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     else if (Key(KEY_SOFT1))
-        Go(15);
+        Go(STATE_SINGLE_MEASURE);
     else if (Key(KEY_SOFT2))
-        Go(20);
+        Go(STATE_MULTI_MEASURE);
     else if (Key(KEY_SOFT3))
-        Go(17);
+        Go(STATE_RATIO_MEASURE);
 }
 
 // ---- direct measuring screens ---------------------------------------------
@@ -253,17 +240,17 @@ void HandleSingle()
     if (HandleReadingKeys())
         return;
     if (Key(KEY_ESCAPE)) {
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     } else if (Key(KEY_SOFT1)) {
         SetTransmittanceMode(gbTransmittanceMode ? 0 : 1);
         DrawScreen();
     } else if (Key(KEY_SOFT2)) {
         gunSavedNm[0] = gunWavelength;
-        Go(16);
+        Go(STATE_SINGLE_WAVELENGTH);
     } else if (Key(KEY_SOFT3)) {
-        GoScan(15);
+        GoScan(STATE_SINGLE_MEASURE);
     } else if (Key(KEY_SOFT4)) {
-        GoPrint(15);
+        GoPrint(STATE_SINGLE_MEASURE);
     }
 }
 
@@ -278,14 +265,14 @@ void HandleSingleWavelength()
         DrawScreen();
     } else if (Key(KEY_SOFT2)) {
         AcceptWord(&gunWavelength, gunSavedNm[0], SetWavelength);
-        Go(15);
+        Go(STATE_SINGLE_MEASURE);
     } else if (Key(KEY_SOFT3)) {
         AcceptWord(&gunWavelength, gunSavedNm[0], SetWavelength);
-        GoScan(15);
+        GoScan(STATE_SINGLE_MEASURE);
     } else if (Key(KEY_ESCAPE)) {
         gunWavelength = gunSavedNm[0];
         RecomputeValues();
-        Go(15);
+        Go(STATE_SINGLE_MEASURE);
     }
 }
 
@@ -294,15 +281,15 @@ void HandleRatio()
     if (HandleReadingKeys())
         return;
     if (Key(KEY_ESCAPE)) {
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     } else if (Key(KEY_SOFT1) || Key(KEY_SOFT2)) {
         gunSavedNm[0] = gunWavelengthB;
         gunSavedNm[1] = gunWavelengthC;
-        Go(Key(KEY_SOFT1) ? 18 : 19);
+        Go(Key(KEY_SOFT1) ? STATE_RATIO_WAVELENGTH_1 : STATE_RATIO_WAVELENGTH_2);
     } else if (Key(KEY_SOFT3)) {
-        GoScan(17);
+        GoScan(STATE_RATIO_MEASURE);
     } else if (Key(KEY_SOFT4)) {
-        GoPrint(17);
+        GoPrint(STATE_RATIO_MEASURE);
     }
 }
 
@@ -317,30 +304,30 @@ void AcceptRatioWavelengths()
 void HandleRatioWavelength()
 {
     uint8_t bState = gunScreenState;
-    uint16_t* punNm = bState == 18 ? &gunWavelengthB : &gunWavelengthC;
+    uint16_t* punNm = bState == STATE_RATIO_WAVELENGTH_1 ? &gunWavelengthB : &gunWavelengthC;
     if (Key(KEY_UP) || Key(KEY_DOWN)) {
         *punNm = StepWavelength(*punNm, Key(KEY_UP) ? 1 : -1);
         RecomputeValues();
         DrawScreen();
     } else if (Key(KEY_SOFT1) || Key(KEY_SOFT2)) {
-        uint8_t bOwnKey = bState == 18 ? KEY_SOFT1 : KEY_SOFT2;
+        uint8_t bOwnKey = bState == STATE_RATIO_WAVELENGTH_1 ? KEY_SOFT1 : KEY_SOFT2;
         if (Key(bOwnKey)) {
             AcceptRatioWavelengths();
-            Go(17);
+            Go(STATE_RATIO_MEASURE);
         } else {
-            Go(bState == 18 ? 19 : 18);
+            Go(bState == STATE_RATIO_WAVELENGTH_1 ? STATE_RATIO_WAVELENGTH_2 : STATE_RATIO_WAVELENGTH_1);
         }
     } else if (Key(KEY_ESCAPE)) {
         gunWavelengthB = gunSavedNm[0];
         gunWavelengthC = gunSavedNm[1];
         RecomputeValues();
-        Go(17);
+        Go(STATE_RATIO_MEASURE);
     } else if (Key(KEY_SOFT3)) {
         AcceptRatioWavelengths();
-        GoScan(17);
+        GoScan(STATE_RATIO_MEASURE);
     } else if (Key(KEY_SOFT4)) {
         AcceptRatioWavelengths();
-        GoPrint(17);
+        GoPrint(STATE_RATIO_MEASURE);
     }
 }
 
@@ -349,16 +336,16 @@ void HandleMulti()
     if (HandleReadingKeys())
         return;
     if (Key(KEY_ESCAPE)) {
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     } else if (Key(KEY_SOFT1)) {
         for (int i = 0; i < 4; i++)
             gunSavedNm[i] = gunMultiWavelength[i];
         gbMultiSelected = 0;
-        Go(21);
+        Go(STATE_MULTI_WAVELENGTHS);
     } else if (Key(KEY_SOFT3)) {
-        GoScan(20);
+        GoScan(STATE_MULTI_MEASURE);
     } else if (Key(KEY_SOFT4)) {
-        GoPrint(20);
+        GoPrint(STATE_MULTI_MEASURE);
     }
 }
 
@@ -375,12 +362,12 @@ void HandleMultiWavelength()
     } else if (Key(KEY_SOFT4)) {
         for (int i = 0; i < 4; i++)
             AcceptWord(&gunMultiWavelength[i], gunSavedNm[i], gapfnSetMulti[i]);
-        Go(20);
+        Go(STATE_MULTI_MEASURE);
     } else if (Key(KEY_ESCAPE)) {
         for (int i = 0; i < 4; i++)
             gunMultiWavelength[i] = gunSavedNm[i];
         RecomputeValues();
-        Go(20);
+        Go(STATE_MULTI_MEASURE);
     }
 }
 
@@ -389,72 +376,9 @@ void HandleCellDensity()
     if (HandleReadingKeys())
         return;
     if (Key(KEY_ESCAPE))
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     else if (Key(KEY_SOFT4))
-        GoPrint(77);
-}
-
-// ---- scan ------------------------------------------------------------------
-
-bool MoveScanCursor()
-{
-    if (Key(KEY_LEFT) && gbScanColumn > 0) {
-        gbScanColumn--;
-        return true;
-    }
-    if (Key(KEY_RIGHT) && gbScanColumn < 125) {
-        gbScanColumn++;
-        return true;
-    }
-    return Key(KEY_LEFT) || Key(KEY_RIGHT);
-}
-
-void HandleScan()
-{
-    if (MoveScanCursor()) {
-        DrawScreen();
-    } else if (HandleReadingKeys()) {
-    } else if (Key(KEY_SOFT1)) {
-        SetTransmittanceMode(gbTransmittanceMode ? 0 : 1);
-        DrawScreen();
-    } else if (Key(KEY_SOFT2)) {
-        Go(23);
-    } else if (Key(KEY_SOFT4)) {
-        GoPrint(22);
-    } else if (Key(KEY_ESCAPE)) {
-        uint8_t bReturn = gunScanReturnState;
-        gunScreenSubState = 0;
-        Go(bReturn < STATE_HANDLED_COUNT && gapfnStateHandler[bReturn] ? bReturn : 12);
-    }
-}
-
-void HandleZoomSelect()
-{
-    if (MoveScanCursor()) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT1)) {
-        unsigned unStart = WAVELENGTH_MIN + 4u * gbScanColumn;
-        gunZoomStart = static_cast<uint16_t>(unStart > 705 ? 705 : unStart);
-        Go(24);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(22);
-    }
-}
-
-void HandleZoomed()
-{
-    if (Key(KEY_LEFT) && gunZoomStart > WAVELENGTH_MIN) {
-        gunZoomStart--;
-        DrawScreen();
-    } else if (Key(KEY_RIGHT) && gunZoomStart < 705) {
-        gunZoomStart++;
-        DrawScreen();
-    } else if (HandleReadingKeys()) {
-    } else if (Key(KEY_SOFT1) || Key(KEY_ESCAPE)) {
-        Go(22);
-    } else if (Key(KEY_SOFT4)) {
-        GoPrint(24);
-    }
+        GoPrint(STATE_CELL_DENSITY);
 }
 
 // ---- methods ---------------------------------------------------------------
@@ -472,13 +396,13 @@ void HandleMethodList()
         int nSlot = FindFreeMethodSlot();
         if (nSlot < 0) {
             gunScreenTimer = MEMORY_FULL_TICKS;
-            Go(67);
+            Go(STATE_MEMORY_FULL);
             return;
         }
         SetCurrentMethod(static_cast<uint8_t>(nSlot));
         LoadMethodWork(gunCurrentMethod);
         SetMethodField(0);
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_SOFT2) && gunMethodListPage != 0) {
         SetMethodListPage(static_cast<uint8_t>(gunMethodListPage - 8));
         LoadMethodPage(gunMethodListPage);
@@ -495,9 +419,9 @@ void HandleMethodList()
         SetCurrentMethod(static_cast<uint8_t>(gunMethodListPage + gunMethodListRow));
         LoadMethodWork(gunCurrentMethod);
         SetMethodField(0);
-        Go(26);
+        Go(STATE_METHOD_SUMMARY);
     } else if (Key(KEY_ESCAPE)) {
-        Go(12);
+        Go(STATE_MEASURE_MENU);
     }
 }
 
@@ -506,24 +430,24 @@ void HandleMethodSummary()
     if (Key(KEY_SOFT1)) {
         LoadMethodWork(gunCurrentMethod);
         RecomputeValues();
-        Go(43);
+        Go(STATE_METHOD_RUN);
     } else if (Key(KEY_SOFT2)) {
         SetMethodField(0);
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_SOFT3)) {
-        Go(68);
+        Go(STATE_DELETE_METHOD);
     } else if (Key(KEY_ESCAPE)) {
         LoadMethodPage(gunMethodListPage);
-        Go(25);
+        Go(STATE_METHOD_LIST);
     }
 }
 
 void StartTimeEditor(uint8_t bState)
 {
-    if (bState == 40) {
+    if (bState == STATE_KINETICS_START_TIME) {
         gbEditMinutes = static_cast<uint8_t>(gMethod.unStartMin % 60);
         gbEditSeconds = static_cast<uint8_t>(gMethod.unStartSec % 60);
-    } else if (bState == 41) {
+    } else if (bState == STATE_KINETICS_INTERVAL) {
         gbEditMinutes = static_cast<uint8_t>(gMethod.unIntervalMin % 60);
         gbEditSeconds = static_cast<uint8_t>(gMethod.unIntervalSec % 60);
     } else {
@@ -540,7 +464,7 @@ uint8_t gbProgramMessage = 0;  // 1 while the message is shown
 
 void ShowProgramMessage(uint16_t unText)
 {
-    Go(27);
+    Go(STATE_METHOD_PROGRAM);
     DrawText(70, 120, unText);
     gunMessageTimer = 60;
     gbProgramMessage = 1;
@@ -574,32 +498,32 @@ void HandleMethodProgram()
             if (std::strcmp(gMethod.szName, "XXXXXXXXXXXXX") == 0)
                 std::memset(gMethod.szName, ' ', METHOD_NAME_LENGTH);
             gbNameCursor = 0;
-            Go(28);
+            Go(STATE_METHOD_NAME);
             break;
         case 1:
             gunSavedNm[0] = static_cast<uint16_t>(gMethod.unWavelength);
-            Go(29);
+            Go(STATE_METHOD_WAVELENGTH);
             break;
         case 2:
             gbChoice = static_cast<uint8_t>(gMethod.unUnits);
-            Go(36);
+            Go(STATE_METHOD_UNITS);
             break;
         case 3:
             gbChoice = gMethod.bCalibration;
-            Go(31);
+            Go(STATE_METHOD_CALIBRATION);
             break;
         case 4:
-            StartNumberEditor(gMethod.fFactor, 27);
-            Go(33);
+            StartNumberEditor(gMethod.fFactor, STATE_METHOD_PROGRAM);
+            Go(STATE_METHOD_FACTOR);
             break;
         case 5:
             gbChoice = static_cast<uint8_t>(gMethod.unKinetics);
-            Go(38);
+            Go(STATE_METHOD_KINETICS);
             break;
         case 6:
         case 7:
         case 8:
-            StartTimeEditor(static_cast<uint8_t>(34 + gunMethodField));
+            StartTimeEditor(static_cast<uint8_t>(STATE_KINETICS_START_TIME + gunMethodField - 6));
             break;
         default:
             SetMethodField(0);
@@ -609,18 +533,18 @@ void HandleMethodProgram()
     } else if (Key(KEY_SOFT1)) {
         if (gMethod.unKinetics == 1 && gMethod.unIntervalMin == 0 && gMethod.unIntervalSec < 10) {
             SetMethodField(7);
-            StartTimeEditor(41);
+            StartTimeEditor(STATE_KINETICS_INTERVAL);
         } else if (gMethod.bCalibration == 0 && gMethod.unKinetics == 0) {
             gbChoice = static_cast<uint8_t>(gMethod.unDisplayOption <= 2 ? gMethod.unDisplayOption : 0);
-            Go(70);
+            Go(STATE_FACTOR_DISPLAY);
         } else {
             SaveMethodWork();
-            Go(26);
+            Go(STATE_METHOD_SUMMARY);
         }
     } else if (Key(KEY_ESCAPE)) {
         LoadMethodWork(gunCurrentMethod);
         LoadMethodPage(gunMethodListPage);
-        Go(25);
+        Go(STATE_METHOD_LIST);
     }
 }
 
@@ -642,10 +566,10 @@ void HandleNameEditor()
         gbNameCursor++;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
         std::memcpy(gMethod.szName, gszEditCopy, METHOD_NAME_LENGTH + 1);
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -655,10 +579,10 @@ void HandleMethodWavelength()
         gMethod.unWavelength = StepWavelength(static_cast<uint16_t>(gMethod.unWavelength), Key(KEY_UP) ? 1 : -1);
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
         gMethod.unWavelength = gunSavedNm[0];
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -675,9 +599,9 @@ void HandleCalibrationChoice()
             return;
         }
         gMethod.bCalibration = gbChoice;
-        Go(gbChoice == 1 ? 49 : 27);
+        Go(gbChoice == 1 ? STATE_STANDARDS_TABLE : STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -688,10 +612,10 @@ void HandleFactorEntry()
     } else if (Key(KEY_SOFT4)) {
         gMethod.fFactor = NumberEditorValue();
         SetMethodField(5);
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
         std::memcpy(gszNumberText, gszEditCopy, sizeof gszNumberText);
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -716,9 +640,9 @@ void HandleKineticsDisplay()
     } else if (Key(KEY_SOFT4)) {
         gMethod.unDisplayOption = gbChoice;
         gunDisplayOption = gbChoice;
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -728,9 +652,9 @@ void HandleUnits()
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         gMethod.unUnits = gbChoice;
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -751,12 +675,12 @@ void HandleKineticsChoice()
         gMethod.unKinetics = gbChoice;
         if (gbChoice == 1) {
             gbChoice = static_cast<uint8_t>(gMethod.unDisplayOption <= 1 ? gMethod.unDisplayOption : 0);
-            Go(34);
+            Go(STATE_KINETICS_DISPLAY);
         } else {
-            Go(27);
+            Go(STATE_METHOD_PROGRAM);
         }
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -771,19 +695,19 @@ void HandleKineticsTime()
         gbTimeField = gbTimeField ? 0 : 1;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        if (bState == 40) {
+        if (bState == STATE_KINETICS_START_TIME) {
             gMethod.unStartMin = gbEditMinutes;
             gMethod.unStartSec = gbEditSeconds;
-        } else if (bState == 41) {
+        } else if (bState == STATE_KINETICS_INTERVAL) {
             gMethod.unIntervalMin = gbEditMinutes;
             gMethod.unIntervalSec = gbEditSeconds;
         } else {
             gMethod.bEndMin = gbEditMinutes;
             gMethod.bEndSec = gbEditSeconds;
         }
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -796,12 +720,12 @@ void HandleMethodRun()
         ResetElapsedMs();
         if (unDelay != 0) {
             gunScreenTimer = unDelay * 20;
-            Go(44);
+            Go(STATE_KINETICS_WAIT);
         } else {
             TakeScreenReading(READ_SAMPLE);
             gbKineticsIndex = 0;
             gunScreenTimer = Seconds(gMethod.bEndMin, gMethod.bEndSec) * 20;
-            Go(45);
+            Go(STATE_KINETICS_RUN);
         }
         return;
     }
@@ -809,11 +733,11 @@ void HandleMethodRun()
         return;
     if (Key(KEY_SOFT3)) {
         gbScanColumn = static_cast<uint8_t>((gMethod.unWavelength - WAVELENGTH_MIN) / 4);
-        GoScan(43);
+        GoScan(STATE_METHOD_RUN);
     } else if (Key(KEY_SOFT4)) {
-        GoPrint(43);
+        GoPrint(STATE_METHOD_RUN);
     } else if (Key(KEY_ESCAPE)) {
-        Go(26);
+        Go(STATE_METHOD_SUMMARY);
     }
 }
 
@@ -823,12 +747,12 @@ void HandleKineticsWait()
 {
     uint32_t unSeconds = (gunScreenTimer + 19) / 20;
     if (Key(KEY_ESCAPE)) {
-        Go(43);
+        Go(STATE_METHOD_RUN);
     } else if (gunScreenTimer == 0) {
         TakeScreenReading(READ_SAMPLE);
         gbKineticsIndex = 0;
         gunScreenTimer = Seconds(gMethod.bEndMin, gMethod.bEndSec) * 20;
-        Go(45);
+        Go(STATE_KINETICS_RUN);
     } else if (unSeconds != gunShownStartSeconds) {
         gunShownStartSeconds = unSeconds;
         DrawScreen();
@@ -838,17 +762,17 @@ void HandleKineticsWait()
 void HandleKineticsRun()
 {
     if (Key(KEY_ESCAPE))
-        Go(43);
+        Go(STATE_METHOD_RUN);
     else if (gunScreenTimer == 0)
-        Go(46);
+        Go(STATE_KINETICS_RESULT);
 }
 
 void HandleKineticsResult()
 {
     if (Key(KEY_ESCAPE))
-        Go(26);
+        Go(STATE_METHOD_SUMMARY);
     else if (Key(KEY_SOFT1))
-        Go(gunScreenState == 46 ? 47 : 46);
+        Go(gunScreenState == STATE_KINETICS_RESULT ? STATE_KINETICS_GRAPH : STATE_KINETICS_RESULT);
 }
 
 // ---- standard curves -------------------------------------------------------
@@ -858,16 +782,16 @@ bool StandardSet(int i) { return gMethod.afStdConc[i] != 100000.0; }
 void HandleStandardsTable()
 {
     if (Key(KEY_SOFT1)) {
-        Go(50);
+        Go(STATE_SET_STANDARD);
     } else if (Key(KEY_SOFT2)) {
-        Go(52);
+        Go(STATE_SET_ABSORBANCE);
     } else if (Key(KEY_SOFT3)) {
         gbChoice = gMethod.bCurveFit;
-        Go(89);
+        Go(STATE_CURVE_FIT);
     } else if (Key(KEY_SOFT4)) {
-        Go(StandardSet(0) || StandardSet(1) ? 55 : 54);
+        Go(StandardSet(0) || StandardSet(1) ? STATE_CURVE_COEFFICIENTS : STATE_INVALID_CURVE);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -890,15 +814,15 @@ void HandleSetStandard()
     if (MoveStandardsRow()) {
         DrawScreen();
     } else if (Key(KEY_SOFT1)) {
-        StartNumberEditor(StandardSet(bRow) ? gMethod.afStdConc[bRow] : 0.0, 50);
-        Go(51);
+        StartNumberEditor(StandardSet(bRow) ? gMethod.afStdConc[bRow] : 0.0, STATE_SET_STANDARD);
+        Go(STATE_STANDARD_ENTRY);
     } else if (Key(KEY_SOFT3)) {
         gMethod.afStdConc[bRow] = 100000.0;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        Go(52);
+        Go(STATE_SET_ABSORBANCE);
     } else if (Key(KEY_ESCAPE)) {
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     }
 }
 
@@ -908,7 +832,7 @@ void HandleStandardEntry()
     if (HandleNumberKeys()) {
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        if (gunScreenState == 51)
+        if (gunScreenState == STATE_STANDARD_ENTRY)
             gMethod.afStdConc[bRow] = NumberEditorValue();
         else
             gMethod.afStdAbs[bRow] = NumberEditorValue();
@@ -933,30 +857,30 @@ void HandleSetAbsorbance()
             gMethod.afStdAbs[bRow] = std::floor(fAbs * 1000.0 + 0.5) / 1000.0;
         DrawScreen();
     } else if (Key(KEY_SOFT1)) {
-        StartNumberEditor(gMethod.afStdAbs[bRow], 52);
-        Go(53);
+        StartNumberEditor(gMethod.afStdAbs[bRow], STATE_SET_ABSORBANCE);
+        Go(STATE_ABSORBANCE_ENTRY);
     } else if (Key(KEY_SOFT3)) {
         gMethod.afStdAbs[bRow] = 0.0;
         DrawScreen();
     } else if (Key(KEY_SOFT4) || Key(KEY_ESCAPE)) {
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     }
 }
 
 void HandleInvalidCurve()
 {
     if (Key(KEY_SOFT1) || Key(KEY_ESCAPE))
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     else if (Key(KEY_SOFT4))
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
 }
 
 void HandleCurveCoefficients()
 {
     if (Key(KEY_SOFT1) || Key(KEY_ESCAPE))
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     else if (Key(KEY_SOFT3))
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
 }
 
 void HandleCurveFit()
@@ -965,9 +889,9 @@ void HandleCurveFit()
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         gMethod.bCurveFit = gbChoice;
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     } else if (Key(KEY_ESCAPE)) {
-        Go(49);
+        Go(STATE_STANDARDS_TABLE);
     }
 }
 
@@ -976,7 +900,7 @@ void HandleCurveFit()
 void HandleMemoryFull()
 {
     if (gunScreenTimer == 0)
-        Go(25);
+        Go(STATE_METHOD_LIST);
 }
 
 void HandleDeleteConfirm()
@@ -984,9 +908,9 @@ void HandleDeleteConfirm()
     if (Key(KEY_SOFT1)) {
         DeleteMethodSlot(gunCurrentMethod);
         LoadMethodPage(gunMethodListPage);
-        Go(25);
+        Go(STATE_METHOD_LIST);
     } else if (Key(KEY_SOFT2) || Key(KEY_ESCAPE)) {
-        Go(26);
+        Go(STATE_METHOD_SUMMARY);
     }
 }
 
@@ -1014,9 +938,9 @@ void HandleFactorDisplay()
         gMethod.unDisplayOption = gbChoice;
         gunDisplayOption = gbChoice;
         SaveMethodWork();
-        Go(26);
+        Go(STATE_METHOD_SUMMARY);
     } else if (Key(KEY_ESCAPE)) {
-        Go(27);
+        Go(STATE_METHOD_PROGRAM);
     }
 }
 
@@ -1026,12 +950,12 @@ void HandleServiceMenu()
 {
     if (Key(KEY_SOFT1)) {
         gbFinalTestItem = 0;
-        Go(72);
+        Go(STATE_FINAL_TEST);
     } else if (Key(KEY_SOFT2)) {
         gbDiagOption = 0;
-        Go(73);
+        Go(STATE_DIAGNOSTICS);
     } else if (Key(KEY_ESCAPE)) {
-        Go(11);
+        Go(STATE_MAIN_MENU);
     }
 }
 
@@ -1041,9 +965,9 @@ void HandleFinalTest()
         gbFinalTestItem = gbFinalTestItem ? 0 : 1;
         DrawScreen();
     } else if (Key(KEY_SOFT1)) {
-        Go(gbFinalTestItem == 0 ? 83 : 91);
+        Go(gbFinalTestItem == 0 ? STATE_LED_CHECK_CLEAR : STATE_STRAY_LIGHT_CHECK);
     } else if (Key(KEY_SOFT4) || Key(KEY_ESCAPE)) {
-        Go(71);
+        Go(STATE_SERVICE_MENU);
     }
 }
 
@@ -1077,9 +1001,9 @@ void HandleDiagnostics()
         SetDiagOption(Key(KEY_SOFT1) ? 1 : 0);
         DrawScreen();
     } else if (Key(KEY_SOFT3)) {
-        Go(74);
+        Go(STATE_DIAGNOSTIC_SCANS);
     } else if (Key(KEY_SOFT4)) {
-        Go(71);
+        Go(STATE_SERVICE_MENU);
     }
 }
 
@@ -1087,13 +1011,13 @@ void HandleDiagScans()
 {
     if (Key(KEY_SOFT1) || Key(KEY_SOFT2) || Key(KEY_SOFT3)) {
         uint8_t bSub = static_cast<uint8_t>(7 + (gunKeyCode - KEY_SOFT1));
-        gunScanReturnState = 74;
+        gunScanReturnState = STATE_DIAGNOSTIC_SCANS;
         gunScreenSubState = bSub;
-        Go(22);
+        Go(STATE_SCAN);
     } else if (Key(KEY_SOFT4)) {
-        Go(75);
+        Go(STATE_DIAGNOSTICS_TABLE);
     } else if (Key(KEY_ESCAPE)) {
-        Go(73);
+        Go(STATE_DIAGNOSTICS);
     }
 }
 
@@ -1107,7 +1031,7 @@ void HandleDiagTable()
         gbAutoClock = gbAutoClock ? 0 : 1;
         DrawScreen();
     } else if (Key(KEY_ESCAPE)) {
-        Go(74);
+        Go(STATE_DIAGNOSTIC_SCANS);
     }
 }
 
@@ -1115,21 +1039,21 @@ void HandleLedCheck()
 {
     uint8_t bState = gunScreenState;
     if (Key(KEY_ESCAPE)) {
-        Go(72);
-    } else if (bState == 83 && Key(KEY_SOFT4)) {
-        Go(84);
-    } else if (bState == 84 && Key(KEY_SOFT4)) {
-        Go(92);
-    } else if (bState == 92 && Key(KEY_REF)) {
+        Go(STATE_FINAL_TEST);
+    } else if (bState == STATE_LED_CHECK_CLEAR && Key(KEY_SOFT4)) {
+        Go(STATE_LED_CHECK_HOLMIUM);
+    } else if (bState == STATE_LED_CHECK_HOLMIUM && Key(KEY_SOFT4)) {
+        Go(STATE_LED_CHECK_REFERENCE);
+    } else if (bState == STATE_LED_CHECK_REFERENCE && Key(KEY_REF)) {
         TakeScreenReading(READ_REFERENCE);
-        Go(93);
+        Go(STATE_LED_CHECK_LED);
     }
 }
 
 void HandleStrayLight()
 {
     if (Key(KEY_ESCAPE))
-        Go(72);
+        Go(STATE_FINAL_TEST);
 }
 
 // ---- set-up ----------------------------------------------------------------
@@ -1146,9 +1070,9 @@ void HandleLanguage()
             return;
         }
         SetLanguage(gbChoice);
-        Go(14);
+        Go(STATE_SETUP_MENU);
     } else if (Key(KEY_ESCAPE)) {
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
 
@@ -1158,10 +1082,10 @@ void HandleHeater()
         gbHeaterOn = gbHeaterOn ? 0 : 1;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        Go(14);
+        Go(STATE_SETUP_MENU);
     } else if (Key(KEY_ESCAPE)) {
         gbHeaterOn = gbSavedHeater;
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
 
@@ -1171,12 +1095,12 @@ void HandleComms()
         gbSavedDevice = gbOutputDevice;
         gbSavedBaud = gbBaudRate;
         gbSavedAutoPrint = gbAutoPrint;
-        Go(56);
+        Go(STATE_SERIAL_PORT);
     } else if (Key(KEY_SOFT2)) {
         gbUploading = 0;
-        Go(87);
+        Go(STATE_SOFTWARE_UPDATE);
     } else if (Key(KEY_ESCAPE)) {
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
 
@@ -1195,12 +1119,12 @@ void HandleSerialPort()
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         SerialSetBaud(gbBaudRate);
-        Go(14);
+        Go(STATE_SETUP_MENU);
     } else if (Key(KEY_ESCAPE)) {
         SetOutputDevice(gbSavedDevice);
         SetBaudRate(gbSavedBaud);
         SetAutoPrint(gbSavedAutoPrint);
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
 
@@ -1210,7 +1134,7 @@ void HandleSoftwareUpdate()
         gbUploading = 1;
         DrawScreen();
     } else if (Key(KEY_ESCAPE)) {
-        Go(86);
+        Go(STATE_COMMS_MENU);
     }
 }
 
@@ -1219,13 +1143,13 @@ void HandleSoftwareUpdate()
 uint8_t DateFieldIndex(uint8_t bState)
 {
     switch (bState) {
-    case 62:
+    case STATE_SET_HOURS:
         return 0;
-    case 63:
+    case STATE_SET_MINUTES:
         return 1;
-    case 64:
+    case STATE_SET_DATE_FIRST:
         return gbDateFormat == 1 ? 2 : 3;
-    case 65:
+    case STATE_SET_DATE_SECOND:
         return gbDateFormat == 1 ? 3 : 2;
     default:
         return 4;
@@ -1257,117 +1181,21 @@ void HandleDateTime()
             b = b <= kabMin[bField] ? kabMax[bField] : static_cast<uint8_t>(b - 1);
         DrawScreen();
     } else if (Key(KEY_LEFT)) {
-        Go(bState == 62 ? 66 : static_cast<uint8_t>(bState - 1));
+        Go(bState == STATE_SET_HOURS ? uint8_t{STATE_SET_YEAR} : static_cast<uint8_t>(bState - 1));
     } else if (Key(KEY_RIGHT)) {
-        Go(bState == 66 ? 62 : static_cast<uint8_t>(bState + 1));
+        Go(bState == STATE_SET_YEAR ? uint8_t{STATE_SET_HOURS} : static_cast<uint8_t>(bState + 1));
     } else if (Key(KEY_SOFT1)) {
         SetDateFormat(gbDateFormat == 1 ? 0 : 1);
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         if (!DateValid(gabEditDate[2], gabEditDate[3], gabEditDate[4])) {
-            Go(64);
+            Go(STATE_SET_DATE_FIRST);
             return;
         }
         // The instrument's clock is the computer's: the setting is accepted
         // and nothing is changed.
-        Go(14);
+        Go(STATE_SETUP_MENU);
     } else if (Key(KEY_ESCAPE)) {
-        Go(14);
+        Go(STATE_SETUP_MENU);
     }
 }
-
-}  // namespace
-
-const StateHandler gapfnStateHandler[STATE_HANDLED_COUNT] = {
-    HandleSplash,            // 0
-    HandleSelfTest,          // 1
-    HandleSelfTest,          // 2
-    nullptr,                 // 3
-    nullptr,                 // 4
-    HandleSelfTest,          // 5
-    HandleSelfTest,          // 6
-    HandleSelfTest,          // 7
-    HandleSelfTest,          // 8
-    HandleSelfTest,          // 9
-    HandleSelfTest,          // 10
-    HandleMainMenu,          // 11
-    HandleMeasureMenu,       // 12
-    nullptr,                 // 13
-    HandleSetupMenu,         // 14
-    HandleSingle,            // 15
-    HandleSingleWavelength,  // 16
-    HandleRatio,             // 17
-    HandleRatioWavelength,   // 18
-    HandleRatioWavelength,   // 19
-    HandleMulti,             // 20
-    HandleMultiWavelength,   // 21
-    HandleScan,              // 22
-    HandleZoomSelect,        // 23
-    HandleZoomed,            // 24
-    HandleMethodList,        // 25
-    HandleMethodSummary,     // 26
-    HandleMethodProgram,     // 27
-    HandleNameEditor,        // 28
-    HandleMethodWavelength,  // 29
-    nullptr,                 // 30
-    HandleCalibrationChoice, // 31
-    nullptr,                 // 32
-    HandleFactorEntry,       // 33
-    HandleKineticsDisplay,   // 34
-    nullptr,                 // 35
-    HandleUnits,             // 36
-    nullptr,                 // 37
-    HandleKineticsChoice,    // 38
-    nullptr,                 // 39
-    HandleKineticsTime,      // 40
-    HandleKineticsTime,      // 41
-    HandleKineticsTime,      // 42
-    HandleMethodRun,         // 43
-    HandleKineticsWait,      // 44
-    HandleKineticsRun,       // 45
-    HandleKineticsResult,    // 46
-    HandleKineticsResult,    // 47
-    nullptr,                 // 48
-    HandleStandardsTable,    // 49
-    HandleSetStandard,       // 50
-    HandleStandardEntry,     // 51
-    HandleSetAbsorbance,     // 52
-    HandleStandardEntry,     // 53
-    HandleInvalidCurve,      // 54
-    HandleCurveCoefficients, // 55
-    HandleSerialPort,        // 56
-    nullptr, nullptr, nullptr, nullptr, nullptr,  // 57..61
-    HandleDateTime,          // 62
-    HandleDateTime,          // 63
-    HandleDateTime,          // 64
-    HandleDateTime,          // 65
-    HandleDateTime,          // 66
-    HandleMemoryFull,        // 67
-    HandleDeleteConfirm,     // 68
-    HandleSampleNumber,      // 69
-    HandleFactorDisplay,     // 70
-    HandleServiceMenu,       // 71
-    HandleFinalTest,         // 72
-    HandleDiagnostics,       // 73
-    HandleDiagScans,         // 74
-    HandleDiagTable,         // 75
-    HandleChooseMeasurement, // 76
-    HandleCellDensity,       // 77
-    nullptr,                 // 78
-    nullptr,                 // 79
-    HandleLanguage,          // 80
-    HandleHeater,            // 81
-    nullptr,                 // 82
-    HandleLedCheck,          // 83
-    HandleLedCheck,          // 84
-    nullptr,                 // 85 standby: only the standby key acts
-    HandleComms,             // 86
-    HandleSoftwareUpdate,    // 87
-    nullptr,                 // 88
-    HandleCurveFit,          // 89
-    nullptr,                 // 90
-    HandleStrayLight,        // 91
-    HandleLedCheck,          // 92
-    HandleLedCheck,          // 93
-    // 94..131 protein assays: not built.
-};

@@ -201,3 +201,9 @@ void DrawSelfTestResult()
         bY = static_cast<uint8_t>(bY + 8 * kabLines[nRow]);
     }
 }
+
+void DrawSelfTestScreen(uint8_t)
+{
+    DrawSelfTestMarks();
+    DrawSelfTestResult();
+}

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "comms/analogue.h"
 #include "comms/remote.h"
+#include "comms/report.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "display/lcd.h"
@@ -39,7 +41,7 @@ uint16_t gunCellNm1 = 600;    // nm
 uint16_t gunCellNm2 = 825;    // nm
 uint8_t gbScanColumn = 0;     // 0..125
 uint16_t gunZoomStart = 330;  // 330..705 nm
-uint8_t gunScanReturnState = 12;   // state number
+uint8_t gunScanReturnState = STATE_MEASURE_MENU;  // state number
 uint8_t gunPrintReturnState = 15;  // state number
 uint8_t gunSampleOnEntry = 1;      // 0..99
 uint8_t gbMultiSelected = 0;       // 0..3
@@ -111,6 +113,8 @@ static void InitialiseUserInterface()
     ResetReadingCorrections();
     ResetAcquisition();
     RemoteInit();
+    AnalogueInit();
+    ReportInit();
 
     gunKeyCode = 0;
     gbServiceStep = 0;
@@ -142,13 +146,8 @@ void UserInterfaceStep(uint8_t bPhase)
         InitialiseUserInterface();
         return;
     }
-    switch (gunScreenState) {
-    case 15: case 17: case 20: case 22: case 26: case 43:
+    if (StateIsMeasuring(gunScreenState))
         SetLastOperation(gunScreenState);
-        break;
-    default:
-        break;
-    }
     gunKeyCode = GetKey();
     if (!RemotePoll())
         gunKeyCode = KEY_STANDBY;
@@ -159,9 +158,9 @@ void UserInterfaceStep(uint8_t bPhase)
             LeaveStandby();
         return;
     }
-    if (gunScreenState >= STATE_HANDLED_COUNT)
+    if (gunScreenState >= STATE_PC_CONTROL)
         return;
-    StateHandler pfnHandler = gapfnStateHandler[gunScreenState];
+    StateHandler pfnHandler = gScreenStates[gunScreenState].pfnHandler;
     if (pfnHandler)
         pfnHandler();
 }
@@ -169,21 +168,24 @@ void UserInterfaceStep(uint8_t bPhase)
 void DrawScreen()
 {
     uint8_t bState = gunScreenState;
+    const ScreenStateRow& row = StateRow(bState);
+    bool bOverlay = (row.bFlags & FLAG_OVERLAY) != 0;
     // An overlay whose parent screen is no longer shown (after PC Control, for
     // example) draws the parent first, so that it never lands on a foreign screen.
-    uint8_t bParent = IsOverlayState(bState) ? OverlayParent(bState) : STATE_NEVER_DRAWN;
+    uint8_t bParent = row.bOverlayParent;
     if (bParent != STATE_NEVER_DRAWN && gunLastDrawnState != bParent) {
         gunScreenState = bParent;
         DrawScreen();
         gunScreenState = bState;
     }
-    if (bState != gunLastDrawnState && !IsOverlayState(bState)) {
+    if (bState != gunLastDrawnState && !bOverlay) {
         DisplayScript("C0");
         gunLastDrawnState = bState;
     }
-    PrepareStateValues(bState);
-    DisplayScript(ScreenScript(bState == STATE_PC_CONTROL_WAITING ? STATE_PC_CONTROL : bState));
-    if (bState == 27)
-        DrawFragment(FRAG_STATE_27_EXTRA);
-    DrawStateDynamic(bState);
+    if (row.pfnPrepare)
+        row.pfnPrepare(bState);
+    DisplayScript(row.pszScript);
+    if (row.pfnDraw)
+        row.pfnDraw(bState);
+    DrawHintLine(bState);
 }

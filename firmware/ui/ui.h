@@ -3,13 +3,7 @@
 
 #include <cstdint>
 
-// Screen states named by other subsystems.
-constexpr uint8_t STATE_SPLASH = 0;
-constexpr uint8_t STATE_MAIN_MENU = 11;
-constexpr uint8_t STATE_STANDBY = 85;
-constexpr uint8_t STATE_PC_CONTROL = 132;
-constexpr uint8_t STATE_PC_CONTROL_WAITING = 133;
-constexpr uint8_t STATE_FIRST_UNHANDLED = 132;  // values from here on have no handler
+#include "ui/states.h"
 
 extern uint8_t gunScreenState;     // screen shown: 0..131 handled, 85 standby, 132 PC Control
 extern uint8_t gunScreenSubState;  // variant of the scan screen (7, 8, 9: diagnostic plots)
@@ -21,3 +15,13 @@ extern uint8_t gbReferenceFlag;    // 1 when the last reading was a reference, 0
 void UserInterfaceStep(uint8_t bPhase);
 // Redraws the current state's screen.
 void DrawScreen();
+
+// Per-state facts read from the state table.
+bool StateIsMeasuring(uint8_t bState);       // recorded as the last operation
+bool StateRefusesPcControl(uint8_t bState);  // CONTROL refused, ^R and ^T ignored
+bool StateArrowsRepeat(uint8_t bState);      // held arrow keys repeat
+// The state's short name for tools ("single-measure", "pc-control", ...);
+// nullptr for a number that is no state.
+const char* StateName(uint8_t bState);
+// The state of that name, -1 for none.
+int StateByName(const char* pszName);

@@ -5,17 +5,7 @@
 
 #include <cstdint>
 
-// Screen states used across the handler files.
-constexpr uint8_t STATE_SELFTEST_LAMP = 1;
-constexpr uint8_t STATE_SELFTEST_LAMP_HOLD = 2;
-constexpr uint8_t STATE_SELFTEST_WAVELENGTH = 5;
-constexpr uint8_t STATE_SELFTEST_WAVELENGTH_HOLD = 6;
-constexpr uint8_t STATE_SELFTEST_ARRAY = 7;
-constexpr uint8_t STATE_SELFTEST_ARRAY_HOLD = 8;
-constexpr uint8_t STATE_SELFTEST_PASSED = 9;
-constexpr uint8_t STATE_SELFTEST_FAILED = 10;
-constexpr uint8_t STATE_HANDLED_COUNT = 132;  // states 0..131 may have a handler
-constexpr uint8_t STATE_NEVER_DRAWN = 134;    // gunLastDrawnState after initialisation
+#include "ui/ui.h"
 
 // Count-down values in UI ticks of 50 ms.
 constexpr uint32_t SPLASH_TICKS = 120;
@@ -68,6 +58,7 @@ extern uint16_t gunCellNm1;         // cell-density measuring wavelength, 600 nm
 extern uint16_t gunCellNm2;         // cell-density second wavelength, 825 nm
 extern uint8_t gbScanColumn;        // scan cursor column 0..125
 extern uint16_t gunZoomStart;       // first wavelength of the zoom window, 330..705 nm
+extern uint16_t gunZoomCursorNm;    // cursor wavelength in the zoom window
 extern uint8_t gunScanReturnState;  // state the scan returns to on Escape
 extern uint8_t gunPrintReturnState; // state "Sample No." returns to
 extern uint8_t gunSampleOnEntry;    // sample number when "Sample No." was entered
@@ -93,8 +84,9 @@ extern uint8_t gbKineticsIndex;     // readings taken in the current kinetics ru
 extern uint16_t gunKineticsReadings;  // kinetics readings of the current method
 extern MethodWork gMethod;          // working copy of the current method
 
-// The screen-script table: entries 0..132 are the screens of the states,
-// the entries after them fragments for hints, marks, rows and messages.
+// Screen scripts: numbers 0..132 are the screens of the states (in the state
+// table), the numbers after them fragments for hints, marks, rows and messages.
+constexpr uint16_t FRAG_FIRST = 133;
 constexpr uint16_t FRAG_HINT_CLEAR = 133;
 constexpr uint16_t FRAG_HINT_REF = 134;
 constexpr uint16_t FRAG_HINT_TEST = 135;
@@ -122,7 +114,7 @@ constexpr uint16_t FRAG_LANGUAGE_MISSING = 159;
 constexpr uint16_t FRAG_SETUP_WITH_HEATER = 160;
 constexpr uint16_t FRAG_UPLOADING = 161;
 constexpr uint16_t FRAG_PC_WAITING = 162;
-constexpr uint16_t FRAG_SCAN_AXES = 163;
+constexpr uint16_t FRAG_SCAN_VALUE_SIGNAL = 163;  // detector plots: "Value = " counts or frames
 constexpr uint16_t FRAG_SCAN_VALUE_ABS = 164;
 constexpr uint16_t FRAG_SCAN_VALUE_TRANS = 165;
 constexpr uint16_t FRAG_NAME_FIELD = 166;
@@ -134,12 +126,9 @@ constexpr uint16_t FRAG_KINETICS_RESULT = 171;
 constexpr uint16_t FRAG_CURVE_RESULT = 172;
 constexpr uint16_t FRAG_STATE_27_EXTRA = 173;
 constexpr uint16_t SCREEN_SCRIPT_COUNT = 174;
-extern const char* const gapszScreenScript[SCREEN_SCRIPT_COUNT];
+extern const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST];
 // The entry for a state or fragment; the empty script for any other index.
 const char* ScreenScript(uint16_t unIndex);
-bool IsOverlayState(uint8_t bState);
-// The screen an overlay state is drawn over; STATE_NEVER_DRAWN for none.
-uint8_t OverlayParent(uint8_t bState);
 
 // Drawing helpers.
 void DrawFragment(uint16_t unIndex);
@@ -181,10 +170,142 @@ uint16_t StepWavelength(uint16_t unNm, int nDirection);
 // either is 0, the no-value marker when either is out of range.
 double RatioOfAbsorbances(double fA1, double fA2);
 
-// Per-state handlers and per-state drawing (handlers.cpp, draw.cpp).
+// The state table (state_table.cpp).
 using StateHandler = void (*)();
-extern const StateHandler gapfnStateHandler[STATE_HANDLED_COUNT];
-// DrawScreen's step 2 (values into the script registers) and step 4 (the
-// highlighted items, lists, graphs and the hint line).
-void PrepareStateValues(uint8_t bState);
-void DrawStateDynamic(uint8_t bState);
+using StateDrawing = void (*)(uint8_t bState);
+
+// Hint-line glyphs.
+constexpr uint8_t HINT_REF = 1;
+constexpr uint8_t HINT_TEST = 2;
+constexpr uint8_t HINT_UPDOWN = 4;
+constexpr uint8_t HINT_LEFTRIGHT = 8;
+
+// Flags of a state.
+constexpr uint8_t FLAG_OVERLAY = 1;        // drawn over the previous screen without clearing it
+constexpr uint8_t FLAG_MEASURING = 2;      // recorded as the last operation
+constexpr uint8_t FLAG_REFUSES_PC = 4;     // CONTROL refused, ^R and ^T ignored
+constexpr uint8_t FLAG_ARROWS_REPEAT = 8;  // held arrow keys repeat
+constexpr uint8_t FLAG_NO_HINT_LINE = 16;  // the bottom hint line is not drawn
+
+struct ScreenStateRow {
+    uint8_t bState;           // the row's own state number
+    const char* pszName;      // short name for tools
+    const char* pszScript;    // the fixed screen, "" for none
+    StateHandler pfnHandler;  // keys and time-outs; nullptr: only the standby key acts
+    StateDrawing pfnPrepare;  // values into the display registers before the script
+    StateDrawing pfnDraw;     // highlighted items, lists, plots after the script
+    uint8_t bOverlayParent;   // screen an overlay is drawn over, STATE_NEVER_DRAWN for none
+    uint8_t bHints;           // HINT_* glyphs of the hint line
+    uint8_t bFlags;           // FLAG_*
+};
+extern const ScreenStateRow gScreenStates[STATE_COUNT];
+// The row of a state; numbers past the table give the PC Control row.
+const ScreenStateRow& StateRow(uint8_t bState);
+
+// Handlers (handlers.cpp, startup.cpp).
+void HandleMainMenu();
+void HandleMeasureMenu();
+void HandleSetupMenu();
+void HandleChooseMeasurement();
+void HandleSingle();
+void HandleSingleWavelength();
+void HandleRatio();
+void HandleRatioWavelength();
+void HandleMulti();
+void HandleMultiWavelength();
+void HandleCellDensity();
+void HandleScan();
+// Enters the scan (22); Escape returns to bReturn.
+void GoScan(uint8_t bReturn);
+// Remembers bReturn and opens "Sample No." for printing.
+void GoPrint(uint8_t bReturn);
+// REF and TEST on a measuring screen: the reading, the recompute, the redraw.
+bool HandleReadingKeys();
+void HandleZoomSelect();
+void HandleZoomed();
+void HandleMethodList();
+void HandleMethodSummary();
+void HandleMethodProgram();
+void HandleNameEditor();
+void HandleMethodWavelength();
+void HandleCalibrationChoice();
+void HandleFactorEntry();
+void HandleKineticsDisplay();
+void HandleUnits();
+void HandleKineticsChoice();
+void HandleKineticsTime();
+void HandleMethodRun();
+void HandleKineticsWait();
+void HandleKineticsRun();
+void HandleKineticsResult();
+void HandleStandardsTable();
+void HandleSetStandard();
+void HandleStandardEntry();
+void HandleSetAbsorbance();
+void HandleInvalidCurve();
+void HandleCurveCoefficients();
+void HandleCurveFit();
+void HandleMemoryFull();
+void HandleDeleteConfirm();
+void HandleSampleNumber();
+void HandleFactorDisplay();
+void HandleServiceMenu();
+void HandleFinalTest();
+void HandleDiagnostics();
+void HandleDiagScans();
+void HandleDiagTable();
+void HandleLedCheck();
+void HandleStrayLight();
+void HandleLanguage();
+void HandleHeater();
+void HandleComms();
+void HandleSerialPort();
+void HandleSoftwareUpdate();
+void HandleDateTime();
+
+// Values into the display registers (draw.cpp).
+void PrepareSingle(uint8_t bState);
+void PrepareRatio(uint8_t bState);
+void PrepareMulti(uint8_t bState);
+void PrepareMethodValues(uint8_t bState);
+void PrepareMethodRun(uint8_t bState);
+void PrepareDeleteMethod(uint8_t bState);
+void PrepareSampleNumber(uint8_t bState);
+void PrepareCellDensity(uint8_t bState);
+
+// Drawing after the script (draw.cpp, startup.cpp).
+void DrawSelfTestScreen(uint8_t bState);
+void DrawSetupMenu(uint8_t bState);
+void DrawSingle(uint8_t bState);
+void DrawRatio(uint8_t bState);
+void DrawMulti(uint8_t bState);
+void DrawScan(uint8_t bState);
+void DrawMethodListScreen(uint8_t bState);
+void DrawMethodSummary(uint8_t bState);
+void DrawMethodProgramScreen(uint8_t bState);
+void DrawMethodProgram(uint8_t bState);
+void DrawKineticsDisplay(uint8_t bState);
+void DrawUnits(uint8_t bState);
+void DrawMethodRun(uint8_t bState);
+void DrawKineticsWait(uint8_t bState);
+void DrawKineticsResult(uint8_t bState);
+void DrawStandardsTable(uint8_t bState);
+void DrawCurveCoefficients(uint8_t bState);
+void DrawSerialPort(uint8_t bState);
+void DrawDateTime(uint8_t bState);
+void DrawMemoryFull(uint8_t bState);
+void DrawDeleteConfirm(uint8_t bState);
+void DrawSampleNumber(uint8_t bState);
+void DrawFactorDisplay(uint8_t bState);
+void DrawFinalTest(uint8_t bState);
+void DrawDiagnostics(uint8_t bState);
+void DrawDiagTable(uint8_t bState);
+void DrawCellDensity(uint8_t bState);
+void DrawLanguage(uint8_t bState);
+void DrawHeater(uint8_t bState);
+void DrawSoftwareUpdate(uint8_t bState);
+void DrawCurveFit(uint8_t bState);
+void DrawLedResult(uint8_t bState);
+void DrawPcControl(uint8_t bState);
+// The hint line of a state and a pending out-of-range message.
+void DrawHintLine(uint8_t bState);

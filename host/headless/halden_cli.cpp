@@ -1,7 +1,7 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 //
-//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--power-on]
+//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH] [--power-on]
 //              [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]
 #include <atomic>
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
 #include "power_on.h"
@@ -25,9 +26,10 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--power-on]\n"
-                 "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
+                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH]\n"
+                 "                  [--power-on] [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
                  "  SCENARIO  run a scenario file ('-' reads it from standard input)\n"
+                 "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
                  "  without a scenario: interactive serial console in real time; each line typed\n"
                  "  is decoded like Send Message and sent with CR LF, every byte the instrument\n"
                  "  transmits is written to standard output.\n"
@@ -104,6 +106,7 @@ int main(int argc, char** argv)
 {
     CHeadlessHost::Options options;
     std::string sSerialLog;
+    std::string sAnalogueLog;
     std::string sScenario;
     bool bHaveScenario = false;
     bool bPowerOn = false;
@@ -121,6 +124,8 @@ int main(int argc, char** argv)
             options.bRealtime = true;
         else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
             sSerialLog = argv[++i];
+        else if (!std::strcmp(psz, "--analogue-log") && i + 1 < argc)
+            sAnalogueLog = argv[++i];
         else if (!std::strcmp(psz, "--help") || !std::strcmp(psz, "-h")) {
             Usage();
             return 0;
@@ -139,6 +144,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CAnalogueLog analogueLog;
+    if (!sAnalogueLog.empty() && !analogueLog.Open(sAnalogueLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s\n", sAnalogueLog.c_str());
+        return 2;
+    }
+
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
@@ -147,6 +158,8 @@ int main(int argc, char** argv)
     host.SetInterruptFlag(InstallStopSignals());
     if (serial.Wanted())
         host.AttachSerialEndpoint(&endpoint);
+    if (!sAnalogueLog.empty())
+        host.SetAnalogueTrace(&analogueLog);
     host.PowerUp();
 
     // Nobody can press a key for a port served in the background, so the

@@ -76,6 +76,8 @@ public:
     // set, Running() is false and Tick() no longer advances time.
     void SetInterruptFlag(const std::atomic<bool>* pbFlag) { m_pbInterrupt = pbFlag; }
     bool Interrupted() const { return m_pbInterrupt && m_pbInterrupt->load(std::memory_order_relaxed); }
+    // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
+    void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -107,6 +109,7 @@ public:
     int I2cGetScl() override;
     int I2cGetSda() override;
     SerialSink* SerialOutput() override { return this; }
+    SerialSink* AnalogueTrace() override { return m_pAnalogueTrace; }
 
 private:
     void Write(uint8_t b) override;
@@ -125,6 +128,7 @@ private:
     std::FILE* m_pSerialEcho = nullptr;
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
     const std::atomic<bool>* m_pbInterrupt = nullptr;
+    SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.

@@ -165,7 +165,7 @@ TEST_F(UiTest, SetUpServiceSequenceOpensServiceMenuOnlyWithinItsWindow)
 TEST(ScreenScriptTable, EveryEntryIsAScriptAndIndicesPastTheTableAreEmpty)
 {
     for (uint16_t i = 0; i < SCREEN_SCRIPT_COUNT; i++)
-        ASSERT_NE(gapszScreenScript[i], nullptr) << "entry " << i;
+        ASSERT_NE(ScreenScript(i), nullptr) << "entry " << i;
     EXPECT_STREQ(ScreenScript(STATE_STANDBY), "C0");
     EXPECT_NE(std::strstr(ScreenScript(STATE_PC_CONTROL), "T327"), nullptr);
     EXPECT_NE(std::strstr(ScreenScript(FRAG_HINT_CLEAR), "Y119"), nullptr);
@@ -173,9 +173,9 @@ TEST(ScreenScriptTable, EveryEntryIsAScriptAndIndicesPastTheTableAreEmpty)
     EXPECT_STREQ(ScreenScript(SCREEN_SCRIPT_COUNT), "");
     EXPECT_STREQ(ScreenScript(0xFFFF), "");
     // Every state with a handler has a screen.
-    for (uint8_t b = 0; b < STATE_HANDLED_COUNT; b++)
-        if (gapfnStateHandler[b] && b != STATE_STANDBY) {
-            EXPECT_TRUE(ScreenScript(b)[0] != 0 || IsOverlayState(b)) << "state " << int(b);
+    for (uint8_t b = 0; b < STATE_PC_CONTROL; b++)
+        if (gScreenStates[b].pfnHandler && b != STATE_STANDBY) {
+            EXPECT_TRUE(ScreenScript(b)[0] != 0 || (gScreenStates[b].bFlags & FLAG_OVERLAY)) << "state " << int(b);
         }
 }
 
