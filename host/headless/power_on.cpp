@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr uint8_t STATE_SELFTEST_PASSED = 9;  // "All tests passed": OK, Print
-constexpr uint8_t STATE_SELFTEST_FAILED = 10; // the advice: Re-Test, OK, Print
 constexpr uint32_t KEY_STROKE_MS = 100;
 constexpr uint32_t START_UP_LIMIT_MS = 180000;  // splash, store, self-diagnostics, reference
 constexpr uint32_t MENU_LIMIT_MS = 5000;
@@ -47,7 +45,7 @@ bool PowerOnToMainMenu(CHeadlessHost& host, std::string* psError)
         *psError = "the instrument did not finish its start-up (screen state " + std::to_string(gunScreenState) + ")";
         return false;
     }
-    Stroke(host, KEY_SOFT2);  // OK, on both result screens
+    Stroke(host, KEY_SOFT2);  // OK, on "All tests passed" and on the advice after a failure
     if (!WaitFor(host, MENU_LIMIT_MS, [] { return gunScreenState == STATE_MAIN_MENU; })) {
         *psError = "the main menu did not show after OK (screen state " + std::to_string(gunScreenState) + ")";
         return false;
