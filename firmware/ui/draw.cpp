@@ -18,10 +18,6 @@
 
 namespace {
 
-// Text numbers of the units list (index 0..18).
-constexpr uint16_t kaunUnitText[19] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75, 76, 159, 160, 161,
-                                       162, 163, 164, 165, 166};
-
 void SetEditText(const char* psz)
 {
     std::strncpy(gszEditText, psz, sizeof gszEditText - 1);
@@ -84,7 +80,7 @@ void DrawMethodProgram(uint8_t bState)
     gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
     DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == STATE_METHOD_WAVELENGTH ? 1 : 0);
     DisplayScript("F0A0T22");
-    DrawText(FIELD_VALUE_X, FieldY(2), kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(FIELD_VALUE_X, FieldY(2), gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     if (bState == STATE_METHOD_CALIBRATION) {
         DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
         DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
@@ -156,7 +152,7 @@ void DrawStandardsTable(uint8_t bState)
     static const char* const kapszRow[5] = {
         "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
         "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
-    DrawText(76 + 24, 16, kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(76 + 24, 16, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     for (int i = 0; i < 5; i++) {
         *apfAbs[i] = gMethod.afStdAbs[i];
         *apfConc[i] = gMethod.afStdConc[i];
@@ -322,7 +318,7 @@ void DrawUnits(uint8_t)
     for (int i = 0; i < 19; i++) {
         uint8_t x = static_cast<uint8_t>(i < 10 ? 76 : 160);
         uint8_t y = static_cast<uint8_t>(14 + 10 * (i % 10));
-        DrawText(x, y, kaunUnitText[i], gbChoice == i ? 1 : 0);
+        DrawText(x, y, gaunMethodUnitText[i], gbChoice == i ? 1 : 0);
     }
 }
 
@@ -332,7 +328,7 @@ void DrawMethodRun(uint8_t)
     DrawFragment(FRAG_METHOD_RESULT);
     if (gMethod.bCalibration == 1)
         DrawFragment(gbLanguage == 1 || gbLanguage == 4 ? FRAG_CAL_STD_LABEL_WIDE : FRAG_CAL_STD_LABEL);
-    DrawText(194, 80, kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(194, 80, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     DrawOutOfRangeIf(IsOutOfRange(gfMethodResult));
 }
 
