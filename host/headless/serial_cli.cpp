@@ -71,7 +71,7 @@ const std::atomic<bool>* InstallStopSignals()
 int RunSerialBackground(CHeadlessHost& host, const CSerialEndpoint& endpoint)
 {
     std::fprintf(stderr, "halden-cli: %s; stop with Ctrl+C or SIGTERM\n", endpoint.Describe().c_str());
-    host.SetRealtime(true);
+    host.SetSpeed(1);
     while (host.Running()) {
         host.Tick();
         host.ClearSerialText();  // nobody reads it here; the client and the log have the bytes

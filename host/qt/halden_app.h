@@ -26,6 +26,7 @@ public:
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
         bool bStartFirmware = true;                           // false: window only (tests)
         std::optional<SerialPortChoice> serialPort;           // from the command line: wins over the profile
+        double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible
     };
 
     explicit CHaldenApp(const Options& options);

@@ -12,6 +12,7 @@ class CHaldenView;
 class CSerialMonitor;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame final : public QMainWindow {
@@ -32,6 +33,11 @@ public:
     // The status-bar pane that says where the serial port is; hidden when empty.
     QLabel* SerialPane() const { return m_pSerialPane; }
     void ShowSerialStatus(const QString& sText);
+    // View/Speed: sets the pace of firmware time (0 as fast as possible) and
+    // checks the matching menu item; the status bar shows the speed reached.
+    void SetSpeed(double dSpeed);
+    QLabel* SpeedPane() const { return m_pSpeedPane; }
+    QList<QAction*> SpeedActions() const;
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
     QString IdleMessage() const;
@@ -56,6 +62,8 @@ private:
     void CreateMenus();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
+    void CreateSpeedMenu(QMenu* pViewMenu);
+    void ShowAchievedSpeed();
 
     CHaldenApp* m_pApp;
     CHaldenDoc* m_pDoc;
@@ -66,6 +74,8 @@ private:
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;
+    QLabel* m_pSpeedPane = nullptr;
+    class QActionGroup* m_pSpeedGroup = nullptr;
     QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;
     bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on
