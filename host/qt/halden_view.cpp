@@ -520,6 +520,7 @@ void CHaldenView::NoteInjected(const char* pBytes, size_t nCount) { QueueSerial(
 void CHaldenView::ConsumePendingTick()
 {
     m_nPendingTicks.fetch_sub(1);
+    m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->TickConsumed();
 }

@@ -230,13 +230,7 @@ public:
     uint8_t LcdRead(uint16_t unAddress) override;
     void LcdRefresh() override;
     int32_t PendingTicks() override { return m_nPendingTicks.load(); }
-    void ConsumePendingTick() override
-    {
-        m_nPendingTicks.fetch_sub(1);
-        m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
-        if (m_pSerialEndpoint)
-            m_pSerialEndpoint->TickConsumed();
-    }
+    void ConsumePendingTick() override;
     void Yield() override;
     void StopRequested() override;
     void I2cSetScl(int nLevel) override;
