@@ -18,6 +18,9 @@
 #include "escape.h"
 #include "headless_host.h"
 #include "scenario.h"
+#include "power_on.h"
+#include "serial_cli.h"
+#include "serial_endpoint.h"
 #include "serial_log.h"
 #include "comms/remote.h"
 #include "comms/serial.h"
@@ -28,7 +31,8 @@ namespace {
 
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
-    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats] [SCENARIO|-]\n"
+    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
 void Usage()
@@ -46,6 +50,10 @@ void Usage()
                "                     and '<- ' (from it), with escapes\n"
                "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
                "  --power-on         press the standby key and wait for the main menu first\n"
+               "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
+               "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
+               "  with a serial port and no scenario: power on, then run in real time without\n"
+               "  a console until interrupted\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
                "  --states           list the screen states by number and name\n"
@@ -68,6 +76,7 @@ struct Options {
     std::string sAnalogueLog;
     bool bPowerOn = false;
     bool bStats = false;
+    SerialCliOptions serial;
     std::optional<uint32_t> linger;
     std::string sScenario;
     bool bHaveScenario = false;
@@ -216,7 +225,7 @@ int CConsole::Run()
     const double dIdleSpeed = dCommandSpeed > 0 ? dCommandSpeed : 1;
     m_host.SetSpeed(dCommandSpeed);
     std::string sError;
-    bool bOk = !m_options.bPowerOn || PowerOnToMainMenu(m_host, sError);
+    bool bOk = !m_options.bPowerOn || PowerOnToMainMenu(m_host, &sError);
     if (!bOk)
         std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
     while (bOk && m_host.Running()) {
@@ -269,6 +278,11 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
     for (int i = 1; i < argc; i++) {
         std::string sArg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (int nTaken = ParseSerialCliOption(argc, argv, i, options.serial)) {
+            if (nTaken < 0)
+                return 2;
+            continue;
+        }
         if (sArg == "--eeprom") {
             const char* psz = value();
             if (!psz)
@@ -394,6 +408,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CHeadlessHost host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
@@ -403,6 +418,34 @@ int main(int argc, char** argv)
         host.SetSerialTap(&log);
     if (!options.sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);
+    host.SetInterruptFlag(InstallStopSignals());
+    if (options.serial.Wanted())
+        host.AttachSerialEndpoint(&endpoint);
+
+    // Nobody can press a key for a port served in the background, so the
+    // start-up is confirmed first, at full speed; the port appears once the
+    // instrument is ready for a client.
+    if (options.serial.Wanted()) {
+        host.PowerUp();
+        const bool bBackground = !options.bHaveScenario;
+        if (options.bPowerOn || bBackground) {
+            std::string sError;
+            host.SetSpeed(0);
+            const bool bOn = PowerOnToMainMenu(host, &sError);
+            host.SetSpeed(options.host.dSpeed);
+            if (host.Interrupted())
+                return bBackground ? 0 : 1;
+            if (!bOn) {
+                std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+                return 1;
+            }
+            options.bPowerOn = false;
+        }
+        if (!OpenSerialCliEndpoint(options.serial, endpoint))
+            return 2;
+        if (bBackground)
+            return RunSerialBackground(host, endpoint);
+    }
 
     const auto tStart = std::chrono::steady_clock::now();
     int nStatus = 0;
@@ -415,7 +458,7 @@ int main(int argc, char** argv)
         host.PowerUp();
         std::string sError;
         CScenario scenario(host, std::cout);
-        if (options.bPowerOn && !PowerOnToMainMenu(host, sError)) {
+        if (options.bPowerOn && !PowerOnToMainMenu(host, &sError)) {
             std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
             nStatus = 1;
         } else if (!scenario.RunCommands(parse.commands, options.sScenario)) {

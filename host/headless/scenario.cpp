@@ -15,7 +15,6 @@
 namespace {
 
 constexpr uint32_t KEY_STROKE_MS = 100;
-constexpr uint32_t START_UP_LIMIT_MS = 120000;
 
 void PressKey(CHeadlessHost& host, uint8_t bKey)
 {
@@ -47,28 +46,6 @@ std::string FormatDuration(uint32_t unMs)
     if (unMs % 1000 == 0)
         return std::to_string(unMs / 1000) + "s";
     return std::to_string(unMs) + "ms";
-}
-
-bool PowerOnToMainMenu(CHeadlessHost& host, std::string& sError)
-{
-    if (gunScreenState == STATE_STANDBY)
-        PressKey(host, KEY_STANDBY);
-    auto started = [](uint8_t bState) {
-        return bState == STATE_SELFTEST_PASSED || bState == STATE_SELFTEST_FAILED || bState == STATE_MAIN_MENU;
-    };
-    auto mainMenu = [](uint8_t bState) { return bState == STATE_MAIN_MENU; };
-    if (!WaitForState(host, started, START_UP_LIMIT_MS)) {
-        sError = "the start-up did not end within " + FormatDuration(START_UP_LIMIT_MS) + " (screen state " +
-                 ScreenStateText(gunScreenState) + ")";
-        return false;
-    }
-    if (gunScreenState != STATE_MAIN_MENU)
-        PressKey(host, KEY_SOFT2);  // "OK" on either result screen
-    if (!WaitForState(host, mainMenu, 1000)) {
-        sError = "\"OK\" did not open the main menu (screen state " + ScreenStateText(gunScreenState) + ")";
-        return false;
-    }
-    return true;
 }
 
 CScenario::CScenario(CHeadlessHost& host, std::ostream& out) : m_host(host), m_out(out) {}

@@ -49,10 +49,6 @@ private:
     size_t m_nExpectFrom = 0;  // serial output before this index is already matched
 };
 
-// Brings the instrument from standby to the main menu as an operator does:
-// the standby key (when it is in standby), the start-up and self-test, then
-// "OK" on the result screen. False with a message when it does not get there.
-bool PowerOnToMainMenu(CHeadlessHost& host, std::string& sError);
 
 // "2s", "250ms", "2m": a duration as a scenario writes it.
 std::string FormatDuration(uint32_t unMs);
