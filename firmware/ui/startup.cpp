@@ -1,5 +1,5 @@
-// Standby, the start-up splash with its service key sequence, the start-up
-// sequence and the self-test display (states 1..10).
+// Standby (85), the start-up splash (0) with its service key sequence, the
+// start-up sequence and the self-test display (1, 2, 5..10).
 #include <cstring>
 
 #include "comms/remote.h"

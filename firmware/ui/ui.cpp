@@ -185,3 +185,23 @@ void DrawScreen()
         row.pfnDraw(bState);
     DrawHintLine(bState);
 }
+
+void DrawHintLine(uint8_t bState)
+{
+    const ScreenStateRow& row = StateRow(bState);
+    if (!(row.bFlags & FLAG_NO_HINT_LINE)) {
+        DrawFragment(FRAG_HINT_CLEAR);
+        if (row.bHints & HINT_REF)
+            DrawFragment(FRAG_HINT_REF);
+        if (row.bHints & HINT_TEST)
+            DrawFragment(FRAG_HINT_TEST);
+        if (row.bHints & HINT_UPDOWN)
+            DrawFragment(FRAG_HINT_UPDOWN);
+        if (row.bHints & HINT_LEFTRIGHT)
+            DrawFragment(FRAG_HINT_LEFTRIGHT);
+    }
+    if (gbOutOfRangePending) {
+        gbOutOfRangePending = 0;
+        DrawFragment(FRAG_OUT_OF_RANGE);
+    }
+}
