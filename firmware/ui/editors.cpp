@@ -39,7 +39,6 @@ uint16_t StepWavelength(uint16_t unNm, int nDirection)
 
 uint16_t gunSavedNm[4];  // stored wavelengths on entry to a wavelength editor, nm
 
-double gfEditTarget;     // value under the number editor
 
 uint8_t gbNumberCaller;  // state the number editor returns to
 
@@ -101,7 +100,6 @@ void StartNumberEditor(double fValue, uint8_t bCaller)
     std::memcpy(gszEditCopy, gszNumberText, sizeof gszNumberText);
     gbNumberCursor = 1;
     gbNumberCaller = bCaller;
-    gfEditTarget = fValue;
 }
 
 double NumberEditorValue()
@@ -157,22 +155,24 @@ bool HandleNumberKeys()
     return false;
 }
 
-// A chooser moved by Up/Down over nCount items with wrap-around.
-bool MoveChoice(uint8_t bCount)
+void HandleChooser(const Chooser& chooser)
 {
-    if (Key(KEY_UP)) {
-        gbChoice = gbChoice == 0 ? static_cast<uint8_t>(bCount - 1) : static_cast<uint8_t>(gbChoice - 1);
-        return true;
+    uint8_t bLast = static_cast<uint8_t>(chooser.bCount - 1);
+    if (Key(chooser.bPrevious)) {
+        gbChoice = gbChoice == 0 ? bLast : static_cast<uint8_t>(gbChoice - 1);
+        DrawScreen();
+    } else if (Key(chooser.bNext)) {
+        gbChoice = gbChoice >= bLast ? 0 : static_cast<uint8_t>(gbChoice + 1);
+        DrawScreen();
+    } else if (Key(chooser.bAccept)) {
+        chooser.pfnAccept();
+    } else if (Key(KEY_ESCAPE)) {
+        Go(chooser.bEscape);
     }
-    if (Key(KEY_DOWN)) {
-        gbChoice = gbChoice + 1 >= bCount ? 0 : static_cast<uint8_t>(gbChoice + 1);
-        return true;
-    }
-    return false;
 }
 
 // Text numbers of the units list (index 0..18).
-constexpr uint16_t kaunUnitText[19] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75, 76, 159, 160, 161,
+constexpr uint16_t gaunUnitText[19] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75, 76, 159, 160, 161,
                                        162, 163, 164, 165, 166};
 
 void SetEditText(const char* psz)

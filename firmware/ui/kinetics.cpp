@@ -28,43 +28,37 @@ void StartTimeEditor(uint8_t bState)
     Go(bState);
 }
 
+static void AcceptKineticsDisplay()
+{
+    gMethod.unDisplayOption = gbChoice;
+    gunDisplayOption = gbChoice;
+    Go(STATE_METHOD_PROGRAM);
+}
+
 void HandleKineticsDisplay()
 {
-    if (MoveChoice(2)) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        gMethod.unDisplayOption = gbChoice;
-        gunDisplayOption = gbChoice;
-        Go(STATE_METHOD_PROGRAM);
-    } else if (Key(KEY_ESCAPE)) {
+    HandleChooser({2, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptKineticsDisplay, STATE_METHOD_PROGRAM});
+}
+
+static void AcceptKineticsChoice()
+{
+    if (gbChoice != 0 && gMethod.bCalibration == 1) {
+        gMethod.unKinetics = 0;
+        ShowProgramMessage(141);
+        return;
+    }
+    gMethod.unKinetics = gbChoice;
+    if (gbChoice == 1) {
+        gbChoice = static_cast<uint8_t>(gMethod.unDisplayOption <= 1 ? gMethod.unDisplayOption : 0);
+        Go(STATE_KINETICS_DISPLAY);
+    } else {
         Go(STATE_METHOD_PROGRAM);
     }
 }
 
 void HandleKineticsChoice()
 {
-    if (Key(KEY_LEFT)) {
-        gbChoice = gbChoice == 0 ? 2 : static_cast<uint8_t>(gbChoice - 1);
-        DrawScreen();
-    } else if (Key(KEY_RIGHT)) {
-        gbChoice = gbChoice >= 2 ? 0 : static_cast<uint8_t>(gbChoice + 1);
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        if (gbChoice != 0 && gMethod.bCalibration == 1) {
-            gMethod.unKinetics = 0;
-            ShowProgramMessage(141);
-            return;
-        }
-        gMethod.unKinetics = gbChoice;
-        if (gbChoice == 1) {
-            gbChoice = static_cast<uint8_t>(gMethod.unDisplayOption <= 1 ? gMethod.unDisplayOption : 0);
-            Go(STATE_KINETICS_DISPLAY);
-        } else {
-            Go(STATE_METHOD_PROGRAM);
-        }
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_METHOD_PROGRAM);
-    }
+    HandleChooser({3, KEY_LEFT, KEY_RIGHT, KEY_SOFT4, AcceptKineticsChoice, STATE_METHOD_PROGRAM});
 }
 
 void HandleKineticsTime()

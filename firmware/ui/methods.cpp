@@ -221,23 +221,21 @@ void HandleMethodWavelength()
     }
 }
 
+static void AcceptCalibration()
+{
+    if (gbChoice == 1 && gMethod.unKinetics != 0) {
+        // A standard curve and kinetics exclude each other.
+        gMethod.bCalibration = 0;
+        ShowProgramMessage(152);
+        return;
+    }
+    gMethod.bCalibration = gbChoice;
+    Go(gbChoice == 1 ? STATE_STANDARDS_TABLE : STATE_METHOD_PROGRAM);
+}
+
 void HandleCalibrationChoice()
 {
-    if (Key(KEY_LEFT) || Key(KEY_RIGHT)) {
-        gbChoice = gbChoice ? 0 : 1;
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        if (gbChoice == 1 && gMethod.unKinetics != 0) {
-            // A standard curve and kinetics exclude each other.
-            gMethod.bCalibration = 0;
-            ShowProgramMessage(152);
-            return;
-        }
-        gMethod.bCalibration = gbChoice;
-        Go(gbChoice == 1 ? STATE_STANDARDS_TABLE : STATE_METHOD_PROGRAM);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_METHOD_PROGRAM);
-    }
+    HandleChooser({2, KEY_LEFT, KEY_RIGHT, KEY_SOFT4, AcceptCalibration, STATE_METHOD_PROGRAM});
 }
 
 void HandleFactorEntry()
@@ -254,17 +252,13 @@ void HandleFactorEntry()
     }
 }
 
-void HandleUnits()
+static void AcceptUnits()
 {
-    if (MoveChoice(19)) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        gMethod.unUnits = gbChoice;
-        Go(STATE_METHOD_PROGRAM);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_METHOD_PROGRAM);
-    }
+    gMethod.unUnits = gbChoice;
+    Go(STATE_METHOD_PROGRAM);
 }
+
+void HandleUnits() { HandleChooser({19, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptUnits, STATE_METHOD_PROGRAM}); }
 
 void HandleMethodRun()
 {
@@ -311,18 +305,17 @@ void HandleDeleteConfirm()
     }
 }
 
+static void AcceptFactorDisplay()
+{
+    gMethod.unDisplayOption = gbChoice;
+    gunDisplayOption = gbChoice;
+    SaveMethodWork();
+    Go(STATE_METHOD_SUMMARY);
+}
+
 void HandleFactorDisplay()
 {
-    if (MoveChoice(3)) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        gMethod.unDisplayOption = gbChoice;
-        gunDisplayOption = gbChoice;
-        SaveMethodWork();
-        Go(STATE_METHOD_SUMMARY);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_METHOD_PROGRAM);
-    }
+    HandleChooser({3, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptFactorDisplay, STATE_METHOD_PROGRAM});
 }
 
 void DrawMethodProgram(uint8_t bState)
@@ -344,7 +337,7 @@ void DrawMethodProgram(uint8_t bState)
     gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
     DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == STATE_METHOD_WAVELENGTH ? 1 : 0);
     DisplayScript("F0A0T22");
-    DrawText(FIELD_VALUE_X, FieldY(2), kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(FIELD_VALUE_X, FieldY(2), gaunUnitText[gMethod.unUnits % 19]);
     if (bState == STATE_METHOD_CALIBRATION) {
         DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
         DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
@@ -424,7 +417,7 @@ void DrawUnits(uint8_t)
     for (int i = 0; i < 19; i++) {
         uint8_t x = static_cast<uint8_t>(i < 10 ? 76 : 160);
         uint8_t y = static_cast<uint8_t>(14 + 10 * (i % 10));
-        DrawText(x, y, kaunUnitText[i], gbChoice == i ? 1 : 0);
+        DrawText(x, y, gaunUnitText[i], gbChoice == i ? 1 : 0);
     }
 }
 
@@ -434,7 +427,7 @@ void DrawMethodRun(uint8_t)
     DrawFragment(FRAG_METHOD_RESULT);
     if (gMethod.bCalibration == 1)
         DrawFragment(gbLanguage == 1 || gbLanguage == 4 ? FRAG_CAL_STD_LABEL_WIDE : FRAG_CAL_STD_LABEL);
-    DrawText(194, 80, kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(194, 80, gaunUnitText[gMethod.unUnits % 19]);
     DrawOutOfRangeIf(IsOutOfRange(gfMethodResult));
 }
 

@@ -1,8 +1,8 @@
 // The set-up screens: the set-up menu (14) with its service sequence, the
 // serial port (56), time and date (62..66), language (80), heater (81),
 // communications (86) and software update (87).
-#include "comms/remote.h"
 #include "comms/serial.h"
+#include "core/clock.h"
 #include "core/timers.h"
 #include "display/language.h"
 #include "display/script.h"
@@ -30,17 +30,6 @@ uint8_t DateFieldIndex(uint8_t bState)
     default:
         return 4;
     }
-}
-
-bool DateValid(uint8_t bDay, uint8_t bMonth, uint8_t bYear)
-{
-    if (bDay == 0 || bMonth == 0 || bMonth > 12)
-        return false;
-    static constexpr uint8_t kabDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    uint8_t bMax = kabDays[bMonth - 1];
-    if (bMonth == 2 && bYear % 4 != 0)
-        bMax = 28;
-    return bDay <= bMax;
 }
 
 }  // namespace
@@ -85,22 +74,23 @@ void HandleSetupMenu()
     }
 }
 
+static void AcceptLanguage()
+{
+    if (LanguageTextIn(gbChoice, 0)[0] == '\0') {
+        gbMessageShown = 1;
+        DrawScreen();
+        return;
+    }
+    SetLanguage(gbChoice);
+    Go(STATE_SETUP_MENU);
+}
+
 void HandleLanguage()
 {
-    if (MoveChoice(LANGUAGE_COUNT)) {
+    // Moving to another language takes the "not available" message away.
+    if (Key(KEY_UP) || Key(KEY_DOWN))
         gbMessageShown = 0;
-        DrawScreen();
-    } else if (Key(KEY_SOFT1)) {
-        if (LanguageTextIn(gbChoice, 0)[0] == '\0') {
-            gbMessageShown = 1;
-            DrawScreen();
-            return;
-        }
-        SetLanguage(gbChoice);
-        Go(STATE_SETUP_MENU);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_SETUP_MENU);
-    }
+    HandleChooser({LANGUAGE_COUNT, KEY_UP, KEY_DOWN, KEY_SOFT1, AcceptLanguage, STATE_SETUP_MENU});
 }
 
 void HandleHeater()

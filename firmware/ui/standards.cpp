@@ -120,17 +120,13 @@ void HandleCurveCoefficients()
         Go(STATE_METHOD_PROGRAM);
 }
 
-void HandleCurveFit()
+static void AcceptCurveFit()
 {
-    if (MoveChoice(2)) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT4)) {
-        gMethod.bCurveFit = gbChoice;
-        Go(STATE_STANDARDS_TABLE);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_STANDARDS_TABLE);
-    }
+    gMethod.bCurveFit = gbChoice;
+    Go(STATE_STANDARDS_TABLE);
 }
+
+void HandleCurveFit() { HandleChooser({2, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptCurveFit, STATE_STANDARDS_TABLE}); }
 
 void DrawStandardsTable(uint8_t bState)
 {
@@ -139,7 +135,7 @@ void DrawStandardsTable(uint8_t bState)
     static const char* const kapszRow[5] = {
         "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
         "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
-    DrawText(76 + 24, 16, kaunUnitText[gMethod.unUnits % 19]);
+    DrawText(76 + 24, 16, gaunUnitText[gMethod.unUnits % 19]);
     for (int i = 0; i < 5; i++) {
         *apfAbs[i] = gMethod.afStdAbs[i];
         *apfConc[i] = gMethod.afStdConc[i];

@@ -5,6 +5,7 @@
 #include "comms/remote.h"
 #include "comms/report.h"
 #include "comms/serial.h"
+#include "core/clock.h"
 #include "core/timers.h"
 #include "display/lcd.h"
 #include "display/script.h"

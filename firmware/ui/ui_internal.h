@@ -202,9 +202,8 @@ const ScreenStateRow& StateRow(uint8_t bState);
 
 // Shared editors and screen helpers (editors.cpp).
 extern uint16_t gunSavedNm[4];  // stored wavelengths on entry to a wavelength editor, nm
-extern double gfEditTarget;     // value under the number editor
 extern uint8_t gbNumberCaller;  // state the number editor returns to
-extern const uint16_t kaunUnitText[19];  // text numbers of the units list
+extern const uint16_t gaunUnitText[19];  // text numbers of the units list
 extern uint8_t gbOutOfRangePending;      // 1: "Sample out of range" is drawn after the hint line
 void Go(uint8_t bState);    // set the state and draw it
 bool Key(uint8_t bKey);     // the pass's key is bKey
@@ -215,7 +214,17 @@ bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when tak
 void StartNumberEditor(double fValue, uint8_t bCaller);
 double NumberEditorValue();
 bool HandleNumberKeys();    // the number editor's keys; true when taken
-bool MoveChoice(uint8_t bCount);  // Up/Down over a chooser of bCount items; true when moved
+// A chooser: bPrevious and bNext move the highlighted item gbChoice with
+// wrap-around, bAccept calls pfnAccept (which takes gbChoice and moves on),
+// Escape returns to bEscape.
+struct Chooser {
+    uint8_t bCount;
+    uint8_t bPrevious, bNext;
+    uint8_t bAccept;
+    void (*pfnAccept)();
+    uint8_t bEscape;
+};
+void HandleChooser(const Chooser& chooser);
 // One Up (+1) or Down (-1) event of a wavelength editor, with the fast step
 // while the key is held.
 uint16_t StepWavelength(uint16_t unNm, int nDirection);
