@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -123,8 +124,14 @@ bool CEepromLock::Acquire(const std::string& sPath, std::string* psError)
     return true;
 }
 
-bool ReplaceFile(const std::string& sPath, const void* pData, size_t nSize, std::string* psError)
+bool ReplaceFile(const std::string& sGivenPath, const void* pData, size_t nSize, std::string* psError)
 {
+    // A symbolic link keeps pointing at the replaced file.
+    std::string sPath = sGivenPath;
+    if (char* pszReal = realpath(sGivenPath.c_str(), nullptr)) {
+        sPath = pszReal;
+        free(pszReal);
+    }
     mode_t nMode = 0666;
     struct stat st;
     bool bExists = stat(sPath.c_str(), &st) == 0;

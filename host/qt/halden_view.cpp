@@ -398,15 +398,17 @@ CHaldenView::~CHaldenView()
         gpView = nullptr;
 }
 
-// Every child's position and size is its 1x value times the scale, rounded.
+// The picture stays at (ORIGIN, ORIGIN) and grows with the scale; so does
+// every child's offset from that corner and its size, rounded.
 void CHaldenView::PlaceChildren()
 {
     auto scaled = [this](int n) { return static_cast<int>(n * m_dScale + 0.5); };
+    auto placed = [&](int n) { return panel::ORIGIN + scaled(n - panel::ORIGIN); };
     for (const panel::KeyLayout& layout : panel::KEYS) {
         if (CKeyBase* pKey = m_apKeys[layout.bCode])
-            pKey->setGeometry(scaled(layout.x), scaled(layout.y), scaled(layout.nWidth), scaled(layout.nHeight));
+            pKey->setGeometry(placed(layout.x), placed(layout.y), scaled(layout.nWidth), scaled(layout.nHeight));
     }
-    m_pLcd->setGeometry(scaled(panel::LCD_LEFT), scaled(panel::LCD_TOP), scaled(CLcdWnd::WIDTH),
+    m_pLcd->setGeometry(placed(panel::LCD_LEFT), placed(panel::LCD_TOP), scaled(CLcdWnd::WIDTH),
                         scaled(CLcdWnd::HEIGHT));
 }
 

@@ -90,8 +90,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
-    resize(QSize(600, 700));
+    // The window's first size leaves room for the panel at the zoom kept
+    // in the profile, within the screen.
+    const QSize sizeCanvas1x = m_pView->Canvas()->size();
     SetZoom(pApp->m_nZoom);
+    QSize sizeWindow = QSize(600, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    if (QScreen* pScreen = screen())
+        sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
+    resize(sizeWindow);
     m_bCreated = true;
 }
 

@@ -176,6 +176,12 @@ TEST_F(EepromToolTest, ImportPlacesMethodsBySlotOrFirstFreeAndKeepsUsedSlots)
     EXPECT_NE(shown.sOut.find("     2  ONE "), std::string::npos) << shown.sOut;
     EXPECT_EQ(Run({"import-methods", "eeprom.bin", "two.json", "--slot", "99"}).nStatus, 2)
         << "the second method would go past slot 99";
+
+    // Through a symbolic link the linked image is replaced, the link kept.
+    fs::create_symlink("eeprom.bin", "link.bin");
+    ASSERT_EQ(Run({"import-methods", "link.bin", "two.json", "--slot", "10"}).nStatus, 0);
+    EXPECT_TRUE(fs::is_symlink("link.bin"));
+    EXPECT_NE(Run({"show", "eeprom.bin"}).sOut.find("    10  ONE "), std::string::npos);
 }
 
 TEST_F(EepromToolTest, ImportRefusesAFileInUseByARunningSimulator)

@@ -86,10 +86,17 @@ private slots:
             Frame()->SetZoom(nZoom);
             QCOMPARE(View()->Zoom(), nZoom);
             QVERIFY(Frame()->ZoomAction(nZoom)->isChecked());
+            // Offsets from the picture's corner and sizes grow with the zoom,
+            // so every key stays over its place in the picture.
+            auto placed = [&](int x, int y, int w, int h) {
+                return QRect(panel::ORIGIN + (x - panel::ORIGIN) * nZoom, panel::ORIGIN + (y - panel::ORIGIN) * nZoom,
+                             w * nZoom, h * nZoom);
+            };
+            QCOMPARE(View()->Canvas()->size(),
+                     QSize(panel::PANEL_WIDTH * nZoom + 2 * panel::ORIGIN, panel::PANEL_HEIGHT * nZoom + 2 * panel::ORIGIN));
             for (const panel::KeyLayout& layout : panel::KEYS)
-                QCOMPARE(View()->Key(layout.bCode)->geometry(),
-                         QRect(layout.x * nZoom, layout.y * nZoom, layout.nWidth * nZoom, layout.nHeight * nZoom));
-            QCOMPARE(View()->Lcd()->geometry(), QRect(127 * nZoom, 112 * nZoom, 240 * nZoom, 128 * nZoom));
+                QCOMPARE(View()->Key(layout.bCode)->geometry(), placed(layout.x, layout.y, layout.nWidth, layout.nHeight));
+            QCOMPARE(View()->Lcd()->geometry(), placed(panel::LCD_LEFT, panel::LCD_TOP, 240, 128));
 
             for (uint8_t bCode : abArrows) {
                 auto* pKey = qobject_cast<CShapedKey*>(View()->Key(bCode));
