@@ -137,7 +137,7 @@ void DrawStandardsTable(uint8_t bState)
     static const char* const kapszRow[5] = {
         "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
         "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
-    DrawText(76 + 24, 16, gaunUnitText[gMethod.unUnits % 19]);
+    DrawText(76 + 24, 16, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     for (int i = 0; i < 5; i++) {
         *apfAbs[i] = gMethod.afStdAbs[i];
         *apfConc[i] = gMethod.afStdConc[i];
