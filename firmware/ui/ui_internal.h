@@ -238,6 +238,12 @@ void HandleMulti();
 void HandleMultiWavelength();
 void HandleCellDensity();
 void HandleScan();
+// The shown result of a measuring state described in gReport for printing
+// (result_report.cpp).
+void DescribeResult(uint8_t bState);
+// After a sample reading on a measuring screen: the result described, the
+// screen remembered as the print's return state, the after-reading print step.
+void PrintAfterSampleReading();
 void HandleZoomSelect();
 void HandleZoomed();
 void HandleMethodList();
