@@ -114,7 +114,7 @@ extern const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST];
 // The entry for a state or fragment; the empty script for any other index.
 const char* ScreenScript(uint16_t unIndex);
 
-// Drawing helpers.
+// Drawing helpers (ui.cpp).
 void DrawFragment(uint16_t unIndex);
 // Draws language text nText at (x, y) in font bFont, inverse when bInverse is 1.
 void DrawText(uint8_t x, uint8_t y, uint16_t nText, uint8_t bInverse = 0, uint8_t bFont = 0);
@@ -136,7 +136,7 @@ void HandleSelfTest();
 void DrawSelfTestMarks();
 void DrawSelfTestResult();
 
-// Method working copy (method.cpp).
+// Method working copy (method_store.cpp).
 void LoadMethodWork(uint8_t bSlot);
 void SaveMethodWork();
 void DeleteMethodSlot(uint8_t bSlot);
@@ -144,12 +144,11 @@ int FindFreeMethodSlot();
 void LoadMethodPage(uint8_t bPageStart);
 bool MethodFieldApplies(uint8_t bField);
 
-// Measured values (measure_screens.cpp).
+// Measured values (measure.cpp).
 // The values a blank shows: 0 A, 100 %T, no ratio, no density, no result.
 void ClearShownValues();
 void RecomputeValues();
 void TakeScreenReading(uint8_t bKind);
-uint16_t StepWavelength(uint16_t unNm, int nDirection);
 // A1 / A2 of the ratio screen from values rounded to three decimals; 0 when
 // either is 0, the no-value marker when either is out of range.
 double RatioOfAbsorbances(double fA1, double fA2);
@@ -186,7 +185,61 @@ extern const ScreenStateRow gScreenStates[STATE_COUNT];
 // The row of a state; numbers past the table give the PC Control row.
 const ScreenStateRow& StateRow(uint8_t bState);
 
-// Handlers (handlers.cpp, startup.cpp).
+// Shared editors and screen helpers (editors.cpp).
+extern uint16_t gunSavedNm[4];  // stored wavelengths on entry to a wavelength editor, nm
+extern uint8_t gbNumberCaller;  // state the number editor returns to
+extern uint8_t gbOutOfRangePending;      // 1: "Sample out of range" is drawn after the hint line
+void Go(uint8_t bState);    // set the state and draw it
+bool Key(uint8_t bKey);     // the pass's key is bKey
+void GoPrint(uint8_t bReturn);  // "Sample No.", returning to bReturn
+void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape (scan_screens.cpp)
+void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t));
+bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when taken
+// Printing (result_report.cpp). The result a state shows, described in
+// gReport for the reports; false for a state that prints nothing.
+bool DescribeResult(uint8_t bState);
+// "Print" of a screen: the state's result printed in the stored layout.
+void PrintShownResult(uint8_t bState);
+// After a sample reading on a measuring screen: the per-reading record (which
+// sets the chart-recorder output), a scan's playback, the state remembered as
+// the print's return state, the after-reading print step.
+void PrintAfterSampleReading();
+// A kinetics run's chart-recorder output: live from the start (the interval
+// plus two seconds is the longest step), each reading's record, then drained.
+void KineticsOutputStart(uint32_t unIntervalSeconds);
+void KineticsOutputReading();
+void KineticsOutputEnd();
+void StartNumberEditor(double fValue, uint8_t bCaller);
+double NumberEditorValue();
+bool HandleNumberKeys();    // the number editor's keys; true when taken
+// A chooser: bPrevious and bNext move the highlighted item gbChoice with
+// wrap-around, bAccept calls pfnAccept (which takes gbChoice and moves on),
+// Escape returns to bEscape.
+struct Chooser {
+    uint8_t bCount;
+    uint8_t bPrevious, bNext;
+    uint8_t bAccept;
+    void (*pfnAccept)();
+    uint8_t bEscape;
+};
+void HandleChooser(const Chooser& chooser);
+// One Up (+1) or Down (-1) event of a wavelength editor, with the fast step
+// while the key is held.
+uint16_t StepWavelength(uint16_t unNm, int nDirection);
+void SetEditText(const char* psz);
+void DrawEditField(uint8_t x, uint8_t y, uint8_t bCursor, uint8_t bFont);
+int TextWidth(uint16_t unText);
+bool IsOutOfRange(double f);
+void DrawOutOfRangeIf(bool bOut);
+void DrawTime(uint8_t x, uint8_t y, uint32_t unMinutes, uint32_t unSeconds, int nHighlight);
+void DrawChoiceList(const uint16_t* punTexts, int nCount, uint8_t x, uint8_t y0, uint8_t bStep);
+
+// Shared between the method and kinetics screens.
+void ShowProgramMessage(uint16_t unText);  // (methods.cpp)
+void StartTimeEditor(uint8_t bState);      // (kinetics.cpp)
+uint32_t Seconds(uint32_t unMinutes, uint32_t unSeconds);
+
+// Handlers (the feature files).
 void HandleMainMenu();
 void HandleMeasureMenu();
 void HandleSetupMenu();
@@ -199,18 +252,6 @@ void HandleMulti();
 void HandleMultiWavelength();
 void HandleCellDensity();
 void HandleScan();
-// Enters the scan (22); Escape returns to bReturn.
-void GoScan(uint8_t bReturn);
-// Remembers bReturn and opens "Sample No." for printing.
-void GoPrint(uint8_t bReturn);
-// REF and TEST on a measuring screen: the reading, the recompute, the redraw.
-bool HandleReadingKeys();
-// The shown result of a measuring state described in gReport for printing
-// (result_report.cpp).
-void DescribeResult(uint8_t bState);
-// After a sample reading on a measuring screen: the result described, the
-// screen remembered as the print's return state, the after-reading print step.
-void PrintAfterSampleReading();
 void HandleZoomSelect();
 void HandleZoomed();
 void HandleMethodList();
@@ -253,7 +294,7 @@ void HandleSerialPort();
 void HandleSoftwareUpdate();
 void HandleDateTime();
 
-// Values into the display registers (draw.cpp).
+// Values into the display registers (the feature files).
 void PrepareSingle(uint8_t bState);
 void PrepareRatio(uint8_t bState);
 void PrepareMulti(uint8_t bState);
@@ -263,7 +304,7 @@ void PrepareDeleteMethod(uint8_t bState);
 void PrepareSampleNumber(uint8_t bState);
 void PrepareCellDensity(uint8_t bState);
 
-// Drawing after the script (draw.cpp, startup.cpp).
+// Drawing after the script (the feature files).
 void DrawSelfTestScreen(uint8_t bState);
 void DrawSetupMenu(uint8_t bState);
 void DrawSingle(uint8_t bState);
