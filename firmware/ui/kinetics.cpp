@@ -96,7 +96,9 @@ void HandleKineticsWait()
     if (Key(KEY_ESCAPE)) {
         Go(STATE_METHOD_RUN);
     } else if (gunScreenTimer == 0) {
+        KineticsOutputStart(Seconds(gMethod.unIntervalMin, gMethod.unIntervalSec));
         TakeScreenReading(READ_SAMPLE);
+        KineticsOutputReading();
         gbKineticsIndex = 0;
         gunScreenTimer = Seconds(gMethod.bEndMin, gMethod.bEndSec) * 20;
         Go(STATE_KINETICS_RUN);
@@ -108,10 +110,14 @@ void HandleKineticsWait()
 
 void HandleKineticsRun()
 {
-    if (Key(KEY_ESCAPE))
+    if (Key(KEY_ESCAPE)) {
+        KineticsOutputEnd();
         Go(STATE_METHOD_RUN);
-    else if (gunScreenTimer == 0)
+    } else if (gunScreenTimer == 0) {
+        KineticsOutputEnd();
         Go(STATE_KINETICS_RESULT);
+        PrintAfterSampleReading();
+    }
 }
 
 void HandleKineticsResult()
@@ -120,6 +126,8 @@ void HandleKineticsResult()
         Go(STATE_METHOD_SUMMARY);
     else if (Key(KEY_SOFT1))
         Go(gunScreenState == STATE_KINETICS_RESULT ? STATE_KINETICS_GRAPH : STATE_KINETICS_RESULT);
+    else if (Key(KEY_SOFT4))
+        PrintShownResult(gunScreenState);
 }
 
 void DrawKineticsDisplay(uint8_t)

@@ -118,6 +118,8 @@ void HandleCurveCoefficients()
         Go(STATE_STANDARDS_TABLE);
     else if (Key(KEY_SOFT3))
         Go(STATE_METHOD_PROGRAM);
+    else if (Key(KEY_SOFT4))
+        PrintShownResult(STATE_CURVE_COEFFICIENTS);
 }
 
 static void AcceptCurveFit()
