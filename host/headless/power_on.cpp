@@ -1,6 +1,8 @@
 // Switching the instrument on and confirming its self-test.
 #include "power_on.h"
 
+#include <functional>
+
 #include "core/timers.h"
 #include "headless_host.h"
 #include "ui/ui.h"
@@ -19,15 +21,11 @@ void Stroke(CHeadlessHost& host, uint8_t bKey)
     host.AdvanceMs(KEY_STROKE_MS);
 }
 
-template <typename Pred>
-bool WaitFor(CHeadlessHost& host, uint32_t unLimitMs, Pred pred)
+// Runs the ticks of the limit in one go; the firmware thread checks the
+// screen state at the end of each slice.
+bool WaitFor(CHeadlessHost& host, uint32_t unLimitMs, const std::function<bool()>& fnDone)
 {
-    for (uint32_t unWaited = 0; !pred(); unWaited += CHeadlessHost::TICK_MS) {
-        if (unWaited >= unLimitMs || !host.Running())
-            return false;
-        host.Tick();
-    }
-    return true;
+    return host.TickUntil((unLimitMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS, fnDone);
 }
 
 }  // namespace

@@ -142,6 +142,50 @@ TEST_F(PaceTest, TheSpeedChangesOnlyThePace)
     EXPECT_NE(sLog.find("HELLO"), std::string::npos) << sLog;
 }
 
+namespace {
+
+// The firmware time halden-cli reports with --stats, in milliseconds.
+long FirmwareMsOf(const std::filesystem::path& dir)
+{
+    std::string sErr = ReadFile(dir / "stderr.txt");
+    size_t nAt = sErr.find(" ms of firmware time");
+    size_t nBegin = sErr.rfind(' ', nAt - 1);
+    if (nAt == std::string::npos || nBegin == std::string::npos)
+        return -1;
+    return std::stol(sErr.substr(nBegin + 1, nAt - nBegin - 1));
+}
+
+}  // namespace
+
+// A wait-screen or expect ends with the first tick after which its condition
+// holds: checked "within 0" one tick before that it fails, at it it holds.
+TEST_F(PaceTest, WaitsEndAtTheFirstTickTheirConditionHolds)
+{
+    struct Case {
+        const char* pszName;
+        const char* pszBefore;   // brings the instrument to where the wait starts
+        const char* pszCommand;  // the wait, without its limit
+    } kCases[] = {
+        {"screen after the start-up", "key standby\n", "wait-screen self-test-passed"},
+        {"screen after OK", "key standby\nwait-screen self-test-passed within 2m\npress soft2\n", "wait-screen main-menu"},
+        {"text at the end of the start-up", "key standby\n", "expect \"Q4K7 V1.0\\r\\n\""},
+    };
+    for (const Case& c : kCases) {
+        const std::string sBefore = c.pszBefore;
+        const std::string sCommand = c.pszCommand;
+        ASSERT_EQ(RunCliIn(m_dir / "before", "--stats", sBefore), 0) << c.pszName;
+        ASSERT_EQ(RunCliIn(m_dir / "waited", "--stats", sBefore + sCommand + " within 2m\n"), 0) << c.pszName;
+        const long lWaitedMs = FirmwareMsOf(m_dir / "waited") - FirmwareMsOf(m_dir / "before");
+        ASSERT_GT(lWaitedMs, 0) << c.pszName << ": " << ReadFile(m_dir / "waited" / "stderr.txt");
+        const std::string sEarly = sBefore + "wait " + std::to_string(lWaitedMs - 50) + "ms\n" + sCommand + " within 0\n";
+        EXPECT_EQ(RunCliIn(m_dir / "early", "", sEarly), 1) << c.pszName << ": holds a tick before the wait ended";
+        const std::string sAt = sBefore + "wait " + std::to_string(lWaitedMs) + "ms\n" + sCommand + " within 0\n";
+        EXPECT_EQ(RunCliIn(m_dir / "at", "", sAt), 0) << c.pszName << ": " << ReadFile(m_dir / "at" / "stderr.txt");
+        for (const char* pszDir : {"before", "waited", "early", "at"})
+            std::filesystem::remove_all(m_dir / pszDir);
+    }
+}
+
 TEST_F(PaceTest, BadSpeedsAreRefusedByName)
 {
     for (const char* pszSpeed : {"0", "-2", "fast", "3x", "1e9", ""}) {
