@@ -17,14 +17,6 @@ namespace {
 
 constexpr uint32_t KEY_STROKE_MS = 100;
 
-void PressKey(CHeadlessHost& host, uint8_t bKey)
-{
-    host.SetKey(bKey, true);
-    host.AdvanceMs(KEY_STROKE_MS);
-    host.SetKey(bKey, false);
-    host.AdvanceMs(KEY_STROKE_MS);
-}
-
 // Host ticks in a time limit, the last one begun within it.
 uint32_t TicksWithin(uint32_t unMs) { return (unMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS; }
 
@@ -101,7 +93,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
         m_host.SetKey(command.bKey, false);
         return true;
     case ScenarioOp::Key:
-        PressKey(m_host, command.bKey);
+        m_host.KeyStroke(command.bKey, KEY_STROKE_MS, KEY_STROKE_MS);
         return true;
     case ScenarioOp::Hold:
         m_host.SetKey(command.bKey, true);

@@ -100,6 +100,32 @@ TEST_F(CoreFirmwareTest, TickWithoutConditionDeliversEveryTick)
     EXPECT_EQ(Host().PendingTickCount(), 0);
 }
 
+// A key stroke is one run of ticks: the firmware's key poll sees the key
+// down for exactly the press's ticks and up for the rest.
+TEST_F(CoreFirmwareTest, KeyStrokeReleasesAtTheEndOfThePress)
+{
+    Host().PowerUp();
+    struct Case {
+        uint32_t unDownMs;
+        uint32_t unUpMs;
+        uint8_t bHeldAfter;  // the key the firmware last saw held, 0 none
+    } kCases[] = {
+        {100, 0, KEY_TEST},  // released after the last slice: not yet polled
+        {100, 50, 0},        // one poll after the release
+        {50, 0, KEY_TEST},
+        {50, 100, 0},
+        {0, 50, 0},          // never down at a poll
+    };
+    for (const Case& c : kCases) {
+        const uint64_t ullStartMs = Host().VirtualMs();
+        Host().KeyStroke(KEY_TEST, c.unDownMs, c.unUpMs);
+        EXPECT_EQ(gbKeyHeld, c.bHeldAfter) << c.unDownMs << " ms down, " << c.unUpMs << " ms up";
+        EXPECT_FALSE(Host().KeyDown(KEY_TEST));
+        EXPECT_EQ(Host().VirtualMs() - ullStartMs, c.unDownMs + c.unUpMs);
+        Host().Tick(2);  // the firmware sees the key up before the next case
+    }
+}
+
 // Two runs of one scenario, each from a new eeprom.bin: the serial logs, the
 // snapshots and the printed output are identical byte for byte.
 TEST_F(PaceTest, TheSameScenarioGivesTheSameOutput)
