@@ -48,68 +48,6 @@ void DrawOutOfRangeIf(bool bOut)
         gbOutOfRangePending = 1;
 }
 
-// The scan plot: axes at column 92 / row 110, 125 columns, 100 rows.
-constexpr uint8_t PLOT_LEFT = 92;
-constexpr uint8_t PLOT_BASE = 110;
-constexpr int PLOT_HEIGHT = 100;
-
-int PlotHeight(int nNm)
-{
-    double f;
-    if (gunScreenSubState == 7 || gunScreenSubState == 8 || gunScreenSubState == 9) {
-        int nPixel = WavelengthToPixel(nNm);
-        if (nPixel < 0 || nPixel >= PIXEL_COUNT)
-            return 0;
-        if (gunScreenSubState == 7)
-            f = (static_cast<double>(gunLightReadings[nPixel]) - gunDarkReadings[nPixel]) * 0.0016;
-        else if (gunScreenSubState == 8)
-            f = gunDarkReadings[nPixel] * 0.005;
-        else
-            f = gbFrameCounts[nPixel];
-    } else if (gbReferenceFlag) {
-        f = gbTransmittanceMode ? 100.0 : (0.0 + 0.3) / 2.8 * 100.0;
-    } else if (gbTransmittanceMode) {
-        f = Transmittance(nNm);
-    } else {
-        f = (Absorbance(nNm) + 0.3) / 2.8 * 100.0;
-    }
-    int n = static_cast<int>(f + 0.5);
-    return n < 0 ? 0 : n > PLOT_HEIGHT ? PLOT_HEIGHT : n;
-}
-
-void DrawPlot(bool bZoomed)
-{
-    DrawFragment(FRAG_SCAN_AXES);
-    int nPrevious = -1;
-    for (int c = 0; c <= 125; c++) {
-        int nNm = bZoomed ? gunZoomStart + c : WAVELENGTH_MIN + 4 * c;
-        if (nNm > WAVELENGTH_MAX)
-            nNm = WAVELENGTH_MAX;
-        int nHeight = PlotHeight(nNm);
-        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + c);
-        LcdMoveTo(x, static_cast<uint8_t>(PLOT_BASE - (nPrevious < 0 ? nHeight : nPrevious)));
-        LcdLine(LINE_SET, x, static_cast<uint8_t>(PLOT_BASE - nHeight));
-        nPrevious = nHeight;
-    }
-    if (!bZoomed) {
-        uint8_t x = static_cast<uint8_t>(PLOT_LEFT + gbScanColumn);
-        LcdMoveTo(x, PLOT_BASE - 1);
-        LcdLine(LINE_DOTTED, x, PLOT_BASE - PLOT_HEIGHT);
-    }
-    LcdRefresh();
-}
-
-void ScanCursorValue(bool bZoomed)
-{
-    int nNm = bZoomed ? gunZoomStart : WAVELENGTH_MIN + 4 * gbScanColumn;
-    if (nNm > WAVELENGTH_MAX)
-        nNm = WAVELENGTH_MAX;
-    gnShowI1 = nNm;
-    gfShowD1 = gbReferenceFlag ? 0.0 : Absorbance(nNm);
-    gfShowD4 = gbReferenceFlag ? 100.0 : Transmittance(nNm);
-    DrawFragment(gbTransmittanceMode ? FRAG_SCAN_VALUE_TRANS : FRAG_SCAN_VALUE_ABS);
-}
-
 // Method program rows: labels and value columns.
 constexpr uint8_t FIELD_LABEL_X = 68;
 constexpr uint8_t FIELD_VALUE_X = 128;
@@ -349,17 +287,13 @@ void DrawRatio(uint8_t bState)
 
 void DrawMulti(uint8_t bState)
 {
-    for (int i = 0; i < 4; i++)
+    for (int i = 0; i < 4; i++) {
         DrawFragment(static_cast<uint16_t>(FRAG_MULTI_LINE + i));
+        DrawOutOfRangeIf(IsOutOfRange(gafMultiAbs[i]));
+    }
     if (bState == STATE_MULTI_WAVELENGTHS)
         DrawInteger(177, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
                     static_cast<uint16_t>(1 + (gbMultiSelected & 3)), 1);
-}
-
-void DrawScan(uint8_t bState)
-{
-    DrawPlot(bState == STATE_SCAN_ZOOMED);
-    ScanCursorValue(bState == STATE_SCAN_ZOOMED);
 }
 
 void DrawMethodListScreen(uint8_t) { DrawMethodListRows(); }
@@ -522,22 +456,52 @@ void DrawPcControl(uint8_t bState)
         DrawFragment(FRAG_PC_WAITING);
 }
 
+// "Sample out of range" stands at (70, 120), on the hint line's rows. While
+// it is shown, R and T move one cell right of its longest translation, so
+// that the message and the hints never share a pixel in any language.
+constexpr uint8_t OUT_OF_RANGE_X = 70;
+constexpr uint16_t TEXT_OUT_OF_RANGE = 167;
+constexpr uint8_t HINT_REF_X = 172;
+constexpr uint8_t HINT_STEP = 12;  // T stands 12 columns right of R
+constexpr uint16_t TEXT_HINT_REF = 138;   // "R"
+constexpr uint16_t TEXT_HINT_TEST = 129;  // "T"
+
+uint8_t HintRefX(bool bMessage)
+{
+    if (!bMessage)
+        return HINT_REF_X;
+    size_t nLongest = 0;
+    for (uint8_t bLanguage = 0; bLanguage < LANGUAGE_COUNT; bLanguage++) {
+        size_t n = std::strlen(LanguageTextIn(bLanguage, TEXT_OUT_OF_RANGE));
+        nLongest = n > nLongest ? n : nLongest;
+    }
+    size_t nEnd = OUT_OF_RANGE_X + 6 * (nLongest + 1);  // one blank cell between them
+    return static_cast<uint8_t>(nEnd > HINT_REF_X ? nEnd : HINT_REF_X);
+}
+
 void DrawHintLine(uint8_t bState)
 {
     const ScreenStateRow& row = StateRow(bState);
+    bool bMessage = gbOutOfRangePending != 0;
+    gbOutOfRangePending = 0;
     if (!(row.bFlags & FLAG_NO_HINT_LINE)) {
         DrawFragment(FRAG_HINT_CLEAR);
-        if (row.bHints & HINT_REF)
+        // The message's last row (127) lies below the hint line's cells.
+        DisplayScript("F0A0 X64Y120c29");
+        uint8_t bRefX = HintRefX(bMessage);
+        if ((row.bHints & HINT_REF) && bRefX == HINT_REF_X)
             DrawFragment(FRAG_HINT_REF);
-        if (row.bHints & HINT_TEST)
+        else if (row.bHints & HINT_REF)
+            DrawText(bRefX, 119, TEXT_HINT_REF);
+        if ((row.bHints & HINT_TEST) && bRefX == HINT_REF_X)
             DrawFragment(FRAG_HINT_TEST);
+        else if (row.bHints & HINT_TEST)
+            DrawText(static_cast<uint8_t>(bRefX + HINT_STEP), 119, TEXT_HINT_TEST);
         if (row.bHints & HINT_UPDOWN)
             DrawFragment(FRAG_HINT_UPDOWN);
         if (row.bHints & HINT_LEFTRIGHT)
             DrawFragment(FRAG_HINT_LEFTRIGHT);
     }
-    if (gbOutOfRangePending) {
-        gbOutOfRangePending = 0;
+    if (bMessage)
         DrawFragment(FRAG_OUT_OF_RANGE);
-    }
 }

@@ -33,13 +33,6 @@ void GoPrint(uint8_t bReturn)
     Go(STATE_SAMPLE_NUMBER);
 }
 
-void GoScan(uint8_t bReturn)
-{
-    gunScanReturnState = bReturn;
-    gunScreenSubState = 0;
-    Go(STATE_SCAN);
-}
-
 // Accepts an edited 16-bit setting: the working copy held the edit, the
 // setter writes the stored value when it differs from the one on entry.
 void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t))
@@ -386,69 +379,6 @@ void HandleCellDensity()
         Go(STATE_MEASURE_MENU);
     else if (Key(KEY_SOFT4))
         GoPrint(STATE_CELL_DENSITY);
-}
-
-// ---- scan ------------------------------------------------------------------
-
-bool MoveScanCursor()
-{
-    if (Key(KEY_LEFT) && gbScanColumn > 0) {
-        gbScanColumn--;
-        return true;
-    }
-    if (Key(KEY_RIGHT) && gbScanColumn < 125) {
-        gbScanColumn++;
-        return true;
-    }
-    return Key(KEY_LEFT) || Key(KEY_RIGHT);
-}
-
-void HandleScan()
-{
-    if (MoveScanCursor()) {
-        DrawScreen();
-    } else if (HandleReadingKeys()) {
-    } else if (Key(KEY_SOFT1)) {
-        SetTransmittanceMode(gbTransmittanceMode ? 0 : 1);
-        DrawScreen();
-    } else if (Key(KEY_SOFT2)) {
-        Go(STATE_SCAN_ZOOM_SELECT);
-    } else if (Key(KEY_SOFT4)) {
-        GoPrint(STATE_SCAN);
-    } else if (Key(KEY_ESCAPE)) {
-        uint8_t bReturn = gunScanReturnState;
-        gunScreenSubState = 0;
-        Go(bReturn < STATE_PC_CONTROL && gScreenStates[bReturn].pfnHandler ? bReturn : uint8_t{STATE_MEASURE_MENU});
-    }
-}
-
-void HandleZoomSelect()
-{
-    if (MoveScanCursor()) {
-        DrawScreen();
-    } else if (Key(KEY_SOFT1)) {
-        unsigned unStart = WAVELENGTH_MIN + 4u * gbScanColumn;
-        gunZoomStart = static_cast<uint16_t>(unStart > 705 ? 705 : unStart);
-        Go(STATE_SCAN_ZOOMED);
-    } else if (Key(KEY_ESCAPE)) {
-        Go(STATE_SCAN);
-    }
-}
-
-void HandleZoomed()
-{
-    if (Key(KEY_LEFT) && gunZoomStart > WAVELENGTH_MIN) {
-        gunZoomStart--;
-        DrawScreen();
-    } else if (Key(KEY_RIGHT) && gunZoomStart < 705) {
-        gunZoomStart++;
-        DrawScreen();
-    } else if (HandleReadingKeys()) {
-    } else if (Key(KEY_SOFT1) || Key(KEY_ESCAPE)) {
-        Go(STATE_SCAN);
-    } else if (Key(KEY_SOFT4)) {
-        GoPrint(STATE_SCAN_ZOOMED);
-    }
 }
 
 // ---- methods ---------------------------------------------------------------

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "comms/analogue.h"
 #include "comms/remote.h"
+#include "comms/report.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "display/lcd.h"
@@ -111,6 +113,8 @@ static void InitialiseUserInterface()
     ResetReadingCorrections();
     ResetAcquisition();
     RemoteInit();
+    AnalogueInit();
+    ReportInit();
 
     gunKeyCode = 0;
     gbServiceStep = 0;
