@@ -59,3 +59,7 @@ double StandardConcentration(double fAbs);
 
 // Plot position (column 0..125, row 0..80) of a point on the calibration graph.
 void CurvePlotPoint(double fConc, double fAbs, uint8_t* pbColumn, uint8_t* pbRow);
+
+// Sets the trace columns strictly between two plotted points to the straight
+// line joining them, so a trace has no gaps where its points skip columns.
+void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint8_t bRowB);
