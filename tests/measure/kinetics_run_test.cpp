@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/timers.h"
-#include "measure/kinetics.h"
+#include "measure/kinetics_run.h"
 
 namespace {
 

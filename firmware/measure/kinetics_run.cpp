@@ -1,7 +1,7 @@
 // Kinetics runs: due times on the millisecond counter (readings at whole
 // multiples of the interval after the start, the last one at the end time),
 // the stored readings and the rate calculation.
-#include "measure/kinetics.h"
+#include "measure/kinetics_run.h"
 
 #include <cmath>
 
