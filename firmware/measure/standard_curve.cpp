@@ -222,14 +222,20 @@ double CurveValue(double fAbs)
     return fValue;
 }
 
+double FittedConcentration(double fAbs)
+{
+    const StandardCurve& curve = gStandardCurve;
+    if (curve.bFit == FIT_CURVE)
+        return CurveValue(fAbs);
+    return Ratio(fAbs - curve.fIntercept, curve.fSlope);
+}
+
 double StandardConcentration(double fAbs)
 {
     const StandardCurve& curve = gStandardCurve;
     if (!curve.bValid || !(fAbs >= curve.fAbsLow && fAbs <= curve.fAbsHigh))
         return NO_VALUE;
-    if (curve.bFit == FIT_CURVE)
-        return CurveValue(fAbs);
-    return Ratio(fAbs - curve.fIntercept, curve.fSlope);
+    return FittedConcentration(fAbs);
 }
 
 void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint8_t bRowB)

@@ -53,6 +53,10 @@ bool FitStandardCurve(const double* afAbs, const double* afConc, uint8_t bFit, C
 // Value of the curve in gStandardCurve at absorbance fAbs (no range check).
 double CurveValue(double fAbs);
 
+// Concentration the fit in gStandardCurve gives at fAbs, without the span
+// check (a linear fit with a slope of 0 gives 0).
+double FittedConcentration(double fAbs);
+
 // Concentration of a sample absorbance under gStandardCurve: NO_VALUE outside
 // the standards' absorbance span; 0 for a linear fit with a slope of 0.
 double StandardConcentration(double fAbs);

@@ -373,3 +373,28 @@ TEST_F(MethodScreens, NameEditorCyclesSpaceLettersDigits)
     Press(KEY_SOFT4);
     EXPECT_STREQ(gMethod.szName, "            A");
 }
+
+TEST_F(MethodScreens, FixedTimeTakesOneReadingAfterItsTime)
+{
+    NewMethod();
+    ToField(5);
+    Walk({{KEY_SOFT4, STATE_METHOD_KINETICS}, {KEY_LEFT, STATE_METHOD_KINETICS}, {KEY_SOFT4, STATE_METHOD_PROGRAM}});
+    ASSERT_EQ(gMethod.unKinetics, 2u);
+    // "Time" 0:05.
+    ToField(6);
+    Walk({{KEY_SOFT4, STATE_KINETICS_START_TIME}, {KEY_RIGHT, STATE_KINETICS_START_TIME}});
+    for (int i = 0; i < 5; i++)
+        Press(KEY_UP);
+    Walk({{KEY_SOFT4, STATE_METHOD_PROGRAM}, {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
+    Press(KEY_REF);
+    Host().AdvanceMs(6000);
+    Press(KEY_TEST);
+    EXPECT_EQ(gunScreenState, STATE_KINETICS_WAIT);
+    Host().AdvanceMs(4000);
+    EXPECT_EQ(gKinetics.bCount, 0) << "nothing before the time";
+    ASSERT_TRUE(WaitState(STATE_METHOD_RUN, 10000));
+    Host().AdvanceMs(6000);
+    EXPECT_EQ(gKinetics.bCount, 1);
+    EXPECT_EQ(gunScreenState, STATE_METHOD_RUN);
+    EXPECT_NEAR(gfMethodResult, Absorbance(550) * gMethod.fFactor, 1e-12) << "shown as a reading without kinetics";
+}
