@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "comms/report.h"
 #include "comms/serial.h"
 #include "core/bridge.h"
 #include "core/clock.h"
@@ -960,34 +961,7 @@ void SendTestResult()
     SendLineBuffer();
     gbResultCount = gbResultCount >= 99 ? 0 : static_cast<uint8_t>(gbResultCount + 1);
 
-    unsigned long ulNmSum = 0;
-    char szValue[16];
-    if (!gbTransmittanceMode) {
-        double fSum = 0.0;
-        for (int32_t nNm = SPECTRUM_FIRST_NM; nNm <= SPECTRUM_LAST_NM; nNm++) {
-            double fAbsorbance = Absorbance(nNm);
-            fSum += fAbsorbance;
-            ulNmSum += static_cast<unsigned long>(nNm);
-            FormatAbsorbance(szValue, sizeof szValue, fAbsorbance);
-            std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%u,%s,\r\n", static_cast<unsigned>(nNm), szValue);
-            SendLineBuffer();
-        }
-        FormatAbsorbance(szValue, sizeof szValue, fSum);
-        std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%s,%lu,\r\n\r\n", szValue, ulNmSum);
-    } else {
-        unsigned long ulSum = 0;
-        for (int32_t nNm = SPECTRUM_FIRST_NM; nNm <= SPECTRUM_LAST_NM; nNm++) {
-            unsigned uT = TransmittanceByte(nNm);
-            if (uT > 200)
-                uT = 200;
-            ulSum += uT;
-            ulNmSum += static_cast<unsigned long>(nNm);
-            std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%u,%u,\r\n", static_cast<unsigned>(nNm), uT);
-            SendLineBuffer();
-        }
-        std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "%lu,%lu,\r\n\r\n", ulSum, ulNmSum);
-    }
-    SendLineBuffer();
+    SendSpectrumPoints(SPECTRUM_FIRST_NM, SPECTRUM_LAST_NM, gbTransmittanceMode != 0);
 }
 
 int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue)

@@ -57,6 +57,9 @@ public:
 
     // Byte sink for everything the serial port transmits; null drops the bytes.
     virtual SerialSink* SerialOutput() { return nullptr; }
+    // Byte sink for the analogue output's trace ("%d\n" of the output value on
+    // every millisecond tick); null leaves the trace detached.
+    virtual SerialSink* AnalogueTrace() { return nullptr; }
 };
 
 void FirmwareAttachHost(HostBridge* pHost);

@@ -371,9 +371,11 @@ void GraphLabelXAxis(uint16_t unFirstNm, uint16_t unLastNm)
 {
     gnShowI11 = unFirstNm;
     gnShowI10 = unLastNm;
+    // The digit font draws 5 rows below the cursor: the labels' rows are
+    // base + 2 .. base + 6, under the ticks' ends.
     char szScript[48];
-    std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I11 X%uY%u I10 F0", gbGraphLeft - 2, gbGraphBase + 2,
-                  gbGraphLeft + gbGraphWidth - 14, gbGraphBase + 2);
+    std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I11 X%uY%u I10 F0", gbGraphLeft - 2, gbGraphBase - 3,
+                  gbGraphLeft + gbGraphWidth - 14, gbGraphBase - 3);
     DisplayScript(szScript);
 }
 
@@ -383,7 +385,9 @@ void GraphLabelYAxis(uint8_t bKind, uint8_t bOffset, double fScale)
         fScale = 1.0;
     double fBottom = bOffset;
     double fTop = bOffset + gbGraphHeight / fScale;
-    unsigned uBottomY = gbGraphBase - 4u, uTopY = static_cast<unsigned>(gbGraphBase - gbGraphHeight);
+    // Digit-font rows base - 4 .. base and top .. top + 4 (the font draws 5
+    // rows below the cursor).
+    unsigned uBottomY = gbGraphBase - 9u, uTopY = static_cast<unsigned>(gbGraphBase - gbGraphHeight - 5);
     char szScript[48];
     if (bKind == 0 || bKind == 7 || bKind == 8 || bKind == 9) {
         // Plot units back to %T, counts or frames, shown as whole numbers.

@@ -3,6 +3,8 @@
 // magnified.
 #include "measure/spectrum_plot.h"
 
+#include <cmath>
+
 #include "display/graph.h"
 #include "measure/reading.h"
 
@@ -67,4 +69,45 @@ uint8_t ZoomedPlotValue(uint8_t bKind, uint8_t bColumn, uint8_t bOffset, double 
     if (bKind == PLOT_FRAMES)
         return Limit(fUnits, 255.0);
     return Limit((fUnits - bOffset) * fScale + 0.5, 255.0);
+}
+
+void MagnifiedScaling(uint8_t bKind, uint8_t* pbOffset, double* pfScale)
+{
+    *pbOffset = 0;
+    *pfScale = 1.0;
+    if (bKind == PLOT_DARK || bKind == PLOT_FRAMES)
+        return;
+    uint16_t unStart = ZoomStartWavelength();
+    double fLow = 1e9, fHigh = -1e9;
+    for (int i = 0; i < GRAPH_COLUMNS; i++) {
+        int32_t nNm = unStart + i > SPECTRUM_LAST_NM ? SPECTRUM_LAST_NM : unStart + i;
+        double f = PlotUnits(bKind, nNm);
+        if (bKind == PLOT_LIGHT)
+            f = static_cast<double>(static_cast<int64_t>(f + 0.5));
+        fLow = f < fLow ? f : fLow;
+        fHigh = f > fHigh ? f : fHigh;
+    }
+    double fBottom = std::floor(fLow), fTop = fHigh;
+    if (fTop - fBottom < MAGNIFY_MIN_SPAN) {
+        fBottom = std::floor((fLow + fHigh) / 2.0 - MAGNIFY_MIN_SPAN / 2.0);
+        fTop = fBottom + MAGNIFY_MIN_SPAN;
+    }
+    // The offset is a byte: a window reaching below 0 units starts at 0, one
+    // above 255 at 255.
+    if (fBottom < 0.0) {
+        fTop -= fBottom;
+        fBottom = 0.0;
+    }
+    if (fBottom > 255.0)
+        fBottom = 255.0;
+    *pbOffset = static_cast<uint8_t>(fBottom);
+    *pfScale = 100.0 / (fTop - fBottom);
+}
+
+void PlotMagnified(uint8_t bKind, uint8_t bOffset, double fScale)
+{
+    for (int i = 0; i < GRAPH_COLUMNS; i++) {
+        uint8_t bHeight = ZoomedPlotValue(bKind, static_cast<uint8_t>(i), bOffset, fScale);
+        GraphSetTracePoint(static_cast<uint8_t>(i), bHeight > 100 ? 100 : bHeight);
+    }
 }

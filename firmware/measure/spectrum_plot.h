@@ -25,3 +25,14 @@ uint16_t ZoomStartWavelength();
 // 8 and 9 the units unscaled, otherwise (units - bOffset) * fScale rounded;
 // always limited to 0..255.
 uint8_t ZoomedPlotValue(uint8_t bKind, uint8_t bColumn, uint8_t bOffset, double fScale);
+
+// The magnified view's offset and scale: the lowest plot units over the
+// window (rounded down to whole units, the offset being a byte) map to the
+// bottom and the highest to the top of the 100-row plot, offset = lowest,
+// scale = 100 / (highest - lowest); a span below MAGNIFY_MIN_SPAN units is
+// widened to it around its middle, so that flat noise is not blown up.
+// Kinds 8 and 9 are shown unscaled (offset 0, scale 1).
+constexpr int MAGNIFY_MIN_SPAN = 10;
+void MagnifiedScaling(uint8_t bKind, uint8_t* pbOffset, double* pfScale);
+// Fills the trace with the magnified view, heights limited to the plot's 100 rows.
+void PlotMagnified(uint8_t bKind, uint8_t bOffset, double fScale);

@@ -53,13 +53,6 @@ void GoPrint(uint8_t bReturn)
     Go(STATE_SAMPLE_NUMBER);
 }
 
-void GoScan(uint8_t bReturn)
-{
-    gunScanReturnState = bReturn;
-    gunScreenSubState = 0;
-    Go(STATE_SCAN);
-}
-
 // Accepts an edited 16-bit setting: the working copy held the edit, the
 // setter writes the stored value when it differs from the one on entry.
 void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t))

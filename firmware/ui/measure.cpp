@@ -284,8 +284,10 @@ void DrawRatio(uint8_t bState)
 
 void DrawMulti(uint8_t bState)
 {
-    for (int i = 0; i < 4; i++)
+    for (int i = 0; i < 4; i++) {
         DrawFragment(static_cast<uint16_t>(FRAG_MULTI_LINE + i));
+        DrawOutOfRangeIf(IsOutOfRange(gafMultiAbs[i]));
+    }
     if (bState == STATE_MULTI_WAVELENGTHS)
         DrawInteger(177, static_cast<uint8_t>(24 + 20 * (gbMultiSelected & 3)),
                     static_cast<uint16_t>(1 + (gbMultiSelected & 3)), 1);

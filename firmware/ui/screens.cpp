@@ -55,8 +55,8 @@ const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST] = {
     "F0A0 X64Y88c29 X68Y88T311",
     // 162 PC Control waiting for the sample
     "F0A0 X64Y80c29 X84Y80T328",
-    // 163 scan axes
-    "X92Y110H217V110L1 X92Y110H92V10L1",
+    // 163 detector plot value at the cursor
+    "F0A0 X68Y1T183I12 X160Y1T12T15I1T22",
     // 164, 165 scan value at the cursor
     "F0A0 X68Y1T183D26c2 X160Y1T12T15I1T22",
     "F0A0 X68Y1T183D27c2 X160Y1T12T15I1T22",

@@ -58,6 +58,7 @@ extern uint16_t gunCellNm1;         // cell-density measuring wavelength, 600 nm
 extern uint16_t gunCellNm2;         // cell-density second wavelength, 825 nm
 extern uint8_t gbScanColumn;        // scan cursor column 0..125
 extern uint16_t gunZoomStart;       // first wavelength of the zoom window, 330..705 nm
+extern uint16_t gunZoomCursorNm;    // cursor wavelength in the zoom window
 extern uint8_t gunScanReturnState;  // state the scan returns to on Escape
 extern uint8_t gunPrintReturnState; // state "Sample No." returns to
 extern uint8_t gunSampleOnEntry;    // sample number when "Sample No." was entered
@@ -113,7 +114,7 @@ constexpr uint16_t FRAG_LANGUAGE_MISSING = 159;
 constexpr uint16_t FRAG_SETUP_WITH_HEATER = 160;
 constexpr uint16_t FRAG_UPLOADING = 161;
 constexpr uint16_t FRAG_PC_WAITING = 162;
-constexpr uint16_t FRAG_SCAN_AXES = 163;
+constexpr uint16_t FRAG_SCAN_VALUE_SIGNAL = 163;  // detector plots: "Value = " counts or frames
 constexpr uint16_t FRAG_SCAN_VALUE_ABS = 164;
 constexpr uint16_t FRAG_SCAN_VALUE_TRANS = 165;
 constexpr uint16_t FRAG_NAME_FIELD = 166;
@@ -210,7 +211,7 @@ extern uint8_t gbOutOfRangePending;      // 1: "Sample out of range" is drawn af
 void Go(uint8_t bState);    // set the state and draw it
 bool Key(uint8_t bKey);     // the pass's key is bKey
 void GoPrint(uint8_t bReturn);  // "Sample No.", returning to bReturn
-void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape
+void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape (scan_screens.cpp)
 void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t));
 bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when taken
 void StartNumberEditor(double fValue, uint8_t bCaller);

@@ -1,7 +1,7 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 //
-//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]
+//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH] [SCENARIO|-]
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
 #include "scenario.h"
@@ -21,8 +22,9 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [SCENARIO|-]\n"
+                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH] [SCENARIO|-]\n"
                  "  SCENARIO  run a scenario file ('-' reads it from standard input)\n"
+                 "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
                  "  without a scenario: interactive serial console in real time; each line typed\n"
                  "  is decoded like Send Message and sent with CR LF, every byte the instrument\n"
                  "  transmits is written to standard output.\n");
@@ -91,6 +93,7 @@ int main(int argc, char** argv)
 {
     CHeadlessHost::Options options;
     std::string sSerialLog;
+    std::string sAnalogueLog;
     std::string sScenario;
     bool bHaveScenario = false;
     for (int i = 1; i < argc; i++) {
@@ -101,6 +104,8 @@ int main(int argc, char** argv)
             options.bRealtime = true;
         else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
             sSerialLog = argv[++i];
+        else if (!std::strcmp(psz, "--analogue-log") && i + 1 < argc)
+            sAnalogueLog = argv[++i];
         else if (!std::strcmp(psz, "--help") || !std::strcmp(psz, "-h")) {
             Usage();
             return 0;
@@ -119,10 +124,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CAnalogueLog analogueLog;
+    if (!sAnalogueLog.empty() && !analogueLog.Open(sAnalogueLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s\n", sAnalogueLog.c_str());
+        return 2;
+    }
+
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     host.SetSerialEcho(log.File());
+    if (!sAnalogueLog.empty())
+        host.SetAnalogueTrace(&analogueLog);
     host.PowerUp();
 
     if (!bHaveScenario)

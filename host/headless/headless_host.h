@@ -66,6 +66,8 @@ public:
     void ClearSerialText() { m_sSerialOut.clear(); }
     // Also copy every transmitted byte to a stream (not owned; null stops).
     void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+    // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
+    void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -97,6 +99,7 @@ public:
     int I2cGetScl() override;
     int I2cGetSda() override;
     SerialSink* SerialOutput() override { return this; }
+    SerialSink* AnalogueTrace() override { return m_pAnalogueTrace; }
 
 private:
     void Write(uint8_t b) override;
@@ -113,6 +116,7 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
+    SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 
     // Turn passing between the host thread and the firmware thread.

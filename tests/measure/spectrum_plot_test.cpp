@@ -2,11 +2,13 @@
 // and limits, and the magnified view's window, offset and scale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "display/graph.h"
 #include "measure/reading.h"
 #include "measure/spectrum_plot.h"
+#include "display/script.h"
 
 namespace {
 
@@ -150,6 +152,58 @@ TEST_F(SpectrumPlotTest, ZoomedValuesApplyOffsetAndScaleWithinAByte)
         SampleRatio(c.fRatio);
         Detector(c.unLight, c.unDark, c.bFrames);
         EXPECT_EQ(ZoomedPlotValue(c.bKind, 7, c.bOffset, c.fScale), c.nExpected) << c.pszWhat;
+    }
+}
+
+// The magnified view fills the plot height with the window's part of the
+// spectrum, and its axis labels bracket the absorbances shown.
+TEST_F(SpectrumPlotTest, MagnifiedViewFillsThePlotHeight)
+{
+    // A band: 0.2 A rising to 0.9 A at 560 nm and back, over 510..635 nm.
+    for (int k = 0; k < SPECTRUM_POINTS; k++) {
+        double fA = 0.2 + 0.7 * std::exp(-(k - 230) * (k - 230) / 400.0);
+        gfReferenceReadings[k] = 1000.0f;
+        gfTestReadings[k] = static_cast<float>(1000.0 * std::pow(10.0, -fA));
+    }
+    gbBoxX = 60;  // window 510..635 nm
+    uint8_t bOffset = 0;
+    double fScale = 0.0;
+    MagnifiedScaling(PLOT_ABSORBANCE, &bOffset, &fScale);
+    PlotMagnified(PLOT_ABSORBANCE, bOffset, fScale);
+    int nLow = 255, nHigh = 0;
+    double fLowA = 9.0, fHighA = -9.0;
+    for (int i = 0; i < GRAPH_COLUMNS; i++) {
+        nLow = std::min<int>(nLow, gabTrace[i]);
+        nHigh = std::max<int>(nHigh, gabTrace[i]);
+        fLowA = std::min(fLowA, Absorbance(510 + i));
+        fHighA = std::max(fHighA, Absorbance(510 + i));
+    }
+    EXPECT_EQ(nHigh, 100);
+    EXPECT_LE(nLow, fScale) << "the lowest point within one plot unit (fScale rows) of the bottom";
+    GraphDraw(GRAPH_CURSOR);
+    GraphLabelYAxis(PLOT_ABSORBANCE, bOffset, fScale);
+    EXPECT_LE(gfShowD7, fLowA);
+    EXPECT_GE(gfShowD8, fHighA);
+    EXPECT_LT(gfShowD8 - gfShowD7, 0.8) << "magnified, not the full -0.3..2.5";
+
+    // A flat spectrum is not magnified beyond ten units: it sits mid-plot.
+    SampleRatio(std::pow(10.0, -0.5));
+    MagnifiedScaling(PLOT_ABSORBANCE, &bOffset, &fScale);
+    EXPECT_DOUBLE_EQ(fScale, 100.0 / MAGNIFY_MIN_SPAN);
+    PlotMagnified(PLOT_ABSORBANCE, bOffset, fScale);
+    for (int i = 0; i < GRAPH_COLUMNS; i++)
+        ASSERT_TRUE(gabTrace[i] >= 40 && gabTrace[i] <= 60) << i << ": " << int(gabTrace[i]);
+
+    // %T near 0 cannot start below 0 units; dark counts and frames are unscaled.
+    SampleRatio(0.01);
+    MagnifiedScaling(PLOT_TRANSMITTANCE, &bOffset, &fScale);
+    EXPECT_EQ(bOffset, 0);
+    EXPECT_DOUBLE_EQ(fScale, 10.0);
+    Detector(30000, 15000, 20);
+    for (uint8_t bKind : {PLOT_DARK, PLOT_FRAMES}) {
+        MagnifiedScaling(bKind, &bOffset, &fScale);
+        EXPECT_EQ(bOffset, 0);
+        EXPECT_DOUBLE_EQ(fScale, 1.0);
     }
 }
 

@@ -2,6 +2,7 @@
 // sample number, date validation, method-list paging and the serial screen.
 #include <cmath>
 #include <cstring>
+#include <fstream>
 
 #include "measure/reading.h"
 #include "storage/params.h"
@@ -240,6 +241,70 @@ TEST_F(UiTest, NumberEditorMovesThePointSignAndDigits)
     EXPECT_EQ(gunMethodField, 5) << "the field cursor moves on to the next field";
     Walk({{KEY_UP, 27}, {KEY_SOFT4, 33}, {KEY_UP, 33}, {KEY_ESCAPE, 27}});
     EXPECT_DOUBLE_EQ(gMethod.fFactor, -9.0) << "Escape keeps the value";
+}
+
+}  // namespace
+
+namespace {
+
+// The wavelength editors of the single, ratio and multi screens: every step
+// recomputes the shown value from the last reading (0.000 A after a
+// reference), Escape restores the stored wavelength, Accept stores it.
+TEST_F(UiTest, WavelengthEditorsRecomputeAcceptAndRestore)
+{
+    struct Case {
+        const char* pszWhat;
+        uint8_t bMenuKey, bScreen;  // soft key of screen 76 and the measuring screen
+        uint8_t bEditKey, bEditor, bAcceptKey;
+        uint16_t* punNm;
+        uint16_t unAddress;  // EEPROM slot, most significant byte first
+        double* pfShown;
+    };
+    const Case kCases[] = {
+        {"single", KEY_SOFT1, STATE_SINGLE_MEASURE, KEY_SOFT2, STATE_SINGLE_WAVELENGTH, KEY_SOFT2, &gunWavelength, 0x15,
+         &gfShownAbs},
+        {"ratio first", KEY_SOFT3, STATE_RATIO_MEASURE, KEY_SOFT1, STATE_RATIO_WAVELENGTH_1, KEY_SOFT1, &gunWavelengthB,
+         0x17, &gfRatioA1},
+        {"ratio second", KEY_SOFT3, STATE_RATIO_MEASURE, KEY_SOFT2, STATE_RATIO_WAVELENGTH_2, KEY_SOFT2,
+         &gunWavelengthC, 0x19, &gfRatioA2},
+        {"multi first", KEY_SOFT2, STATE_MULTI_MEASURE, KEY_SOFT1, STATE_MULTI_WAVELENGTHS, KEY_SOFT4,
+         &gunMultiWavelength[0], 0x1D, &gafMultiAbs[0]},
+    };
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}});
+    auto Stored = [](uint16_t unAddress) {
+        std::ifstream file("eeprom.bin", std::ios::binary);
+        file.seekg(unAddress);
+        unsigned char ab[2] = {0, 0};
+        file.read(reinterpret_cast<char*>(ab), 2);
+        return static_cast<uint16_t>(ab[0] << 8 | ab[1]);
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszWhat);
+        Walk({{KEY_SOFT1, STATE_CHOOSE_MEASUREMENT}, {c.bMenuKey, c.bScreen}});
+        Press(KEY_REF);
+        Host().AdvanceMs(6000);
+        Press(KEY_TEST);
+        Host().AdvanceMs(6000);
+        uint16_t unStored = *c.punNm;
+        ASSERT_EQ(Stored(c.unAddress), unStored);
+        Walk({{c.bEditKey, c.bEditor}, {KEY_UP, c.bEditor}});
+        EXPECT_EQ(*c.punNm, unStored + 1);
+        EXPECT_DOUBLE_EQ(*c.pfShown, Absorbance(unStored + 1));
+        EXPECT_EQ(Stored(c.unAddress), unStored) << "nothing stored while editing";
+        Walk({{KEY_ESCAPE, c.bScreen}});
+        EXPECT_EQ(*c.punNm, unStored);
+        EXPECT_DOUBLE_EQ(*c.pfShown, Absorbance(unStored));
+        Walk({{c.bEditKey, c.bEditor}, {KEY_DOWN, c.bEditor}, {KEY_DOWN, c.bEditor}, {c.bAcceptKey, c.bScreen}});
+        EXPECT_EQ(*c.punNm, unStored - 2);
+        EXPECT_EQ(Stored(c.unAddress), unStored - 2);
+        // After a reference every shown absorbance is 0.000, also after a step.
+        Press(KEY_REF);
+        Host().AdvanceMs(6000);
+        Walk({{c.bEditKey, c.bEditor}, {KEY_UP, c.bEditor}});
+        EXPECT_DOUBLE_EQ(*c.pfShown, 0.0);
+        Walk({{KEY_ESCAPE, c.bScreen}, {KEY_ESCAPE, STATE_MEASURE_MENU}});
+    }
 }
 
 }  // namespace

@@ -6,13 +6,17 @@
 // To regenerate the golden images after a deliberate change of a screen:
 //   HALDEN_UPDATE_GOLDEN=1 ctest --test-dir build/release -R MenuWalk
 // then look at them (tools/ui_contact_sheet.py draws docs/ui_screens.png).
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "display/language.h"
+#include "display/script.h"
 #include "display_image.h"
 #include "measure/kinetics_run.h"
 #include "measure/reading.h"
@@ -136,6 +140,95 @@ TEST_F(MenuWalkTest, HeaterAndMemoryFullScreens)
     Host().AdvanceMs(4500);
     EXPECT_EQ(gunScreenState, 67);
     EXPECT_TRUE(WaitState(25, 1000)) << "Memory Full holds for 100 ticks";
+    CompareSnapshots();
+}
+
+// The measuring screens on the recorded data, and the scan's readout beside
+// the absorbance the PC reads with READA? for the same wavelength: the same
+// number, drawn the same way.
+TEST_F(MenuWalkTest, MeasuringScreensAndTheReadoutAgainstReadA)
+{
+    RunScenarioAndCompare("measuring_screens.scn");
+    ASSERT_EQ(gunScreenState, STATE_MULTI_MEASURE) << "the scenario ends on the multi screen";
+
+    // The reply "E00  0.491 594" and the readout snapshot taken after RELEASE.
+    const std::string& sSerial = Host().SerialText();
+    size_t nReply = sSerial.find("E00  ");
+    ASSERT_NE(nReply, std::string::npos);
+    double fReadA = 0.0;
+    int nNm = 0;
+    ASSERT_EQ(std::sscanf(sSerial.c_str() + nReply, "E00 %lf %d", &fReadA, &nNm), 2);
+    std::string sShot = ReadFile(fs::current_path() / "m022_after_pc.pbm");
+    ASSERT_EQ(sShot.size(), PBM_SIZE);
+
+    // The top line as the scan draws it for that value and wavelength.
+    DisplayScript("C0");
+    gfShowD1 = fReadA;
+    gnShowI1 = nNm;
+    DisplayScript("F0A0 X68Y1T183D26c2 X160Y1T12T15I1T22");
+    int nDiffering = 0;
+    for (int y = 0; y < 9; y++)
+        for (int x = 64; x < 240; x++) {
+            bool bShot = (sShot[PBM_HEADER + 30 * y + x / 8] & (0x80 >> (x % 8))) != 0;
+            nDiffering += bShot != Host().Pixel(x, y) ? 1 : 0;
+        }
+    EXPECT_EQ(nDiffering, 0) << "the readout differs from READA? " << fReadA << " at " << nNm << " nm";
+}
+
+// "Sample out of range" shares no pixel with the hint line in any language:
+// its cells hold the message alone, and the R and T glyphs stand whole right
+// of it. The cell-density screen shows it when the sample at 600 nm passes
+// too little light for an optical density.
+TEST_F(MenuWalkTest, OutOfRangeMessageAndHintsInEveryLanguage)
+{
+    PowerUpToMainMenu();
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_CELL_DENSITY}});
+    Press(KEY_REF);
+    Host().AdvanceMs(6000);
+    Press(KEY_TEST);
+    Host().AdvanceMs(6000);
+    gfTestReadings[600 - 330] = 10.0f;
+    const char* const kapszName[] = {"m077_out_of_range_en", "m077_out_of_range_fr", "m077_out_of_range_de",
+                                     "m077_out_of_range_es", "m077_out_of_range_it"};
+    for (uint8_t bLanguage = 0; bLanguage < LANGUAGE_COUNT; bLanguage++) {
+        gbLanguage = bLanguage;
+        gunLastDrawnState = STATE_NEVER_DRAWN;
+        DrawScreen();
+        ASSERT_TRUE(WriteDisplayImage(Host(), std::string(kapszName[bLanguage]) + ".pbm"));
+        std::vector<bool> abScreen;
+        for (int y = 112; y < 128; y++)
+            for (int x = 0; x < 240; x++)
+                abScreen.push_back(Host().Pixel(x, y));
+        auto At = [&](const std::vector<bool>& ab, int x, int y) { return ab[static_cast<size_t>((y - 112) * 240 + x)]; };
+        // The message alone, and the two hint glyphs alone, on a clear screen.
+        auto Draw = [&](const char* pszScript) {
+            DisplayScript("C0");
+            DisplayScript(pszScript);
+            std::vector<bool> ab;
+            for (int y = 112; y < 128; y++)
+                for (int x = 0; x < 240; x++)
+                    ab.push_back(Host().Pixel(x, y));
+            return ab;
+        };
+        std::vector<bool> abMessage = Draw("F0V0 X70Y120T167");
+        int nMessageEnd = 70 + 6 * static_cast<int>(std::strlen(LanguageText(167)));
+        int nHintsSeen = 0;
+        for (int y = 112; y < 128; y++)
+            for (int x = 64; x < 240; x++) {
+                if (x < nMessageEnd && y >= 120)
+                    ASSERT_EQ(At(abScreen, x, y), At(abMessage, x, y)) << "language " << int(bLanguage) << " at " << x << "," << y;
+                else if (x < nMessageEnd)
+                    ASSERT_FALSE(At(abScreen, x, y)) << "language " << int(bLanguage) << " at " << x << "," << y;
+                else
+                    nHintsSeen += At(abScreen, x, y) ? 1 : 0;
+            }
+        std::vector<bool> abHints = Draw("F0A0 X100Y119T138 X112Y119T129");
+        int nHintDots = 0;
+        for (bool b : abHints)
+            nHintDots += b ? 1 : 0;
+        EXPECT_EQ(nHintsSeen, nHintDots) << "R and T whole beside the message, language " << int(bLanguage);
+    }
+    gbLanguage = 0;
     CompareSnapshots();
 }
 
