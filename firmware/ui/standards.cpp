@@ -145,12 +145,8 @@ bool FitMethodCurve(bool bShowProgress)
                             bShowProgress ? DrawProgressMark : nullptr);
 }
 
-double MethodConcentration(double fAbs)
-{
-    if (fAbs > 61110.0)
-        return NO_VALUE;
-    return StandardConcentration(fAbs);
-}
+// An absorbance out of the photometric range lies outside every span too.
+double MethodConcentration(double fAbs) { return StandardConcentration(fAbs); }
 
 void HandleStandardsTable()
 {
@@ -209,7 +205,7 @@ void HandleSetAbsorbance()
         DrawScreen();
     } else if (Key(KEY_TEST)) {
         TakeScreenReading(READ_SAMPLE);
-        double fAbs = gbReferenceFlag ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
+        double fAbs = Absorbance(static_cast<int32_t>(gMethod.unWavelength));
         if (fAbs > 61110.0) {
             DrawOutOfRangeIf(true);
             DrawScreen();
