@@ -28,4 +28,18 @@ if [ "${1:-}" = --tsan ]; then
   TSAN_OPTIONS=halt_on_error=1 \
     run_suite tsan -- -DCMAKE_BUILD_TYPE=Debug -DHALDEN_SANITIZE=thread -DHALDEN_BUILD_BENCH=OFF
 fi
+# The libFuzzer targets, briefly, when clang is there: a fixed number of
+# inputs each, grown from the seed corpus in a scratch directory.
+if command -v clang++ >/dev/null 2>&1; then
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Debug -DHALDEN_FUZZ=ON -DHALDEN_BUILD_DESKTOP=OFF -DHALDEN_BUILD_BENCH=OFF >/dev/null
+  cmake --build build/fuzz -j "$jobs" --target fuzz
+  for corpus in tests/fuzz/corpus/*/; do
+    name=$(basename "$corpus")
+    scratch=$(mktemp -d)
+    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=10000 -max_len=4096 \
+      -print_final_stats=1 "$scratch" "$corpus"
+    rm -rf "$scratch"
+  done
+fi
 echo "All tests passed."

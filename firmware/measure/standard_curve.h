@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-constexpr int STANDARD_COUNT = 5;
-constexpr double STANDARD_NOT_SET = 100000.0;  // a standard concentration of exactly this is "not set"
+#include "storage/method_record.h"
+
+constexpr int STANDARD_COUNT = METHOD_STANDARD_COUNT;
 constexpr uint8_t FIT_LINEAR = 0;              // "Linear Least Squares"
 constexpr uint8_t FIT_CURVE = 1;               // "Polynomial (Curve)"
 

@@ -164,10 +164,6 @@ void HandleChooser(const Chooser& chooser)
     }
 }
 
-// Text numbers of the units list (index 0..18).
-constexpr uint16_t gaunUnitText[19] = {66, 67, 68, 69, 70, 71, 72, 73, 74, 75, 76, 159, 160, 161,
-                                       162, 163, 164, 165, 166};
-
 void SetEditText(const char* psz)
 {
     std::strncpy(gszEditText, psz, sizeof gszEditText - 1);

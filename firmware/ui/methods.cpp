@@ -338,7 +338,7 @@ void DrawMethodProgram(uint8_t bState)
     gnShowI1 = static_cast<int32_t>(gMethod.unWavelength);
     DrawInteger(FIELD_VALUE_X, FieldY(1), 1, bState == STATE_METHOD_WAVELENGTH ? 1 : 0);
     DisplayScript("F0A0T22");
-    DrawText(FIELD_VALUE_X, FieldY(2), gaunUnitText[gMethod.unUnits % 19]);
+    DrawText(FIELD_VALUE_X, FieldY(2), gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     if (bState == STATE_METHOD_CALIBRATION) {
         DrawText(FIELD_VALUE_X, FieldY(3), 123, gbChoice == 0 ? 1 : 0);
         DrawText(static_cast<uint8_t>(FIELD_VALUE_X + TextWidth(123)), FieldY(3), 88, gbChoice == 1 ? 1 : 0);
@@ -418,7 +418,7 @@ void DrawUnits(uint8_t)
     for (int i = 0; i < 19; i++) {
         uint8_t x = static_cast<uint8_t>(i < 10 ? 76 : 160);
         uint8_t y = static_cast<uint8_t>(14 + 10 * (i % 10));
-        DrawText(x, y, gaunUnitText[i], gbChoice == i ? 1 : 0);
+        DrawText(x, y, gaunMethodUnitText[i], gbChoice == i ? 1 : 0);
     }
 }
 
@@ -428,7 +428,7 @@ void DrawMethodRun(uint8_t)
     DrawFragment(FRAG_METHOD_RESULT);
     if (gMethod.bCalibration == 1)
         DrawFragment(gbLanguage == 1 || gbLanguage == 4 ? FRAG_CAL_STD_LABEL_WIDE : FRAG_CAL_STD_LABEL);
-    DrawText(194, 80, gaunUnitText[gMethod.unUnits % 19]);
+    DrawText(194, 80, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     DrawOutOfRangeIf(IsOutOfRange(gfMethodResult));
 }
 

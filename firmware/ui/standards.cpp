@@ -275,7 +275,7 @@ void DrawStandardsTable(uint8_t bState)
     static const char* const kapszRow[STANDARD_COUNT] = {
         "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
         "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
-    DrawText(76 + 24, 16, gaunUnitText[gMethod.unUnits % 19]);
+    DrawText(76 + 24, 16, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     bool bChoosing = bState >= STATE_SET_STANDARD && bState <= STATE_ABSORBANCE_ENTRY;
     for (int i = 0; i < STANDARD_COUNT; i++) {
         uint8_t y = static_cast<uint8_t>(TABLE_ROW_Y + TABLE_ROW_STEP * i);

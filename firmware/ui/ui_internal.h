@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "storage/method_record.h"
 #include "ui/ui.h"
 
 // Count-down values in UI ticks of 50 ms.
@@ -22,23 +23,6 @@ constexpr uint8_t ROW_FAILED = 2;
 constexpr uint16_t WAVELENGTH_MIN = 330;
 constexpr uint16_t WAVELENGTH_MAX = 830;
 
-// The method being used or programmed (working copy of a method record).
-constexpr int METHOD_NAME_LENGTH = 13;
-struct MethodWork {
-    char szName[METHOD_NAME_LENGTH + 1];  // space, A..Z, 0..9
-    uint32_t unWavelength;                // nm
-    uint8_t bCalibration;                 // 0 factor, 1 standard curve
-    double fFactor;
-    uint32_t unDisplayOption;
-    uint32_t unUnits;                     // 0..18
-    uint32_t unKinetics;                  // 0 no, 1 yes, 2 fixed time
-    uint32_t unStartSec, unStartMin;
-    uint32_t unIntervalSec, unIntervalMin;
-    uint8_t bEndSec, bEndMin;
-    double afStdAbs[5];
-    double afStdConc[5];                  // 100000.0 = not set
-    uint8_t bCurveFit;                    // 0 linear, 1 polynomial
-};
 
 extern uint8_t gunKeyCode;          // key taken this pass, 0 none
 extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
@@ -206,7 +190,6 @@ const ScreenStateRow& StateRow(uint8_t bState);
 // Shared editors and screen helpers (editors.cpp).
 extern uint16_t gunSavedNm[4];  // stored wavelengths on entry to a wavelength editor, nm
 extern uint8_t gbNumberCaller;  // state the number editor returns to
-extern const uint16_t gaunUnitText[19];  // text numbers of the units list
 extern uint8_t gbOutOfRangePending;      // 1: "Sample out of range" is drawn after the hint line
 void Go(uint8_t bState);    // set the state and draw it
 bool Key(uint8_t bKey);     // the pass's key is bKey

@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "core/runtime.h"
 #include "dialogs.h"
 #include "eeprom_bus.h"
@@ -21,6 +23,7 @@ const QString VIEW_SECTION = QStringLiteral("View");
 const QString TOOLBAR_ENTRY = QStringLiteral("ToolBar");
 const QString STATUSBAR_ENTRY = QStringLiteral("StatusBar");
 const QString SERIAL_MONITOR_ENTRY = QStringLiteral("SerialMonitor");
+const QString ZOOM_ENTRY = QStringLiteral("Zoom");
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 {
@@ -53,6 +56,7 @@ bool CHaldenApp::InitInstance()
         m_bShowToolBar = ReadFlag(settings, TOOLBAR_ENTRY, m_bShowToolBar);
         m_bShowStatusBar = ReadFlag(settings, STATUSBAR_ENTRY, m_bShowStatusBar);
         m_bShowSerialMonitor = ReadFlag(settings, SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+        m_nZoom = std::clamp(settings.value(ZOOM_ENTRY, m_nZoom).toInt(), CHaldenView::ZOOM_MIN, CHaldenView::ZOOM_MAX);
     }
 
     // File/New: the document, the frame and the view; the view publishes
@@ -70,6 +74,7 @@ bool CHaldenApp::InitInstance()
     m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
     m_pFrame->View()->SetBus(m_pBus.get());
     m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
+    m_pFrame->SetEepromFile(m_options.sEepromPath);
     // A write that fails later is reported on the firmware thread; the
     // status bar learns of it on the UI thread.
     m_pBus->SetStatusListener([this](const std::string& sMessage) {
@@ -118,6 +123,7 @@ void CHaldenApp::ExitInstance()
     settings.setValue(TOOLBAR_ENTRY, m_bShowToolBar);
     settings.setValue(STATUSBAR_ENTRY, m_bShowStatusBar);
     settings.setValue(SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+    settings.setValue(ZOOM_ENTRY, m_nZoom);
 }
 
 void CHaldenApp::OnFileNew()

@@ -22,6 +22,7 @@
 #include "core/bridge.h"
 
 class CEepromBus;
+class QPrinter;
 
 // A bitmap with one colour treated as transparent, both when drawn and when
 // hit-tested. The mask and the stretched copy are made when the image is set
@@ -138,6 +139,8 @@ private:
 class CLcdWnd final : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int WIDTH = 240;   // display pixels
+    static constexpr int HEIGHT = 128;
     static constexpr uint16_t BASE = 640;
     static constexpr int MIRROR_BYTES = 5120;
     static constexpr int SHOWN_BYTES = 3840;
@@ -178,6 +181,17 @@ public:
     QWidget* Canvas() const { return m_pCanvas; }
     double Scale() const { return m_dScale; }
 
+    // Display zoom: the panel picture, the keys and the display scaled
+    // together by 1 to 4 whole pixels per pixel.
+    static constexpr int ZOOM_MIN = 1;
+    static constexpr int ZOOM_MAX = 4;
+    int Zoom() const { return static_cast<int>(m_dScale + 0.5); }
+    void SetZoom(int nZoom);
+    // The display's current content as the view shows it at this zoom.
+    QImage DisplayImage() const;
+    // Draws the panel with the display's current content onto a printer.
+    void PrintPanel(QPrinter* pPrinter);
+
     // Keyboard shortcuts: the panel key for a keyboard key, 0 for none.
     static uint8_t KeyForShortcut(int nQtKey);
     static QString ShortcutText(uint8_t bCode);
@@ -208,6 +222,7 @@ public:
     SerialSink* SerialOutput() override { return &m_serialTap; }
 
 signals:
+    void ZoomChanged(int nZoom);
     // Bytes the instrument transmitted, delivered on the UI thread.
     void SerialReceived(const QByteArray& abBytes);
 
@@ -227,6 +242,7 @@ private:
 
     void PaintLcdNow();
     void DrainSerial();
+    void PlaceChildren();
 
     static constexpr int TICK_PERIOD_MS = 50;  // the view timer (the instrument's IDT_TICK)
     static constexpr int SERIAL_BACKLOG_MAX = 1 << 20;  // bytes held for the UI before new ones are dropped
@@ -234,7 +250,7 @@ private:
     bool m_bCreated = false;
     QWidget* m_pCanvas = nullptr;         // carries the panel picture, the keys and the LCD
     QPixmap m_bmpPanel;                   // panel picture, bitmap 139
-    double m_dScale = 1.0;                // scale of the panel and child positions; stays 1.0
+    double m_dScale = 1.0;                // scale of the panel and child positions: the zoom, 1..4
     std::atomic<int32_t> m_nPendingTicks{0};  // host ticks not yet consumed by the firmware
     QBasicTimer m_tickTimer;              // every 50 ms; Qt chooses its id
     CLcdWnd* m_pLcd = nullptr;

@@ -11,6 +11,7 @@
 
 #include "halden_app.h"
 #include "main_frame.h"
+#include "signal_close.h"
 
 int main(int argc, char** argv)
 {
@@ -39,6 +40,8 @@ int main(int argc, char** argv)
     CHaldenApp app(options);
     if (!app.InitInstance())
         return 1;
+    // SIGINT and SIGTERM close the window like its close button.
+    CSignalClose signalClose(app.Frame());
     int nScreenshotResult = 0;
     if (parser.isSet(screenshot)) {
         const QString sPath = parser.value(screenshot);

@@ -2,8 +2,17 @@
 #include "main_frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -81,7 +90,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
-    resize(QSize(600, 700));
+    // The window's first size leaves room for the panel at the zoom kept
+    // in the profile, within the screen.
+    const QSize sizeCanvas1x = m_pView->Canvas()->size();
+    SetZoom(pApp->m_nZoom);
+    QSize sizeWindow = QSize(600, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    if (QScreen* pScreen = screen())
+        sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
+    resize(sizeWindow);
     m_bCreated = true;
 }
 
@@ -97,8 +113,23 @@ void CMainFrame::CreateMenus()
     pNew->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(0, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
     SetPrompt(pNew, QStringLiteral("Create a new document\nNew"));
     pFile->addSeparator();
+    QAction* pSaveDisplay = pFile->addAction(QStringLiteral("Save &Display As..."), this, &CMainFrame::OnSaveDisplayAs);
+    SetPrompt(pSaveDisplay, QStringLiteral("Save the display as a PNG picture\nSave Display"));
+    pFile->addSeparator();
+    QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
+    pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    SetPrompt(pPrint, QStringLiteral("Print the front panel with the display's content\nPrint"));
+    QAction* pPreview = pFile->addAction(QStringLiteral("Print Pre&view"), this, &CMainFrame::OnPrintPreview);
+    SetPrompt(pPreview, QStringLiteral("Show the printed page\nPrint Preview"));
+    pFile->addSeparator();
     QAction* pExit = pFile->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    pExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     SetPrompt(pExit, QStringLiteral("Quit the application\nExit"));
+
+    QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* pCopy = pEdit->addAction(QStringLiteral("&Copy Display"), this, &CMainFrame::OnCopyDisplay);
+    pCopy->setShortcut(QKeySequence::Copy);
+    SetPrompt(pCopy, QStringLiteral("Copy the display to the clipboard as a picture\nCopy Display"));
 
     m_pToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     m_pToolBar->setObjectName(QStringLiteral("toolBar"));
@@ -119,6 +150,19 @@ void CMainFrame::CreateMenus()
     pMonitorAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")));
     SetPrompt(pMonitorAction, QStringLiteral("Show or hide what the instrument sends on its serial port\nSerial Monitor"));
     pViewMenu->addAction(pMonitorAction);
+    pViewMenu->addSeparator();
+    QMenu* pZoomMenu = pViewMenu->addMenu(QStringLiteral("Display &Zoom"));
+    auto* pZoomGroup = new QActionGroup(this);
+    for (int nZoom = CHaldenView::ZOOM_MIN; nZoom <= CHaldenView::ZOOM_MAX; nZoom++) {
+        QAction* pZoom = pZoomMenu->addAction(QStringLiteral("&%1x").arg(nZoom));
+        pZoom->setCheckable(true);
+        pZoom->setData(nZoom);
+        pZoom->setShortcut(QKeySequence(QStringLiteral("Ctrl+%1").arg(nZoom)));
+        SetPrompt(pZoom, QStringLiteral("Show the panel at %1 times its size\nZoom %1x").arg(nZoom));
+        pZoomGroup->addAction(pZoom);
+        m_apZoomActions.push_back(pZoom);
+        connect(pZoom, &QAction::triggered, this, [this, nZoom] { SetZoom(nZoom); });
+    }
 
     QMenu* pOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     m_pMainsAction = pOptions->addAction(QStringLiteral("&Mains"), m_pDoc, &CHaldenDoc::OnOptionsMains);
@@ -150,6 +194,67 @@ void CMainFrame::CreateMenus()
     m_pToolBar->addSeparator();
     m_pToolBar->addAction(pAbout);
     m_pToolBar->setVisible(m_pApp->m_bShowToolBar != 0);
+}
+
+void CMainFrame::SetZoom(int nZoom)
+{
+    const QSize sizeBefore = m_pView->Canvas()->size();
+    m_pView->SetZoom(nZoom);
+    for (QAction* pZoom : m_apZoomActions)
+        pZoom->setChecked(pZoom->data().toInt() == m_pView->Zoom());
+    m_pApp->m_nZoom = m_pView->Zoom();
+    // The window grows or shrinks with the panel, within the screen.
+    if (isVisible() && !isMaximized() && !isFullScreen()) {
+        QSize size = this->size() + (m_pView->Canvas()->size() - sizeBefore);
+        if (QScreen* pScreen = screen())
+            size = size.boundedTo(pScreen->availableGeometry().size());
+        resize(size);
+    }
+}
+
+void CMainFrame::SetEepromFile(const QString& sPath)
+{
+    const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
+    setWindowTitle(QStringLiteral("%1 - %2 - %3")
+                       .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
+}
+
+void CMainFrame::OnCopyDisplay() { QApplication::clipboard()->setImage(m_pView->DisplayImage()); }
+
+bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
+{
+    if (m_pView->DisplayImage().save(sPath, "PNG"))
+        return true;
+    *psError = QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(sPath));
+    return false;
+}
+
+void CMainFrame::OnSaveDisplayAs()
+{
+    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Display As"), QStringLiteral("display.png"),
+                                                       QStringLiteral("PNG pictures (*.png)"));
+    if (sPath.isEmpty())
+        return;
+    QString sError;
+    if (!SaveDisplay(sPath, &sError))
+        QMessageBox::warning(this, QStringLiteral("Save Display As"), sError);
+}
+
+void CMainFrame::OnPrint()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_pView->PrintPanel(&printer);
+}
+
+void CMainFrame::OnPrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, m_pView, &CHaldenView::PrintPanel);
+    dialog.exec();
 }
 
 void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()); }

@@ -3,6 +3,7 @@
 // before any window goes away.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 class CHaldenApp;
@@ -31,6 +32,17 @@ public:
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
     QString IdleMessage() const;
+    // View/Display Zoom: 1 to 4; the check mark and the profile follow.
+    void SetZoom(int nZoom);
+    QAction* ZoomAction(int nZoom) const { return m_apZoomActions.value(nZoom - 1); }
+    // The title names the EEPROM image in use.
+    void SetEepromFile(const QString& sPath);
+    // Edit/Copy Display, File/Save Display As..., File/Print..., File/Print Preview.
+    void OnCopyDisplay();
+    bool SaveDisplay(const QString& sPath, QString* psError);
+    void OnSaveDisplayAs();
+    void OnPrint();
+    void OnPrintPreview();
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -50,6 +62,7 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;
     bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on
 };
