@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "display/language.h"
@@ -41,6 +42,19 @@ protected:
         ToField(3);
         Walk({{KEY_SOFT4, STATE_METHOD_CALIBRATION}, {KEY_RIGHT, STATE_METHOD_CALIBRATION},
               {KEY_SOFT4, STATE_STANDARDS_TABLE}});
+    }
+    // A new curve method with the standards (concentration, absorbance) in
+    // rows 1.., graphed, accepted, stored and opened for a run.
+    void CurveMethodToRun(std::initializer_list<std::pair<double, double>> standards)
+    {
+        NewCurveMethod();
+        int i = 0;
+        for (auto [fConc, fAbs] : standards) {
+            gMethod.afStdConc[i] = fConc;
+            gMethod.afStdAbs[i++] = fAbs;
+        }
+        Walk({{KEY_SOFT4, STATE_CURVE_COEFFICIENTS}, {KEY_SOFT3, STATE_METHOD_PROGRAM},
+              {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
     }
     // A new method with kinetics "Yes", on the method program.
     void NewKineticsMethod()
@@ -286,14 +300,8 @@ TEST_F(MethodScreens, EscapeStopsAKineticsRunWithoutResults)
 
 TEST_F(MethodScreens, CurveMethodOutsideItsStandardsShowsSampleOutOfRange)
 {
-    NewCurveMethod();
     // Standards far above the recorded sample's absorbance at 550 nm.
-    gMethod.afStdConc[0] = 1.0;
-    gMethod.afStdAbs[0] = 1.0;
-    gMethod.afStdConc[1] = 2.0;
-    gMethod.afStdAbs[1] = 1.5;
-    Walk({{KEY_SOFT4, STATE_CURVE_COEFFICIENTS}, {KEY_SOFT3, STATE_METHOD_PROGRAM},
-          {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
+    CurveMethodToRun({{1.0, 1.0}, {2.0, 1.5}});
     Press(KEY_REF);
     Host().AdvanceMs(6000);
     Press(KEY_TEST);
@@ -305,11 +313,7 @@ TEST_F(MethodScreens, CurveMethodOutsideItsStandardsShowsSampleOutOfRange)
 
 TEST_F(MethodScreens, StdLabelMovesRightInFrenchAndItalian)
 {
-    NewCurveMethod();
-    gMethod.afStdConc[0] = 1.0;
-    gMethod.afStdAbs[0] = 0.5;
-    Walk({{KEY_SOFT4, STATE_CURVE_COEFFICIENTS}, {KEY_SOFT3, STATE_METHOD_PROGRAM},
-          {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
+    CurveMethodToRun({{1.0, 0.5}});
     const uint8_t kabX[LANGUAGE_COUNT] = {168, 174, 168, 168, 174};
     for (uint8_t bLanguage = 0; bLanguage < LANGUAGE_COUNT; bLanguage++) {
         gbLanguage = bLanguage;
@@ -323,14 +327,8 @@ TEST_F(MethodScreens, StdLabelMovesRightInFrenchAndItalian)
 
 TEST_F(MethodScreens, RepeatLastOperationReloadsTheMethodAndItsCurve)
 {
-    NewCurveMethod();
-    gMethod.afStdConc[0] = 1.0;
-    gMethod.afStdAbs[0] = 0.2;
-    gMethod.afStdConc[1] = 2.0;
-    gMethod.afStdAbs[1] = 0.4;
-    Walk({{KEY_SOFT4, STATE_CURVE_COEFFICIENTS}, {KEY_SOFT3, STATE_METHOD_PROGRAM},
-          {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}, {KEY_ESCAPE, STATE_METHOD_SUMMARY},
-          {KEY_SOFT1, STATE_METHOD_RUN}});
+    CurveMethodToRun({{1.0, 0.2}, {2.0, 0.4}});
+    Walk({{KEY_ESCAPE, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
     Walk({{KEY_STANDBY, STATE_STANDBY}});
     // Whatever the working copy holds meanwhile, the stored method comes back.
     gMethod.afStdConc[1] = 9.0;
