@@ -73,6 +73,7 @@ bool HandleReadingKeys()
     if (Key(KEY_TEST)) {
         TakeScreenReading(READ_SAMPLE);
         DrawScreen();
+        PrintAfterSampleReading();
         return true;
     }
     return false;

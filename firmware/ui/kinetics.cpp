@@ -4,6 +4,7 @@
 // The schedule and the rate are measure/kinetics_run.
 #include <cstdio>
 
+#include "comms/report.h"
 #include "core/timers.h"
 #include "display/graph.h"
 #include "display/script.h"
@@ -46,7 +47,7 @@ void FinishRun()
     uint8_t bLast = static_cast<uint8_t>(gKinetics.bCount - 1);
     gbKineticsPage = static_cast<uint8_t>(bLast - bLast % READINGS_PER_PAGE);
     Go(STATE_KINETICS_RESULT);
-    PrintKineticsAfterRun();
+    PrintAfterSampleReading();
 }
 
 // The readings from the run's start: with a delay the start waits on 44.
@@ -55,7 +56,7 @@ void StartReadings()
     if (gKinetics.bMode == KINETICS_FIXED) {
         TakeKineticsReading();
         Go(STATE_METHOD_RUN);
-        PrintMethodAfterReading();
+        PrintAfterSampleReading();
         return;
     }
     if (TakeKineticsReading()) {
@@ -252,7 +253,8 @@ void HandleKineticsResult()
         gbKineticsPage = static_cast<uint8_t>(gbKineticsPage + READINGS_PER_PAGE);
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        PrintKinetics(bGraph);
+        DescribeResult(gunScreenState);
+        PrintOnRequest();
     }
 }
 

@@ -271,12 +271,6 @@ void HandleMethodRun()
         StartKineticsRun();
         return;
     }
-    if (Key(KEY_TEST)) {
-        TakeScreenReading(READ_SAMPLE);
-        DrawScreen();
-        PrintMethodAfterReading();
-        return;
-    }
     if (HandleReadingKeys())
         return;
     if (Key(KEY_SOFT3)) {

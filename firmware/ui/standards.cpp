@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "comms/report.h"
+#include "core/clock.h"
 #include "core/timers.h"
 #include "display/graph.h"
 #include "display/script.h"
@@ -256,7 +258,10 @@ void HandleCurveCoefficients()
     } else if (Key(KEY_SOFT3)) {
         Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_SOFT4)) {
-        PrintCalibration();
+        // The calibration is not a reading: printing it leaves the sample number alone.
+        DescribeResult(STATE_CURVE_COEFFICIENTS);
+        ReadClock(gReport.abClock);
+        PrintResult();
     }
 }
 

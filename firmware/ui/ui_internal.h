@@ -197,6 +197,12 @@ void GoPrint(uint8_t bReturn);  // "Sample No.", returning to bReturn
 void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape (scan_screens.cpp)
 void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t));
 bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when taken
+// The shown result of a measuring state described in gReport for printing
+// (result_report.cpp).
+void DescribeResult(uint8_t bState);
+// After a sample reading on a measuring screen: the result described, the
+// screen remembered as the print's return state, the after-reading print step.
+void PrintAfterSampleReading();
 void StartNumberEditor(double fValue, uint8_t bCaller);
 double NumberEditorValue();
 bool HandleNumberKeys();    // the number editor's keys; true when taken
@@ -239,13 +245,6 @@ void StartKineticsRun();
 extern double gfKineticsFinal;
 // The number of readings of the method's end and interval, into the store.
 void StoreKineticsReadingCount();
-// Method reports (method_reports.cpp): the after-reading print step of a
-// method run and of a finished kinetics run, and the Print keys of the
-// kinetics results (values or graph) and the calibration graph.
-void PrintMethodAfterReading();
-void PrintKineticsAfterRun();
-void PrintKinetics(bool bGraph);
-void PrintCalibration();
 
 // Handlers (the feature files).
 void HandleMainMenu();

@@ -133,6 +133,8 @@ int main(int argc, char** argv)
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
+    if (host.Bus().Refused())
+        return 1;
     host.SetSerialEcho(log.File());
     if (!sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);

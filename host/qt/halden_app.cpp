@@ -2,6 +2,9 @@
 // About.
 #include "halden_app.h"
 
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
@@ -72,6 +75,8 @@ bool CHaldenApp::InitInstance()
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
     m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
+    if (m_pBus->Refused() && !ChooseOtherStore())
+        return false;
     m_pFrame->View()->SetBus(m_pBus.get());
     m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
     m_pFrame->SetEepromFile(m_options.sEepromPath);
@@ -88,6 +93,40 @@ bool CHaldenApp::InitInstance()
     // The firmware starts once the event loop runs, when the view exists.
     if (m_options.bStartFirmware)
         QTimer::singleShot(0, this, &CHaldenApp::StartFirmware);
+    return true;
+}
+
+// The named file is not an EEPROM image and is left alone: the user starts
+// with a new file elsewhere, with the store in memory only, or not at all.
+bool CHaldenApp::ChooseOtherStore()
+{
+    while (m_pBus->Refused()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Halden"),
+                        QString::fromStdString(m_pBus->StatusMessage()), QMessageBox::NoButton,
+                        m_pFrame.get());
+        box.setInformativeText(QStringLiteral(
+            "Start with a new EEPROM file elsewhere, or with the store in memory only "
+            "(settings and methods are then lost when the simulator closes)."));
+        QPushButton* pNewFile = box.addButton(QStringLiteral("New File..."), QMessageBox::AcceptRole);
+        QPushButton* pMemory = box.addButton(QStringLiteral("Memory Only"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
+        box.setDefaultButton(pNewFile);
+        box.exec();
+        if (box.clickedButton() == pNewFile) {
+            QString sPath = QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"),
+                                                         QStringLiteral("eeprom.bin"),
+                                                         QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+            if (sPath.isEmpty())
+                continue;
+            m_options.sEepromPath = sPath;
+            m_pBus = std::make_unique<CEepromBus>(sPath.toStdString());
+        } else if (box.clickedButton() == pMemory) {
+            m_options.sEepromPath.clear();
+            m_pBus = std::make_unique<CEepromBus>(std::string());
+        } else {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -54,6 +54,7 @@ public:
 
 private:
     void StartFirmware();
+    bool ChooseOtherStore();
     void ShowPendingStatus();
 
     Options m_options;

@@ -1,6 +1,7 @@
 // The self-pipe between the SIGINT/SIGTERM handler and the UI thread.
 #include "signal_close.h"
 
+#include <QApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -59,6 +60,12 @@ void CSignalClose::OnSignal()
     char ac[16];
     while (read(ganPipe[0], ac, sizeof ac) > 0) {
     }
-    if (m_pWindow)
-        m_pWindow->close();
+    if (!m_pWindow)
+        return;
+    // An open dialog is closed first (as Cancel), so the main window's close
+    // ends the program instead of leaving the dialog on the screen.
+    for (QWidget* pWidget : QApplication::topLevelWidgets())
+        if (pWidget != m_pWindow && pWidget->isVisible() && pWidget->isModal())
+            pWidget->close();
+    m_pWindow->close();
 }

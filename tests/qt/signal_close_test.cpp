@@ -1,18 +1,42 @@
 // SIGINT and SIGTERM close halden-sim as its close button does: the
-// program ends with status 0 after writing its profile.
+// program ends with status 0 after writing its profile, also while a dialog
+// is open.
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
+
+#include "qt_fixture.h"
+#include "signal_close.h"
 
 class CSignalCloseTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { SetApplicationNames(); }
+
+    // A signal that arrives while a modal dialog runs closes the dialog
+    // (as Cancel) and then the main window.
+    void signalClosesAnOpenDialogAndTheWindow()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        CSignalClose signalClose(pApp->Frame());
+        QVERIFY(signalClose.Installed());
+        QDialog dialog(pApp->Frame());
+        QTimer::singleShot(50, [] { ::raise(SIGTERM); });
+        QTimer::singleShot(10000, &dialog, &QDialog::accept);  // only if the signal did nothing
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QTRY_VERIFY(!pApp->Frame()->isVisible());
+    }
+
     void signalClosesLikeTheCloseButton_data()
     {
         QTest::addColumn<int>("nSignal");

@@ -1,6 +1,0 @@
-// WIP placeholder
-#include "ui/ui_internal.h"
-void PrintMethodAfterReading() {}
-void PrintKineticsAfterRun() {}
-void PrintKinetics(bool) {}
-void PrintCalibration() {}
