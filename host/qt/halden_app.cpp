@@ -71,6 +71,7 @@ bool CHaldenApp::InitInstance()
         return false;
     }
     m_pDoc->OnNewDocument();
+    m_pFrame->SetSpeed(m_options.dSpeed);
     m_pFrame->show();
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.

@@ -21,6 +21,7 @@ public:
     struct Options {
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
         bool bStartFirmware = true;                           // false: window only (tests)
+        double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible
     };
 
     explicit CHaldenApp(const Options& options);

@@ -363,7 +363,7 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
     setWidget(m_pCanvas);
     setAlignment(Qt::AlignCenter);
 
-    m_tickTimer.start(TICK_PERIOD_MS, Qt::PreciseTimer, this);
+    SetSpeed(1.0);
 
     for (const panel::KeyLayout& layout : panel::KEYS) {
         QImage imgUp = LoadBitmap(layout.nUpImage);
@@ -520,14 +520,58 @@ void CHaldenView::Wake()
     m_cvSync.notify_all();
 }
 
+void CHaldenView::SetSpeed(double dSpeed)
+{
+    m_dSpeed = dSpeed > 0 ? dSpeed : 0;
+    m_clockPace.start();
+    m_ullTicksDelivered = 0;
+    m_bFlatOut.store(m_dSpeed == 0);
+    if (m_dSpeed == 0) {
+        m_tickTimer.stop();
+    } else {
+        // At real time one tick per 50 ms timer message; faster, a shorter
+        // period, and the ticks due by the wall clock on each message.
+        const int nPeriod = std::max(MIN_TIMER_MS, static_cast<int>(TICK_PERIOD_MS / m_dSpeed + 0.5));
+        m_tickTimer.start(nPeriod, Qt::PreciseTimer, this);
+    }
+    Wake();
+}
+
+double CHaldenView::SampleAchievedSpeed()
+{
+    const uint64_t ullRun = m_ullTicksRun.load(std::memory_order_relaxed);
+    double dPercent = -1;
+    if (m_clockSample.isValid() && m_clockSample.nsecsElapsed() > 0)
+        dPercent = 100.0 * static_cast<double>(ullRun - m_ullTicksSampled) * TICK_PERIOD_MS * 1e6 /
+                   static_cast<double>(m_clockSample.nsecsElapsed());
+    m_clockSample.start();
+    m_ullTicksSampled = ullRun;
+    return dPercent;
+}
+
+// Adds the host ticks that the wall clock says are due at the chosen speed.
+// After a long stall (a suspended machine) at most one second of them comes
+// at once: the firmware does not race to catch up.
+void CHaldenView::DeliverDueTicks()
+{
+    const double dDue = static_cast<double>(m_clockPace.nsecsElapsed()) * m_dSpeed / (TICK_PERIOD_MS * 1e6);
+    const uint64_t ullDue = static_cast<uint64_t>(dDue);
+    if (ullDue <= m_ullTicksDelivered)
+        return;
+    const uint64_t ullMax = std::max<uint64_t>(1, static_cast<uint64_t>(1000.0 / TICK_PERIOD_MS * m_dSpeed));
+    const uint64_t ullNew = std::min(ullDue - m_ullTicksDelivered, ullMax);
+    m_ullTicksDelivered = ullDue;
+    m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew));
+    Wake();
+}
+
 void CHaldenView::timerEvent(QTimerEvent* pEvent)
 {
     if (pEvent->timerId() != m_tickTimer.timerId()) {
         QScrollArea::timerEvent(pEvent);
         return;
     }
-    m_nPendingTicks.fetch_add(1);
-    Wake();
+    DeliverDueTicks();
 }
 
 // Bridge operations, called on the firmware thread.
@@ -592,6 +636,15 @@ void CHaldenView::PaintLcdNow()
 // ticks, so the wait changes no firmware timing.
 void CHaldenView::Yield()
 {
+    if (m_bFlatOut.load(std::memory_order_relaxed)) {
+        // As fast as possible: the next pass has a tick to run, whenever the
+        // last one is used up, and nothing waits. A step waiting for a key
+        // inside its own loop leaves that one tick pending.
+        if (m_nPendingTicks.load() <= 0)
+            m_nPendingTicks.fetch_add(1);
+        m_bActivity.store(false, std::memory_order_relaxed);
+        return;
+    }
     if (m_bActivity.exchange(false, std::memory_order_relaxed))
         return;
     std::unique_lock<std::mutex> lock(m_mtxSync);

@@ -7,6 +7,7 @@
 
 #include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -203,6 +204,15 @@ public:
 
     // Wakes a firmware thread that waits in its yield.
     void Wake();
+
+    // Pace of firmware time: 1 real time (the default), N times real time,
+    // 0 as fast as possible. The host ticks come at the chosen rate, so every
+    // firmware timing scales together.
+    void SetSpeed(double dSpeed);
+    double Speed() const { return m_dSpeed; }
+    // Firmware time run since the previous call, as a percentage of the wall
+    // time that passed meanwhile; -1 on the first call.
+    double SampleAchievedSpeed();
     // True while the firmware thread waits in LcdRefresh for the paint.
     bool RefreshWaiting() const { return m_bRefreshWaiting.load(); }
 
@@ -212,7 +222,11 @@ public:
     uint8_t LcdRead(uint16_t unAddress) override;
     void LcdRefresh() override;
     int32_t PendingTicks() override { return m_nPendingTicks.load(); }
-    void ConsumePendingTick() override { m_nPendingTicks.fetch_sub(1); }
+    void ConsumePendingTick() override
+    {
+        m_nPendingTicks.fetch_sub(1);
+        m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
+    }
     void Yield() override;
     void StopRequested() override;
     void I2cSetScl(int nLevel) override;
@@ -242,9 +256,11 @@ private:
 
     void PaintLcdNow();
     void DrainSerial();
+    void DeliverDueTicks();
     void PlaceChildren();
 
     static constexpr int TICK_PERIOD_MS = 50;  // the view timer (the instrument's IDT_TICK)
+    static constexpr int MIN_TIMER_MS = 5;     // shortest timer period at high speeds
     static constexpr int SERIAL_BACKLOG_MAX = 1 << 20;  // bytes held for the UI before new ones are dropped
 
     bool m_bCreated = false;
@@ -252,7 +268,14 @@ private:
     QPixmap m_bmpPanel;                   // panel picture, bitmap 139
     double m_dScale = 1.0;                // scale of the panel and child positions: the zoom, 1..4
     std::atomic<int32_t> m_nPendingTicks{0};  // host ticks not yet consumed by the firmware
-    QBasicTimer m_tickTimer;              // every 50 ms; Qt chooses its id
+    QBasicTimer m_tickTimer;              // every 50 ms at real time; Qt chooses its id
+    double m_dSpeed = 1.0;                // the chosen pace (UI thread)
+    QElapsedTimer m_clockPace;            // wall time since the pace was chosen
+    uint64_t m_ullTicksDelivered = 0;     // host ticks added since then
+    std::atomic<bool> m_bFlatOut{false};  // as fast as possible: the firmware adds its own ticks
+    std::atomic<uint64_t> m_ullTicksRun{0};  // host ticks the firmware has consumed
+    QElapsedTimer m_clockSample;          // wall time since the last speed sample
+    uint64_t m_ullTicksSampled = 0;       // m_ullTicksRun at that sample
     CLcdWnd* m_pLcd = nullptr;
     std::array<CKeyBase*, 13> m_apKeys{};  // by key code 1..12
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut

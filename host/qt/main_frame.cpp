@@ -15,9 +15,11 @@
 #include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "core/runtime.h"
@@ -31,6 +33,7 @@
 namespace {
 
 const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
+constexpr int SPEED_SAMPLE_MS = 1000;  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
 const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
@@ -69,6 +72,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pSpeedPane = new QLabel;
+    m_pSpeedPane->setObjectName(QStringLiteral("speedStatus"));
+    m_pSpeedPane->setToolTip(QStringLiteral("Firmware time as a percentage of real time"));
+    pStatus->addPermanentWidget(m_pSpeedPane);
+    auto* pSpeedTimer = new QTimer(this);
+    connect(pSpeedTimer, &QTimer::timeout, this, &CMainFrame::ShowAchievedSpeed);
+    pSpeedTimer->start(SPEED_SAMPLE_MS);
+    ShowAchievedSpeed();
     connect(pStatus, &QStatusBar::messageChanged, this, [this, pStatus](const QString& sMessage) {
         if (sMessage.isEmpty())
             pStatus->showMessage(IdleMessage());
@@ -163,6 +174,7 @@ void CMainFrame::CreateMenus()
         m_apZoomActions.push_back(pZoom);
         connect(pZoom, &QAction::triggered, this, [this, nZoom] { SetZoom(nZoom); });
     }
+    CreateSpeedMenu(pViewMenu);
 
     QMenu* pOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     m_pMainsAction = pOptions->addAction(QStringLiteral("&Mains"), m_pDoc, &CHaldenDoc::OnOptionsMains);
@@ -194,6 +206,57 @@ void CMainFrame::CreateMenus()
     m_pToolBar->addSeparator();
     m_pToolBar->addAction(pAbout);
     m_pToolBar->setVisible(m_pApp->m_bShowToolBar != 0);
+}
+
+namespace {
+struct SpeedChoice {
+    const char* pszText;
+    double dSpeed;  // 0: as fast as possible
+    const char* pszPrompt;
+};
+constexpr SpeedChoice SPEEDS[] = {
+    {"&Real Time", 1, "Run the instrument at its own pace\nReal Time"},
+    {"&2x", 2, "Run the instrument's clock twice as fast\n2x"},
+    {"&5x", 5, "Run the instrument's clock five times as fast\n5x"},
+    {"1&0x", 10, "Run the instrument's clock ten times as fast\n10x"},
+    {"As &Fast As Possible", 0, "Run the instrument's clock as fast as the computer allows\nAs Fast As Possible"},
+};
+}  // namespace
+
+void CMainFrame::CreateSpeedMenu(QMenu* pViewMenu)
+{
+    QMenu* pSpeed = pViewMenu->addMenu(QStringLiteral("S&peed"));
+    m_pSpeedGroup = new QActionGroup(this);
+    m_pSpeedGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const SpeedChoice& choice : SPEEDS) {
+        QAction* pAction = pSpeed->addAction(QString::fromLatin1(choice.pszText));
+        pAction->setCheckable(true);
+        pAction->setData(choice.dSpeed);
+        pAction->setChecked(choice.dSpeed == 1);
+        SetPrompt(pAction, QString::fromLatin1(choice.pszPrompt));
+        m_pSpeedGroup->addAction(pAction);
+        connect(pAction, &QAction::triggered, this, [this, dSpeed = choice.dSpeed] { SetSpeed(dSpeed); });
+    }
+}
+
+QList<QAction*> CMainFrame::SpeedActions() const { return m_pSpeedGroup->actions(); }
+
+// Any pace may be given on the command line; the menu checks the item that
+// matches it, or none.
+void CMainFrame::SetSpeed(double dSpeed)
+{
+    dSpeed = dSpeed > 0 ? dSpeed : 0;
+    for (QAction* pAction : m_pSpeedGroup->actions())
+        pAction->setChecked(pAction->data().toDouble() == dSpeed);
+    m_pView->SetSpeed(dSpeed);
+    ShowAchievedSpeed();
+}
+
+void CMainFrame::ShowAchievedSpeed()
+{
+    const double dPercent = m_pView->SampleAchievedSpeed();
+    m_pSpeedPane->setText(dPercent < 0 ? QStringLiteral("Speed: -")
+                                       : QStringLiteral("Speed: %1%").arg(QLocale().toString(dPercent, 'f', 0)));
 }
 
 void CMainFrame::SetZoom(int nZoom)

@@ -12,6 +12,7 @@ class CHaldenView;
 class CSerialMonitor;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame final : public QMainWindow {
@@ -29,6 +30,11 @@ public:
     // The status-bar pane that names a read-only or locked EEPROM file.
     QLabel* EepromPane() const { return m_pEepromPane; }
     void ShowEepromStatus(const QString& sMessage);
+    // View/Speed: sets the pace of firmware time (0 as fast as possible) and
+    // checks the matching menu item; the status bar shows the speed reached.
+    void SetSpeed(double dSpeed);
+    QLabel* SpeedPane() const { return m_pSpeedPane; }
+    QList<QAction*> SpeedActions() const;
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
     QString IdleMessage() const;
@@ -53,6 +59,8 @@ private:
     void CreateMenus();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
+    void CreateSpeedMenu(QMenu* pViewMenu);
+    void ShowAchievedSpeed();
 
     CHaldenApp* m_pApp;
     CHaldenDoc* m_pDoc;
@@ -62,6 +70,8 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QLabel* m_pSpeedPane = nullptr;
+    class QActionGroup* m_pSpeedGroup = nullptr;
     QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;
     bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on

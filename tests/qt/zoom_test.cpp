@@ -24,15 +24,6 @@ private:
     CHaldenView* View() { return m_pApp->View(); }
     CMainFrame* Frame() { return m_pApp->Frame(); }
 
-    QList<int> DownKeys()
-    {
-        QList<int> codes;
-        for (uint8_t b = 1; b <= 12; b++)
-            if (HostKeyIsDown(b))
-                codes << b;
-        return codes;
-    }
-
     // A pattern in display memory with single pixels at the edges.
     static void DrawPattern()
     {
