@@ -28,4 +28,26 @@ if [ "${1:-}" = --tsan ]; then
   TSAN_OPTIONS=halt_on_error=1 \
     run_suite tsan -- -DCMAKE_BUILD_TYPE=Debug -DHALDEN_SANITIZE=thread -DHALDEN_BUILD_BENCH=OFF
 fi
+# The libFuzzer targets, briefly, when clang is there: a fixed number of
+# inputs each, grown from the seed corpus in a scratch directory.
+if command -v clang++ >/dev/null 2>&1; then
+  cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Debug -DHALDEN_FUZZ=ON -DHALDEN_BUILD_DESKTOP=OFF -DHALDEN_BUILD_BENCH=OFF >/dev/null
+  cmake --build build/fuzz -j "$jobs" --target fuzz
+  for corpus in tests/fuzz/corpus/*/; do
+    name=$(basename "$corpus")
+    scratch=$(mktemp -d)
+    runs=10000
+    # These two open and read back a whole image file for every input.
+    [ "$name" = bus ] && runs=1000
+    [ "$name" = store_image ] && runs=200
+    # Every input runs the firmware thread through its commands.
+    [ "$name" = remote ] && runs=3000
+    dict=()
+    [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
+    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=4096 "${dict[@]}" \
+      -print_final_stats=1 "$scratch" "$corpus"
+    rm -rf "$scratch"
+  done
+fi
 echo "All tests passed."

@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "comms/report.h"
 #include "comms/serial.h"
 #include "core/bridge.h"
+#include "core/clock.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "measure/calib.h"
@@ -404,28 +404,13 @@ int ReadTriple(char cSeparator, uint8_t* pbFields)
     return ERR_NONE;
 }
 
-uint8_t DaysInMonth(uint8_t bMonth, uint8_t bYear)
-{
-    switch (bMonth) {
-    case 2:
-        return bYear % 4 == 0 ? 29 : 28;
-    case 4:
-    case 6:
-    case 9:
-    case 11:
-        return 30;
-    default:
-        return 31;
-    }
-}
-
 // dd/mm/yy into day, month, year.
 int ReadDate(uint8_t* pbDate)
 {
     int nError = ReadTriple('/', pbDate);
     if (nError)
         return nError;
-    if (pbDate[1] < 1 || pbDate[1] > 12 || pbDate[0] < 1 || pbDate[0] > DaysInMonth(pbDate[1], pbDate[2]))
+    if (!DateValid(pbDate[0], pbDate[1], pbDate[2]))
         return ERR_RANGE;
     return ERR_NONE;
 }
@@ -977,19 +962,6 @@ void SendTestResult()
     gbResultCount = gbResultCount >= 99 ? 0 : static_cast<uint8_t>(gbResultCount + 1);
 
     SendSpectrumPoints(SPECTRUM_FIRST_NM, SPECTRUM_LAST_NM, gbTransmittanceMode != 0);
-}
-
-void ReadClock(uint8_t* pbClock)
-{
-    std::time_t tNow = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&tNow, &local);
-    pbClock[0] = static_cast<uint8_t>(local.tm_mday);
-    pbClock[1] = static_cast<uint8_t>(local.tm_mon + 1);
-    pbClock[2] = static_cast<uint8_t>(local.tm_year % 100);
-    pbClock[3] = static_cast<uint8_t>(local.tm_hour);
-    pbClock[4] = static_cast<uint8_t>(local.tm_min);
-    pbClock[5] = static_cast<uint8_t>(local.tm_sec);
 }
 
 int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue)

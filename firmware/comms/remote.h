@@ -27,8 +27,6 @@ void RemoteReset();
 void RemoteTrace(const char* pszText);
 void SetRemoteScreen(uint8_t bOn);
 void SendTestResult();
-// Day, month, year modulo 100, hour, minute, second of the computer's local time.
-void ReadClock(uint8_t* pbClock);
 
 // The absorbance number format shared with the reports: "% .*f" with 3
 // decimals below 9.9995 in magnitude, 2 below 99.995, 1 below 999.95, else 0;

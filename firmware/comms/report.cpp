@@ -13,6 +13,7 @@
 #include "comms/hardcopy.h"
 #include "comms/remote.h"
 #include "comms/serial.h"
+#include "core/clock.h"
 #include "display/language.h"
 #include "measure/reading.h"
 #include "storage/params.h"

@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-constexpr int STANDARD_COUNT = 5;
-constexpr double STANDARD_NOT_SET = 100000.0;  // a standard concentration of exactly this is "not set"
+#include "storage/method_record.h"
+
+constexpr int STANDARD_COUNT = METHOD_STANDARD_COUNT;
 constexpr uint8_t FIT_LINEAR = 0;              // "Linear Least Squares"
 constexpr uint8_t FIT_CURVE = 1;               // "Polynomial (Curve)"
 
@@ -52,6 +53,10 @@ bool FitStandardCurve(const double* afAbs, const double* afConc, uint8_t bFit, C
 
 // Value of the curve in gStandardCurve at absorbance fAbs (no range check).
 double CurveValue(double fAbs);
+
+// Concentration the fit in gStandardCurve gives at fAbs, without the span
+// check (a linear fit with a slope of 0 gives 0).
+double FittedConcentration(double fAbs);
 
 // Concentration of a sample absorbance under gStandardCurve: NO_VALUE outside
 // the standards' absorbance span; 0 for a linear fit with a slope of 0.

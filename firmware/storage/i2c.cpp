@@ -116,9 +116,11 @@ void I2cTickStopwatches() { StopwatchTick(); }
 // The pause between two line changes; the simulated bus needs none.
 void I2cDelay() {}
 
+// A clock line that is already high needs no stopwatch: the firmware lock
+// is taken only when a device holds SCL low, not once per bit.
 bool I2cWaitScl()
 {
-    if (!gbI2cWaitEnabled)
+    if (!gbI2cWaitEnabled || I2cGetScl())
         return true;
     ResetStopwatch(&gunStopwatchA);
     for (;;) {

@@ -53,63 +53,48 @@ uint32_t gulSerialNumber = 0;           // 0 = not set
 char gszSignature[PARAM_SIGNATURE_SIZE];  // "Ram integrity signature" once initialised
 ProteinGroup gProteinGroups[4];           // the four protein-assay groups
 
-namespace {
-
-// A single byte or 16-bit setting: its slot, working copy, default, and the
-// range outside which the start-up repair replaces it by the default.
-struct ParamSetting {
-    uint16_t unSlot;
-    uint8_t* pbByte;         // working copy of a byte setting, or null
-    uint16_t* punWord;       // working copy of a 16-bit setting, or null
-    uint16_t unDefault;
-    bool bRepair;            // the range below is checked at start-up
-    uint16_t unLow;
-    uint16_t unHigh;
-};
-
 // Every single setting in slot order (gfSValue is kept apart).
-const ParamSetting gParamSettings[] = {
-    {0x00, &gunLastOperation, nullptr, 0, false, 0, 0},
-    {0x01, &gunSampleNumber, nullptr, 1, false, 0, 0},
-    {0x02, &gbSetting02, nullptr, 0, false, 0, 0},
-    {0x03, &gbOutputDevice, nullptr, 2, false, 0, 0},
-    {0x04, &gbBaudRate, nullptr, 0, true, 0, 1},
-    {0x05, &gbDateFormat, nullptr, 1, true, 0, 1},
-    {0x06, &gunCurrentMethod, nullptr, 0, true, 0, 100},
-    {0x07, &gunMethodListRow, nullptr, 0, false, 0, 0},
-    {0x08, &gbSetting08, nullptr, 0, false, 0, 0},
-    {0x09, &gunMethodListPage, nullptr, 0, false, 0, 0},
-    {0x0A, &gbSetting0A, nullptr, 0, false, 0, 0},
-    {0x0B, &gbSetting0B, nullptr, 1, false, 0, 0},
-    {0x0C, &gunStandardsRow, nullptr, 0, false, 0, 0},
-    {0x0D, &gbTransmittanceMode, nullptr, 0, true, 0, 1},
-    {0x0E, &gbSetting0E, nullptr, 0, false, 0, 0},
-    {0x0F, &gbSetting0F, nullptr, 150, false, 0, 0},
-    {0x10, &gunMethodField, nullptr, 0, false, 0, 0},
-    {0x11, &gbSetting11, nullptr, 0, false, 0, 0},
-    {0x12, &gbSetting12, nullptr, 0, false, 0, 0},
-    {0x13, nullptr, &gunSetting13, 0, false, 0, 0},
-    {0x15, nullptr, &gunWavelength, 600, true, 200, 825},
-    {0x17, nullptr, &gunWavelengthB, 360, true, 200, 825},
-    {0x19, nullptr, &gunWavelengthC, 380, true, 200, 825},
-    {0x1B, nullptr, &gunWavelengthD, 600, true, 200, 825},
-    {0x1D, nullptr, &gunMultiWavelength[0], 340, true, 200, 825},
-    {0x1F, nullptr, &gunMultiWavelength[1], 546, true, 200, 825},
-    {0x21, nullptr, &gunMultiWavelength[2], 628, true, 200, 825},
-    {0x23, nullptr, &gunMultiWavelength[3], 830, true, 200, 825},
-    {0x25, &gbAutoPrint, nullptr, 0, true, 0, 1},
-    {0x26, &gbSetting26, nullptr, 0, false, 0, 0},
-    {0x27, &gbSetting27, nullptr, 1, false, 0, 0},
-    {0x28, &gbLanguage, nullptr, 0, true, 0, 4},
-    {0x29, &gbPrintCalCoeff, nullptr, 0, false, 0, 0},
-    {0x2A, &gbBaseSelfTestInfo, nullptr, 0, false, 0, 0},
-    {0x2B, &gbReadingsDump, nullptr, 0, false, 0, 0},
-    {0x2C, nullptr, &gunCalibratedLedPixel, 0, false, 0, 0},
-    {0x2E, nullptr, &gunPixelClock, 300, true, 200, 900},
+const ParamSetting gParamSettings[PARAM_SETTING_COUNT] = {
+    {0x00, "gunLastOperation", &gunLastOperation, nullptr, 0, false, 0, 0},
+    {0x01, "gunSampleNumber", &gunSampleNumber, nullptr, 1, false, 0, 0},
+    {0x02, "gbSetting02", &gbSetting02, nullptr, 0, false, 0, 0},
+    {0x03, "gbOutputDevice", &gbOutputDevice, nullptr, 2, false, 0, 0},
+    {0x04, "gbBaudRate", &gbBaudRate, nullptr, 0, true, 0, 1},
+    {0x05, "gbDateFormat", &gbDateFormat, nullptr, 1, true, 0, 1},
+    {0x06, "gunCurrentMethod", &gunCurrentMethod, nullptr, 0, true, 0, 100},
+    {0x07, "gunMethodListRow", &gunMethodListRow, nullptr, 0, false, 0, 0},
+    {0x08, "gbSetting08", &gbSetting08, nullptr, 0, false, 0, 0},
+    {0x09, "gunMethodListPage", &gunMethodListPage, nullptr, 0, false, 0, 0},
+    {0x0A, "gbSetting0A", &gbSetting0A, nullptr, 0, false, 0, 0},
+    {0x0B, "gbSetting0B", &gbSetting0B, nullptr, 1, false, 0, 0},
+    {0x0C, "gunStandardsRow", &gunStandardsRow, nullptr, 0, false, 0, 0},
+    {0x0D, "gbTransmittanceMode", &gbTransmittanceMode, nullptr, 0, true, 0, 1},
+    {0x0E, "gbSetting0E", &gbSetting0E, nullptr, 0, false, 0, 0},
+    {0x0F, "gbSetting0F", &gbSetting0F, nullptr, 150, false, 0, 0},
+    {0x10, "gunMethodField", &gunMethodField, nullptr, 0, false, 0, 0},
+    {0x11, "gbSetting11", &gbSetting11, nullptr, 0, false, 0, 0},
+    {0x12, "gbSetting12", &gbSetting12, nullptr, 0, false, 0, 0},
+    {0x13, "gunSetting13", nullptr, &gunSetting13, 0, false, 0, 0},
+    {0x15, "gunWavelength", nullptr, &gunWavelength, 600, true, 200, 825},
+    {0x17, "gunWavelengthB", nullptr, &gunWavelengthB, 360, true, 200, 825},
+    {0x19, "gunWavelengthC", nullptr, &gunWavelengthC, 380, true, 200, 825},
+    {0x1B, "gunWavelengthD", nullptr, &gunWavelengthD, 600, true, 200, 825},
+    {0x1D, "gunMultiWavelength1", nullptr, &gunMultiWavelength[0], 340, true, 200, 825},
+    {0x1F, "gunMultiWavelength2", nullptr, &gunMultiWavelength[1], 546, true, 200, 825},
+    {0x21, "gunMultiWavelength3", nullptr, &gunMultiWavelength[2], 628, true, 200, 825},
+    {0x23, "gunMultiWavelength4", nullptr, &gunMultiWavelength[3], 830, true, 200, 825},
+    {0x25, "gbAutoPrint", &gbAutoPrint, nullptr, 0, true, 0, 1},
+    {0x26, "gbSetting26", &gbSetting26, nullptr, 0, false, 0, 0},
+    {0x27, "gbSetting27", &gbSetting27, nullptr, 1, false, 0, 0},
+    {0x28, "gbLanguage", &gbLanguage, nullptr, 0, true, 0, 4},
+    {0x29, "gbPrintCalCoeff", &gbPrintCalCoeff, nullptr, 0, false, 0, 0},
+    {0x2A, "gbBaseSelfTestInfo", &gbBaseSelfTestInfo, nullptr, 0, false, 0, 0},
+    {0x2B, "gbReadingsDump", &gbReadingsDump, nullptr, 0, false, 0, 0},
+    {0x2C, "gunCalibratedLedPixel", nullptr, &gunCalibratedLedPixel, 0, false, 0, 0},
+    {0x2E, "gunPixelClock", nullptr, &gunPixelClock, 300, true, 200, 900},
 };
 
-constexpr double SVALUE_MAX = 15.0;       // highest stray-light level kept at start-up
-constexpr int32_t HOLMIUM_LIMIT = 8;      // holmium offset limit, pixels
+namespace {
 
 // Offsets inside a protein-assay group.
 constexpr uint16_t PROTEIN_HEAD = 0;        // 2 doubles
@@ -149,29 +134,102 @@ void SendError(const char* pszText, int nCount)
 
 }  // namespace
 
+// Byte order of the stored settings.
+
+void PutParamWord(uint8_t* pb, uint16_t un)
+{
+    pb[0] = static_cast<uint8_t>(un >> 8);
+    pb[1] = static_cast<uint8_t>(un);
+}
+
+void PutParamLong(uint8_t* pb, uint32_t ul)
+{
+    for (int i = 0; i < 4; i++)
+        pb[i] = static_cast<uint8_t>(ul >> (24 - 8 * i));
+}
+
+void PutParamDouble(uint8_t* pb, double f)
+{
+    uint64_t ullBits = std::bit_cast<uint64_t>(f);
+    for (int i = 0; i < 8; i++)
+        pb[i] = static_cast<uint8_t>(ullBits >> (8 * i));
+}
+
+uint16_t GetParamWord(const uint8_t* pb) { return static_cast<uint16_t>((pb[0] << 8) | pb[1]); }
+
+uint32_t GetParamLong(const uint8_t* pb)
+{
+    return (static_cast<uint32_t>(pb[0]) << 24) | (static_cast<uint32_t>(pb[1]) << 16) |
+           (static_cast<uint32_t>(pb[2]) << 8) | pb[3];
+}
+
+double GetParamDouble(const uint8_t* pb)
+{
+    uint64_t ullBits = 0;
+    for (int i = 7; i >= 0; i--)
+        ullBits = (ullBits << 8) | pb[i];
+    return std::bit_cast<double>(ullBits);
+}
+
+uint16_t ParamSettingFromImage(const ParamSetting& setting, const uint8_t* pbImage)
+{
+    return setting.pbByte ? pbImage[setting.unSlot] : GetParamWord(pbImage + setting.unSlot);
+}
+
+void ParamSettingToImage(const ParamSetting& setting, uint16_t unValue, uint8_t* pbImage)
+{
+    if (setting.pbByte)
+        pbImage[setting.unSlot] = static_cast<uint8_t>(unValue);
+    else
+        PutParamWord(pbImage + setting.unSlot, unValue);
+}
+
+bool ParamSettingNeedsRepair(const ParamSetting& setting, uint16_t unValue)
+{
+    return setting.bRepair && (unValue < setting.unLow || unValue > setting.unHigh);
+}
+
+bool SValueNeedsRepair(double f) { return !(f >= 0.0 && f <= SVALUE_MAX); }
+
+int32_t LimitHolmiumOffset(int32_t nOffset)
+{
+    if (nOffset < -HOLMIUM_LIMIT)
+        return -HOLMIUM_LIMIT;
+    if (nOffset > HOLMIUM_LIMIT)
+        return HOLMIUM_LIMIT;
+    return nOffset;
+}
+
+void BuildInitialisedImage(uint8_t* pbImage)
+{
+    std::memset(pbImage, 0, EEPROM_SIZE);
+    for (const ParamSetting& setting : gParamSettings)
+        ParamSettingToImage(setting, setting.unDefault, pbImage);
+    std::memcpy(pbImage + PARAM_SIGNATURE, PARAM_SIGNATURE_TEXT, std::strlen(PARAM_SIGNATURE_TEXT) + 1);
+}
+
 // Accessors.
 
 void StoreByte(uint16_t unSlot, uint8_t bValue) { I2cWriteByteAt(&gEepromDevice, unSlot, bValue); }
 
 void StoreWord(uint16_t unSlot, uint16_t unValue)
 {
-    uint8_t ab[2] = {static_cast<uint8_t>(unValue >> 8), static_cast<uint8_t>(unValue)};
+    uint8_t ab[2];
+    PutParamWord(ab, unValue);
     I2cWriteBlock(&gEepromDevice, unSlot, ab, 2);
 }
 
 void StoreDouble(uint16_t unSlot, double fValue)
 {
-    uint64_t ullBits = std::bit_cast<uint64_t>(fValue);
     uint8_t ab[8];
-    for (int i = 0; i < 8; i++)
-        ab[i] = static_cast<uint8_t>(ullBits >> (8 * i));
+    PutParamDouble(ab, fValue);
     I2cWriteBlock(&gEepromDevice, unSlot, ab, 8);
 }
 
 void StoreLong(uint16_t unAddress, uint32_t ulValue)
 {
-    uint8_t ab[4] = {static_cast<uint8_t>(ulValue >> 24), static_cast<uint8_t>(ulValue >> 16),
-                     static_cast<uint8_t>(ulValue >> 8), static_cast<uint8_t>(ulValue)};
+    uint8_t ab[4];
+    PutParamLong(ab, ulValue);
     I2cWriteBlock(&gEepromDevice, unAddress, ab, 4);
 }
 
@@ -186,7 +244,7 @@ uint16_t LoadWord(uint16_t unSlot)
 {
     uint8_t ab[2] = {0xFF, 0xFF};
     I2cReadBlock(&gEepromDevice, unSlot, ab, 2);
-    return static_cast<uint16_t>((ab[0] << 8) | ab[1]);
+    return GetParamWord(ab);
 }
 
 double LoadDouble(uint16_t unSlot)
@@ -194,18 +252,14 @@ double LoadDouble(uint16_t unSlot)
     uint8_t ab[8];
     std::memset(ab, 0xFF, sizeof ab);
     I2cReadBlock(&gEepromDevice, unSlot, ab, 8);
-    uint64_t ullBits = 0;
-    for (int i = 7; i >= 0; i--)
-        ullBits = (ullBits << 8) | ab[i];
-    return std::bit_cast<double>(ullBits);
+    return GetParamDouble(ab);
 }
 
 uint32_t LoadLong(uint16_t unAddress)
 {
     uint8_t ab[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     I2cReadBlock(&gEepromDevice, unAddress, ab, 4);
-    return (static_cast<uint32_t>(ab[0]) << 24) | (static_cast<uint32_t>(ab[1]) << 16) |
-           (static_cast<uint32_t>(ab[2]) << 8) | ab[3];
+    return GetParamLong(ab);
 }
 
 int LoadBlock(uint16_t unAddress, uint8_t* pbBuffer, uint16_t unCount)
@@ -371,12 +425,7 @@ void LoadAllParameters()
     for (int i = 0; i < 4; i++)
         LoadProteinGroup(i);
 
-    int32_t nOffset = static_cast<int16_t>(LoadWord(PARAM_HOLMIUM_OFFSET));
-    if (nOffset < -HOLMIUM_LIMIT)
-        nOffset = -HOLMIUM_LIMIT;
-    if (nOffset > HOLMIUM_LIMIT)
-        nOffset = HOLMIUM_LIMIT;
-    gnHolmiumOffset = nOffset;
+    gnHolmiumOffset = LimitHolmiumOffset(static_cast<int16_t>(LoadWord(PARAM_HOLMIUM_OFFSET)));
     gulSerialNumber = LoadLong(PARAM_SERIAL_NUMBER);
 
     if (LoadBlock(PARAM_SIGNATURE, reinterpret_cast<uint8_t*>(gszSignature), PARAM_SIGNATURE_SIZE) <
@@ -403,7 +452,6 @@ void SaveAllParameters()
 void InitialiseParameters()
 {
     SerialPutString("\r\n * INITIALISING BATTERY BACKED RAM *\r\n\r\n");
-    constexpr uint16_t EEPROM_SIZE = 32768;
     uint16_t unFilled = I2cFillBlock(&gEepromDevice, 0, 0, EEPROM_SIZE);
     if (unFilled < EEPROM_SIZE)
         SendError("fill error", unFilled);
@@ -430,14 +478,14 @@ void RepairParameters()
         if (!setting.bRepair)
             continue;
         uint16_t unValue = setting.pbByte ? *setting.pbByte : *setting.punWord;
-        if (unValue >= setting.unLow && unValue <= setting.unHigh)
+        if (!ParamSettingNeedsRepair(setting, unValue))
             continue;
         if (setting.pbByte)
             SetByteSetting(setting.pbByte, setting.unSlot, static_cast<uint8_t>(setting.unDefault));
         else
             SetWordSetting(setting.punWord, setting.unSlot, setting.unDefault);
     }
-    if (!(gfSValue >= 0.0 && gfSValue <= SVALUE_MAX))
+    if (SValueNeedsRepair(gfSValue))
         SetSValue(0.0);
 }
 

@@ -21,6 +21,26 @@ constexpr uint16_t PARAM_SVALUE = 0x0030;              // gfSValue, 8 bytes
 constexpr uint16_t PARAM_HOLMIUM_OFFSET = 0x3D00;      // gnHolmiumOffset, signed 16-bit
 constexpr uint16_t PARAM_SERIAL_NUMBER = 0x3D02;       // gulSerialNumber, unsigned 32-bit
 constexpr const char* PARAM_SIGNATURE_TEXT = "Ram integrity signature";
+constexpr uint16_t EEPROM_SIZE = 32768;
+constexpr double SVALUE_MAX = 15.0;     // highest stray-light level kept at start-up
+constexpr int32_t HOLMIUM_LIMIT = 8;    // holmium offset limit, pixels
+
+// A single byte or 16-bit setting: its slot, name, working copy, default,
+// and the range outside which the start-up repair replaces it by the
+// default. The table below is the one description of these settings; the
+// store and the tools that read a stored image both go by it.
+struct ParamSetting {
+    uint16_t unSlot;
+    const char* pszName;
+    uint8_t* pbByte;         // working copy of a byte setting, or null
+    uint16_t* punWord;       // working copy of a 16-bit setting, or null
+    uint16_t unDefault;
+    bool bRepair;            // the range below is checked at start-up
+    uint16_t unLow;
+    uint16_t unHigh;
+};
+constexpr int PARAM_SETTING_COUNT = 37;
+extern const ParamSetting gParamSettings[PARAM_SETTING_COUNT];  // slot order
 
 // Single settings (working copies), by slot.
 extern uint8_t gunLastOperation;      // 0x00 last measuring state, 0 none
@@ -71,6 +91,25 @@ struct ProteinGroup {
     double afStandards[15];
 };
 extern ProteinGroup gProteinGroups[4];
+
+// Byte order of stored values (16- and 32-bit most significant byte
+// first, doubles little-endian), over plain byte buffers.
+void PutParamWord(uint8_t* pb, uint16_t un);
+void PutParamLong(uint8_t* pb, uint32_t ul);
+void PutParamDouble(uint8_t* pb, double f);
+uint16_t GetParamWord(const uint8_t* pb);
+uint32_t GetParamLong(const uint8_t* pb);
+double GetParamDouble(const uint8_t* pb);
+// A setting's value in, or into, a whole 32768-byte EEPROM image.
+uint16_t ParamSettingFromImage(const ParamSetting& setting, const uint8_t* pbImage);
+void ParamSettingToImage(const ParamSetting& setting, uint16_t unValue, uint8_t* pbImage);
+// The start-up range rules.
+bool ParamSettingNeedsRepair(const ParamSetting& setting, uint16_t unValue);
+bool SValueNeedsRepair(double f);
+int32_t LimitHolmiumOffset(int32_t nOffset);
+// The image a first start leaves: zeros, every setting at its default, the
+// signature.
+void BuildInitialisedImage(uint8_t* pbImage);
 
 // Accessors.
 void StoreByte(uint16_t unSlot, uint8_t bValue);

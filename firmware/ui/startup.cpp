@@ -1,10 +1,11 @@
-// Standby, the start-up splash with its service key sequence, the start-up
-// sequence and the self-test display (states 1..10).
+// Standby (85), the start-up splash (0) with its service key sequence, the
+// start-up sequence and the self-test display (1, 2, 5..10).
 #include <cstring>
 
 #include "comms/remote.h"
 #include "comms/report.h"
 #include "comms/serial.h"
+#include "core/clock.h"
 #include "core/timers.h"
 #include "display/lcd.h"
 #include "display/script.h"

@@ -10,6 +10,7 @@
 #include "comms/report.h"
 #include "core/runtime.h"
 #include "core/timers.h"
+#include "display/language.h"
 #include "display/lcd.h"
 #include "display/script.h"
 #include "measure/reading.h"
@@ -188,4 +189,54 @@ void DrawScreen()
     if (row.pfnDraw)
         row.pfnDraw(bState);
     DrawHintLine(bState);
+}
+
+// "Sample out of range" stands at (70, 120), on the hint line's rows. While
+// it is shown, R and T move one cell right of its longest translation, so
+// that the message and the hints never share a pixel in any language.
+constexpr uint8_t OUT_OF_RANGE_X = 70;
+constexpr uint16_t TEXT_OUT_OF_RANGE = 167;
+constexpr uint8_t HINT_REF_X = 172;
+constexpr uint8_t HINT_STEP = 12;  // T stands 12 columns right of R
+constexpr uint16_t TEXT_HINT_REF = 138;   // "R"
+constexpr uint16_t TEXT_HINT_TEST = 129;  // "T"
+
+static uint8_t HintRefX(bool bMessage)
+{
+    if (!bMessage)
+        return HINT_REF_X;
+    size_t nLongest = 0;
+    for (uint8_t bLanguage = 0; bLanguage < LANGUAGE_COUNT; bLanguage++) {
+        size_t n = std::strlen(LanguageTextIn(bLanguage, TEXT_OUT_OF_RANGE));
+        nLongest = n > nLongest ? n : nLongest;
+    }
+    size_t nEnd = OUT_OF_RANGE_X + 6 * (nLongest + 1);  // one blank cell between them
+    return static_cast<uint8_t>(nEnd > HINT_REF_X ? nEnd : HINT_REF_X);
+}
+
+void DrawHintLine(uint8_t bState)
+{
+    const ScreenStateRow& row = StateRow(bState);
+    bool bMessage = gbOutOfRangePending != 0;
+    gbOutOfRangePending = 0;
+    if (!(row.bFlags & FLAG_NO_HINT_LINE)) {
+        DrawFragment(FRAG_HINT_CLEAR);
+        // The message's last row (127) lies below the hint line's cells.
+        DisplayScript("F0A0 X64Y120c29");
+        uint8_t bRefX = HintRefX(bMessage);
+        if ((row.bHints & HINT_REF) && bRefX == HINT_REF_X)
+            DrawFragment(FRAG_HINT_REF);
+        else if (row.bHints & HINT_REF)
+            DrawText(bRefX, 119, TEXT_HINT_REF);
+        if ((row.bHints & HINT_TEST) && bRefX == HINT_REF_X)
+            DrawFragment(FRAG_HINT_TEST);
+        else if (row.bHints & HINT_TEST)
+            DrawText(static_cast<uint8_t>(bRefX + HINT_STEP), 119, TEXT_HINT_TEST);
+        if (row.bHints & HINT_UPDOWN)
+            DrawFragment(FRAG_HINT_UPDOWN);
+        if (row.bHints & HINT_LEFTRIGHT)
+            DrawFragment(FRAG_HINT_LEFTRIGHT);
+    }
+    if (bMessage)
+        DrawFragment(FRAG_OUT_OF_RANGE);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "storage/method_record.h"
 #include "ui/ui.h"
 
 // Count-down values in UI ticks of 50 ms.
@@ -22,23 +23,6 @@ constexpr uint8_t ROW_FAILED = 2;
 constexpr uint16_t WAVELENGTH_MIN = 330;
 constexpr uint16_t WAVELENGTH_MAX = 830;
 
-// The method being used or programmed (working copy of a method record).
-constexpr int METHOD_NAME_LENGTH = 13;
-struct MethodWork {
-    char szName[METHOD_NAME_LENGTH + 1];  // space, A..Z, 0..9
-    uint32_t unWavelength;                // nm
-    uint8_t bCalibration;                 // 0 factor, 1 standard curve
-    double fFactor;
-    uint32_t unDisplayOption;
-    uint32_t unUnits;                     // 0..18
-    uint32_t unKinetics;                  // 0 no, 1 yes, 2 fixed time
-    uint32_t unStartSec, unStartMin;
-    uint32_t unIntervalSec, unIntervalMin;
-    uint8_t bEndSec, bEndMin;
-    double afStdAbs[5];
-    double afStdConc[5];                  // 100000.0 = not set
-    uint8_t bCurveFit;                    // 0 linear, 1 polynomial
-};
 
 extern uint8_t gunKeyCode;          // key taken this pass, 0 none
 extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
@@ -130,7 +114,7 @@ extern const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST];
 // The entry for a state or fragment; the empty script for any other index.
 const char* ScreenScript(uint16_t unIndex);
 
-// Drawing helpers.
+// Drawing helpers (ui.cpp).
 void DrawFragment(uint16_t unIndex);
 // Draws language text nText at (x, y) in font bFont, inverse when bInverse is 1.
 void DrawText(uint8_t x, uint8_t y, uint16_t nText, uint8_t bInverse = 0, uint8_t bFont = 0);
@@ -152,20 +136,21 @@ void HandleSelfTest();
 void DrawSelfTestMarks();
 void DrawSelfTestResult();
 
-// Method working copy (method.cpp).
+// Method working copy (method_store.cpp).
 void LoadMethodWork(uint8_t bSlot);
 void SaveMethodWork();
 void DeleteMethodSlot(uint8_t bSlot);
 int FindFreeMethodSlot();
 void LoadMethodPage(uint8_t bPageStart);
 bool MethodFieldApplies(uint8_t bField);
+// The display option in use for the method's results (gunDisplayOption).
+uint32_t ShownDisplayOption();
 
-// Measured values (measure_screens.cpp).
+// Measured values (measure.cpp).
 // The values a blank shows: 0 A, 100 %T, no ratio, no density, no result.
 void ClearShownValues();
 void RecomputeValues();
 void TakeScreenReading(uint8_t bKind);
-uint16_t StepWavelength(uint16_t unNm, int nDirection);
 // A1 / A2 of the ratio screen from values rounded to three decimals; 0 when
 // either is 0, the no-value marker when either is out of range.
 double RatioOfAbsorbances(double fA1, double fA2);
@@ -202,7 +187,66 @@ extern const ScreenStateRow gScreenStates[STATE_COUNT];
 // The row of a state; numbers past the table give the PC Control row.
 const ScreenStateRow& StateRow(uint8_t bState);
 
-// Handlers (handlers.cpp, startup.cpp).
+// Shared editors and screen helpers (editors.cpp).
+extern uint16_t gunSavedNm[4];  // stored wavelengths on entry to a wavelength editor, nm
+extern uint8_t gbNumberCaller;  // state the number editor returns to
+extern uint8_t gbOutOfRangePending;      // 1: "Sample out of range" is drawn after the hint line
+void Go(uint8_t bState);    // set the state and draw it
+bool Key(uint8_t bKey);     // the pass's key is bKey
+void GoPrint(uint8_t bReturn);  // "Sample No.", returning to bReturn
+void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape (scan_screens.cpp)
+void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t));
+bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when taken
+// The shown result of a measuring state described in gReport for printing
+// (result_report.cpp).
+void DescribeResult(uint8_t bState);
+// After a sample reading on a measuring screen: the result described, the
+// screen remembered as the print's return state, the after-reading print step.
+void PrintAfterSampleReading();
+void StartNumberEditor(double fValue, uint8_t bCaller);
+double NumberEditorValue();
+bool HandleNumberKeys();    // the number editor's keys; true when taken
+// A chooser: bPrevious and bNext move the highlighted item gbChoice with
+// wrap-around, bAccept calls pfnAccept (which takes gbChoice and moves on),
+// Escape returns to bEscape.
+struct Chooser {
+    uint8_t bCount;
+    uint8_t bPrevious, bNext;
+    uint8_t bAccept;
+    void (*pfnAccept)();
+    uint8_t bEscape;
+};
+void HandleChooser(const Chooser& chooser);
+// One Up (+1) or Down (-1) event of a wavelength editor, with the fast step
+// while the key is held.
+uint16_t StepWavelength(uint16_t unNm, int nDirection);
+void SetEditText(const char* psz);
+void DrawEditField(uint8_t x, uint8_t y, uint8_t bCursor, uint8_t bFont);
+int TextWidth(uint16_t unText);
+bool IsOutOfRange(double f);
+void DrawOutOfRangeIf(bool bOut);
+void DrawTime(uint8_t x, uint8_t y, uint32_t unMinutes, uint32_t unSeconds, int nHighlight);
+void DrawChoiceList(const uint16_t* punTexts, int nCount, uint8_t x, uint8_t y0, uint8_t bStep);
+
+// Shared between the method, standards and kinetics screens.
+void ShowProgramMessage(uint16_t unText);  // (methods.cpp)
+void StartTimeEditor(uint8_t bState);      // (kinetics.cpp)
+uint32_t Seconds(uint32_t unMinutes, uint32_t unSeconds);
+// Standards (standards.cpp): the table entered from the calibration field
+// (its standards kept for Escape), the fit of the method's standards ("C"
+// progress on the bottom line when shown), and a sample's concentration.
+void EnterStandardsTable();
+bool FitMethodCurve(bool bShowProgress);
+double MethodConcentration(double fAbs);
+// Kinetics (kinetics.cpp): TEST on the method run of a kinetics method, and
+// the final value of the last run (rate x factor, final A x factor or a
+// concentration).
+void StartKineticsRun();
+extern double gfKineticsFinal;
+// The number of readings of the method's end and interval, into the store.
+void StoreKineticsReadingCount();
+
+// Handlers (the feature files).
 void HandleMainMenu();
 void HandleMeasureMenu();
 void HandleSetupMenu();
@@ -215,12 +259,6 @@ void HandleMulti();
 void HandleMultiWavelength();
 void HandleCellDensity();
 void HandleScan();
-// Enters the scan (22); Escape returns to bReturn.
-void GoScan(uint8_t bReturn);
-// Remembers bReturn and opens "Sample No." for printing.
-void GoPrint(uint8_t bReturn);
-// REF and TEST on a measuring screen: the reading, the recompute, the redraw.
-bool HandleReadingKeys();
 void HandleZoomSelect();
 void HandleZoomed();
 void HandleMethodList();
@@ -241,6 +279,7 @@ void HandleKineticsResult();
 void HandleStandardsTable();
 void HandleSetStandard();
 void HandleStandardEntry();
+void HandleAbsorbanceEntry();
 void HandleSetAbsorbance();
 void HandleInvalidCurve();
 void HandleCurveCoefficients();
@@ -263,7 +302,7 @@ void HandleSerialPort();
 void HandleSoftwareUpdate();
 void HandleDateTime();
 
-// Values into the display registers (draw.cpp).
+// Values into the display registers (the feature files).
 void PrepareSingle(uint8_t bState);
 void PrepareRatio(uint8_t bState);
 void PrepareMulti(uint8_t bState);
@@ -273,7 +312,7 @@ void PrepareDeleteMethod(uint8_t bState);
 void PrepareSampleNumber(uint8_t bState);
 void PrepareCellDensity(uint8_t bState);
 
-// Drawing after the script (draw.cpp, startup.cpp).
+// Drawing after the script (the feature files).
 void DrawSelfTestScreen(uint8_t bState);
 void DrawSetupMenu(uint8_t bState);
 void DrawSingle(uint8_t bState);
@@ -288,7 +327,9 @@ void DrawKineticsDisplay(uint8_t bState);
 void DrawUnits(uint8_t bState);
 void DrawMethodRun(uint8_t bState);
 void DrawKineticsWait(uint8_t bState);
+void DrawKineticsRun(uint8_t bState);
 void DrawKineticsResult(uint8_t bState);
+void DrawKineticsGraph(uint8_t bState);
 void DrawStandardsTable(uint8_t bState);
 void DrawCurveCoefficients(uint8_t bState);
 void DrawSerialPort(uint8_t bState);

@@ -2,6 +2,8 @@
 #include "eeprom.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,6 +15,31 @@ namespace {
 constexpr const char* NOT_SAVED = "; settings changes are kept in memory but not saved";
 
 std::string Reason(int nErrno) { return std::strerror(nErrno); }
+
+mode_t CurrentUmask()
+{
+    mode_t unMask = umask(0);
+    umask(unMask);
+    return unMask;
+}
+
+// Writes nSize bytes at nOffset, retrying short writes; false with errno set.
+bool WriteAll(int nFile, size_t nOffset, const uint8_t* pData, size_t nSize)
+{
+    size_t nDone = 0;
+    while (nDone < nSize) {
+        ssize_t n = pwrite(nFile, pData + nDone, nSize - nDone, static_cast<off_t>(nOffset + nDone));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -29,36 +56,53 @@ bool CEeprom::Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPa
     Attach(pBus);
     m_bDeviceAddress = bDeviceAddress & 0xFE;
     m_sPath = sPath;
+    m_bRefused = false;
     m_abMemory.fill(0xFF);
 
-    int nFile = open(sPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (sPath.empty()) {
+        m_sStatus = "the store is kept in memory only; settings changes are not saved";
+        return true;
+    }
+
+    // O_NONBLOCK: a FIFO or device in place of the file must not hold up the
+    // start; it is refused below as soon as fstat shows what it is.
+    int nFile = open(sPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (nFile < 0 && errno == ENOENT) {
-        nFile = open(sPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (nFile < 0 && errno == EEXIST)  // another simulator created it just now
-            nFile = open(sPath.c_str(), O_RDWR | O_CLOEXEC);
+        if (!CreateImage())
+            return true;
+        nFile = open(sPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     }
     if (nFile < 0) {
         int nErrno = errno;
         // A file that exists but cannot be written is still read, so the
         // instrument keeps its settings.
-        int nReadOnly = open(sPath.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st;
-        if (nReadOnly >= 0 && fstat(nReadOnly, &st) == 0 && S_ISREG(st.st_mode)) {
-            ReadFile(nReadOnly);
-            close(nReadOnly);
-            GoReadOnly(sPath + " is read-only");
-        } else {
-            if (nReadOnly >= 0)
-                close(nReadOnly);
-            GoReadOnly("cannot open " + sPath + " (" + Reason(nErrno) + ")");
+        int nReadOnly = open(sPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (nReadOnly < 0) {
+            Refuse("cannot open " + sPath + " (" + Reason(nErrno) + ")");
+            return false;
         }
+        bool bImage = CheckImage(nReadOnly);
+        if (bImage)
+            ReadFile(nReadOnly);
+        close(nReadOnly);
+        if (!bImage)
+            return false;
+        GoReadOnly(sPath + " is read-only");
         return true;
     }
 
-    struct stat st;
-    if (fstat(nFile, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!CheckImage(nFile)) {
         close(nFile);
-        GoReadOnly("cannot use " + sPath + " (not a regular file)");
+        return false;
+    }
+    struct stat st;
+    fstat(nFile, &st);
+    // The permission bits decide, also for a user whom the system would let
+    // write anyway: a file marked read-only is not changed.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        ReadFile(nFile);
+        close(nFile);
+        GoReadOnly(sPath + " is read-only");
         return true;
     }
     if (flock(nFile, LOCK_EX | LOCK_NB) != 0) {
@@ -72,13 +116,74 @@ bool CEeprom::Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPa
         return true;
     }
     ReadFile(nFile);
-    if (!PadFile(nFile)) {
+    if (st.st_size == 0 && !WriteAll(nFile, 0, m_abMemory.data(), MEMORY_SIZE)) {
         int nErrno = errno;
         close(nFile);
         GoReadOnly("cannot write " + sPath + " (" + Reason(nErrno) + ")");
         return true;
     }
     m_nFile = nFile;
+    return true;
+}
+
+// An existing file is used only when it is a regular file that the user may
+// read and that holds a whole image, or nothing yet (an empty file is
+// initialised like a new one). Anything else is refused untouched.
+bool CEeprom::CheckImage(int nFile)
+{
+    struct stat st;
+    if (fstat(nFile, &st) != 0) {
+        Refuse("cannot use " + m_sPath + " (" + Reason(errno) + ")");
+        return false;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        Refuse(m_sPath + " is a directory, not an EEPROM image: name a file with --eeprom");
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Refuse(m_sPath + " is not a regular file, so it cannot hold an EEPROM image: name a file with --eeprom");
+        return false;
+    }
+    if ((st.st_mode & (S_IRUSR | S_IRGRP | S_IROTH)) == 0) {
+        Refuse("cannot read " + m_sPath + " (it has no read permission)");
+        return false;
+    }
+    if (st.st_size != 0 && st.st_size != MEMORY_SIZE) {
+        char szSize[40];
+        std::snprintf(szSize, sizeof szSize, "%lld byte%s", static_cast<long long>(st.st_size),
+                      st.st_size == 1 ? "" : "s");
+        Refuse(m_sPath + " holds " + szSize + ", so it is not an EEPROM image (exactly " +
+               std::to_string(MEMORY_SIZE) + " bytes): name another file with --eeprom, or move this one away");
+        return false;
+    }
+    return true;
+}
+
+// A new file appears whole or not at all: the erased image is written to a
+// temporary file beside it and linked into place, so a start that is killed
+// half-way never leaves a short file that the next start would refuse.
+bool CEeprom::CreateImage()
+{
+    std::string sTemp = m_sPath + ".XXXXXX";
+    int nTemp = mkostemp(sTemp.data(), O_CLOEXEC);
+    if (nTemp < 0) {
+        GoReadOnly("cannot open " + m_sPath + " (" + Reason(errno) + ")");
+        return false;
+    }
+    bool bWritten = fchmod(nTemp, 0666 & ~CurrentUmask()) == 0 && WriteAll(nTemp, 0, m_abMemory.data(), MEMORY_SIZE);
+    int nErrno = errno;
+    close(nTemp);
+    // link() fails with EEXIST when another simulator created the file
+    // first; its file is then used as it is.
+    if (bWritten && link(sTemp.c_str(), m_sPath.c_str()) != 0 && errno != EEXIST) {
+        nErrno = errno;
+        bWritten = false;
+    }
+    unlink(sTemp.c_str());
+    if (!bWritten) {
+        GoReadOnly("cannot open " + m_sPath + " (" + Reason(nErrno) + ")");
+        return false;
+    }
     return true;
 }
 
@@ -98,25 +203,10 @@ void CEeprom::ReadFile(int nFile)
     }
 }
 
-// Writes memory from the file's end to 32768 bytes (a new or cut-short
-// file), so the file always holds the whole image. A longer file is left as
-// it is beyond 32768 bytes.
-bool CEeprom::PadFile(int nFile)
+void CEeprom::Refuse(const std::string& sWhy)
 {
-    struct stat st;
-    if (fstat(nFile, &st) != 0)
-        return false;
-    size_t nDone = st.st_size < MEMORY_SIZE ? static_cast<size_t>(st.st_size) : MEMORY_SIZE;
-    while (nDone < m_abMemory.size()) {
-        ssize_t n = pwrite(nFile, m_abMemory.data() + nDone, m_abMemory.size() - nDone,
-                           static_cast<off_t>(nDone));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        nDone += static_cast<size_t>(n);
-    }
-    return true;
+    m_bRefused = true;
+    m_sStatus = sWhy;
 }
 
 void CEeprom::GoReadOnly(const std::string& sWhy)
@@ -242,19 +332,9 @@ void CEeprom::CommitPage()
     }
     if (m_nFile < 0)
         return;
-    size_t nDone = 0;
-    while (nDone < PAGE_SIZE) {
-        ssize_t n = pwrite(m_nFile, m_abMemory.data() + unBase + nDone, PAGE_SIZE - nDone,
-                           static_cast<off_t>(unBase + nDone));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            int nErrno = n < 0 ? errno : EIO;
-            GoReadOnly("cannot write " + m_sPath + " (" + Reason(nErrno) + ")");
-            if (m_fnListener)
-                m_fnListener(m_sStatus);
-            return;
-        }
-        nDone += static_cast<size_t>(n);
+    if (!WriteAll(m_nFile, unBase, m_abMemory.data() + unBase, PAGE_SIZE)) {
+        GoReadOnly("cannot write " + m_sPath + " (" + Reason(errno) + ")");
+        if (m_fnListener)
+            m_fnListener(m_sStatus);
     }
 }

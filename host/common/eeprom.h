@@ -5,12 +5,16 @@
 // image (byte n of the file is address n) and is written through at every
 // stop condition that ends a write with data.
 //
-// File handling: the file is created full of 0xFF when missing and padded
-// to 32768 bytes when shorter. The process that writes it holds an advisory
-// lock (flock) on it for its whole life. When the file is read-only, is
-// locked by another simulator, cannot be created, or a write fails, the
-// contents that could be read are kept, changes stay in memory only, and
-// StatusMessage() says so in one line.
+// File handling: the file is created full of 0xFF when missing or empty. An
+// existing file is used only when it is a readable regular file of exactly
+// 32768 bytes; anything else is refused untouched (Refused(), with one line
+// in StatusMessage() that says why), since it is not an EEPROM image. The
+// process that writes the file holds an advisory lock (flock) on it for its
+// whole life. When the file is read-only (by its permission bits), is locked
+// by another simulator, cannot be created, or a write fails, the contents
+// that could be read are kept, changes stay in memory only, and
+// StatusMessage() says so in one line. An empty path keeps the store in
+// memory only.
 #pragma once
 
 #include <array>
@@ -39,8 +43,8 @@ public:
     ~CEeprom() override;
 
     // Attaches to the bus, answers at bDeviceAddress (bit 0 is not
-    // compared) and loads the file. Always succeeds: without a usable file
-    // the memory is all 0xFF, or whatever could be read.
+    // compared) and loads the file. False when the file is refused; the
+    // memory is then all 0xFF and nothing is written anywhere.
     bool Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath);
 
     void OnSclChanged() override;
@@ -53,6 +57,8 @@ public:
 
     // True when changes are not written to the file.
     bool ReadOnly() const { return m_nFile < 0; }
+    // True when the file is not an EEPROM image and was left alone.
+    bool Refused() const { return m_bRefused; }
     // Why changes are not saved, in one line; empty while the file is written.
     const std::string& StatusMessage() const { return m_sStatus; }
     // Called (on the thread that drives the bus) when a write failure makes
@@ -66,12 +72,15 @@ private:
     void ShiftIn();
     void CommitPage();
     void ReadFile(int nFile);
-    bool PadFile(int nFile);
+    bool CheckImage(int nFile);
+    bool CreateImage();
+    void Refuse(const std::string& sWhy);
     void GoReadOnly(const std::string& sWhy);
 
     int m_nFile = -1;                 // descriptor of the locked file, -1 when not written
     std::string m_sPath;              // the file's path as given
     std::string m_sStatus;            // why changes are not saved, empty when they are
+    bool m_bRefused = false;          // the file is not an EEPROM image and is not used
     std::function<void(const std::string&)> m_fnListener;
     uint8_t m_bDeviceAddress = 0xA0;  // control byte the device answers, bit 0 ignored
     uint16_t m_unAddress = 0;         // next memory address, 0..32767

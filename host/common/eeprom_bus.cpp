@@ -26,6 +26,7 @@ void CEepromBus::SetSda(int nLevel) { m_pImpl->masterPins.SetSda(nLevel); }
 int CEepromBus::GetScl() const { return m_pImpl->bus.Scl(); }
 int CEepromBus::GetSda() const { return m_pImpl->bus.Sda(); }
 bool CEepromBus::ReadOnly() const { return m_pImpl->eeprom.ReadOnly(); }
+bool CEepromBus::Refused() const { return m_pImpl->eeprom.Refused(); }
 const std::string& CEepromBus::StatusMessage() const { return m_pImpl->eeprom.StatusMessage(); }
 
 void CEepromBus::SetStatusListener(std::function<void(const std::string&)> fnListener)

@@ -1,6 +1,7 @@
 // The simulated two-wire bus as every host sets it up: the bus, the device
 // that stands for the firmware's own pins, and the 32 KB EEPROM at 0xA0
-// backed by a file ("eeprom.bin" unless the user names another).
+// backed by a file ("eeprom.bin" unless the user names another; an empty
+// name keeps the store in memory only).
 #pragma once
 
 #include <functional>
@@ -26,7 +27,11 @@ public:
     // True when changes cannot be written to the file (read-only file, or
     // the file is in use by another simulator); they then stay in memory.
     bool ReadOnly() const;
-    // One line for the user when the file is read-only or locked; empty otherwise.
+    // True when the file is not an EEPROM image (wrong size, a directory, a
+    // FIFO, unreadable): it is left untouched and the store runs in memory.
+    bool Refused() const;
+    // One line for the user when the file is read-only, locked or refused;
+    // empty otherwise.
     const std::string& StatusMessage() const;
     // Called when the file turns read-only later on (a write failed), with
     // the new StatusMessage(); runs on the thread that drives the bus.

@@ -1,8 +1,15 @@
 // The simulated two-wire bus and the base class of its devices.
 #include "i2c_bus.h"
 
+#include <typeinfo>
+
+// A device listed on a bus releases its lines there before it moves on.
 bool CI2cDevice::Attach(CI2cBus* pBus)
 {
+    if (m_pListedBus) {
+        m_pListedBus->CountScl(m_nScl ? 0 : -1);
+        m_pListedBus->CountSda(m_nSda ? 0 : -1);
+    }
     m_pBus = pBus;
     m_nScl = 1;
     m_nSda = 1;
@@ -15,6 +22,8 @@ void CI2cDevice::SetScl(int nLevel)
     if (nLevel == m_nScl)
         return;
     m_nScl = nLevel;
+    if (m_pListedBus)
+        m_pListedBus->CountScl(nLevel ? -1 : 1);
     if (m_pBus)
         m_pBus->Resolve();
 }
@@ -25,14 +34,21 @@ void CI2cDevice::SetSda(int nLevel)
     if (nLevel == m_nSda)
         return;
     m_nSda = nLevel;
+    if (m_pListedBus)
+        m_pListedBus->CountSda(nLevel ? -1 : 1);
     if (m_pBus)
         m_pBus->Resolve();
 }
 
 void CI2cBus::AddDevice(CI2cDevice* pDevice)
 {
-    if (pDevice)
-        m_apDevices.push_back(pDevice);
+    if (!pDevice || pDevice->m_pListedBus)
+        return;
+    if (typeid(*pDevice) != typeid(CI2cDevice))
+        m_apListeners.push_back(pDevice);
+    pDevice->m_pListedBus = this;
+    CountScl(pDevice->m_nScl ? 0 : 1);
+    CountSda(pDevice->m_nSda ? 0 : 1);
 }
 
 // When both lines change together, SCL is applied and notified first while
@@ -44,22 +60,18 @@ void CI2cBus::Resolve()
         return;
     m_bBusy = true;
     for (;;) {
-        int nScl = 1;
-        int nSda = 1;
-        for (const CI2cDevice* pDevice : m_apDevices) {
-            nScl &= pDevice->SclOutput();
-            nSda &= pDevice->SdaOutput();
-        }
+        const int nScl = m_nSclLow == 0 ? 1 : 0;
+        const int nSda = m_nSdaLow == 0 ? 1 : 0;
         bool bSclChanged = false;
         if (nScl != m_nScl) {
             m_nScl = nScl;
-            for (CI2cDevice* pDevice : m_apDevices)
+            for (CI2cDevice* pDevice : m_apListeners)
                 pDevice->OnSclChanged();
             bSclChanged = true;
         }
         if (nSda != m_nSda) {
             m_nSda = nSda;
-            for (CI2cDevice* pDevice : m_apDevices)
+            for (CI2cDevice* pDevice : m_apListeners)
                 pDevice->OnSdaChanged();
             continue;
         }

@@ -33,6 +33,10 @@ protected:
     CI2cBus* m_pBus = nullptr;  // the bus this device is attached to, not owned
     int m_nScl = 1;             // SCL output: 0 pulls low, 1 releases
     int m_nSda = 1;             // SDA output: 0 pulls low, 1 releases
+
+private:
+    friend class CI2cBus;
+    CI2cBus* m_pListedBus = nullptr;  // the bus whose device list holds this device
 };
 
 class CI2cBus {
@@ -52,8 +56,20 @@ public:
     int Sda() const { return m_nSda; }
 
 private:
-    std::vector<CI2cDevice*> m_apDevices;  // attached devices, in the order added
+    friend class CI2cDevice;
+    // A listed device's output changed from high to low (+1) or back (-1).
+    void CountScl(int nLowDelta) { m_nSclLow += nLowDelta; }
+    void CountSda(int nLowDelta) { m_nSdaLow += nLowDelta; }
+
+    // The devices that are told of line changes, in the order added: every
+    // device but the plain firmware pins, whose notifications do nothing.
+    std::vector<CI2cDevice*> m_apListeners;
     bool m_bBusy = false;                  // set while Resolve runs
     int m_nScl = 1;                        // SCL line level
     int m_nSda = 1;                        // SDA line level
+    // Listed devices pulling each line low: a line is the AND of the
+    // outputs, so it is high exactly when its count is 0. Kept as the
+    // outputs change, so a resolution need not visit every device.
+    int m_nSclLow = 0;
+    int m_nSdaLow = 0;
 };

@@ -1,8 +1,10 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
 //
-//   halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH] [SCENARIO|-]
+//   halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--analogue-log PATH]
+//              [--stats] [SCENARIO|-]
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -22,12 +24,18 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime] [--serial-log PATH] [--analogue-log PATH] [SCENARIO|-]\n"
-                 "  SCENARIO  run a scenario file ('-' reads it from standard input)\n"
+                 "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH]\n"
+                 "                  [--analogue-log PATH] [--stats] [SCENARIO|-]\n"
+                 "  SCENARIO     run a scenario file ('-' reads it from standard input)\n"
+                 "  --realtime   pace firmware time to the wall clock (the same as --speed 1)\n"
+                 "  --speed N    run firmware time N times as fast as the wall clock; 'max' runs it\n"
+                 "               as fast as possible (the default for scenarios)\n"
                  "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
-                 "  without a scenario: interactive serial console in real time; each line typed\n"
-                 "  is decoded like Send Message and sent with CR LF, every byte the instrument\n"
-                 "  transmits is written to standard output.\n");
+                 "  --stats      at the end, print the firmware time, the wall time and the speed\n"
+                 "               on standard error\n"
+                 "  without a scenario: interactive serial console in real time (or at --speed);\n"
+                 "  each line typed is decoded like Send Message and sent with CR LF, every byte\n"
+                 "  the instrument transmits is written to standard output.\n");
 }
 
 // Sink for --serial-log: a copy of everything transmitted.
@@ -63,7 +71,8 @@ int RunConsole(CHeadlessHost& host)
         bEof.store(true);
     });
     size_t nShown = 0;
-    host.SetRealtime(true);
+    if (host.Speed() == 0)
+        host.SetSpeed(1);
     while (host.Running()) {
         host.Tick();
         {
@@ -87,21 +96,45 @@ int RunConsole(CHeadlessHost& host)
     return 0;
 }
 
+// "max" or a number above 0 up to 1000000.
+bool ParseSpeed(const char* psz, double& dSpeed)
+{
+    if (!std::strcmp(psz, "max")) {
+        dSpeed = 0;
+        return true;
+    }
+    char* pszEnd = nullptr;
+    double d = std::strtod(psz, &pszEnd);
+    if (pszEnd == psz || *pszEnd != '\0' || !(d > 0) || d > 1e6)
+        return false;
+    dSpeed = d;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const auto tStart = std::chrono::steady_clock::now();
     CHeadlessHost::Options options;
     std::string sSerialLog;
     std::string sAnalogueLog;
     std::string sScenario;
     bool bHaveScenario = false;
+    bool bStats = false;
     for (int i = 1; i < argc; i++) {
         const char* psz = argv[i];
         if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
             options.sEepromPath = argv[++i];
         else if (!std::strcmp(psz, "--realtime"))
-            options.bRealtime = true;
+            options.dSpeed = 1;
+        else if (!std::strcmp(psz, "--speed") && i + 1 < argc) {
+            if (!ParseSpeed(argv[++i], options.dSpeed)) {
+                std::fprintf(stderr, "halden-cli: bad speed '%s' (a number above 0, or max)\n", argv[i]);
+                return 2;
+            }
+        } else if (!std::strcmp(psz, "--stats"))
+            bStats = true;
         else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
             sSerialLog = argv[++i];
         else if (!std::strcmp(psz, "--analogue-log") && i + 1 < argc)
@@ -133,6 +166,8 @@ int main(int argc, char** argv)
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
+    if (host.Bus().Refused())
+        return 1;
     host.SetSerialEcho(log.File());
     if (!sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);
@@ -152,6 +187,12 @@ int main(int argc, char** argv)
             return 2;
         }
         bOk = scenario.Run(file, sScenario);
+    }
+    if (bStats) {
+        const double dWallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tStart).count();
+        const double dFirmwareMs = static_cast<double>(host.VirtualMs());
+        std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
+                     dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
     }
     if (!bOk) {
         std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());

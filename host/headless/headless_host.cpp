@@ -9,7 +9,7 @@
 CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
 
 CHeadlessHost::CHeadlessHost(const Options& options)
-    : m_options(options), m_bus(options.sEepromPath), m_bRealtime(options.bRealtime)
+    : m_options(options), m_bus(options.sEepromPath), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
 {
     FirmwareAttachHost(this);
 }
@@ -45,7 +45,7 @@ void CHeadlessHost::Shutdown()
     m_bStarted = false;
 }
 
-void CHeadlessHost::RunSlice()
+void CHeadlessHost::RunTurn()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bThreadDone || !m_bStarted)
@@ -55,27 +55,57 @@ void CHeadlessHost::RunSlice()
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone; });
 }
 
-void CHeadlessHost::PaceTick()
+void CHeadlessHost::RunSlice()
 {
-    if (!m_bRealtime)
-        return;
-    m_tNextTick += std::chrono::milliseconds(TICK_MS);
-    auto tNow = std::chrono::steady_clock::now();
-    if (m_tNextTick > tNow)
-        std::this_thread::sleep_until(m_tNextTick);
-    else if (tNow - m_tNextTick > std::chrono::seconds(1))
-        m_tNextTick = tNow;  // fell far behind (suspended): do not race to catch up
+    m_unTicksLeft = 0;
+    m_pfnDone = nullptr;
+    RunTurn();
 }
 
-void CHeadlessHost::Tick(uint32_t n)
+void CHeadlessHost::SetSpeed(double dSpeed)
 {
-    for (uint32_t i = 0; i < n; i++) {
-        PaceTick();
-        m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
-        m_ullTicks++;
-        RunSlice();
-    }
+    m_dSpeed = dSpeed > 0 ? dSpeed : 0;
+    m_tNextTick = std::chrono::steady_clock::now();
 }
+
+void CHeadlessHost::DeliverTick()
+{
+    if (m_dSpeed > 0) {
+        m_tNextTick += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double, std::milli>(TICK_MS / m_dSpeed));
+        auto tNow = std::chrono::steady_clock::now();
+        if (m_tNextTick > tNow)
+            std::this_thread::sleep_until(m_tNextTick);
+        else if (tNow - m_tNextTick > std::chrono::seconds(1))
+            m_tNextTick = tNow;  // fell far behind (suspended): do not race to catch up
+    }
+    m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
+    m_ullTicks++;
+}
+
+bool CHeadlessHost::TickUntil(uint32_t unMaxTicks, const std::function<bool()>& fnDone)
+{
+    auto bDone = [&fnDone] { return fnDone && fnDone(); };
+    if (bDone())
+        return true;
+    if (unMaxTicks == 0)
+        return false;
+    if (!Running()) {
+        // No firmware to run: time passes all the same.
+        for (uint32_t i = 0; i < unMaxTicks; i++)
+            DeliverTick();
+        return bDone();
+    }
+    m_unTicksLeft = unMaxTicks - 1;
+    m_pfnDone = fnDone ? &fnDone : nullptr;
+    DeliverTick();
+    RunTurn();
+    m_unTicksLeft = 0;
+    m_pfnDone = nullptr;
+    return bDone();
+}
+
+void CHeadlessHost::Tick(uint32_t n) { TickUntil(n, nullptr); }
 
 void CHeadlessHost::AdvanceMs(uint32_t unMs) { Tick((unMs + TICK_MS - 1) / TICK_MS); }
 
@@ -143,8 +173,16 @@ int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_
 
 void CHeadlessHost::ConsumePendingTick() { m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed); }
 
+// The end of a slice. Inside a run of ticks the firmware thread delivers the
+// next tick itself and carries on, unless the run's condition holds; only
+// then, or when the ticks are spent, does it wake the host.
 void CHeadlessHost::Yield()
 {
+    if (m_unTicksLeft > 0 && !(m_pfnDone && (*m_pfnDone)())) {
+        m_unTicksLeft--;
+        DeliverTick();
+        return;
+    }
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bFreeRun)
         return;

@@ -4,7 +4,14 @@
 // turn and waits until the firmware yields (end of a main-loop pass, or one
 // round of a waiting loop). Virtual time advances in 50 ms host ticks, each
 // tick adding one pending tick and running one slice, so a run is
-// reproducible to the pass. On request the ticks are paced to the wall clock.
+// reproducible to the pass. On request the ticks are paced to the wall clock
+// (real time, or a multiple of it).
+//
+// A run of many ticks is one hand-off, not one per tick: the firmware thread
+// itself delivers the next tick at each of its yield points and checks the
+// caller's stop condition there, while the host thread sleeps until the
+// condition holds or the ticks are spent. The ticks, slices and checks come
+// in exactly the order of a host that delivers one tick per slice.
 //
 // The host keeps the display memory with its changed flags, counts display
 // refreshes, captures every transmitted byte and sets key states. There is
@@ -17,6 +24,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -28,7 +36,7 @@ class CHeadlessHost final : public HostBridge, private SerialSink {
 public:
     struct Options {
         std::string sEepromPath = "eeprom.bin";  // backing file of the EEPROM
-        bool bRealtime = false;                   // pace ticks to the wall clock
+        double dSpeed = 0;                        // pace: 1 real time, N times real time, 0 as fast as possible
         bool bUserInterface = true;               // false: run the core services without the state machine
     };
 
@@ -53,8 +61,16 @@ public:
     void Tick(uint32_t n = 1);
     // Advances virtual time by at least the given milliseconds (whole ticks).
     void AdvanceMs(uint32_t unMs);
+    // Delivers up to unMaxTicks ticks, one slice each, and stops after the
+    // first slice at whose end fnDone() holds; fnDone is asked first of all,
+    // before any tick. It runs on the firmware thread at its yield points (or
+    // on the calling thread), with the firmware stopped at that point, so it
+    // may read firmware state and SerialText(). Returns fnDone() at the end.
+    bool TickUntil(uint32_t unMaxTicks, const std::function<bool()>& fnDone);
     uint64_t VirtualMs() const { return m_ullTicks * TICK_MS; }
-    void SetRealtime(bool bRealtime) { m_bRealtime = bRealtime; }
+    // Pace of the ticks: 1 real time, N times real time, 0 as fast as possible.
+    void SetSpeed(double dSpeed);
+    double Speed() const { return m_dSpeed; }
 
     // Keys (codes 1..12).
     void SetKey(uint8_t bKey, bool bDown);
@@ -103,7 +119,10 @@ public:
 
 private:
     void Write(uint8_t b) override;
-    void PaceTick();
+    // One host tick: waits for its time when paced, then adds a pending tick.
+    void DeliverTick();
+    // Hands the turn to the firmware thread and waits until it hands it back.
+    void RunTurn();
 
     static constexpr uint16_t MEMORY_BASE = 640;
     static constexpr uint16_t MEMORY_SIZE = 5120;
@@ -128,7 +147,12 @@ private:
     bool m_bThreadDone = false;  // the firmware thread has left FirmwareMain
     bool m_bStarted = false;
 
+    // The current run, owned by whichever thread has the turn (the hand-off
+    // under m_mtxTurn orders every access).
+    uint32_t m_unTicksLeft = 0;               // ticks the firmware may still deliver itself
+    const std::function<bool()>* m_pfnDone = nullptr;  // the run's stop condition, or null
+
     uint64_t m_ullTicks = 0;  // host ticks delivered
-    bool m_bRealtime = false;
+    double m_dSpeed = 0;
     std::chrono::steady_clock::time_point m_tNextTick;
 };

@@ -1,6 +1,7 @@
 // The scenario language of halden-cli: parsing and the command table.
 #include "scenario.h"
 
+#include <algorithm>
 #include <cctype>
 #include <istream>
 #include <ostream>
@@ -94,6 +95,9 @@ std::string Visible(std::string_view s)
     }
     return sOut;
 }
+
+// Host ticks in a time limit, the last one begun within it.
+uint32_t TicksWithin(uint32_t unMs) { return (unMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS; }
 
 }  // namespace
 
@@ -265,13 +269,10 @@ bool CScenario::CmdWaitScreen(std::string_view sArgs)
             return Fail("bad duration '" + std::string(sArgs) + "'");
         unLimit = *unMs;
     }
-    for (uint32_t unWaited = 0;; unWaited += CHeadlessHost::TICK_MS) {
-        if (gunScreenState == *unState)
-            return true;
-        if (unWaited >= unLimit || !m_host.Running())
-            return Fail("screen state is " + std::to_string(gunScreenState) + ", not " + std::to_string(*unState));
-        m_host.Tick();
-    }
+    const uint8_t bState = static_cast<uint8_t>(*unState);
+    if (m_host.TickUntil(TicksWithin(unLimit), [bState] { return gunScreenState == bState; }))
+        return true;
+    return Fail("screen state is " + std::to_string(gunScreenState) + ", not " + std::to_string(*unState));
 }
 
 bool CScenario::CmdSend(std::string_view sArgs)
@@ -309,18 +310,23 @@ bool CScenario::CmdExpect(std::string_view sArgs)
             return Fail("bad duration '" + std::string(sWithin) + "'");
         unLimit = *unMs;
     }
-    for (uint32_t unWaited = 0;; unWaited += CHeadlessHost::TICK_MS) {
-        const std::string& sOut = m_host.SerialText();
-        size_t nAt = sOut.find(sText, m_nExpectFrom);
-        if (nAt != std::string::npos) {
-            m_nExpectFrom = nAt + sText.size();
-            return true;
-        }
-        if (unWaited >= unLimit || !m_host.Running())
-            return Fail("expected \"" + Visible(sText) + "\", received \"" +
-                        Visible(std::string_view(sOut).substr(std::min(m_nExpectFrom, sOut.size()))) + "\"");
-        m_host.Tick();
+    // Each check searches only where a match could begin in the bytes
+    // that arrived since the last one.
+    const std::string& sOut = m_host.SerialText();
+    size_t nAt = std::string::npos;
+    size_t nSearchFrom = m_nExpectFrom;
+    auto fnFound = [&] {
+        nAt = sOut.find(sText, nSearchFrom);
+        if (nAt == std::string::npos && sOut.size() >= sText.size())
+            nSearchFrom = std::max(nSearchFrom, sOut.size() - sText.size() + 1);
+        return nAt != std::string::npos;
+    };
+    if (m_host.TickUntil(TicksWithin(unLimit), fnFound)) {
+        m_nExpectFrom = nAt + sText.size();
+        return true;
     }
+    return Fail("expected \"" + Visible(sText) + "\", received \"" +
+                Visible(std::string_view(sOut).substr(std::min(m_nExpectFrom, sOut.size()))) + "\"");
 }
 
 bool CScenario::CmdSnapshot(std::string_view sArgs)

@@ -2,8 +2,13 @@
 // About.
 #include "halden_app.h"
 
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "core/runtime.h"
 #include "dialogs.h"
@@ -21,6 +26,7 @@ const QString VIEW_SECTION = QStringLiteral("View");
 const QString TOOLBAR_ENTRY = QStringLiteral("ToolBar");
 const QString STATUSBAR_ENTRY = QStringLiteral("StatusBar");
 const QString SERIAL_MONITOR_ENTRY = QStringLiteral("SerialMonitor");
+const QString ZOOM_ENTRY = QStringLiteral("Zoom");
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 {
@@ -53,6 +59,7 @@ bool CHaldenApp::InitInstance()
         m_bShowToolBar = ReadFlag(settings, TOOLBAR_ENTRY, m_bShowToolBar);
         m_bShowStatusBar = ReadFlag(settings, STATUSBAR_ENTRY, m_bShowStatusBar);
         m_bShowSerialMonitor = ReadFlag(settings, SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+        m_nZoom = std::clamp(settings.value(ZOOM_ENTRY, m_nZoom).toInt(), CHaldenView::ZOOM_MIN, CHaldenView::ZOOM_MAX);
     }
 
     // File/New: the document, the frame and the view; the view publishes
@@ -64,12 +71,16 @@ bool CHaldenApp::InitInstance()
         return false;
     }
     m_pDoc->OnNewDocument();
+    m_pFrame->SetSpeed(m_options.dSpeed);
     m_pFrame->show();
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
     m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
+    if (m_pBus->Refused() && !ChooseOtherStore())
+        return false;
     m_pFrame->View()->SetBus(m_pBus.get());
     m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
+    m_pFrame->SetEepromFile(m_options.sEepromPath);
     // A write that fails later is reported on the firmware thread; the
     // status bar learns of it on the UI thread.
     m_pBus->SetStatusListener([this](const std::string& sMessage) {
@@ -83,6 +94,40 @@ bool CHaldenApp::InitInstance()
     // The firmware starts once the event loop runs, when the view exists.
     if (m_options.bStartFirmware)
         QTimer::singleShot(0, this, &CHaldenApp::StartFirmware);
+    return true;
+}
+
+// The named file is not an EEPROM image and is left alone: the user starts
+// with a new file elsewhere, with the store in memory only, or not at all.
+bool CHaldenApp::ChooseOtherStore()
+{
+    while (m_pBus->Refused()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Halden"),
+                        QString::fromStdString(m_pBus->StatusMessage()), QMessageBox::NoButton,
+                        m_pFrame.get());
+        box.setInformativeText(QStringLiteral(
+            "Start with a new EEPROM file elsewhere, or with the store in memory only "
+            "(settings and methods are then lost when the simulator closes)."));
+        QPushButton* pNewFile = box.addButton(QStringLiteral("New File..."), QMessageBox::AcceptRole);
+        QPushButton* pMemory = box.addButton(QStringLiteral("Memory Only"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
+        box.setDefaultButton(pNewFile);
+        box.exec();
+        if (box.clickedButton() == pNewFile) {
+            QString sPath = QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"),
+                                                         QStringLiteral("eeprom.bin"),
+                                                         QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+            if (sPath.isEmpty())
+                continue;
+            m_options.sEepromPath = sPath;
+            m_pBus = std::make_unique<CEepromBus>(sPath.toStdString());
+        } else if (box.clickedButton() == pMemory) {
+            m_options.sEepromPath.clear();
+            m_pBus = std::make_unique<CEepromBus>(std::string());
+        } else {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -118,6 +163,7 @@ void CHaldenApp::ExitInstance()
     settings.setValue(TOOLBAR_ENTRY, m_bShowToolBar);
     settings.setValue(STATUSBAR_ENTRY, m_bShowStatusBar);
     settings.setValue(SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+    settings.setValue(ZOOM_ENTRY, m_nZoom);
 }
 
 void CHaldenApp::OnFileNew()

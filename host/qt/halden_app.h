@@ -21,6 +21,7 @@ public:
     struct Options {
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
         bool bStartFirmware = true;                           // false: window only (tests)
+        double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible
     };
 
     explicit CHaldenApp(const Options& options);
@@ -50,9 +51,11 @@ public:
     int m_bShowToolBar = 1;    // toolbar shown; 1 until the profile is read
     int m_bShowStatusBar = 1;  // status bar shown; 1 until the profile is read
     int m_bShowSerialMonitor = 1;  // serial monitor dock shown
+    int m_nZoom = 1;               // display zoom 1..4
 
 private:
     void StartFirmware();
+    bool ChooseOtherStore();
     void ShowPendingStatus();
 
     Options m_options;

@@ -3,9 +3,11 @@
 #include "halden_view.h"
 
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QPainter>
 #include <QThread>
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/runtime.h"
@@ -28,13 +30,16 @@ QImage LoadBitmap(int nId)
 }
 
 // The widget that the view scrolls: draws the panel picture and carries the
-// keys and the display window.
+// keys and the display window. The picture is scaled by whole pixels
+// without smoothing, so every zoom stays sharp.
 class CPanelCanvas final : public QWidget {
 public:
-    CPanelCanvas(const QPixmap& bmpPanel, double dScale) : m_bmpPanel(bmpPanel)
+    CPanelCanvas(const QPixmap& bmpPanel, double dScale) : m_bmpPanel(bmpPanel) { SetScale(dScale); }
+    void SetScale(double dScale)
     {
-        m_sizePanel = QSize(qRound(bmpPanel.width() * dScale), qRound(bmpPanel.height() * dScale));
+        m_sizePanel = QSize(qRound(m_bmpPanel.width() * dScale), qRound(m_bmpPanel.height() * dScale));
         setFixedSize(m_sizePanel + QSize(2 * panel::ORIGIN, 2 * panel::ORIGIN));
+        update();
     }
 
 protected:
@@ -203,10 +208,12 @@ void CPanelKey::HandleMouse(Mouse msg, const QPoint&)
     }
 }
 
+// The image fills the key, stretched by whole pixels at a zoom above 1x.
 void CPanelKey::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, IsDown() ? m_imgDown : m_imgUp);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), IsDown() ? m_imgDown : m_imgUp);
 }
 
 // CShapedKey
@@ -326,10 +333,13 @@ QImage CLcdWnd::Frame() const
     return image;
 }
 
+// Each display pixel becomes a square block of window pixels at a zoom above
+// 1x, never smoothed.
 void CLcdWnd::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, Frame());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect(), Frame());
     m_ullPaints.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -353,9 +363,8 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
     setWidget(m_pCanvas);
     setAlignment(Qt::AlignCenter);
 
-    m_tickTimer.start(TICK_PERIOD_MS, Qt::PreciseTimer, this);
+    SetSpeed(1.0);
 
-    auto scaled = [this](int n) { return static_cast<int>(n * m_dScale + 0.5); };
     for (const panel::KeyLayout& layout : panel::KEYS) {
         QImage imgUp = LoadBitmap(layout.nUpImage);
         QImage imgDown = LoadBitmap(layout.nDownImage);
@@ -366,14 +375,13 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
             pKey = new CShapedKey(layout.bCode, imgUp, imgDown, qRgb(panel::MAGENTA_R, panel::MAGENTA_G, panel::MAGENTA_B), m_pCanvas);
         else
             pKey = new CPanelKey(layout.bCode, imgUp, imgDown, m_pCanvas);
-        pKey->move(scaled(layout.x), scaled(layout.y));
         pKey->setToolTip(QStringLiteral("%1 (key %2)").arg(QString::fromLatin1(layout.pszLabel), ShortcutText(layout.bCode)));
         connect(pKey, &CKeyBase::StateChanged, this, &CHaldenView::Wake);
         m_apKeys[layout.bCode] = pKey;
     }
 
     m_pLcd = new CLcdWnd(m_pCanvas);
-    m_pLcd->move(scaled(panel::LCD_LEFT), scaled(panel::LCD_TOP));
+    PlaceChildren();
     m_bCreated = true;
 }
 
@@ -388,6 +396,51 @@ CHaldenView::~CHaldenView()
         FirmwareAttachHost(nullptr);
     if (gpView == this)
         gpView = nullptr;
+}
+
+// The picture stays at (ORIGIN, ORIGIN) and grows with the scale; so does
+// every child's offset from that corner and its size, rounded.
+void CHaldenView::PlaceChildren()
+{
+    auto scaled = [this](int n) { return static_cast<int>(n * m_dScale + 0.5); };
+    auto placed = [&](int n) { return panel::ORIGIN + scaled(n - panel::ORIGIN); };
+    for (const panel::KeyLayout& layout : panel::KEYS) {
+        if (CKeyBase* pKey = m_apKeys[layout.bCode])
+            pKey->setGeometry(placed(layout.x), placed(layout.y), scaled(layout.nWidth), scaled(layout.nHeight));
+    }
+    m_pLcd->setGeometry(placed(panel::LCD_LEFT), placed(panel::LCD_TOP), scaled(CLcdWnd::WIDTH),
+                        scaled(CLcdWnd::HEIGHT));
+}
+
+void CHaldenView::SetZoom(int nZoom)
+{
+    nZoom = std::clamp(nZoom, ZOOM_MIN, ZOOM_MAX);
+    if (!m_bCreated || nZoom == Zoom())
+        return;
+    m_dScale = nZoom;
+    static_cast<CPanelCanvas*>(m_pCanvas)->SetScale(m_dScale);
+    PlaceChildren();
+    emit ZoomChanged(nZoom);
+}
+
+QImage CHaldenView::DisplayImage() const
+{
+    const int nZoom = Zoom();
+    return m_pLcd->Frame().convertToFormat(QImage::Format_RGB32)
+        .scaled(CLcdWnd::WIDTH * nZoom, CLcdWnd::HEIGHT * nZoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// The panel as the view draws it, picture, keys and display, fitted to the
+// page with its proportions kept.
+void CHaldenView::PrintPanel(QPrinter* pPrinter)
+{
+    const QPixmap panelImage = m_pCanvas->grab();
+    QPainter painter(pPrinter);
+    const QRect rPage = painter.viewport();
+    QSize size = panelImage.size();
+    size.scale(rPage.size(), Qt::KeepAspectRatio);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawPixmap(QRect(rPage.topLeft(), size), panelImage);
 }
 
 CKeyBase* CHaldenView::Key(uint8_t bCode) const { return bCode >= 1 && bCode <= 12 ? m_apKeys[bCode] : nullptr; }
@@ -467,14 +520,58 @@ void CHaldenView::Wake()
     m_cvSync.notify_all();
 }
 
+void CHaldenView::SetSpeed(double dSpeed)
+{
+    m_dSpeed = dSpeed > 0 ? dSpeed : 0;
+    m_clockPace.start();
+    m_ullTicksDelivered = 0;
+    m_bFlatOut.store(m_dSpeed == 0);
+    if (m_dSpeed == 0) {
+        m_tickTimer.stop();
+    } else {
+        // At real time one tick per 50 ms timer message; faster, a shorter
+        // period, and the ticks due by the wall clock on each message.
+        const int nPeriod = std::max(MIN_TIMER_MS, static_cast<int>(TICK_PERIOD_MS / m_dSpeed + 0.5));
+        m_tickTimer.start(nPeriod, Qt::PreciseTimer, this);
+    }
+    Wake();
+}
+
+double CHaldenView::SampleAchievedSpeed()
+{
+    const uint64_t ullRun = m_ullTicksRun.load(std::memory_order_relaxed);
+    double dPercent = -1;
+    if (m_clockSample.isValid() && m_clockSample.nsecsElapsed() > 0)
+        dPercent = 100.0 * static_cast<double>(ullRun - m_ullTicksSampled) * TICK_PERIOD_MS * 1e6 /
+                   static_cast<double>(m_clockSample.nsecsElapsed());
+    m_clockSample.start();
+    m_ullTicksSampled = ullRun;
+    return dPercent;
+}
+
+// Adds the host ticks that the wall clock says are due at the chosen speed.
+// After a long stall (a suspended machine) at most one second of them comes
+// at once: the firmware does not race to catch up.
+void CHaldenView::DeliverDueTicks()
+{
+    const double dDue = static_cast<double>(m_clockPace.nsecsElapsed()) * m_dSpeed / (TICK_PERIOD_MS * 1e6);
+    const uint64_t ullDue = static_cast<uint64_t>(dDue);
+    if (ullDue <= m_ullTicksDelivered)
+        return;
+    const uint64_t ullMax = std::max<uint64_t>(1, static_cast<uint64_t>(1000.0 / TICK_PERIOD_MS * m_dSpeed));
+    const uint64_t ullNew = std::min(ullDue - m_ullTicksDelivered, ullMax);
+    m_ullTicksDelivered = ullDue;
+    m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew));
+    Wake();
+}
+
 void CHaldenView::timerEvent(QTimerEvent* pEvent)
 {
     if (pEvent->timerId() != m_tickTimer.timerId()) {
         QScrollArea::timerEvent(pEvent);
         return;
     }
-    m_nPendingTicks.fetch_add(1);
-    Wake();
+    DeliverDueTicks();
 }
 
 // Bridge operations, called on the firmware thread.
@@ -539,6 +636,15 @@ void CHaldenView::PaintLcdNow()
 // ticks, so the wait changes no firmware timing.
 void CHaldenView::Yield()
 {
+    if (m_bFlatOut.load(std::memory_order_relaxed)) {
+        // As fast as possible: the next pass has a tick to run, whenever the
+        // last one is used up, and nothing waits. A step waiting for a key
+        // inside its own loop leaves that one tick pending.
+        if (m_nPendingTicks.load() <= 0)
+            m_nPendingTicks.fetch_add(1);
+        m_bActivity.store(false, std::memory_order_relaxed);
+        return;
+    }
     if (m_bActivity.exchange(false, std::memory_order_relaxed))
         return;
     std::unique_lock<std::mutex> lock(m_mtxSync);

@@ -7,6 +7,7 @@
 
 #include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
@@ -22,6 +23,7 @@
 #include "core/bridge.h"
 
 class CEepromBus;
+class QPrinter;
 
 // A bitmap with one colour treated as transparent, both when drawn and when
 // hit-tested. The mask and the stretched copy are made when the image is set
@@ -138,6 +140,8 @@ private:
 class CLcdWnd final : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int WIDTH = 240;   // display pixels
+    static constexpr int HEIGHT = 128;
     static constexpr uint16_t BASE = 640;
     static constexpr int MIRROR_BYTES = 5120;
     static constexpr int SHOWN_BYTES = 3840;
@@ -178,6 +182,17 @@ public:
     QWidget* Canvas() const { return m_pCanvas; }
     double Scale() const { return m_dScale; }
 
+    // Display zoom: the panel picture, the keys and the display scaled
+    // together by 1 to 4 whole pixels per pixel.
+    static constexpr int ZOOM_MIN = 1;
+    static constexpr int ZOOM_MAX = 4;
+    int Zoom() const { return static_cast<int>(m_dScale + 0.5); }
+    void SetZoom(int nZoom);
+    // The display's current content as the view shows it at this zoom.
+    QImage DisplayImage() const;
+    // Draws the panel with the display's current content onto a printer.
+    void PrintPanel(QPrinter* pPrinter);
+
     // Keyboard shortcuts: the panel key for a keyboard key, 0 for none.
     static uint8_t KeyForShortcut(int nQtKey);
     static QString ShortcutText(uint8_t bCode);
@@ -189,6 +204,15 @@ public:
 
     // Wakes a firmware thread that waits in its yield.
     void Wake();
+
+    // Pace of firmware time: 1 real time (the default), N times real time,
+    // 0 as fast as possible. The host ticks come at the chosen rate, so every
+    // firmware timing scales together.
+    void SetSpeed(double dSpeed);
+    double Speed() const { return m_dSpeed; }
+    // Firmware time run since the previous call, as a percentage of the wall
+    // time that passed meanwhile; -1 on the first call.
+    double SampleAchievedSpeed();
     // True while the firmware thread waits in LcdRefresh for the paint.
     bool RefreshWaiting() const { return m_bRefreshWaiting.load(); }
 
@@ -198,7 +222,11 @@ public:
     uint8_t LcdRead(uint16_t unAddress) override;
     void LcdRefresh() override;
     int32_t PendingTicks() override { return m_nPendingTicks.load(); }
-    void ConsumePendingTick() override { m_nPendingTicks.fetch_sub(1); }
+    void ConsumePendingTick() override
+    {
+        m_nPendingTicks.fetch_sub(1);
+        m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
+    }
     void Yield() override;
     void StopRequested() override;
     void I2cSetScl(int nLevel) override;
@@ -208,6 +236,7 @@ public:
     SerialSink* SerialOutput() override { return &m_serialTap; }
 
 signals:
+    void ZoomChanged(int nZoom);
     // Bytes the instrument transmitted, delivered on the UI thread.
     void SerialReceived(const QByteArray& abBytes);
 
@@ -227,16 +256,26 @@ private:
 
     void PaintLcdNow();
     void DrainSerial();
+    void DeliverDueTicks();
+    void PlaceChildren();
 
     static constexpr int TICK_PERIOD_MS = 50;  // the view timer (the instrument's IDT_TICK)
+    static constexpr int MIN_TIMER_MS = 5;     // shortest timer period at high speeds
     static constexpr int SERIAL_BACKLOG_MAX = 1 << 20;  // bytes held for the UI before new ones are dropped
 
     bool m_bCreated = false;
     QWidget* m_pCanvas = nullptr;         // carries the panel picture, the keys and the LCD
     QPixmap m_bmpPanel;                   // panel picture, bitmap 139
-    double m_dScale = 1.0;                // scale of the panel and child positions; stays 1.0
+    double m_dScale = 1.0;                // scale of the panel and child positions: the zoom, 1..4
     std::atomic<int32_t> m_nPendingTicks{0};  // host ticks not yet consumed by the firmware
-    QBasicTimer m_tickTimer;              // every 50 ms; Qt chooses its id
+    QBasicTimer m_tickTimer;              // every 50 ms at real time; Qt chooses its id
+    double m_dSpeed = 1.0;                // the chosen pace (UI thread)
+    QElapsedTimer m_clockPace;            // wall time since the pace was chosen
+    uint64_t m_ullTicksDelivered = 0;     // host ticks added since then
+    std::atomic<bool> m_bFlatOut{false};  // as fast as possible: the firmware adds its own ticks
+    std::atomic<uint64_t> m_ullTicksRun{0};  // host ticks the firmware has consumed
+    QElapsedTimer m_clockSample;          // wall time since the last speed sample
+    uint64_t m_ullTicksSampled = 0;       // m_ullTicksRun at that sample
     CLcdWnd* m_pLcd = nullptr;
     std::array<CKeyBase*, 13> m_apKeys{};  // by key code 1..12
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut

@@ -1,6 +1,6 @@
 // halden-sim: the desktop simulator of the Halden spectrophotometer.
 //
-//   halden-sim [--eeprom PATH] [--screenshot PNG [--screenshot-delay MS]]
+//   halden-sim [--eeprom PATH] [--speed N|max] [--screenshot PNG [--screenshot-delay MS]]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
@@ -11,6 +11,7 @@
 
 #include "halden_app.h"
 #include "main_frame.h"
+#include "signal_close.h"
 
 int main(int argc, char** argv)
 {
@@ -25,6 +26,11 @@ int main(int argc, char** argv)
     QCommandLineOption eeprom(QStringLiteral("eeprom"), QStringLiteral("EEPROM image file (default eeprom.bin)."),
                               QStringLiteral("PATH"), QStringLiteral("eeprom.bin"));
     parser.addOption(eeprom);
+    QCommandLineOption speed(QStringLiteral("speed"),
+                             QStringLiteral("Run firmware time N times as fast as real time (default 1), or 'max' "
+                                            "for as fast as possible."),
+                             QStringLiteral("N|max"), QStringLiteral("1"));
+    parser.addOption(speed);
     QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                   QStringLiteral("Save a picture of the window to PNG after a delay, then quit."),
                                   QStringLiteral("PNG"));
@@ -36,9 +42,22 @@ int main(int argc, char** argv)
 
     CHaldenApp::Options options;
     options.sEepromPath = parser.value(eeprom);
+    const QString sSpeed = parser.value(speed);
+    if (sSpeed == QStringLiteral("max")) {
+        options.dSpeed = 0;
+    } else {
+        bool bOk = false;
+        options.dSpeed = sSpeed.toDouble(&bOk);
+        if (!bOk || !(options.dSpeed > 0) || options.dSpeed > 1e6) {
+            std::fprintf(stderr, "halden-sim: bad speed '%s' (a number above 0, or max)\n", qPrintable(sSpeed));
+            return 2;
+        }
+    }
     CHaldenApp app(options);
     if (!app.InitInstance())
         return 1;
+    // SIGINT and SIGTERM close the window like its close button.
+    CSignalClose signalClose(app.Frame());
     int nScreenshotResult = 0;
     if (parser.isSet(screenshot)) {
         const QString sPath = parser.value(screenshot);

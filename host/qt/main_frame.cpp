@@ -2,13 +2,24 @@
 #include "main_frame.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "core/runtime.h"
@@ -22,6 +33,7 @@
 namespace {
 
 const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
+constexpr int SPEED_SAMPLE_MS = 1000;  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
 const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
@@ -60,6 +72,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pSpeedPane = new QLabel;
+    m_pSpeedPane->setObjectName(QStringLiteral("speedStatus"));
+    m_pSpeedPane->setToolTip(QStringLiteral("Firmware time as a percentage of real time"));
+    pStatus->addPermanentWidget(m_pSpeedPane);
+    auto* pSpeedTimer = new QTimer(this);
+    connect(pSpeedTimer, &QTimer::timeout, this, &CMainFrame::ShowAchievedSpeed);
+    pSpeedTimer->start(SPEED_SAMPLE_MS);
+    ShowAchievedSpeed();
     connect(pStatus, &QStatusBar::messageChanged, this, [this, pStatus](const QString& sMessage) {
         if (sMessage.isEmpty())
             pStatus->showMessage(IdleMessage());
@@ -81,7 +101,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
-    resize(QSize(600, 700));
+    // The window's first size leaves room for the panel at the zoom kept
+    // in the profile, within the screen.
+    const QSize sizeCanvas1x = m_pView->Canvas()->size();
+    SetZoom(pApp->m_nZoom);
+    QSize sizeWindow = QSize(600, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    if (QScreen* pScreen = screen())
+        sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
+    resize(sizeWindow);
     m_bCreated = true;
 }
 
@@ -97,8 +124,23 @@ void CMainFrame::CreateMenus()
     pNew->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(0, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
     SetPrompt(pNew, QStringLiteral("Create a new document\nNew"));
     pFile->addSeparator();
+    QAction* pSaveDisplay = pFile->addAction(QStringLiteral("Save &Display As..."), this, &CMainFrame::OnSaveDisplayAs);
+    SetPrompt(pSaveDisplay, QStringLiteral("Save the display as a PNG picture\nSave Display"));
+    pFile->addSeparator();
+    QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
+    pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+    SetPrompt(pPrint, QStringLiteral("Print the front panel with the display's content\nPrint"));
+    QAction* pPreview = pFile->addAction(QStringLiteral("Print Pre&view"), this, &CMainFrame::OnPrintPreview);
+    SetPrompt(pPreview, QStringLiteral("Show the printed page\nPrint Preview"));
+    pFile->addSeparator();
     QAction* pExit = pFile->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    pExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
     SetPrompt(pExit, QStringLiteral("Quit the application\nExit"));
+
+    QMenu* pEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    QAction* pCopy = pEdit->addAction(QStringLiteral("&Copy Display"), this, &CMainFrame::OnCopyDisplay);
+    pCopy->setShortcut(QKeySequence::Copy);
+    SetPrompt(pCopy, QStringLiteral("Copy the display to the clipboard as a picture\nCopy Display"));
 
     m_pToolBar = new QToolBar(QStringLiteral("Toolbar"), this);
     m_pToolBar->setObjectName(QStringLiteral("toolBar"));
@@ -119,6 +161,20 @@ void CMainFrame::CreateMenus()
     pMonitorAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")));
     SetPrompt(pMonitorAction, QStringLiteral("Show or hide what the instrument sends on its serial port\nSerial Monitor"));
     pViewMenu->addAction(pMonitorAction);
+    pViewMenu->addSeparator();
+    QMenu* pZoomMenu = pViewMenu->addMenu(QStringLiteral("Display &Zoom"));
+    auto* pZoomGroup = new QActionGroup(this);
+    for (int nZoom = CHaldenView::ZOOM_MIN; nZoom <= CHaldenView::ZOOM_MAX; nZoom++) {
+        QAction* pZoom = pZoomMenu->addAction(QStringLiteral("&%1x").arg(nZoom));
+        pZoom->setCheckable(true);
+        pZoom->setData(nZoom);
+        pZoom->setShortcut(QKeySequence(QStringLiteral("Ctrl+%1").arg(nZoom)));
+        SetPrompt(pZoom, QStringLiteral("Show the panel at %1 times its size\nZoom %1x").arg(nZoom));
+        pZoomGroup->addAction(pZoom);
+        m_apZoomActions.push_back(pZoom);
+        connect(pZoom, &QAction::triggered, this, [this, nZoom] { SetZoom(nZoom); });
+    }
+    CreateSpeedMenu(pViewMenu);
 
     QMenu* pOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     m_pMainsAction = pOptions->addAction(QStringLiteral("&Mains"), m_pDoc, &CHaldenDoc::OnOptionsMains);
@@ -150,6 +206,118 @@ void CMainFrame::CreateMenus()
     m_pToolBar->addSeparator();
     m_pToolBar->addAction(pAbout);
     m_pToolBar->setVisible(m_pApp->m_bShowToolBar != 0);
+}
+
+namespace {
+struct SpeedChoice {
+    const char* pszText;
+    double dSpeed;  // 0: as fast as possible
+    const char* pszPrompt;
+};
+constexpr SpeedChoice SPEEDS[] = {
+    {"&Real Time", 1, "Run the instrument at its own pace\nReal Time"},
+    {"&2x", 2, "Run the instrument's clock twice as fast\n2x"},
+    {"&5x", 5, "Run the instrument's clock five times as fast\n5x"},
+    {"1&0x", 10, "Run the instrument's clock ten times as fast\n10x"},
+    {"As &Fast As Possible", 0, "Run the instrument's clock as fast as the computer allows\nAs Fast As Possible"},
+};
+}  // namespace
+
+void CMainFrame::CreateSpeedMenu(QMenu* pViewMenu)
+{
+    QMenu* pSpeed = pViewMenu->addMenu(QStringLiteral("S&peed"));
+    m_pSpeedGroup = new QActionGroup(this);
+    m_pSpeedGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (const SpeedChoice& choice : SPEEDS) {
+        QAction* pAction = pSpeed->addAction(QString::fromLatin1(choice.pszText));
+        pAction->setCheckable(true);
+        pAction->setData(choice.dSpeed);
+        pAction->setChecked(choice.dSpeed == 1);
+        SetPrompt(pAction, QString::fromLatin1(choice.pszPrompt));
+        m_pSpeedGroup->addAction(pAction);
+        connect(pAction, &QAction::triggered, this, [this, dSpeed = choice.dSpeed] { SetSpeed(dSpeed); });
+    }
+}
+
+QList<QAction*> CMainFrame::SpeedActions() const { return m_pSpeedGroup->actions(); }
+
+// Any pace may be given on the command line; the menu checks the item that
+// matches it, or none.
+void CMainFrame::SetSpeed(double dSpeed)
+{
+    dSpeed = dSpeed > 0 ? dSpeed : 0;
+    for (QAction* pAction : m_pSpeedGroup->actions())
+        pAction->setChecked(pAction->data().toDouble() == dSpeed);
+    m_pView->SetSpeed(dSpeed);
+    ShowAchievedSpeed();
+}
+
+void CMainFrame::ShowAchievedSpeed()
+{
+    const double dPercent = m_pView->SampleAchievedSpeed();
+    m_pSpeedPane->setText(dPercent < 0 ? QStringLiteral("Speed: -")
+                                       : QStringLiteral("Speed: %1%").arg(QLocale().toString(dPercent, 'f', 0)));
+}
+
+void CMainFrame::SetZoom(int nZoom)
+{
+    const QSize sizeBefore = m_pView->Canvas()->size();
+    m_pView->SetZoom(nZoom);
+    for (QAction* pZoom : m_apZoomActions)
+        pZoom->setChecked(pZoom->data().toInt() == m_pView->Zoom());
+    m_pApp->m_nZoom = m_pView->Zoom();
+    // The window grows or shrinks with the panel, within the screen.
+    if (isVisible() && !isMaximized() && !isFullScreen()) {
+        QSize size = this->size() + (m_pView->Canvas()->size() - sizeBefore);
+        if (QScreen* pScreen = screen())
+            size = size.boundedTo(pScreen->availableGeometry().size());
+        resize(size);
+    }
+}
+
+void CMainFrame::SetEepromFile(const QString& sPath)
+{
+    const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
+    setWindowTitle(QStringLiteral("%1 - %2 - %3")
+                       .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
+}
+
+void CMainFrame::OnCopyDisplay() { QApplication::clipboard()->setImage(m_pView->DisplayImage()); }
+
+bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
+{
+    if (m_pView->DisplayImage().save(sPath, "PNG"))
+        return true;
+    *psError = QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(sPath));
+    return false;
+}
+
+void CMainFrame::OnSaveDisplayAs()
+{
+    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Display As"), QStringLiteral("display.png"),
+                                                       QStringLiteral("PNG pictures (*.png)"));
+    if (sPath.isEmpty())
+        return;
+    QString sError;
+    if (!SaveDisplay(sPath, &sError))
+        QMessageBox::warning(this, QStringLiteral("Save Display As"), sError);
+}
+
+void CMainFrame::OnPrint()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print"));
+    if (dialog.exec() == QDialog::Accepted)
+        m_pView->PrintPanel(&printer);
+}
+
+void CMainFrame::OnPrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, m_pView, &CHaldenView::PrintPanel);
+    dialog.exec();
 }
 
 void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()); }

@@ -3,6 +3,7 @@
 // before any window goes away.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
 
 class CHaldenApp;
@@ -11,6 +12,7 @@ class CHaldenView;
 class CSerialMonitor;
 class QAction;
 class QLabel;
+class QMenu;
 class QToolBar;
 
 class CMainFrame final : public QMainWindow {
@@ -28,9 +30,25 @@ public:
     // The status-bar pane that names a read-only or locked EEPROM file.
     QLabel* EepromPane() const { return m_pEepromPane; }
     void ShowEepromStatus(const QString& sMessage);
+    // View/Speed: sets the pace of firmware time (0 as fast as possible) and
+    // checks the matching menu item; the status bar shows the speed reached.
+    void SetSpeed(double dSpeed);
+    QLabel* SpeedPane() const { return m_pSpeedPane; }
+    QList<QAction*> SpeedActions() const;
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
     QString IdleMessage() const;
+    // View/Display Zoom: 1 to 4; the check mark and the profile follow.
+    void SetZoom(int nZoom);
+    QAction* ZoomAction(int nZoom) const { return m_apZoomActions.value(nZoom - 1); }
+    // The title names the EEPROM image in use.
+    void SetEepromFile(const QString& sPath);
+    // Edit/Copy Display, File/Save Display As..., File/Print..., File/Print Preview.
+    void OnCopyDisplay();
+    bool SaveDisplay(const QString& sPath, QString* psError);
+    void OnSaveDisplayAs();
+    void OnPrint();
+    void OnPrintPreview();
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -41,6 +59,8 @@ private:
     void CreateMenus();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
+    void CreateSpeedMenu(QMenu* pViewMenu);
+    void ShowAchievedSpeed();
 
     CHaldenApp* m_pApp;
     CHaldenDoc* m_pDoc;
@@ -50,6 +70,9 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QLabel* m_pSpeedPane = nullptr;
+    class QActionGroup* m_pSpeedGroup = nullptr;
+    QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;
     bool m_bStandbyPrompt = true;  // the standby key has not been pressed since power-on
 };

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "comms/remote.h"
+#include "core/clock.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "measure/reading.h"

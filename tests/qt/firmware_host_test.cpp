@@ -4,6 +4,9 @@
 // process, so every case here shares one power-up; the per-pass step is a
 // small stand-in for the state machine that records keys and echoes what
 // arrives on the serial port.
+#include <QAction>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <atomic>
@@ -97,6 +100,55 @@ private slots:
         QTRY_COMPARE(pMonitor->Bytes(), QByteArrayLiteral("ID?\x14\r\n"));
         QTRY_VERIFY(pLcd->PaintCount() > ullPaints);
         QCOMPARE(pLcd->Read(LCD_GRAPHIC_BASE), uint8_t('\n'));
+    }
+
+    // As fast as possible the firmware makes its own ticks: the view timer
+    // stops, yet ten minutes of firmware time pass (at real time they would
+    // take ten minutes of wall time). Back at real time the timer runs again.
+    void speedMenuChangesThePace()
+    {
+        CMainFrame* pFrame = m_pApp->Frame();
+        QAction* pMax = nullptr;
+        QAction* pReal = nullptr;
+        for (QAction* pAction : pFrame->SpeedActions()) {
+            if (pAction->data().toDouble() == 0)
+                pMax = pAction;
+            if (pAction->data().toDouble() == 1)
+                pReal = pAction;
+        }
+        QVERIFY(pMax && pReal);
+        QVERIFY(pReal->isChecked());
+        pMax->trigger();
+        QVERIFY(pMax->isChecked() && !pReal->isChecked());
+        QCOMPARE(m_pApp->View()->Speed(), 0.0);
+        const uint32_t unStart = gunStepMs.load();
+        QTRY_VERIFY_WITH_TIMEOUT(gunStepMs.load() - unStart >= 600000, 60000);
+
+        pReal->trigger();
+        QVERIFY(pReal->isChecked() && !pMax->isChecked());
+        const uint32_t unReal = gunStepMs.load();
+        QTRY_VERIFY_WITH_TIMEOUT(gunStepMs.load() - unReal >= 200, 10000);
+    }
+
+    // A pace not on the menu checks no item; the status bar names the speed
+    // reached as a percentage.
+    void speedFromTheCommandLineAndTheStatusBar()
+    {
+        CMainFrame* pFrame = m_pApp->Frame();
+        pFrame->SetSpeed(3);
+        for (QAction* pAction : pFrame->SpeedActions())
+            QVERIFY(!pAction->isChecked());
+        pFrame->SetSpeed(2);
+        int nChecked = 0;
+        for (QAction* pAction : pFrame->SpeedActions())
+            if (pAction->isChecked()) {
+                nChecked++;
+                QCOMPARE(pAction->data().toDouble(), 2.0);
+            }
+        QCOMPARE(nChecked, 1);
+        const QRegularExpression reSpeed(QStringLiteral("^Speed: [0-9,.\u00a0]+%$"));
+        QTRY_VERIFY_WITH_TIMEOUT(reSpeed.match(pFrame->SpeedPane()->text()).hasMatch(), 5000);
+        pFrame->SetSpeed(1);
     }
 
     void closeStopsFirmware()

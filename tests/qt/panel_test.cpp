@@ -45,16 +45,6 @@ private:
 
     CKeyBase* Key(uint8_t bCode) { return m_pView->Key(bCode); }
 
-    // Codes of the keys the firmware would see down.
-    QList<int> DownKeys()
-    {
-        QList<int> codes;
-        for (uint8_t b = 1; b <= 12; b++)
-            if (HostKeyIsDown(b))
-                codes << b;
-        return codes;
-    }
-
 private slots:
     void initTestCase() { SetApplicationNames(); }
 

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "core/bridge.h"
 #include "halden_app.h"
 #include "halden_view.h"
 #include "main_frame.h"
@@ -45,4 +46,14 @@ inline void SetApplicationNames()
 {
     QCoreApplication::setOrganizationName(QStringLiteral("HaldenTest"));
     QCoreApplication::setApplicationName(QStringLiteral("halden-sim-test"));
+}
+
+// Codes of the keys the firmware would see down.
+inline QList<int> DownKeys()
+{
+    QList<int> codes;
+    for (uint8_t b = 1; b <= 12; b++)
+        if (HostKeyIsDown(b))
+            codes << b;
+    return codes;
 }

@@ -78,6 +78,11 @@ TEST_F(ParamStoreTest, FirstStartInitialisesTheWholeMemory)
     EXPECT_EQ(gunWavelength, 600);
     EXPECT_EQ(gulSerialNumber, 0u);
     EXPECT_EQ(gnHolmiumOffset, 0);
+
+    // The image built from the settings table is what a first start leaves.
+    std::vector<uint8_t> abBuilt(EEPROM_SIZE);
+    BuildInitialisedImage(abBuilt.data());
+    EXPECT_EQ(abBuilt, abImage);
 }
 
 TEST_F(ParamStoreTest, LaterStartsLoadTheStoredValuesWithoutInitialising)

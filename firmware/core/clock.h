@@ -1,0 +1,12 @@
+// The instrument's real-time clock, which is the computer's local time, and
+// the calendar rule that dates typed on the keypad or sent by the PC obey.
+#pragma once
+
+#include <cstdint>
+
+// Day, month, year modulo 100, hour, minute, second of the computer's local time.
+void ReadClock(uint8_t* pbClock);
+// Days in a month (1..12) of a year modulo 100; every fourth year is a leap year.
+uint8_t DaysInMonth(uint8_t bMonth, uint8_t bYear);
+// True for a day and month that exist in that year.
+bool DateValid(uint8_t bDay, uint8_t bMonth, uint8_t bYear);

@@ -1,0 +1,136 @@
+// Fuzzes the instrument's start on an arbitrary eeprom.bin. A file that is
+// not exactly 32768 bytes must be refused and left untouched. A whole image
+// is loaded as the start-up sequence loads it (the store, initialised again
+// when its signature is missing, then the range repair), after which every
+// setting the instrument indexes with, and every method loaded from any
+// slot, lies inside its table, and the file is still a whole image.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/bridge.h"
+#include "eeprom.h"
+#include "eeprom_bus.h"
+#include "storage/method_record.h"
+#include "storage/params.h"
+#include "ui/ui_internal.h"
+
+namespace {
+
+// The two-wire bus and nothing else; time passes a tick per yield.
+class CStoreOnlyHost final : public HostBridge {
+public:
+    explicit CStoreOnlyHost(CEepromBus* pBus) : m_pBus(pBus) { FirmwareAttachHost(this); }
+    ~CStoreOnlyHost() override { FirmwareAttachHost(nullptr); }
+    int KeyIsDown(uint8_t) override { return 0; }
+    void LcdWrite(uint16_t, uint8_t) override {}
+    uint8_t LcdRead(uint16_t) override { return 0; }
+    void LcdRefresh() override {}
+    int32_t PendingTicks() override { return m_nPendingTicks; }
+    void ConsumePendingTick() override { m_nPendingTicks--; }
+    void Yield() override { m_nPendingTicks++; }
+    void I2cSetScl(int n) override { m_pBus->SetScl(n); }
+    void I2cSetSda(int n) override { m_pBus->SetSda(n); }
+    int I2cGetScl() override { return m_pBus->GetScl(); }
+    int I2cGetSda() override { return m_pBus->GetSda(); }
+
+private:
+    CEepromBus* m_pBus;
+    int32_t m_nPendingTicks = 0;
+};
+
+const std::string& ScratchFile()
+{
+    static const std::string sPath = [] {
+        char acDir[] = "/tmp/halden-store-fuzz-XXXXXX";
+        if (mkdtemp(acDir) == nullptr)
+            std::abort();
+        return std::string(acDir) + "/eeprom.bin";
+    }();
+    return sPath;
+}
+
+void WriteFile(const std::string& sPath, const uint8_t* pbData, size_t nSize)
+{
+    std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
+    if (pFile == nullptr || (nSize > 0 && std::fwrite(pbData, 1, nSize, pFile) != nSize))
+        std::abort();
+    std::fclose(pFile);
+}
+
+std::vector<uint8_t> ReadFile(const std::string& sPath)
+{
+    std::vector<uint8_t> ab(2 * EEPROM_SIZE);
+    std::FILE* pFile = std::fopen(sPath.c_str(), "rb");
+    size_t nRead = pFile ? std::fread(ab.data(), 1, ab.size(), pFile) : 0;
+    if (pFile)
+        std::fclose(pFile);
+    ab.resize(nRead);
+    return ab;
+}
+
+void Require(bool bHolds)
+{
+    if (!bHolds)
+        __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
+{
+    const std::string& sPath = ScratchFile();
+    // Mostly whole images: the size is taken from the input only when its
+    // first byte says so, so that the loader gets most of the work.
+    bool bWholeImage = nSize == 0 || pbData[0] != 0x5A;
+    std::vector<uint8_t> abFile(pbData, pbData + nSize);
+    if (bWholeImage)
+        abFile.resize(EEPROM_SIZE, 0xFF);
+    WriteFile(sPath, abFile.data(), abFile.size());
+
+    CEepromBus bus(sPath);
+    if (abFile.size() != EEPROM_SIZE && !abFile.empty()) {
+        Require(bus.Refused());
+        Require(ReadFile(sPath) == abFile);
+        return 0;
+    }
+    Require(!bus.Refused() && !bus.ReadOnly());
+    CStoreOnlyHost host(&bus);
+
+    StartParameterStore();
+    RepairParameters();
+
+    for (const ParamSetting& setting : gParamSettings) {
+        if (!setting.bRepair)
+            continue;
+        uint16_t unValue = setting.pbByte ? *setting.pbByte : *setting.punWord;
+        // The repair puts back the default, which for the fourth multi
+        // wavelength (830 nm) lies above the range it checks.
+        Require((unValue >= setting.unLow && unValue <= setting.unHigh) || unValue == setting.unDefault);
+    }
+    Require(gbLanguage <= 4);
+    Require(gfSValue >= 0.0 && gfSValue <= SVALUE_MAX);
+    Require(gnHolmiumOffset >= -HOLMIUM_LIMIT && gnHolmiumOffset <= HOLMIUM_LIMIT);
+    Require(std::memcmp(gszSignature, PARAM_SIGNATURE_TEXT, std::strlen(PARAM_SIGNATURE_TEXT) + 1) == 0);
+
+    // Every slot loads as the method screens load it.
+    for (int nSlot = 0; nSlot < METHOD_COUNT; nSlot++) {
+        LoadMethodWork(static_cast<uint8_t>(nSlot));
+        Require(gMethod.unWavelength >= METHOD_WAVELENGTH_MIN && gMethod.unWavelength <= METHOD_WAVELENGTH_MAX);
+        Require(gMethod.unUnits < METHOD_UNITS_COUNT);
+        Require(gMethod.unKinetics <= 2 && gMethod.bCalibration <= 1 && gMethod.bCurveFit <= 1);
+        Require(gMethod.szName[METHOD_NAME_LENGTH] == '\0');
+        for (int i = 0; i < METHOD_NAME_LENGTH; i++)
+            Require(gMethod.szName[i] != '\0');
+    }
+    LoadMethodWork(gunCurrentMethod);
+
+    std::vector<uint8_t> abAfter = ReadFile(sPath);
+    Require(abAfter.size() == EEPROM_SIZE);
+    for (int n = 0; n < EEPROM_SIZE; n++)
+        Require(abAfter[n] == bus.Eeprom().Peek(static_cast<uint16_t>(n)));
+    return 0;
+}

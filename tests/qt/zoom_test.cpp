@@ -1,0 +1,195 @@
+// Display zoom and the display's picture: the whole panel scaled by whole
+// pixels with exact hit-testing of the shaped keys and sharp display pixels,
+// the zoom kept in the profile, Copy Display, Save Display As, printing to a
+// PDF file, the window title and the quit shortcut.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QPrinter>
+#include <QSettings>
+#include <QTest>
+
+#include "core/bridge.h"
+#include "core/timers.h"
+#include "panel_layout.h"
+#include "qt_fixture.h"
+
+class CZoomTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CScratchEnvironment> m_pEnv;
+    std::unique_ptr<CHaldenApp> m_pApp;
+
+    CHaldenView* View() { return m_pApp->View(); }
+    CMainFrame* Frame() { return m_pApp->Frame(); }
+
+    // A pattern in display memory with single pixels at the edges.
+    static void DrawPattern()
+    {
+        for (int y = 0; y < 128; y++)
+            for (int i = 0; i < 30; i++)
+                LcdWriteByte(static_cast<uint16_t>(640 + 30 * y + i), static_cast<uint8_t>((y * 31 + i * 7) ^ (y % 3 ? 0x81 : 0x18)));
+    }
+
+private slots:
+    void initTestCase() { SetApplicationNames(); }
+
+    void init()
+    {
+        m_pEnv = std::make_unique<CScratchEnvironment>();
+        m_pApp = StartWindowOnly();
+        QVERIFY(m_pApp);
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+    }
+
+    void cleanup()
+    {
+        m_pApp.reset();
+        m_pEnv.reset();
+    }
+
+    // At every zoom each key and the display sit at their 1x rectangle times
+    // the zoom, and every pixel of an arrow key hit-tests as the 1x pixel it
+    // was scaled from; a click on a transparent corner still reaches the key
+    // beneath.
+    void shapedKeysHitTestExactlyAtEveryZoom()
+    {
+        struct Corner {
+            int nClicked;
+            QPoint pt;  // 1x key coordinates
+            int nExpected;
+        };
+        const Corner corners[] = {{KEY_DOWN, {1, 1}, KEY_LEFT}, {KEY_DOWN, {64, 1}, KEY_RIGHT},
+                                  {KEY_DOWN, {1, 31}, 0},       {KEY_DOWN, {33, 22}, KEY_DOWN},
+                                  {KEY_UP, {0, 31}, KEY_LEFT},  {KEY_RIGHT, {30, 21}, KEY_RIGHT}};
+        const uint8_t abArrows[] = {KEY_LEFT, KEY_RIGHT, KEY_UP, KEY_DOWN};
+        QMap<int, QImage> hitAt1x;  // 1 where the 1x key is hit
+        for (uint8_t bCode : abArrows) {
+            auto* pKey = qobject_cast<CShapedKey*>(View()->Key(bCode));
+            QImage hits(pKey->size(), QImage::Format_Grayscale8);
+            for (int y = 0; y < hits.height(); y++)
+                for (int x = 0; x < hits.width(); x++)
+                    hits.setPixel(x, y, pKey->HitTest({x, y}) ? qRgb(255, 255, 255) : 0);
+            hitAt1x[bCode] = hits;
+        }
+        for (int nZoom = 1; nZoom <= 4; nZoom++) {
+            Frame()->SetZoom(nZoom);
+            QCOMPARE(View()->Zoom(), nZoom);
+            QVERIFY(Frame()->ZoomAction(nZoom)->isChecked());
+            // Offsets from the picture's corner and sizes grow with the zoom,
+            // so every key stays over its place in the picture.
+            auto placed = [&](int x, int y, int w, int h) {
+                return QRect(panel::ORIGIN + (x - panel::ORIGIN) * nZoom, panel::ORIGIN + (y - panel::ORIGIN) * nZoom,
+                             w * nZoom, h * nZoom);
+            };
+            QCOMPARE(View()->Canvas()->size(),
+                     QSize(panel::PANEL_WIDTH * nZoom + 2 * panel::ORIGIN, panel::PANEL_HEIGHT * nZoom + 2 * panel::ORIGIN));
+            for (const panel::KeyLayout& layout : panel::KEYS)
+                QCOMPARE(View()->Key(layout.bCode)->geometry(), placed(layout.x, layout.y, layout.nWidth, layout.nHeight));
+            QCOMPARE(View()->Lcd()->geometry(), placed(panel::LCD_LEFT, panel::LCD_TOP, 240, 128));
+
+            for (uint8_t bCode : abArrows) {
+                auto* pKey = qobject_cast<CShapedKey*>(View()->Key(bCode));
+                const QImage& hits = hitAt1x[bCode];
+                for (int y = 0; y < hits.height(); y++)
+                    for (int x = 0; x < hits.width(); x++)
+                        for (QPoint sub : {QPoint(0, 0), QPoint(nZoom - 1, nZoom - 1)}) {
+                            const QPoint pt = QPoint(x, y) * nZoom + sub;
+                            if (pKey->HitTest(pt) != (qGray(hits.pixel(x, y)) != 0))
+                                QFAIL(qPrintable(QStringLiteral("key %1 at %2x: pixel (%3, %4) hit-tests unlike 1x")
+                                                     .arg(bCode).arg(nZoom).arg(pt.x()).arg(pt.y())));
+                        }
+            }
+            for (const Corner& corner : corners) {
+                CKeyBase* pKey = View()->Key(static_cast<uint8_t>(corner.nClicked));
+                const QPoint pt = corner.pt * nZoom + QPoint(nZoom / 2, nZoom / 2);
+                const QList<int> expected = corner.nExpected ? QList<int>{corner.nExpected} : QList<int>{};
+                QTest::mousePress(pKey, Qt::LeftButton, {}, pt);
+                QCOMPARE(DownKeys(), expected);
+                QTest::mouseRelease(pKey, Qt::LeftButton, {}, pt);
+                QCOMPARE(DownKeys(), QList<int>{});
+            }
+        }
+    }
+
+    // Display pixels become square blocks of exactly the two display colours.
+    void displayPixelsStaySharp()
+    {
+        DrawPattern();
+        const QImage frame = View()->Lcd()->Frame().convertToFormat(QImage::Format_RGB32);
+        for (int nZoom : {1, 3}) {
+            Frame()->SetZoom(nZoom);
+            const QImage shown = View()->Lcd()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(shown.size(), QSize(240 * nZoom, 128 * nZoom));
+            QCOMPARE(View()->DisplayImage(), shown);
+            for (int y = 0; y < shown.height(); y++)
+                for (int x = 0; x < shown.width(); x++)
+                    if (shown.pixel(x, y) != frame.pixel(x / nZoom, y / nZoom))
+                        QFAIL(qPrintable(QStringLiteral("%1x: pixel (%2, %3) differs from its display pixel").arg(nZoom).arg(x).arg(y)));
+        }
+    }
+
+    // The zoom chosen in the menu is back after a restart; a damaged entry
+    // gives a zoom the menu offers.
+    void zoomIsKeptInTheProfile()
+    {
+        Frame()->ZoomAction(3)->trigger();
+        QCOMPARE(View()->Zoom(), 3);
+        const QSize sizeCanvas = View()->Canvas()->size();
+        m_pApp.reset();
+        m_pApp = StartWindowOnly();
+        QVERIFY(m_pApp);
+        QCOMPARE(View()->Zoom(), 3);
+        QVERIFY(Frame()->ZoomAction(3)->isChecked());
+        QCOMPARE(View()->Canvas()->size(), sizeCanvas);
+        m_pApp.reset();
+
+        QSettings().setValue(QStringLiteral("View/Zoom"), 9);
+        m_pApp = StartWindowOnly();
+        QCOMPARE(View()->Zoom(), 4);
+    }
+
+    void copyAndSaveDisplay()
+    {
+        DrawPattern();
+        Frame()->SetZoom(2);
+        const QImage expected = View()->DisplayImage();
+        QCOMPARE(expected.size(), QSize(480, 256));
+        Frame()->OnCopyDisplay();
+        QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), expected);
+
+        QString sError;
+        QVERIFY(Frame()->SaveDisplay(QStringLiteral("display.png"), &sError));
+        QImage saved(QStringLiteral("display.png"), "PNG");
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), expected);
+        QVERIFY(!Frame()->SaveDisplay(QStringLiteral("no-such-dir/display.png"), &sError));
+        QVERIFY2(sError.contains(QStringLiteral("no-such-dir")), qPrintable(sError));
+    }
+
+    void printsThePanelToAPdfFile()
+    {
+        DrawPattern();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QStringLiteral("panel.pdf"));
+        View()->PrintPanel(&printer);
+        QFile pdf(QStringLiteral("panel.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray abPdf = pdf.readAll();
+        QVERIFY(abPdf.startsWith("%PDF"));
+        QVERIFY2(abPdf.contains("/Image"), "the panel is drawn as a picture");
+    }
+
+    void titleNamesTheEepromFileAndCtrlQQuits()
+    {
+        const QString sPath = QDir::toNativeSeparators(QDir(m_pEnv->Path()).absoluteFilePath(QStringLiteral("eeprom.bin")));
+        QVERIFY2(Frame()->windowTitle().contains(sPath), qPrintable(Frame()->windowTitle()));
+        QVERIFY(Frame()->isVisible());
+        QTest::keyClick(Frame(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!Frame()->isVisible());
+    }
+};
+
+QTEST_MAIN(CZoomTest)
+#include "zoom_test.moc"
