@@ -247,15 +247,6 @@ void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint
     }
 }
 
-void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint8_t bRowB)
-{
-    int nStep = nColumnB > nColumnA ? 1 : -1;
-    for (int c = nColumnA + nStep; nColumnA != nColumnB && c != nColumnB; c += nStep) {
-        double fPart = static_cast<double>(c - nColumnA) / (nColumnB - nColumnA);
-        abTrace[c] = static_cast<uint8_t>(std::floor(bRowA + (bRowB - bRowA) * fPart + 0.5));
-    }
-}
-
 void CurvePlotPoint(double fConc, double fAbs, uint8_t* pbColumn, uint8_t* pbRow)
 {
     *pbColumn = static_cast<uint8_t>(PlotColumn(fConc));
