@@ -9,6 +9,7 @@
 namespace {
 uint8_t gabRxBuffer[RX_RING_SIZE];
 uint8_t gabTxBuffer[TX_RING_SIZE];
+uint32_t gulAppliedBaud = 9600;  // the line speed last applied
 }  // namespace
 
 ByteRing gRxRing = {gabRxBuffer, RX_RING_SIZE, 0, 0, 0};
@@ -131,7 +132,30 @@ bool SerialTxEmpty()
 
 bool SerialTxIdle() { return true; }
 
-void SerialSetBaud(uint8_t) {}
+// The byte path itself has no timing; the rate is kept for a host that
+// paces what a PC sends to the speed of the line.
+void SerialSetBaud(uint8_t bBaud)
+{
+    uint16_t unSaved = FirmwareLock();
+    gulAppliedBaud = bBaud ? 38400 : 9600;
+    FirmwareUnlock(unSaved);
+}
+
+uint32_t SerialBaudRate()
+{
+    uint16_t unSaved = FirmwareLock();
+    uint32_t ulBaud = gulAppliedBaud;
+    FirmwareUnlock(unSaved);
+    return ulBaud;
+}
+
+uint16_t SerialRxRoom()
+{
+    uint16_t unSaved = FirmwareLock();
+    uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
+    FirmwareUnlock(unSaved);
+    return unRoom;
+}
 
 void SerialRxEvent()
 {

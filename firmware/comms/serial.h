@@ -43,3 +43,9 @@ bool SerialTxEmpty();
 bool SerialTxIdle();
 void SerialSetBaud(uint8_t bBaud);
 void SerialRxEvent();
+
+// For a host that feeds the receive queue at the line's pace: the free room
+// in the receive queue, and the baud rate last applied by SerialSetBaud
+// (9600 until then, or 38400), each read under the firmware lock.
+uint16_t SerialRxRoom();
+uint32_t SerialBaudRate();

@@ -2,7 +2,7 @@
 // as an interactive serial console.
 //
 //   halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--analogue-log PATH]
-//              [--stats] [SCENARIO|-]
+//              [--stats] [--power-on] [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +17,10 @@
 #include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
+#include "power_on.h"
 #include "scenario.h"
+#include "serial_cli.h"
+#include "serial_endpoint.h"
 
 namespace {
 
@@ -25,7 +28,8 @@ void Usage()
 {
     std::fprintf(stderr,
                  "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH]\n"
-                 "                  [--analogue-log PATH] [--stats] [SCENARIO|-]\n"
+                 "                  [--analogue-log PATH] [--stats] [--power-on]\n"
+                 "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
                  "  SCENARIO     run a scenario file ('-' reads it from standard input)\n"
                  "  --realtime   pace firmware time to the wall clock (the same as --speed 1)\n"
                  "  --speed N    run firmware time N times as fast as the wall clock; 'max' runs it\n"
@@ -35,7 +39,12 @@ void Usage()
                  "               on standard error\n"
                  "  without a scenario: interactive serial console in real time (or at --speed);\n"
                  "  each line typed is decoded like Send Message and sent with CR LF, every byte\n"
-                 "  the instrument transmits is written to standard output.\n");
+                 "  the instrument transmits is written to standard output.\n"
+                 "  --power-on         switch the instrument on and confirm its self-test first\n"
+                 "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
+                 "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
+                 "  with a serial port and no scenario: power on, then run in real time without\n"
+                 "  reading standard input until SIGINT or SIGTERM.\n");
 }
 
 // Sink for --serial-log: a copy of everything transmitted.
@@ -92,7 +101,10 @@ int RunConsole(CHeadlessHost& host)
         if (bEof.load() && lines.empty())
             break;
     }
-    reader.join();
+    if (host.Interrupted())
+        reader.detach();  // still waiting for a line that will never be needed
+    else
+        reader.join();
     return 0;
 }
 
@@ -121,10 +133,17 @@ int main(int argc, char** argv)
     std::string sAnalogueLog;
     std::string sScenario;
     bool bHaveScenario = false;
+    bool bPowerOn = false;
+    SerialCliOptions serial;
     bool bStats = false;
     for (int i = 1; i < argc; i++) {
         const char* psz = argv[i];
-        if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
+        if (int nTaken = ParseSerialCliOption(argc, argv, i, serial)) {
+            if (nTaken < 0)
+                return 2;
+        } else if (!std::strcmp(psz, "--power-on"))
+            bPowerOn = true;
+        else if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
             options.sEepromPath = argv[++i];
         else if (!std::strcmp(psz, "--realtime"))
             options.dSpeed = 1;
@@ -163,16 +182,41 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CHeadlessHost host(options);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
     host.SetSerialEcho(log.File());
+    host.SetInterruptFlag(InstallStopSignals());
+    if (serial.Wanted())
+        host.AttachSerialEndpoint(&endpoint);
     if (!sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);
     host.PowerUp();
 
+    // Nobody can press a key for a port served in the background, so the
+    // start-up is confirmed here, at full speed.
+    const bool bBackground = serial.Wanted() && !bHaveScenario;
+    if (bPowerOn || bBackground) {
+        std::string sError;
+        host.SetSpeed(0);
+        const bool bOn = PowerOnToMainMenu(host, &sError);
+        host.SetSpeed(options.dSpeed);
+        if (host.Interrupted())
+            return bBackground ? 0 : 1;
+        if (!bOn) {
+            std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+            return 1;
+        }
+    }
+    // The port (its link, its listening socket) appears once the instrument
+    // is ready for a client.
+    if (serial.Wanted() && !OpenSerialCliEndpoint(serial, endpoint))
+        return 2;
+    if (bBackground)
+        return RunSerialBackground(host, endpoint);
     if (!bHaveScenario)
         return RunConsole(host);
 
@@ -194,8 +238,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
                      dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
     }
-    if (!bOk) {
-        std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+    if (!bOk || host.Interrupted()) {
+        if (host.Interrupted())
+            std::fprintf(stderr, "halden-cli: interrupted\n");
+        else
+            std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
         return 1;
     }
     return 0;

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/runtime.h"
+#include "serial_endpoint.h"
 
 CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
 
@@ -90,6 +91,8 @@ bool CHeadlessHost::TickUntil(uint32_t unMaxTicks, const std::function<bool()>& 
         return true;
     if (unMaxTicks == 0)
         return false;
+    if (Interrupted())
+        return bDone();
     if (!Running()) {
         // No firmware to run: time passes all the same.
         for (uint32_t i = 0; i < unMaxTicks; i++)
@@ -171,14 +174,21 @@ void CHeadlessHost::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_
 
 int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
 
-void CHeadlessHost::ConsumePendingTick() { m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed); }
+void CHeadlessHost::ConsumePendingTick()
+{
+    m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed);
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->TickConsumed();
+}
 
 // The end of a slice. Inside a run of ticks the firmware thread delivers the
 // next tick itself and carries on, unless the run's condition holds; only
 // then, or when the ticks are spent, does it wake the host.
 void CHeadlessHost::Yield()
 {
-    if (m_unTicksLeft > 0 && !(m_pfnDone && (*m_pfnDone)())) {
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->Pump();
+    if (m_unTicksLeft > 0 && !Interrupted() && !(m_pfnDone && (*m_pfnDone)())) {
         m_unTicksLeft--;
         DeliverTick();
         return;
@@ -220,6 +230,8 @@ int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
 void CHeadlessHost::Write(uint8_t b)
 {
     m_sSerialOut += static_cast<char>(b);
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {
         std::fputc(b, m_pSerialEcho);
         std::fflush(m_pSerialEcho);

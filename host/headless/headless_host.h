@@ -32,6 +32,8 @@
 #include "core/bridge.h"
 #include "eeprom_bus.h"
 
+class CSerialEndpoint;
+
 class CHeadlessHost final : public HostBridge, private SerialSink {
 public:
     struct Options {
@@ -53,7 +55,7 @@ public:
     void PowerUp();
     // Stops the firmware at the end of its current pass and joins it.
     void Shutdown();
-    bool Running() const { return m_bStarted && !m_bThreadDone; }
+    bool Running() const { return m_bStarted && !m_bThreadDone && !Interrupted(); }
 
     // Lets the firmware run until it next yields; no time passes.
     void RunSlice();
@@ -82,6 +84,14 @@ public:
     void ClearSerialText() { m_sSerialOut.clear(); }
     // Also copy every transmitted byte to a stream (not owned; null stops).
     void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+    // A pseudo-terminal or TCP end of the port (not owned; set before
+    // PowerUp): it gets every transmitted byte, and its client's bytes are
+    // injected at the firmware's yield points at the line's pace.
+    void AttachSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
+    // A flag (set from a signal handler, say) that ends the run: once it is
+    // set, Running() is false and Tick() no longer advances time.
+    void SetInterruptFlag(const std::atomic<bool>* pbFlag) { m_pbInterrupt = pbFlag; }
+    bool Interrupted() const { return m_pbInterrupt && m_pbInterrupt->load(std::memory_order_relaxed); }
     // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
     void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
@@ -135,6 +145,8 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
+    CSerialEndpoint* m_pSerialEndpoint = nullptr;
+    const std::atomic<bool>* m_pbInterrupt = nullptr;
     SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
 

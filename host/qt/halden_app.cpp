@@ -16,6 +16,7 @@
 #include "halden_doc.h"
 #include "halden_view.h"
 #include "main_frame.h"
+#include "serial_endpoint.h"
 
 namespace {
 
@@ -91,6 +92,25 @@ bool CHaldenApp::InitInstance()
         QMetaObject::invokeMethod(this, &CHaldenApp::ShowPendingStatus, Qt::QueuedConnection);
     });
 
+    // The serial port's host end: bytes the instrument received go to the
+    // monitor, a client's arrival wakes the firmware and updates the status.
+    m_pSerialPort = std::make_unique<CSerialEndpoint>();
+    CHaldenView* pView = m_pFrame->View();
+    m_pSerialPort->SetInjectListener([pView](const char* pBytes, size_t nCount) { pView->NoteInjected(pBytes, nCount); });
+    m_pSerialPort->SetActivityListener([this, pView] {
+        pView->Wake();
+        QMetaObject::invokeMethod(this, &CHaldenApp::UpdateSerialStatus, Qt::QueuedConnection);
+    });
+    pView->SetSerialEndpoint(m_pSerialPort.get());
+    SerialPortChoice choice;
+    if (m_options.serialPort) {
+        choice = *m_options.serialPort;
+    } else {
+        QSettings settings;
+        choice = ReadSerialPortChoice(settings);
+    }
+    ApplySerialPort(choice, nullptr);
+
     // The firmware starts once the event loop runs, when the view exists.
     if (m_options.bStartFirmware)
         QTimer::singleShot(0, this, &CHaldenApp::StartFirmware);
@@ -157,6 +177,8 @@ void CHaldenApp::ExitInstance()
     if (m_pFrame->isVisible())
         m_pFrame->close();  // stores the bar states and stops the firmware
     FirmwareStop();
+    if (m_pSerialPort)
+        m_pSerialPort->Close();  // removes the link while the firmware no longer sends
     m_pFrame.reset();
     QSettings settings;
     settings.beginGroup(VIEW_SECTION);
@@ -183,6 +205,58 @@ void CHaldenApp::SendBytes(const std::string& sMessage)
 {
     if (CHaldenView* pView = View())
         pView->InjectSerial(QByteArray(sMessage.data(), static_cast<qsizetype>(sMessage.size())));
+}
+
+bool CHaldenApp::ApplySerialPort(const SerialPortChoice& choice, QString* psError)
+{
+    m_serialChoice = choice;
+    std::string sError;
+    bool bOk = true;
+    switch (choice.mode) {
+    case SerialPortChoice::Mode::None:
+        m_pSerialPort->Close();
+        break;
+    case SerialPortChoice::Mode::Pty:
+        bOk = m_pSerialPort->OpenPty(choice.sLink.toStdString(), &sError);
+        break;
+    case SerialPortChoice::Mode::Tcp:
+        bOk = m_pSerialPort->OpenTcp(static_cast<uint16_t>(choice.nPort), &sError);
+        break;
+    }
+    m_sSerialError = bOk ? QString() : QString::fromStdString(sError);
+    if (psError)
+        *psError = m_sSerialError;
+    UpdateSerialStatus();
+    return bOk;
+}
+
+void CHaldenApp::UpdateSerialStatus()
+{
+    if (!m_pFrame || !m_pSerialPort)
+        return;
+    QString sText;
+    if (!m_sSerialError.isEmpty())
+        sText = QStringLiteral("Serial port: %1").arg(m_sSerialError);
+    else if (m_pSerialPort->IsOpen()) {
+        sText = QString::fromStdString(m_pSerialPort->Describe());
+        sText[0] = sText[0].toUpper();
+    }
+    m_pFrame->ShowSerialStatus(sText);
+}
+
+// The choice is remembered in the profile once the port has opened as chosen.
+void CHaldenApp::OnSerialPort()
+{
+    CSerialPortDlg dlg(m_serialChoice, QString::fromStdString(m_pSerialPort->DevicePath()), m_pFrame.get());
+    if (dlg.exec() != QDialog::Accepted)
+        return;
+    QString sError;
+    if (!ApplySerialPort(dlg.Choice(), &sError)) {
+        QMessageBox::warning(m_pFrame.get(), QStringLiteral("Serial Port"), sError);
+        return;
+    }
+    QSettings settings;
+    WriteSerialPortChoice(settings, dlg.Choice());
 }
 
 void CHaldenApp::OnAppAbout()

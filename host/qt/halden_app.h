@@ -8,12 +8,16 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+
+#include "serial_port_dialog.h"
 
 class CEepromBus;
 class CHaldenDoc;
 class CHaldenView;
 class CMainFrame;
+class CSerialEndpoint;
 
 class CHaldenApp final : public QObject {
     Q_OBJECT
@@ -21,6 +25,7 @@ public:
     struct Options {
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
         bool bStartFirmware = true;                           // false: window only (tests)
+        std::optional<SerialPortChoice> serialPort;           // from the command line: wins over the profile
         double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible
     };
 
@@ -40,6 +45,13 @@ public:
     void OnFileNew();
     void OnSendMessage();
     void OnAppAbout();
+    void OnSerialPort();
+    // Closes the serial port and opens it as chosen; false with the reason
+    // (the port then stays closed). The status bar follows either way.
+    bool ApplySerialPort(const SerialPortChoice& choice, QString* psError);
+    CSerialEndpoint* SerialPort() const { return m_pSerialPort.get(); }
+    const SerialPortChoice& SerialChoice() const { return m_serialChoice; }
+    void UpdateSerialStatus();
     // Sends the bytes of a message into the firmware's serial receive path.
     void SendBytes(const std::string& sMessage);
 
@@ -60,6 +72,9 @@ private:
 
     Options m_options;
     std::unique_ptr<CEepromBus> m_pBus;  // the two-wire bus, its master pins and the EEPROM
+    std::unique_ptr<CSerialEndpoint> m_pSerialPort;  // where PC software connects
+    SerialPortChoice m_serialChoice;                 // what the port was last set to
+    QString m_sSerialError;                          // why it did not open, shown in the status bar
     std::unique_ptr<CHaldenDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     bool m_bExited = false;

@@ -13,6 +13,7 @@
 #include "core/runtime.h"
 #include "eeprom_bus.h"
 #include "panel_layout.h"
+#include "serial_endpoint.h"
 
 namespace {
 
@@ -505,12 +506,23 @@ void CHaldenView::InjectSerial(const QByteArray& abBytes)
         m_nUiWantsLock++;
         m_cvSync.notify_all();
     }
+    NoteInjected(abBytes.constData(), static_cast<size_t>(abBytes.size()));
     for (char c : abBytes)
         SerialInjectByte(static_cast<uint8_t>(c));
     std::lock_guard<std::mutex> lock(m_mtxSync);
     m_nUiWantsLock--;
     m_ullWakes++;
     m_cvSync.notify_all();
+}
+
+void CHaldenView::NoteInjected(const char* pBytes, size_t nCount) { QueueSerial(true, pBytes, nCount); }
+
+void CHaldenView::ConsumePendingTick()
+{
+    m_nPendingTicks.fetch_sub(1);
+    m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
+    if (m_pSerialEndpoint)
+        m_pSerialEndpoint->TickConsumed();
 }
 
 void CHaldenView::Wake()
@@ -636,6 +648,10 @@ void CHaldenView::PaintLcdNow()
 // ticks, so the wait changes no firmware timing.
 void CHaldenView::Yield()
 {
+    // A PC client's bytes enter the receive queue here, between passes, at
+    // the line's pace; the next pass takes them at once.
+    if (m_pSerialEndpoint && m_pSerialEndpoint->Pump() > 0)
+        return;
     if (m_bFlatOut.load(std::memory_order_relaxed)) {
         // As fast as possible: the next pass has a tick to run, whenever the
         // last one is used up, and nothing waits. A step waiting for a key
@@ -681,24 +697,40 @@ void CHaldenView::CSerialTap::Write(uint8_t b)
 {
     CHaldenView* pView = m_pView;
     pView->m_bActivity.store(true, std::memory_order_relaxed);
-    std::lock_guard<std::mutex> lock(pView->m_mtxSerial);
-    if (pView->m_abSerialPending.size() >= SERIAL_BACKLOG_MAX)
+    if (pView->m_pSerialEndpoint)
+        pView->m_pSerialEndpoint->Transmit(b);
+    const char c = static_cast<char>(b);
+    pView->QueueSerial(false, &c, 1);
+}
+
+void CHaldenView::QueueSerial(bool bInjected, const char* pBytes, size_t nCount)
+{
+    std::lock_guard<std::mutex> lock(m_mtxSerial);
+    if (m_nSerialPendingBytes >= SERIAL_BACKLOG_MAX)
         return;
-    pView->m_abSerialPending.append(static_cast<char>(b));
-    if (!pView->m_bSerialPosted) {
-        pView->m_bSerialPosted = true;
-        QMetaObject::invokeMethod(pView, &CHaldenView::DrainSerial, Qt::QueuedConnection);
+    if (m_serialPending.empty() || m_serialPending.back().first != bInjected)
+        m_serialPending.emplace_back(bInjected, QByteArray());
+    m_serialPending.back().second.append(pBytes, static_cast<qsizetype>(nCount));
+    m_nSerialPendingBytes += static_cast<qsizetype>(nCount);
+    if (!m_bSerialPosted) {
+        m_bSerialPosted = true;
+        QMetaObject::invokeMethod(this, &CHaldenView::DrainSerial, Qt::QueuedConnection);
     }
 }
 
 void CHaldenView::DrainSerial()
 {
-    QByteArray abBytes;
+    std::vector<std::pair<bool, QByteArray>> chunks;
     {
         std::lock_guard<std::mutex> lock(m_mtxSerial);
-        abBytes.swap(m_abSerialPending);
+        chunks.swap(m_serialPending);
+        m_nSerialPendingBytes = 0;
         m_bSerialPosted = false;
     }
-    if (!abBytes.isEmpty())
-        emit SerialReceived(abBytes);
+    for (const auto& [bInjected, abBytes] : chunks) {
+        if (bInjected)
+            emit SerialInjected(abBytes);
+        else
+            emit SerialReceived(abBytes);
+    }
 }

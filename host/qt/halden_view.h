@@ -19,10 +19,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "core/bridge.h"
 
 class CEepromBus;
+class CSerialEndpoint;
 class QPrinter;
 
 // A bitmap with one colour treated as transparent, both when drawn and when
@@ -176,6 +179,9 @@ public:
 
     // Set before the firmware starts; null lets the bus lines float high.
     void SetBus(CEepromBus* pBus) { m_pBus = pBus; }
+    // The pseudo-terminal or TCP end of the serial port (not owned; set
+    // before the firmware starts, opened and closed by the application).
+    void SetSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
 
     CKeyBase* Key(uint8_t bCode) const;
     CLcdWnd* Lcd() const { return m_pLcd; }
@@ -201,6 +207,8 @@ public:
 
     // Hands bytes to the firmware's serial receive path (Send Message).
     void InjectSerial(const QByteArray& abBytes);
+    // Shows bytes that entered the receive path in the monitor; any thread.
+    void NoteInjected(const char* pBytes, size_t nCount);
 
     // Wakes a firmware thread that waits in its yield.
     void Wake();
@@ -222,11 +230,7 @@ public:
     uint8_t LcdRead(uint16_t unAddress) override;
     void LcdRefresh() override;
     int32_t PendingTicks() override { return m_nPendingTicks.load(); }
-    void ConsumePendingTick() override
-    {
-        m_nPendingTicks.fetch_sub(1);
-        m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
-    }
+    void ConsumePendingTick() override;
     void Yield() override;
     void StopRequested() override;
     void I2cSetScl(int nLevel) override;
@@ -239,6 +243,8 @@ signals:
     void ZoomChanged(int nZoom);
     // Bytes the instrument transmitted, delivered on the UI thread.
     void SerialReceived(const QByteArray& abBytes);
+    // Bytes the instrument received (Send Message, a PC client), likewise.
+    void SerialInjected(const QByteArray& abBytes);
 
 protected:
     void timerEvent(QTimerEvent* pEvent) override;
@@ -256,6 +262,7 @@ private:
 
     void PaintLcdNow();
     void DrainSerial();
+    void QueueSerial(bool bInjected, const char* pBytes, size_t nCount);
     void DeliverDueTicks();
     void PlaceChildren();
 
@@ -280,6 +287,7 @@ private:
     std::array<CKeyBase*, 13> m_apKeys{};  // by key code 1..12
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut
     CEepromBus* m_pBus = nullptr;
+    CSerialEndpoint* m_pSerialEndpoint = nullptr;
 
     // Refresh handshake and yield wake-up, shared with the firmware thread.
     std::mutex m_mtxSync;
@@ -293,9 +301,11 @@ private:
     std::atomic<bool> m_bActivity{false};      // the firmware drew or sent since its last yield
     std::atomic<bool> m_bRefreshWaiting{false};
 
-    // Serial output on its way to the UI thread.
+    // Serial traffic on its way to the UI thread, in order, each run of
+    // bytes marked received (true) or transmitted (false).
     CSerialTap m_serialTap{this};
     std::mutex m_mtxSerial;
-    QByteArray m_abSerialPending;  // transmitted bytes not yet handed to the UI
+    std::vector<std::pair<bool, QByteArray>> m_serialPending;
+    qsizetype m_nSerialPendingBytes = 0;
     bool m_bSerialPosted = false;  // a drain is queued on the UI thread
 };

@@ -1,6 +1,7 @@
 // halden-sim: the desktop simulator of the Halden spectrophotometer.
 //
-//   halden-sim [--eeprom PATH] [--speed N|max] [--screenshot PNG [--screenshot-delay MS]]
+//   halden-sim [--eeprom PATH] [--speed N|max] [--serial-pty PATH | --serial-tcp PORT]
+//              [--screenshot PNG [--screenshot-delay MS]]
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
@@ -38,6 +39,13 @@ int main(int argc, char** argv)
     QCommandLineOption delay(QStringLiteral("screenshot-delay"), QStringLiteral("Delay before the screenshot (default 3000)."),
                              QStringLiteral("MS"), QStringLiteral("3000"));
     parser.addOption(delay);
+    QCommandLineOption serialPty(QStringLiteral("serial-pty"),
+                                 QStringLiteral("Serve the serial port on a pseudo-terminal linked at PATH."),
+                                 QStringLiteral("PATH"));
+    parser.addOption(serialPty);
+    QCommandLineOption serialTcp(QStringLiteral("serial-tcp"), QStringLiteral("Serve the serial port on 127.0.0.1:PORT."),
+                                 QStringLiteral("PORT"));
+    parser.addOption(serialTcp);
     parser.process(qapp);
 
     CHaldenApp::Options options;
@@ -52,6 +60,28 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "halden-sim: bad speed '%s' (a number above 0, or max)\n", qPrintable(sSpeed));
             return 2;
         }
+    }
+    if (parser.isSet(serialPty) && parser.isSet(serialTcp)) {
+        std::fprintf(stderr, "halden-sim: give one serial port only (--serial-pty or --serial-tcp)\n");
+        return 2;
+    }
+    if (parser.isSet(serialPty)) {
+        SerialPortChoice choice;
+        choice.mode = SerialPortChoice::Mode::Pty;
+        choice.sLink = parser.value(serialPty);
+        options.serialPort = choice;
+    } else if (parser.isSet(serialTcp)) {
+        bool bOk = false;
+        const int nPort = parser.value(serialTcp).toInt(&bOk);
+        if (!bOk || nPort < 1 || nPort > 65535) {
+            std::fprintf(stderr, "halden-sim: --serial-tcp needs a port number from 1 to 65535, not '%s'\n",
+                         qPrintable(parser.value(serialTcp)));
+            return 2;
+        }
+        SerialPortChoice choice;
+        choice.mode = SerialPortChoice::Mode::Tcp;
+        choice.nPort = nPort;
+        options.serialPort = choice;
     }
     CHaldenApp app(options);
     if (!app.InitInstance())

@@ -64,6 +64,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     addDockWidget(Qt::BottomDockWidgetArea, m_pSerialMonitor);
     m_pSerialMonitor->setVisible(pApp->m_bShowSerialMonitor != 0);
     connect(m_pView, &CHaldenView::SerialReceived, m_pSerialMonitor, &CSerialMonitor::AppendBytes);
+    connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
 
     CreateMenus();
 
@@ -72,6 +73,11 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pSerialPane = new QLabel;
+    m_pSerialPane->setObjectName(QStringLiteral("serialStatus"));
+    m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_pSerialPane->hide();
+    pStatus->addPermanentWidget(m_pSerialPane);
     m_pSpeedPane = new QLabel;
     m_pSpeedPane->setObjectName(QStringLiteral("speedStatus"));
     m_pSpeedPane->setToolTip(QStringLiteral("Firmware time as a percentage of real time"));
@@ -184,6 +190,8 @@ void CMainFrame::CreateMenus()
     QAction* pSend = pOptions->addAction(QStringLiteral("Send Message..."), m_pApp, &CHaldenApp::OnSendMessage);
     pSend->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
     SetPrompt(pSend, QStringLiteral("Send a message to the Halden\nSend Message"));
+    QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
+    SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
     QMenu* pHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* pIndex = pHelp->addAction(QStringLiteral("&Index"), this, &CMainFrame::ShowKeyboardHelp);
@@ -327,6 +335,13 @@ void CMainFrame::ShowEepromStatus(const QString& sMessage)
     m_pEepromPane->setText(sMessage);
     m_pEepromPane->setToolTip(sMessage);
     m_pEepromPane->setVisible(!sMessage.isEmpty());
+}
+
+void CMainFrame::ShowSerialStatus(const QString& sText)
+{
+    m_pSerialPane->setText(sText);
+    m_pSerialPane->setToolTip(sText);
+    m_pSerialPane->setVisible(!sText.isEmpty());
 }
 
 void CMainFrame::ShowKeyboardHelp()

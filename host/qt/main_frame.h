@@ -30,6 +30,9 @@ public:
     // The status-bar pane that names a read-only or locked EEPROM file.
     QLabel* EepromPane() const { return m_pEepromPane; }
     void ShowEepromStatus(const QString& sMessage);
+    // The status-bar pane that says where the serial port is; hidden when empty.
+    QLabel* SerialPane() const { return m_pSerialPane; }
+    void ShowSerialStatus(const QString& sText);
     // View/Speed: sets the pace of firmware time (0 as fast as possible) and
     // checks the matching menu item; the status bar shows the speed reached.
     void SetSpeed(double dSpeed);
@@ -70,6 +73,7 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
+    QLabel* m_pSerialPane = nullptr;
     QLabel* m_pSpeedPane = nullptr;
     class QActionGroup* m_pSpeedGroup = nullptr;
     QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x

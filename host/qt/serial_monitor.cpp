@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCharFormat>
 #include <QVBoxLayout>
 
 QString FormatSerialBytes(const QByteArray& abBytes)
@@ -44,7 +45,8 @@ CSerialMonitor::CSerialMonitor(QWidget* pParent) : QDockWidget(QStringLiteral("S
     m_pView->setFocusPolicy(Qt::ClickFocus);
     m_pView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_pView->setMaximumBlockCount(5000);
-    m_pView->setPlaceholderText(QStringLiteral("Everything the instrument sends on its serial port appears here."));
+    m_pView->setPlaceholderText(
+        QStringLiteral("What the instrument sends on its serial port appears here, and in blue what it receives."));
 
     auto* pClear = new QPushButton(QStringLiteral("&Clear"));
     auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
@@ -69,11 +71,23 @@ void CSerialMonitor::AppendBytes(const QByteArray& abBytes)
     m_abRaw.append(abBytes);
     if (m_abRaw.size() > RAW_LIMIT)
         m_abRaw.remove(0, m_abRaw.size() - RAW_LIMIT);
+    AppendText(abBytes, false);
+}
+
+void CSerialMonitor::AppendInjected(const QByteArray& abBytes) { AppendText(abBytes, true); }
+
+QColor CSerialMonitor::InjectedColour() { return QColor(0, 64, 224); }
+
+void CSerialMonitor::AppendText(const QByteArray& abBytes, bool bInjected)
+{
     QScrollBar* pBar = m_pView->verticalScrollBar();
     const bool bAtEnd = pBar->value() == pBar->maximum();
     QTextCursor cursor(m_pView->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(FormatSerialBytes(abBytes));
+    QTextCharFormat format;
+    if (bInjected)
+        format.setForeground(InjectedColour());
+    cursor.insertText(FormatSerialBytes(abBytes), format);
     if (bAtEnd)
         pBar->setValue(pBar->maximum());
 }

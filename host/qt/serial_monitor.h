@@ -1,8 +1,10 @@
-// The serial monitor: a dock that shows everything the instrument transmits,
-// with control characters made visible, and can clear or save it.
+// The serial monitor: a dock that shows everything the instrument transmits
+// and, in blue, everything it receives, with control characters made
+// visible, and can clear it or save what was transmitted.
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QDockWidget>
 #include <QString>
 
@@ -18,6 +20,9 @@ class CSerialMonitor final : public QDockWidget {
 public:
     explicit CSerialMonitor(QWidget* pParent = nullptr);
     void AppendBytes(const QByteArray& abBytes);
+    // Bytes the instrument received, shown in another colour.
+    void AppendInjected(const QByteArray& abBytes);
+    static QColor InjectedColour();
     void Clear();
     // Writes the raw bytes received so far; false with a reason on failure.
     bool SaveTo(const QString& sPath, QString* psError) const;
@@ -26,6 +31,7 @@ public:
 
 private:
     void OnSave();
+    void AppendText(const QByteArray& abBytes, bool bInjected);
 
     static constexpr qsizetype RAW_LIMIT = 8 << 20;  // bytes kept for saving; the oldest go first
     QPlainTextEdit* m_pView;

@@ -9,39 +9,10 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <atomic>
-
-#include "comms/serial.h"
 #include "core/runtime.h"
-#include "core/timers.h"
 #include "display/lcd.h"
 #include "qt_fixture.h"
 #include "serial_monitor.h"
-
-namespace {
-
-std::atomic<uint8_t> gbStepKey{0};      // last key event the step took
-std::atomic<uint32_t> gunStepMs{0};     // firmware milliseconds seen by the step
-
-void EchoStep(uint8_t bPhase)
-{
-    if (bPhase == PHASE_INIT)
-        return;
-    if (uint8_t bKey = GetKey())
-        gbStepKey = bKey;
-    gunStepMs = ReadElapsedMs();
-    bool bEchoed = false;
-    while (!SerialRxEmpty()) {
-        const uint8_t b = SerialGetChar();
-        SerialPutChar(b);
-        bEchoed = true;
-        LcdWriteByte(LCD_GRAPHIC_BASE, b);
-    }
-    if (bEchoed)
-        LcdRefresh();
-}
-
-}  // namespace
 
 class CFirmwareHostTest : public QObject {
     Q_OBJECT

@@ -9,9 +9,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
 
+#include "comms/serial.h"
 #include "core/bridge.h"
+#include "core/runtime.h"
+#include "core/timers.h"
+#include "display/lcd.h"
 #include "halden_app.h"
 #include "halden_view.h"
 #include "main_frame.h"
@@ -31,6 +36,30 @@ private:
     QTemporaryDir m_dir;
     QString m_sPrevious;
 };
+
+// A small stand-in for the state machine, for tests that run the firmware
+// thread: it records key events and firmware time, and echoes every byte
+// that arrives on the serial port (drawing the last one for a refresh).
+inline std::atomic<uint8_t> gbStepKey{0};   // last key event the step took
+inline std::atomic<uint32_t> gunStepMs{0};  // firmware milliseconds seen by the step
+
+inline void EchoStep(uint8_t bPhase)
+{
+    if (bPhase == PHASE_INIT)
+        return;
+    if (uint8_t bKey = GetKey())
+        gbStepKey = bKey;
+    gunStepMs = ReadElapsedMs();
+    bool bEchoed = false;
+    while (!SerialRxEmpty()) {
+        const uint8_t b = SerialGetChar();
+        SerialPutChar(b);
+        bEchoed = true;
+        LcdWriteByte(LCD_GRAPHIC_BASE, b);
+    }
+    if (bEchoed)
+        LcdRefresh();
+}
 
 inline std::unique_ptr<CHaldenApp> StartWindowOnly()
 {

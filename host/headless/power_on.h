@@ -1,0 +1,12 @@
+// Switching the instrument on from a host, as an operator would: the
+// standby key when the instrument waits in standby, then OK on the
+// self-test result, so that the main menu shows and a PC can take control.
+#pragma once
+
+#include <string>
+
+class CHeadlessHost;
+
+// Runs at the host's current pace; false with a message when the main
+// menu does not show within the start-up's time.
+bool PowerOnToMainMenu(CHeadlessHost& host, std::string* psError);
