@@ -244,6 +244,19 @@ void AnalogueStartPlayback(uint32_t unTicks)
     FirmwareUnlock(unSaved);
 }
 
+void AnaloguePlaySpectrum(int32_t nFirst, int32_t nLast, bool bTransmittance)
+{
+    if (!AnalogueBeginScan())
+        return;
+    for (int32_t nNm = nFirst; nNm <= nLast; nNm++) {
+        if (bTransmittance)
+            AnalogueRecordTransmittance(Transmittance(nNm));
+        else
+            AnalogueRecordAbsorbance(Absorbance(nNm));
+    }
+    AnalogueStartPlayback(ANA_SCAN_TICKS_PER_POINT);
+}
+
 void AnalogueTick()
 {
     if (gnAnaMode == ANA_PLAYBACK)

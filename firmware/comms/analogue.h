@@ -20,6 +20,7 @@ constexpr int32_t ANA_DRAINING = 3;  // live, finishing the queue, then direct
 
 constexpr int ANA_SCAN_POINTS = 501;  // one stored scan, 330..830 nm
 constexpr int ANA_QUEUE_SIZE = 4;     // live targets waiting
+constexpr uint32_t ANA_SCAN_TICKS_PER_POINT = 20;  // playback of a scan: 10 s for 501 points
 
 // One live target: the value and the ticks over which to reach it.
 struct AnaTarget {
@@ -77,6 +78,10 @@ void AnalogueRecordAbsorbance(double fAbsorbance);
 void AnalogueRecordTransmittance(double fPercent);
 // Plays the stored scan, one point every unTicks ticks, then returns to direct.
 void AnalogueStartPlayback(uint32_t unTicks);
+// After a scan: stores the last reading's spectrum from nFirst to nLast nm
+// (absorbance, or %T) and plays it at ANA_SCAN_TICKS_PER_POINT; nothing
+// while live output or another playback runs.
+void AnaloguePlaySpectrum(int32_t nFirst, int32_t nLast, bool bTransmittance);
 // One millisecond step of the engine, run by TickHandler while the tick
 // services are enabled.
 void AnalogueTick();

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "storage/method_record.h"
+#include "storage/method_record.h"  // STANDARD_NOT_SET: a standard concentration of exactly this is "not set"
 
 constexpr int STANDARD_COUNT = METHOD_STANDARD_COUNT;
 constexpr uint8_t FIT_LINEAR = 0;              // "Linear Least Squares"

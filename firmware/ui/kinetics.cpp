@@ -31,11 +31,15 @@ bool TakeKineticsReading()
 {
     TakeScreenReading(READ_SAMPLE);
     double fAbs = Absorbance(static_cast<int32_t>(gMethod.unWavelength));
-    return KineticsStoreReading(fAbs);
+    bool bLast = KineticsStoreReading(fAbs);
+    if (gKinetics.bMode == KINETICS_RATE)
+        KineticsOutputReading();
+    return bLast;
 }
 
 void FinishRun()
 {
+    KineticsOutputEnd();
     KineticsComputeRate();
     double fLast = gKinetics.afAbs[gKinetics.bCount - 1];
     if (gMethod.bCalibration == 1)
@@ -59,6 +63,7 @@ void StartReadings()
         PrintAfterSampleReading();
         return;
     }
+    KineticsOutputStart(IntervalSeconds());
     if (TakeKineticsReading()) {
         FinishRun();
         return;
@@ -226,6 +231,7 @@ void HandleKineticsWait()
 void HandleKineticsRun()
 {
     if (Key(KEY_ESCAPE)) {
+        KineticsOutputEnd();
         KineticsStop();
         Go(STATE_METHOD_RUN);
     } else if (KineticsReadingDue()) {
@@ -253,8 +259,7 @@ void HandleKineticsResult()
         gbKineticsPage = static_cast<uint8_t>(gbKineticsPage + READINGS_PER_PAGE);
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        DescribeResult(gunScreenState);
-        PrintOnRequest();
+        PrintShownResult(gunScreenState);
     }
 }
 

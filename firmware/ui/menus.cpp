@@ -70,7 +70,8 @@ void HandleSampleNumber()
         SetSampleNumber(gunSampleNumber == 0 || gunSampleNumber > 99 ? 99 : static_cast<uint8_t>(gunSampleNumber - 1));
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        Go(gunPrintReturnState);
+        Go(gunPrintReturnState);  // a graph prints as the screen shows it
+        PrintShownResult(gunPrintReturnState);
     } else if (Key(KEY_ESCAPE)) {
         SetSampleNumber(gunSampleOnEntry);
         Go(gunPrintReturnState);

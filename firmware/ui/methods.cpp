@@ -91,6 +91,8 @@ void HandleMethodSummary()
         Go(STATE_METHOD_PROGRAM);
     } else if (Key(KEY_SOFT3)) {
         Go(STATE_DELETE_METHOD);
+    } else if (Key(KEY_SOFT4)) {
+        PrintShownResult(STATE_METHOD_SUMMARY);
     } else if (Key(KEY_ESCAPE)) {
         LoadMethodPage(gunMethodListPage);
         Go(STATE_METHOD_LIST);

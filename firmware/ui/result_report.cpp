@@ -1,7 +1,10 @@
-// The result a measuring screen shows, described for the reports: what the
-// after-reading print step and "Sample No." print.
+// The result a screen shows, described for the reports, and the prints of
+// the screens: "Sample No." before a print, the direct prints of the method,
+// calibration and kinetics screens, the print step after every sample
+// reading, and the per-reading record with the chart-recorder output.
 #include <cstring>
 
+#include "comms/analogue.h"
 #include "comms/report.h"
 #include "measure/kinetics_run.h"
 #include "measure/reading.h"
@@ -12,6 +15,8 @@
 
 namespace {
 
+constexpr uint32_t LIVE_OUTPUT_SLACK_MS = 2000;  // live period: the interval plus this
+
 void DescribeMethod()
 {
     ReportMethod& m = gReport.method;
@@ -21,7 +26,7 @@ void DescribeMethod()
     m.unWavelength = static_cast<uint16_t>(gMethod.unWavelength);
     m.bCurve = gMethod.bCalibration;
     m.fFactor = gMethod.fFactor;
-    m.bUnits = static_cast<uint8_t>(gMethod.unUnits);
+    m.bUnits = static_cast<uint8_t>(gMethod.unUnits > 255 ? 255 : gMethod.unUnits);
     m.bKinetics = static_cast<uint8_t>(gMethod.unKinetics);
     m.bStartMin = static_cast<uint8_t>(gMethod.unStartMin);
     m.bStartSec = static_cast<uint8_t>(gMethod.unStartSec);
@@ -34,11 +39,30 @@ void DescribeMethod()
         m.afStdAbs[i] = gMethod.afStdAbs[i];
     }
     m.bCurveFit = gMethod.bCurveFit;
+    // A curve method's calibration, refitted from its standards.
+    gReport.fCorrCoeff = gReport.fSlope = gReport.fIntercept = 0.0;
+    if (m.bCurve && FitStandardCurve(gMethod.afStdAbs, gMethod.afStdConc, gMethod.bCurveFit, nullptr)) {
+        gReport.fCorrCoeff = gStandardCurve.fCorrelation;
+        gReport.fSlope = gStandardCurve.fSlope;
+        gReport.fIntercept = gStandardCurve.fIntercept;
+    }
+}
+
+void DescribeKinetics(uint8_t bKind)
+{
+    gReport.bKind = bKind;
+    DescribeMethod();
+    gReport.bReadings = gKinetics.bCount > REPORT_KINETICS_MAX ? REPORT_KINETICS_MAX : gKinetics.bCount;
+    for (int k = 0; k < gReport.bReadings; k++)
+        gReport.afKinetics[k] = gKinetics.afAbs[k];
+    gReport.fRate = gKinetics.fPerMinute;
+    gReport.fCorrCoeff = gKinetics.fCorrelation;
+    gReport.fFinal = gfKineticsFinal;
 }
 
 }  // namespace
 
-void DescribeResult(uint8_t bState)
+bool DescribeResult(uint8_t bState)
 {
     ReportData& r = gReport;
     for (int i = 0; i < 4; i++) {
@@ -82,26 +106,7 @@ void DescribeResult(uint8_t bState)
         r.unScanFirst = bState == STATE_SCAN_ZOOMED ? gunZoomStart : WAVELENGTH_MIN;
         r.unScanLast = bState == STATE_SCAN_ZOOMED ? static_cast<uint16_t>(gunZoomStart + 125) : WAVELENGTH_MAX;
         break;
-    case STATE_KINETICS_RESULT:
-    case STATE_KINETICS_GRAPH:
-        r.bKind = bState == STATE_KINETICS_GRAPH ? REPORT_KINETICS_PLOT : REPORT_KINETICS;
-        DescribeMethod();
-        r.bReadings = gKinetics.bCount;
-        for (int k = 0; k < REPORT_KINETICS_MAX; k++)
-            r.afKinetics[k] = k < gKinetics.bCount ? gKinetics.afAbs[k] : 0.0;
-        r.fRate = gKinetics.fPerMinute;
-        r.fCorrCoeff = gKinetics.fCorrelation;
-        r.fFinal = gfKineticsFinal;
-        break;
-    case STATE_CURVE_COEFFICIENTS:
-        r.bKind = REPORT_CURVE;
-        DescribeMethod();
-        r.fCorrCoeff = gStandardCurve.fCorrelation;
-        r.fSlope = gStandardCurve.fSlope;
-        r.fIntercept = gStandardCurve.fIntercept;
-        break;
-    default:
-        // The method run and its kinetics.
+    case STATE_METHOD_RUN:
         r.bKind = REPORT_METHOD;
         DescribeMethod();
         r.fAbsorbance = gbReferenceFlag ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
@@ -111,12 +116,57 @@ void DescribeResult(uint8_t bState)
         if (r.bOutOfRange && gMethod.bCalibration == 1 && r.fAbsorbance <= 61110.0 && gStandardCurve.bValid)
             r.fResult = FittedConcentration(r.fAbsorbance);
         break;
+    case STATE_METHOD_SUMMARY:
+        r.bKind = REPORT_METHOD_SETTINGS;
+        DescribeMethod();
+        break;
+    case STATE_CURVE_COEFFICIENTS:
+        r.bKind = REPORT_CURVE;
+        DescribeMethod();
+        break;
+    case STATE_KINETICS_RESULT:
+        DescribeKinetics(REPORT_KINETICS);
+        break;
+    case STATE_KINETICS_GRAPH:
+        DescribeKinetics(REPORT_KINETICS_PLOT);
+        break;
+    default:
+        return false;
     }
+    return true;
+}
+
+void PrintShownResult(uint8_t bState)
+{
+    if (DescribeResult(bState))
+        PrintOnRequest();
 }
 
 void PrintAfterSampleReading()
 {
-    DescribeResult(gunScreenState);
+    if (!DescribeResult(gunScreenState))
+        return;
+    if (gReport.bKind == REPORT_KINETICS) {  // the run's readings were sent as they were taken
+        gunPrintReturnState = gunScreenState;
+        PrintAfterReading();
+        return;
+    }
+    bool bTransmittance = gReport.bKind == REPORT_TRANSMITTANCE || (gReport.bKind == REPORT_SCAN && gbTransmittanceMode);
+    int32_t nNm = gReport.bKind == REPORT_METHOD ? gReport.method.unWavelength
+                  : gReport.bKind == REPORT_SCAN ? gunWavelength
+                                                 : gReport.aunNm[0];
+    SendReadingRecord(bTransmittance ? 1 : 0, nNm);
+    if (gReport.bKind == REPORT_SCAN)
+        AnaloguePlaySpectrum(gReport.unScanFirst, gReport.unScanLast, bTransmittance);
     gunPrintReturnState = gunScreenState;
     PrintAfterReading();
 }
+
+void KineticsOutputStart(uint32_t unIntervalSeconds)
+{
+    AnalogueStartLive(unIntervalSeconds * 1000 + LIVE_OUTPUT_SLACK_MS);
+}
+
+void KineticsOutputReading() { SendReadingRecord(0, static_cast<int32_t>(gMethod.unWavelength)); }
+
+void KineticsOutputEnd() { AnalogueStopLive(); }

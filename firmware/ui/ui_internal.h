@@ -197,12 +197,20 @@ void GoPrint(uint8_t bReturn);  // "Sample No.", returning to bReturn
 void GoScan(uint8_t bReturn);   // the scan, returning to bReturn on Escape (scan_screens.cpp)
 void AcceptWord(uint16_t* punWorking, uint16_t unOnEntry, void (*pfnSetter)(uint16_t));
 bool HandleReadingKeys();   // REF and TEST on a measuring screen; true when taken
-// The shown result of a measuring state described in gReport for printing
-// (result_report.cpp).
-void DescribeResult(uint8_t bState);
-// After a sample reading on a measuring screen: the result described, the
-// screen remembered as the print's return state, the after-reading print step.
+// Printing (result_report.cpp). The result a state shows, described in
+// gReport for the reports; false for a state that prints nothing.
+bool DescribeResult(uint8_t bState);
+// "Print" of a screen: the state's result printed in the stored layout.
+void PrintShownResult(uint8_t bState);
+// After a sample reading on a measuring screen: the per-reading record (which
+// sets the chart-recorder output), a scan's playback, the state remembered as
+// the print's return state, the after-reading print step.
 void PrintAfterSampleReading();
+// A kinetics run's chart-recorder output: live from the start (the interval
+// plus two seconds is the longest step), each reading's record, then drained.
+void KineticsOutputStart(uint32_t unIntervalSeconds);
+void KineticsOutputReading();
+void KineticsOutputEnd();
 void StartNumberEditor(double fValue, uint8_t bCaller);
 double NumberEditorValue();
 bool HandleNumberKeys();    // the number editor's keys; true when taken

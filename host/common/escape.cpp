@@ -1,9 +1,7 @@
 // Backslash escape decoding for operator-typed serial messages.
 #include "escape.h"
 
-namespace {
-
-int HexValue(unsigned char c)
+int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -13,6 +11,10 @@ int HexValue(unsigned char c)
         return c - 'A' + 10;
     return -1;
 }
+
+namespace {
+
+int HexValue(unsigned char c) { return HexDigitValue(static_cast<char>(c)); }
 
 bool IsOctal(unsigned char c) { return c >= '0' && c <= '7'; }
 
@@ -83,6 +85,41 @@ std::string DecodeEscapes(std::string_view sText)
             }
             break;
         }
+    }
+    return sOut;
+}
+
+std::string EncodeEscapes(std::string_view sBytes)
+{
+    static const char kacHex[] = "0123456789ABCDEF";
+    std::string sOut;
+    for (size_t i = 0; i < sBytes.size(); i++) {
+        unsigned char c = static_cast<unsigned char>(sBytes[i]);
+        if (c == '\r')
+            sOut += "\\r";
+        else if (c == '\n')
+            sOut += "\\n";
+        else if (c == '\t')
+            sOut += "\\t";
+        else if (c == '\\' || c == '"') {
+            sOut += '\\';
+            sOut += static_cast<char>(c);
+        } else if (c < 0x20 || c > 0x7E) {
+            // \x takes every hex digit that follows, so before a hex digit
+            // the byte goes as three octal digits, which end by themselves.
+            unsigned char d = i + 1 < sBytes.size() ? static_cast<unsigned char>(sBytes[i + 1]) : 0;
+            if (d < 128 && HexValue(d) >= 0) {
+                sOut += '\\';
+                sOut += static_cast<char>('0' + ((c >> 6) & 7));
+                sOut += static_cast<char>('0' + ((c >> 3) & 7));
+                sOut += static_cast<char>('0' + (c & 7));
+            } else {
+                sOut += "\\x";
+                sOut += kacHex[c >> 4];
+                sOut += kacHex[c & 15];
+            }
+        } else
+            sOut += static_cast<char>(c);
     }
     return sOut;
 }

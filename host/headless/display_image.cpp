@@ -10,9 +10,14 @@
 
 namespace {
 
-bool EndsWith(const std::string& s, const std::string& sSuffix)
+bool IsPbmName(const std::string& s)
 {
-    return s.size() >= sSuffix.size() && s.compare(s.size() - sSuffix.size(), sSuffix.size(), sSuffix) == 0;
+    if (s.size() < 4)
+        return false;
+    std::string sEnd = s.substr(s.size() - 4);
+    for (char& c : sEnd)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return sEnd == ".pbm";
 }
 
 bool WritePbm(const CHeadlessHost& host, const std::string& sPath)
@@ -69,16 +74,22 @@ bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_
 
 bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath)
 {
-    return EndsWith(sPath, ".pbm") ? WritePbm(host, sPath) : WritePng(host, sPath);
+    return IsPbmName(sPath) ? WritePbm(host, sPath) : WritePng(host, sPath);
 }
 
+// Each character cell shows two by two pixels with the quadrant block
+// characters, so the 240 x 128 screen takes 120 columns and 64 lines.
 std::string DisplayTextArt(const CHeadlessHost& host)
 {
-    static const char* const kapszCell[4] = {" ", "\u2580", "\u2584", "\u2588"};  // none, upper, lower, both
+    // Indexed by the lit quadrants: 1 upper left, 2 upper right, 4 lower left, 8 lower right.
+    static const char* const kapszCell[16] = {
+        " ",      "\u2598", "\u259D", "\u2580", "\u2596", "\u258C", "\u259E", "\u259B",
+        "\u2597", "\u259A", "\u2590", "\u259C", "\u2584", "\u2599", "\u259F", "\u2588"};
     std::string s;
     for (int y = 0; y < 128; y += 2) {
-        for (int x = 0; x < 240; x++)
-            s += kapszCell[(host.Pixel(x, y) ? 1 : 0) | (host.Pixel(x, y + 1) ? 2 : 0)];
+        for (int x = 0; x < 240; x += 2)
+            s += kapszCell[(host.Pixel(x, y) ? 1 : 0) | (host.Pixel(x + 1, y) ? 2 : 0) |
+                           (host.Pixel(x, y + 1) ? 4 : 0) | (host.Pixel(x + 1, y + 1) ? 8 : 0)];
         s += '\n';
     }
     return s;

@@ -6,7 +6,7 @@
 
 class CHeadlessHost;
 
-// Writes the shown 240 x 128 screen; a name ending in ".pbm" gives a PBM
+// Writes the shown 240 x 128 screen; a name ending in ".pbm" (any case) gives a PBM
 // file, anything else a PNG in the panel's colours. False on a write error.
 bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath);
 
@@ -14,5 +14,6 @@ bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath);
 // False when the file cannot be written.
 bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_t* pbRgb);
 
-// The screen as text, two pixel rows per character cell (Unicode half blocks).
+// The screen as text, two by two pixels per character (Unicode quadrant
+// blocks): 64 lines of 120 characters.
 std::string DisplayTextArt(const CHeadlessHost& host);

@@ -1,111 +1,260 @@
 // halden-cli: runs the instrument without a window, from a scenario file or
 // as an interactive serial console.
-//
-//   halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH] [--analogue-log PATH]
-//              [--stats] [--power-on] [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
 #include "analogue_log.h"
 #include "escape.h"
 #include "headless_host.h"
-#include "power_on.h"
 #include "scenario.h"
+#include "power_on.h"
 #include "serial_cli.h"
 #include "serial_endpoint.h"
+#include "serial_log.h"
+#include "comms/remote.h"
+#include "comms/serial.h"
+#include "measure/reading.h"
+#include "ui/ui.h"
 
 namespace {
 
+const char* const USAGE_LINE =
+    "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
+    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
+    "       halden-cli --states\n";
+
 void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH]\n"
-                 "                  [--analogue-log PATH] [--stats] [--power-on]\n"
-                 "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
-                 "  SCENARIO     run a scenario file ('-' reads it from standard input)\n"
-                 "  --realtime   pace firmware time to the wall clock (the same as --speed 1)\n"
-                 "  --speed N    run firmware time N times as fast as the wall clock; 'max' runs it\n"
-                 "               as fast as possible (the default for scenarios)\n"
-                 "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
-                 "  --stats      at the end, print the firmware time, the wall time and the speed\n"
-                 "               on standard error\n"
-                 "  without a scenario: interactive serial console in real time (or at --speed);\n"
-                 "  each line typed is decoded like Send Message and sent with CR LF, every byte\n"
-                 "  the instrument transmits is written to standard output.\n"
-                 "  --power-on         switch the instrument on and confirm its self-test first\n"
-                 "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
-                 "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
-                 "  with a serial port and no scenario: power on, then run in real time without\n"
-                 "  reading standard input until SIGINT or SIGTERM.\n");
+    std::fputs(USAGE_LINE, stdout);
+    std::fputs("  SCENARIO           run a scenario file ('-' reads it from standard input);\n"
+               "                     it is checked whole before anything runs\n"
+               "  --eeprom PATH      the EEPROM image (default eeprom.bin)\n"
+               "  --realtime         pace firmware time to the wall clock (the same as --speed 1)\n"
+               "  --speed N          run firmware time N times as fast as the wall clock; 'max' as\n"
+               "                     fast as the host allows (the default for scenarios)\n"
+               "  --stats            at the end, print the firmware time, the wall time and the speed\n"
+               "  --serial-log PATH  record what the instrument transmits\n"
+               "  --serial-log-both  record both directions, marked '-> ' (to the instrument)\n"
+               "                     and '<- ' (from it), with escapes\n"
+               "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
+               "  --power-on         press the standby key and wait for the main menu first\n"
+               "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
+               "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
+               "  with a serial port and no scenario: power on, then run in real time without\n"
+               "  a console until interrupted\n"
+               "  --linger DURATION  console: run this long after the end of input (default:\n"
+               "                     until the instrument has been quiet for a second)\n"
+               "  --states           list the screen states by number and name\n"
+               "Without a scenario: a serial console in real time. Each line typed is decoded\n"
+               "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
+               "beginning with ':' is a scenario command (:key standby, :state, :screen).\n",
+               stdout);
 }
 
-// Sink for --serial-log: a copy of everything transmitted.
-class CSerialLog {
-public:
-    bool Open(const std::string& sPath)
-    {
-        m_pFile = std::fopen(sPath.c_str(), "wb");
-        return m_pFile != nullptr;
-    }
-    ~CSerialLog()
-    {
-        if (m_pFile)
-            std::fclose(m_pFile);
-    }
-    std::FILE* File() const { return m_pFile; }
+int BadUsage(const std::string& sMessage)
+{
+    std::fprintf(stderr, "halden-cli: %s\n%stry 'halden-cli --help' for more\n", sMessage.c_str(), USAGE_LINE);
+    return 2;
+}
 
-private:
-    std::FILE* m_pFile = nullptr;
+struct Options {
+    CHeadlessHost::Options host;
+    std::string sSerialLog;
+    bool bSerialLogBoth = false;
+    std::string sAnalogueLog;
+    bool bPowerOn = false;
+    bool bStats = false;
+    SerialCliOptions serial;
+    std::optional<uint32_t> linger;
+    std::string sScenario;
+    bool bHaveScenario = false;
 };
 
-int RunConsole(CHeadlessHost& host)
-{
-    std::mutex mtxLines;
-    std::deque<std::string> lines;
-    std::atomic<bool> bEof{false};
-    std::thread reader([&] {
-        std::string sLine;
-        while (std::getline(std::cin, sLine)) {
-            std::lock_guard<std::mutex> lock(mtxLines);
-            lines.push_back(DecodeEscapes(sLine) + "\r\n");
-        }
-        bEof.store(true);
-    });
-    size_t nShown = 0;
-    if (host.Speed() == 0)
-        host.SetSpeed(1);
-    while (host.Running()) {
-        host.Tick();
-        {
-            std::lock_guard<std::mutex> lock(mtxLines);
-            while (!lines.empty()) {
-                host.Inject(lines.front());
-                lines.pop_front();
-            }
-        }
-        const std::string& sOut = host.SerialText();
-        if (sOut.size() > nShown) {
-            std::fwrite(sOut.data() + nShown, 1, sOut.size() - nShown, stdout);
-            std::fflush(stdout);
-            nShown = sOut.size();
-        }
-        std::lock_guard<std::mutex> lock(mtxLines);
-        if (bEof.load() && lines.empty())
-            break;
+// How long the instrument must have been quiet before the console ends, and
+// the longest it waits for that after the end of input.
+constexpr uint32_t QUIET_MS = 1000;
+constexpr uint32_t QUIET_LIMIT_MS = 60000;
+
+// Console input: serial lines and ':' commands, in the order typed.
+struct ConsoleItem {
+    int nLine;
+    std::string sText;
+};
+
+class CConsole {
+public:
+    CConsole(CHeadlessHost& host, const Options& options) : m_host(host), m_options(options), m_scenario(host, std::cout)
+    {
     }
-    if (host.Interrupted())
-        reader.detach();  // still waiting for a line that will never be needed
+    int Run();
+
+private:
+    void Reader();
+    bool NextItem(ConsoleItem& item);
+    void Handle(const ConsoleItem& item);
+    void FeedPending();
+    bool Quiet();
+    void Linger();
+
+    CHeadlessHost& m_host;
+    const Options& m_options;
+    CScenario m_scenario;
+    std::mutex m_mtx;
+    std::deque<ConsoleItem> m_items;
+    bool m_bEof = false;
+    std::string m_sPending;  // serial bytes waiting for room in the receive queue
+};
+
+void CConsole::Reader()
+{
+    std::string sLine;
+    int nLine = 0;
+    while (std::getline(std::cin, sLine)) {
+        if (++nLine == 1 && sLine.starts_with("\xEF\xBB\xBF"))
+            sLine.erase(0, 3);
+        if (sLine.ends_with('\r'))
+            sLine.pop_back();
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_items.push_back({nLine, sLine});
+    }
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bEof = true;
+}
+
+bool CConsole::NextItem(ConsoleItem& item)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_items.empty())
+        return false;
+    item = std::move(m_items.front());
+    m_items.pop_front();
+    return true;
+}
+
+void CConsole::Handle(const ConsoleItem& item)
+{
+    if (item.sText.starts_with(":")) {
+        ScenarioError error;
+        auto command = ParseScenarioLine(std::string_view(item.sText).substr(1), item.nLine, error, 1);
+        if (!command) {
+            if (!error.sMessage.empty())
+                std::fprintf(stderr, "halden-cli: %s\n", FormatScenarioError("console", error).c_str());
+            return;
+        }
+        std::fflush(stdout);
+        if (!m_scenario.Execute(*command))
+            std::fprintf(stderr, "halden-cli: console:%d: %s: %s\n", item.nLine, command->sSource.c_str(),
+                         m_scenario.Error().c_str());
+        std::cout.flush();
+        return;
+    }
+    m_sPending = DecodeEscapes(item.sText);
+    // ^H, ^R and ^T act alone at the start of a line; a CR LF after them
+    // would be an empty command line.
+    bool bControl = m_sPending.size() == 1 &&
+                    (m_sPending[0] == '\x08' || m_sPending[0] == '\x12' || m_sPending[0] == '\x14');
+    if (!bControl)
+        m_sPending += "\r\n";
+}
+
+// Hands waiting bytes to the receive queue as far as it has room, as a
+// serial line would: nothing is dropped while a reading holds the queue.
+void CConsole::FeedPending()
+{
+    size_t nRoom = m_host.ReceiveRoom();
+    if (nRoom == 0 || m_sPending.empty())
+        return;
+    size_t n = std::min(nRoom, m_sPending.size());
+    m_host.Inject(std::string_view(m_sPending).substr(0, n));
+    m_sPending.erase(0, n);
+    m_host.RunSlice();
+}
+
+// Nothing waiting or executing: no byte queued, no command line running, no
+// reading under way.
+bool CConsole::Quiet()
+{
+    return m_sPending.empty() && m_host.ReceiveRoom() == RX_RING_SIZE && gbTraceOn == 0 && gnAcqState == 0;
+}
+
+void CConsole::Linger()
+{
+    if (m_options.linger) {
+        m_host.AdvanceMs(*m_options.linger);
+        return;
+    }
+    uint64_t ullStart = m_host.VirtualMs();
+    uint64_t ullQuietSince = ullStart;
+    size_t nSeen = m_host.SerialText().size();
+    while (m_host.Running()) {
+        FeedPending();
+        if (!Quiet() || m_host.SerialText().size() != nSeen) {
+            nSeen = m_host.SerialText().size();
+            ullQuietSince = m_host.VirtualMs();
+        } else if (m_host.VirtualMs() - ullQuietSince >= QUIET_MS)
+            return;
+        if (m_host.VirtualMs() - ullStart >= QUIET_LIMIT_MS) {
+            std::fprintf(stderr, "halden-cli: the instrument is still busy %s after the end of input; stopping "
+                         "(--linger DURATION runs longer)\n", FormatDuration(QUIET_LIMIT_MS).c_str());
+            return;
+        }
+        m_host.Tick();
+    }
+}
+
+// Firmware time keeps to the wall clock while the console waits for input;
+// ':' commands, --power-on and the wait after the end of input run as fast as
+// scenarios do (unless --realtime paces everything).
+int CConsole::Run()
+{
+    std::thread reader([this] { Reader(); });
+    // Paced when asked for; otherwise ':' commands and the end run at full speed.
+    const double dCommandSpeed = m_options.host.dSpeed;
+    const double dIdleSpeed = dCommandSpeed > 0 ? dCommandSpeed : 1;
+    m_host.SetSpeed(dCommandSpeed);
+    std::string sError;
+    bool bOk = !m_options.bPowerOn || PowerOnToMainMenu(m_host, &sError);
+    if (!bOk)
+        std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
+    while (bOk && m_host.Running()) {
+        ConsoleItem item;
+        if (m_sPending.empty() && NextItem(item)) {
+            m_host.SetSpeed(dCommandSpeed);
+            Handle(item);
+            FeedPending();
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mtx);
+            if (m_bEof && m_items.empty() && m_sPending.empty())
+                break;
+        }
+        m_host.SetSpeed(dIdleSpeed);
+        m_host.Tick();
+        FeedPending();
+    }
+    m_host.SetSpeed(dCommandSpeed);
+    if (bOk)
+        Linger();
+    std::fflush(stdout);
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (!m_bEof)
+        reader.detach();  // still blocked reading a terminal; the process ends around it
     else
         reader.join();
-    return 0;
+    return bOk ? 0 : 1;
 }
 
 // "max" or a number above 0 up to 1000000.
@@ -123,127 +272,213 @@ bool ParseSpeed(const char* psz, double& dSpeed)
     return true;
 }
 
+// Reads the options; an empty result means go on, otherwise the exit status.
+std::optional<int> ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; i++) {
+        std::string sArg = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (int nTaken = ParseSerialCliOption(argc, argv, i, options.serial)) {
+            if (nTaken < 0)
+                return 2;
+            continue;
+        }
+        if (sArg == "--eeprom") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--eeprom needs a PATH");
+            options.host.sEepromPath = psz;
+        } else if (sArg == "--realtime")
+            options.host.dSpeed = 1;
+        else if (sArg == "--speed") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--speed needs a number or max");
+            if (!ParseSpeed(psz, options.host.dSpeed))
+                return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
+        } else if (sArg == "--stats")
+            options.bStats = true;
+        else if (sArg == "--serial-log") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--serial-log needs a PATH");
+            options.sSerialLog = psz;
+        } else if (sArg == "--analogue-log") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--analogue-log needs a PATH");
+            options.sAnalogueLog = psz;
+        } else if (sArg == "--serial-log-both")
+            options.bSerialLogBoth = true;
+        else if (sArg == "--power-on")
+            options.bPowerOn = true;
+        else if (sArg == "--linger") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--linger needs a DURATION such as 2s");
+            options.linger = ParseScenarioDuration(psz);
+            if (!options.linger)
+                return BadUsage(std::string("--linger: bad duration '") + psz +
+                                "'; write 250ms, 6s or 2m (a bare number is milliseconds)");
+        } else if (sArg == "--help" || sArg == "-h") {
+            Usage();
+            return 0;
+        } else if (sArg == "--states") {
+            for (unsigned int n = 0; n < 256; n++)
+                if (StateName(static_cast<uint8_t>(n)))
+                    std::printf("%3u %s\n", n, StateName(static_cast<uint8_t>(n)));
+            return 0;
+        } else if (sArg.starts_with("-") && sArg != "-")
+            return BadUsage("unknown option '" + sArg + "'");
+        else if (options.bHaveScenario)
+            return BadUsage("one scenario at a time: '" + options.sScenario + "' and '" + sArg + "'");
+        else {
+            options.sScenario = sArg;
+            options.bHaveScenario = true;
+        }
+    }
+    if (options.bSerialLogBoth && options.sSerialLog.empty())
+        return BadUsage("--serial-log-both needs --serial-log PATH");
+    if (options.linger && options.bHaveScenario)
+        return BadUsage("--linger is for the console; a scenario waits with 'wait DURATION'");
+    return std::nullopt;
+}
+
+// Reads the scenario text; an empty result means it was read.
+std::optional<int> ReadScenario(const std::string& sName, std::string& sText)
+{
+    std::ostringstream text;
+    if (sName == "-") {
+        text << std::cin.rdbuf();
+        sText = text.str();
+        return std::nullopt;
+    }
+    std::error_code ec;
+    if (std::filesystem::is_directory(sName, ec)) {
+        std::fprintf(stderr, "halden-cli: %s is a directory, not a scenario file\n", sName.c_str());
+        return 2;
+    }
+    std::ifstream file(sName, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "halden-cli: cannot read %s: %s\n", sName.c_str(), std::strerror(errno));
+        return 2;
+    }
+    text << file.rdbuf();
+    if (file.bad()) {
+        std::fprintf(stderr, "halden-cli: cannot read %s\n", sName.c_str());
+        return 2;
+    }
+    sText = text.str();
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const auto tStart = std::chrono::steady_clock::now();
-    CHeadlessHost::Options options;
-    std::string sSerialLog;
-    std::string sAnalogueLog;
-    std::string sScenario;
-    bool bHaveScenario = false;
-    bool bPowerOn = false;
-    SerialCliOptions serial;
-    bool bStats = false;
-    for (int i = 1; i < argc; i++) {
-        const char* psz = argv[i];
-        if (int nTaken = ParseSerialCliOption(argc, argv, i, serial)) {
-            if (nTaken < 0)
-                return 2;
-        } else if (!std::strcmp(psz, "--power-on"))
-            bPowerOn = true;
-        else if (!std::strcmp(psz, "--eeprom") && i + 1 < argc)
-            options.sEepromPath = argv[++i];
-        else if (!std::strcmp(psz, "--realtime"))
-            options.dSpeed = 1;
-        else if (!std::strcmp(psz, "--speed") && i + 1 < argc) {
-            if (!ParseSpeed(argv[++i], options.dSpeed)) {
-                std::fprintf(stderr, "halden-cli: bad speed '%s' (a number above 0, or max)\n", argv[i]);
-                return 2;
-            }
-        } else if (!std::strcmp(psz, "--stats"))
-            bStats = true;
-        else if (!std::strcmp(psz, "--serial-log") && i + 1 < argc)
-            sSerialLog = argv[++i];
-        else if (!std::strcmp(psz, "--analogue-log") && i + 1 < argc)
-            sAnalogueLog = argv[++i];
-        else if (!std::strcmp(psz, "--help") || !std::strcmp(psz, "-h")) {
-            Usage();
-            return 0;
-        } else if ((psz[0] != '-' || !std::strcmp(psz, "-")) && !bHaveScenario) {
-            sScenario = psz;
-            bHaveScenario = true;
-        } else {
-            Usage();
+    Options options;
+    if (auto status = ParseOptions(argc, argv, options))
+        return *status;
+
+    // A scenario is read and checked before the instrument is switched on.
+    ScenarioParse parse;
+    if (options.bHaveScenario) {
+        std::string sText;
+        if (auto status = ReadScenario(options.sScenario, sText))
+            return *status;
+        parse = ParseScenario(sText);
+        if (!parse.errors.empty()) {
+            for (const ScenarioError& error : parse.errors)
+                std::fprintf(stderr, "halden-cli: %s\n", FormatScenarioError(options.sScenario, error).c_str());
+            std::fprintf(stderr, "halden-cli: %s: nothing run\n", options.sScenario.c_str());
             return 2;
         }
     }
 
     CSerialLog log;
-    if (!sSerialLog.empty() && !log.Open(sSerialLog)) {
-        std::fprintf(stderr, "halden-cli: cannot write %s\n", sSerialLog.c_str());
+    if (!options.sSerialLog.empty() &&
+        !log.Open(options.sSerialLog, options.bSerialLogBoth ? CSerialLog::Mode::Both : CSerialLog::Mode::Transmitted)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s: %s\n", options.sSerialLog.c_str(), std::strerror(errno));
         return 2;
     }
 
     CAnalogueLog analogueLog;
-    if (!sAnalogueLog.empty() && !analogueLog.Open(sAnalogueLog)) {
-        std::fprintf(stderr, "halden-cli: cannot write %s\n", sAnalogueLog.c_str());
+    if (!options.sAnalogueLog.empty() && !analogueLog.Open(options.sAnalogueLog)) {
+        std::fprintf(stderr, "halden-cli: cannot write %s: %s\n", options.sAnalogueLog.c_str(), std::strerror(errno));
         return 2;
     }
 
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
-    CHeadlessHost host(options);
+    CHeadlessHost host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
-    host.SetSerialEcho(log.File());
-    host.SetInterruptFlag(InstallStopSignals());
-    if (serial.Wanted())
-        host.AttachSerialEndpoint(&endpoint);
-    if (!sAnalogueLog.empty())
+    if (!options.sSerialLog.empty())
+        host.SetSerialTap(&log);
+    if (!options.sAnalogueLog.empty())
         host.SetAnalogueTrace(&analogueLog);
-    host.PowerUp();
+    host.SetInterruptFlag(InstallStopSignals());
+    if (options.serial.Wanted())
+        host.AttachSerialEndpoint(&endpoint);
 
     // Nobody can press a key for a port served in the background, so the
-    // start-up is confirmed here, at full speed.
-    const bool bBackground = serial.Wanted() && !bHaveScenario;
-    if (bPowerOn || bBackground) {
-        std::string sError;
-        host.SetSpeed(0);
-        const bool bOn = PowerOnToMainMenu(host, &sError);
-        host.SetSpeed(options.dSpeed);
-        if (host.Interrupted())
-            return bBackground ? 0 : 1;
-        if (!bOn) {
-            std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
-            return 1;
+    // start-up is confirmed first, at full speed; the port appears once the
+    // instrument is ready for a client.
+    if (options.serial.Wanted()) {
+        host.PowerUp();
+        const bool bBackground = !options.bHaveScenario;
+        if (options.bPowerOn || bBackground) {
+            std::string sError;
+            host.SetSpeed(0);
+            const bool bOn = PowerOnToMainMenu(host, &sError);
+            host.SetSpeed(options.host.dSpeed);
+            if (host.Interrupted())
+                return bBackground ? 0 : 1;
+            if (!bOn) {
+                std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+                return 1;
+            }
+            options.bPowerOn = false;
         }
-    }
-    // The port (its link, its listening socket) appears once the instrument
-    // is ready for a client.
-    if (serial.Wanted() && !OpenSerialCliEndpoint(serial, endpoint))
-        return 2;
-    if (bBackground)
-        return RunSerialBackground(host, endpoint);
-    if (!bHaveScenario)
-        return RunConsole(host);
-
-    CScenario scenario(host, std::cout);
-    bool bOk;
-    if (sScenario == "-") {
-        bOk = scenario.Run(std::cin, "-");
-    } else {
-        std::ifstream file(sScenario);
-        if (!file) {
-            std::fprintf(stderr, "halden-cli: cannot read %s\n", sScenario.c_str());
+        if (!OpenSerialCliEndpoint(options.serial, endpoint))
             return 2;
-        }
-        bOk = scenario.Run(file, sScenario);
+        if (bBackground)
+            return RunSerialBackground(host, endpoint);
     }
-    if (bStats) {
+
+    const auto tStart = std::chrono::steady_clock::now();
+    int nStatus = 0;
+    if (!options.bHaveScenario) {
+        host.SetSerialEcho(stdout);
+        host.PowerUp();
+        CConsole console(host, options);
+        nStatus = console.Run();
+    } else {
+        host.PowerUp();
+        std::string sError;
+        CScenario scenario(host, std::cout);
+        if (options.bPowerOn && !PowerOnToMainMenu(host, &sError)) {
+            std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
+            nStatus = 1;
+        } else if (!scenario.RunCommands(parse.commands, options.sScenario)) {
+            std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+            nStatus = 1;
+        }
+    }
+    if (options.bStats) {
         const double dWallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tStart).count();
         const double dFirmwareMs = static_cast<double>(host.VirtualMs());
         std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
                      dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
     }
-    if (!bOk || host.Interrupted()) {
-        if (host.Interrupted())
-            std::fprintf(stderr, "halden-cli: interrupted\n");
-        else
-            std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
-        return 1;
+    host.Shutdown();
+    analogueLog.Close();
+    host.SetSerialTap(nullptr);
+    host.SetSerialEcho(nullptr);
+    if (!log.Close()) {
+        std::fprintf(stderr, "halden-cli: cannot write %s\n", options.sSerialLog.c_str());
+        nStatus = nStatus ? nStatus : 2;
     }
-    return 0;
+    return nStatus;
 }

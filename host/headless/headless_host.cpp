@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "comms/serial.h"
 #include "core/runtime.h"
 #include "serial_endpoint.h"
 
@@ -125,8 +126,18 @@ bool CHeadlessHost::KeyDown(uint8_t bKey) const
 
 void CHeadlessHost::Inject(std::string_view sBytes)
 {
+    if (m_pSerialTap)
+        m_pSerialTap->Received(sBytes);
     for (char c : sBytes)
         SerialInjectByte(static_cast<uint8_t>(c));
+}
+
+uint16_t CHeadlessHost::ReceiveRoom() const
+{
+    uint16_t unSaved = FirmwareLock();
+    uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
+    FirmwareUnlock(unSaved);
+    return unRoom;
 }
 
 uint8_t CHeadlessHost::DisplayByte(uint16_t unAddress) const
@@ -230,6 +241,8 @@ int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
 void CHeadlessHost::Write(uint8_t b)
 {
     m_sSerialOut += static_cast<char>(b);
+    if (m_pSerialTap)
+        m_pSerialTap->Transmitted(b);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {

@@ -79,11 +79,23 @@ public:
     bool KeyDown(uint8_t bKey) const;
 
     // Serial port: bytes into the receive queue, bytes out as captured.
+    // Bytes injected beyond the queue's free room are lost, as on the wire.
     void Inject(std::string_view sBytes);
+    uint16_t ReceiveRoom() const;
     const std::string& SerialText() const { return m_sSerialOut; }
     void ClearSerialText() { m_sSerialOut.clear(); }
     // Also copy every transmitted byte to a stream (not owned; null stops).
     void SetSerialEcho(std::FILE* pFile) { m_pSerialEcho = pFile; }
+    // Watches the serial line in both directions, in the order the bytes
+    // pass: Transmitted on the firmware thread as the instrument sends,
+    // Received on the host thread as bytes are injected.
+    class SerialTap {
+    public:
+        virtual ~SerialTap() = default;
+        virtual void Transmitted(uint8_t b) = 0;
+        virtual void Received(std::string_view sBytes) = 0;
+    };
+    void SetSerialTap(SerialTap* pTap) { m_pSerialTap = pTap; }  // not owned; null stops
     // A pseudo-terminal or TCP end of the port (not owned; set before
     // PowerUp): it gets every transmitted byte, and its client's bytes are
     // injected at the firmware's yield points at the line's pace.
@@ -145,6 +157,7 @@ private:
     std::atomic<uint32_t> m_unRefreshes{0};                       // LcdRefresh calls
     std::string m_sSerialOut;                                     // every transmitted byte
     std::FILE* m_pSerialEcho = nullptr;
+    SerialTap* m_pSerialTap = nullptr;
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
     const std::atomic<bool>* m_pbInterrupt = nullptr;
     SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none

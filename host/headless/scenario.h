@@ -1,18 +1,16 @@
 // Scenarios: scripted sessions with the instrument through the headless host.
 //
-// One command per line; "#" starts a comment; durations are written like
-// 250ms, 6s or 2m (a bare number is milliseconds). TEXT arguments may be
-// written in double quotes, and their backslash escapes are decoded as the
-// Send Message dialog decodes them. The command table is in scenario.cpp.
+// The language (commands, TEXT, durations) is parsed and checked by
+// scenario_parse.h; this runs the checked commands against a host.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "scenario_parse.h"
 
 class CHeadlessHost;
 
@@ -20,44 +18,37 @@ class CScenario {
 public:
     explicit CScenario(CHeadlessHost& host, std::ostream& out);
 
-    // Runs every line; false at the first command that fails, with Error()
-    // naming the line. A scenario that runs to its end returns true.
+    // Checks the whole scenario first: with any fault nothing runs and
+    // Error() lists every fault, one a line ("NAME:LINE:COLUMN: ..."). Then
+    // runs the commands; false at the first that fails, with Error() naming
+    // its line and what was seen.
     bool Run(std::istream& in, const std::string& sName);
-    // Runs one line (comments and blank lines do nothing).
+    bool RunText(std::string_view sText, const std::string& sName);
+    // Runs commands already checked; false at the first that fails.
+    bool RunCommands(const std::vector<ScenarioCommand>& commands, const std::string& sName);
+    // Parses and runs one line (comments and blank lines do nothing); a
+    // fault in the line gives its column and message.
     bool RunLine(std::string_view sLine);
+    // Runs one checked command; false with Error() saying what went wrong.
+    bool Execute(const ScenarioCommand& command);
 
     const std::string& Error() const { return m_sError; }
 
-    // Parses "250ms", "6s", "2m" or a bare number of milliseconds.
-    static std::optional<uint32_t> ParseDuration(std::string_view s);
-    // Maps a key name (ref test escape up down left right soft1..soft4 standby) to its code.
-    static std::optional<uint8_t> ParseKey(std::string_view s);
-
-    struct Command {
-        const char* pszName;
-        const char* pszUsage;
-        bool (CScenario::*pfnRun)(std::string_view sArgs);
-    };
-    static const std::vector<Command>& Commands();
+    // At most this many of the last bytes received are quoted in a failed
+    // expect's message.
+    static constexpr size_t RECEIVED_SHOWN = 300;
 
 private:
     bool Fail(const std::string& sMessage);
-    bool CmdPress(std::string_view sArgs);
-    bool CmdRelease(std::string_view sArgs);
-    bool CmdKey(std::string_view sArgs);
-    bool CmdHold(std::string_view sArgs);
-    bool CmdWait(std::string_view sArgs);
-    bool CmdWaitScreen(std::string_view sArgs);
-    bool CmdSend(std::string_view sArgs);
-    bool CmdSendLn(std::string_view sArgs);
-    bool CmdExpect(std::string_view sArgs);
-    bool CmdSnapshot(std::string_view sArgs);
-    bool CmdScreen(std::string_view sArgs);
-    bool CmdState(std::string_view sArgs);
-    bool CmdScript(std::string_view sArgs);
+    bool WaitScreen(const ScenarioCommand& command);
+    bool Expect(const ScenarioCommand& command);
 
     CHeadlessHost& m_host;
     std::ostream& m_out;
     std::string m_sError;
     size_t m_nExpectFrom = 0;  // serial output before this index is already matched
 };
+
+
+// "2s", "250ms", "2m": a duration as a scenario writes it.
+std::string FormatDuration(uint32_t unMs);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "comms/analogue.h"
+#include "measure/reading.h"
 
 namespace {
 
@@ -195,6 +196,31 @@ TEST_F(AnalogueTest, SecondValueInTheSameTickDoesNotDisplaceTheQueuedOne)
     Outputs(10);
     EXPECT_EQ(gunAnaOutput, 100);
     EXPECT_EQ(gnAnaMode, ANA_DIRECT);
+}
+
+TEST_F(AnalogueTest, SpectrumOfTheShownRangePlaysAfterAScan)
+{
+    CompleteReading(READ_REFERENCE);
+    CompleteReading(READ_SAMPLE);
+    AnaloguePlaySpectrum(705, 829, false);
+    EXPECT_EQ(gnAnaMode, ANA_PLAYBACK);
+    EXPECT_EQ(gunAnaScanCount, 125);
+    // Each point is set exactly when its time comes: point k at tick 1 + 20 k.
+    std::vector<int> an = Outputs(20 * 124 + 1);
+    for (int k = 0; k < 125; k++)
+        ASSERT_EQ(an[static_cast<size_t>(20 * k)], AbsorbanceToOutput(Absorbance(705 + k))) << "point " << k;
+    EXPECT_EQ(gnAnaMode, ANA_DIRECT);
+
+    // Live output keeps the scan from starting.
+    AnalogueStartLive(1000);
+    AnaloguePlaySpectrum(330, 830, true);
+    EXPECT_EQ(gnAnaMode, ANA_LIVE);
+    AnalogueWrite(1);  // leaves live mode only through StopLive
+    AnalogueStopLive();
+    Outputs(2000);
+    AnaloguePlaySpectrum(330, 830, true);
+    EXPECT_EQ(gunAnaScanCount, 501);
+    EXPECT_EQ(gunAnaScan[270], TransmittanceToOutput(Transmittance(600)));
 }
 
 class CTraceSink : public SerialSink {

@@ -17,37 +17,9 @@
 #include "storage/i2c.h"
 #include "storage/params.h"
 #include "support/firmware_fixture.h"
+#include "support/remote_step.h"
 #include "ui/ui.h"
 
-namespace remote_test {
-
-inline std::atomic<uint32_t> gunPollsDone{0};      // RemotePoll calls that have returned
-inline std::atomic<uint32_t> gunPollsAbandoned{0};  // of which returned false
-
-// What the state machine does with the interpreter: initialise it at
-// power-up and poll it on every later pass.
-inline void RemoteStep(uint8_t bPhase)
-{
-    if (bPhase == 1) {
-        ResetReadingCorrections();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-        I2cInit();
-        StartParameterStore();
-        RemoteInit();
-        gunScreenState = STATE_MAIN_MENU;
-        return;
-    }
-    if (!RemotePoll()) {
-        // Abandoned by the standby key: the state machine goes to standby,
-        // and the power-up after it resets the interpreter's line.
-        gunPollsAbandoned++;
-        RemoteReset();
-    }
-    gunPollsDone++;
-}
-
-}  // namespace remote_test
 
 // Bytes of the EEPROM file, as the instrument left them.
 inline std::string EepromBytes(uint16_t unAddress, size_t nCount)

@@ -502,6 +502,6 @@ TEST_F(RemoteTest, ExampleScenarioRuns)
     std::ostringstream out;
     CScenario scenario(Host(), out);
     EXPECT_TRUE(scenario.Run(script, "remote_session.scn")) << scenario.Error();
-    EXPECT_EQ(out.str(), "state 132\nstate 11\n");
+    EXPECT_EQ(out.str(), "state 132 pc-control\nstate 11 main-menu\n");
     EXPECT_EQ(gbRemoteControl, 0);
 }

@@ -31,7 +31,7 @@ TEST_F(ScratchDirTest, RemoteSessionThroughHaldenCli)
     int nRaw = std::system(sCommand.c_str());
     ASSERT_TRUE(WIFEXITED(nRaw));
     EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadFile("cli.err");
-    EXPECT_EQ(ReadFile("cli.out"), "state 132\nstate 11\n");
+    EXPECT_EQ(ReadFile("cli.out"), "state 132 pc-control\nstate 11 main-menu\n");
 
     // The PC's part of the log, from the greeting on.
     std::string sLog = ReadFile("session.log");

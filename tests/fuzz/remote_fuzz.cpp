@@ -20,30 +20,10 @@
 #include "measure/reading.h"
 #include "storage/i2c.h"
 #include "storage/params.h"
+#include "support/remote_step.h"
 #include "ui/ui.h"
 
 namespace {
-
-std::atomic<uint32_t> gunPollsDone{0};
-
-// The state machine's part in remote work: initialise the interpreter at
-// power-up, then poll it on every pass from the main menu.
-void RemoteStep(uint8_t bPhase)
-{
-    if (bPhase == 1) {
-        ResetReadingCorrections();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-        I2cInit();
-        StartParameterStore();
-        RemoteInit();
-        gunScreenState = STATE_MAIN_MENU;
-        return;
-    }
-    if (!RemotePoll())
-        RemoteReset();
-    gunPollsDone++;
-}
 
 // A command that waits for the operator (a sample for the PC, a key) waits
 // as long as nobody acts. After a minute of firmware time the operator
@@ -59,10 +39,10 @@ std::string gsEepromPath;  // the instrument's eeprom.bin, in a scratch director
 // standby key.
 void Converse(std::string_view sBytes, bool bPressTest)
 {
-    uint32_t unBefore = gunPollsDone.load();
+    uint32_t unBefore = remote_test::gunPollsDone.load();
     gpHost->Inject(sBytes);
     uint32_t unTicks = 0;
-    while (gunPollsDone.load() == unBefore) {
+    while (remote_test::gunPollsDone.load() == unBefore) {
         unTicks++;
         if (unTicks > OPERATOR_PATIENCE_TICKS + ABANDON_TICKS)
             __builtin_trap();
@@ -90,7 +70,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     options.sEepromPath = gsEepromPath;
     static CHeadlessHost host(options);
     gpHost = &host;
-    FirmwareSetUiStep(RemoteStep);
+    FirmwareSetUiStep(remote_test::RemoteStep);
     host.PowerUp();
     host.Tick();
     return 0;

@@ -61,7 +61,7 @@ TEST_F(AnalogueLogTest, HaldenCliLogsTheOutputFromPowerUp)
     sCommand = std::string(HALDEN_CLI) + " --analogue-log no-such-directory/x.log idle.txt >cli.out 2>&1";
     int nStatus = std::system(sCommand.c_str());
     EXPECT_EQ(WEXITSTATUS(nStatus), 2);
-    EXPECT_EQ(ReadText("cli.out"), "halden-cli: cannot write no-such-directory/x.log\n");
+    EXPECT_EQ(ReadText("cli.out"), "halden-cli: cannot write no-such-directory/x.log: No such file or directory\n");
 }
 
 }  // namespace

@@ -37,3 +37,21 @@ TEST(EscapeTest, ControlButtonsInsertOctalEscapes)
     EXPECT_EQ(ControlEscape('T'), "\\024");
     EXPECT_EQ(DecodeEscapes(ControlEscape('T')), "\x14");
 }
+
+// Encoded text is readable (no control bytes, quotes escaped) and decodes
+// back to the same bytes, whatever follows an escaped byte.
+TEST(EscapeTest, EncodingDecodesBackExactly)
+{
+    EXPECT_EQ(EncodeEscapes("E00\r\n\t\"\\"), "E00\\r\\n\\t\\\"\\\\");
+    EXPECT_EQ(EncodeEscapes("\x14" "1,\x80" "x"), "\\0241,\\x80x");
+    std::string sAll;
+    for (int i = 0; i < 256; i++) {
+        sAll += static_cast<char>(i);
+        sAll += static_cast<char>(255 - i);
+        sAll += "0a";
+    }
+    std::string sEncoded = EncodeEscapes(sAll);
+    for (unsigned char c : sEncoded)
+        EXPECT_TRUE(c >= 0x20 && c < 0x7F);
+    EXPECT_EQ(DecodeEscapes(sEncoded), sAll);
+}
