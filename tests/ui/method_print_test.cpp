@@ -20,27 +20,20 @@
 
 namespace {
 
-// A value in the 6-character absorbance field of the reports, for values
-// that print as a number with three decimals (|v| below 9.9995); a value
-// that rounds to zero prints without its sign.
-std::string Field6(double f)
+// A value as the reports print a number that fits its field: with three
+// decimals in the 6-character absorbance field (|v| below 9.9995), with four
+// in the 7-character result field (below 9.99995); a value that rounds to
+// zero prints without its sign.
+std::string Field(double f, int nDecimals)
 {
     char sz[16];
-    std::snprintf(sz, sizeof sz, "% .3f", f);
-    if (std::string(sz + 1) == "0.000")
+    std::snprintf(sz, sizeof sz, "% .*f", nDecimals, f);
+    if (std::string(sz + 1).find_first_not_of("0.") == std::string::npos)
         sz[0] = ' ';
     return sz;
 }
-
-// The same in the 7-character result field (four decimals below 9.99995).
-std::string Field7(double f)
-{
-    char sz[16];
-    std::snprintf(sz, sizeof sz, "% .4f", f);
-    if (std::string(sz + 1) == "0.0000")
-        sz[0] = ' ';
-    return sz;
-}
+std::string Field6(double f) { return Field(f, 3); }
+std::string Field7(double f) { return Field(f, 4); }
 
 const char* const kpszDate = "\\d\\d/\\d\\d/\\d\\d";
 const char* const kpszTime = "\\d\\d:\\d\\d";
