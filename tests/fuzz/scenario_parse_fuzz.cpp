@@ -30,18 +30,20 @@ std::vector<int> LineWidths(std::string_view sText)
     if (sText.starts_with("\xEF\xBB\xBF"))
         sText.remove_prefix(3);
     std::vector<int> widths;
-    while (!sText.empty()) {
-        size_t nEnd = sText.find('\n');
-        std::string_view sLine = sText.substr(0, nEnd);
-        sText.remove_prefix(nEnd == std::string_view::npos ? sText.size() : nEnd + 1);
-        if (sLine.ends_with('\r'))
-            sLine.remove_suffix(1);
-        int nWidth = 0;
-        for (char c : sLine)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-                nWidth++;
-        widths.push_back(nWidth);
+    int nWidth = 0;
+    for (size_t i = 0; i < sText.size(); i++) {
+        const char c = sText[i];
+        if (c == '\n') {
+            widths.push_back(nWidth);
+            nWidth = 0;
+            continue;
+        }
+        const bool bClosingCr = c == '\r' && (i + 1 == sText.size() || sText[i + 1] == '\n');
+        if (!bClosingCr && (static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            nWidth++;
     }
+    if (!sText.empty() && sText.back() != '\n')
+        widths.push_back(nWidth);
     return widths;
 }
 
