@@ -63,7 +63,6 @@ uint8_t gbDiagOption = 0;          // 0..3
 uint8_t gbFinalTestItem = 0;       // 0..1
 uint8_t gbMessageShown = 0;        // 0 or 1
 uint8_t gbUploading = 0;           // 0 or 1
-uint8_t gbKineticsIndex = 0;       // 0..20
 uint16_t gunKineticsReadings = 0;  // 0..20
 MethodWork gMethod;
 

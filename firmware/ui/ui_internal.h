@@ -64,7 +64,6 @@ extern uint8_t gbDiagOption;        // selected option of the diagnostics screen
 extern uint8_t gbFinalTestItem;     // selected item of the final-test screen
 extern uint8_t gbMessageShown;      // 1 while a bottom-line message is shown
 extern uint8_t gbUploading;         // software-update screen shows "Software Uploading..."
-extern uint8_t gbKineticsIndex;     // readings taken in the current kinetics run
 extern uint16_t gunKineticsReadings;  // kinetics readings of the current method
 extern MethodWork gMethod;          // working copy of the current method
 
