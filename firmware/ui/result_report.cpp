@@ -123,7 +123,7 @@ bool DescribeResult(uint8_t bState)
     case STATE_METHOD_RUN:
         r.bKind = REPORT_METHOD;
         DescribeMethod();
-        r.fAbsorbance = gbReferenceFlag ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
+        r.fAbsorbance = gbReferenceOnly ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
         r.fResult = MethodResult(r.fAbsorbance);
         break;
     case STATE_METHOD_SUMMARY:
