@@ -163,7 +163,7 @@ void HandleSelfTest()
         } else if (gunKeyCode == KEY_SOFT2) {
             ShowStateScreen(STATE_MAIN_MENU);
         } else if (gunKeyCode == KEY_SOFT4) {
-            PrintSelfTestReport(gabSelfTestRow, gabClock);
+            PrintSelfTestReport(gabSelfTestRow, gunDiagFindings, gabClock);
         }
     }
 }
