@@ -4,15 +4,14 @@
 // that runs them.
 #include "measure/calib.h"
 
-#include "comms/remote.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "measure/diag.h"
+#include "measure/measure_hooks.h"
 #include "measure/measure_output.h"
 #include "measure/reading.h"
 #include "storage/params.h"
-#include "ui/ui.h"
 
 namespace {
 
@@ -74,13 +73,11 @@ bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
 {
     AnnounceStep(CALIB_STEP_REFERENCE);
     TakeReading(bReference);
-    gbReferenceFlag = 1;
     AnnounceStep(CALIB_STEP_WAITING);
     if (!WaitForSample())
         return false;
     AnnounceStep(CALIB_STEP_SAMPLE);
     TakeReading(bTest);
-    gbReferenceFlag = 0;
     return true;
 }
 
@@ -94,12 +91,8 @@ double gfStrayMeasured = 0.0;
 
 bool WaitForSample()
 {
-    RemoteTrace("Waiting for sample");
-    bool bPcScreen = gunScreenState == STATE_PC_CONTROL;
-    if (bPcScreen) {
-        gunScreenState = STATE_PC_CONTROL_WAITING;
-        DrawScreen();
-    }
+    gpfnTraceLine("Waiting for sample");
+    gpfnSampleWaitNotice(1, 0);
     bool bTest = false;
     gbSampleWaitKey = 0;
     for (;;) {
@@ -119,11 +112,7 @@ bool WaitForSample()
             break;
         FirmwareYield();
     }
-    if (bPcScreen) {
-        gunScreenState = STATE_PC_CONTROL;
-        if (bTest)
-            DrawScreen();
-    }
+    gpfnSampleWaitNotice(0, bTest ? 1 : 0);
     return bTest;
 }
 
@@ -146,10 +135,10 @@ bool CalibrateHolmium()
         anOffsets[i] = TablePixel(band.nNominalNm) - nPixel;
         TracePrintf("Peak Wavelength(%s) = %d", band.pszName, static_cast<int>(nFound));
         TracePrintf("Wavelength offset(%s) = %f", band.pszName, band.fNm - nFound);
-        RemoteTrace("");
+        gpfnTraceLine("");
         TracePrintf("Peak Pixel(%s) = %d", band.pszName, static_cast<int>(nPixel));
         TracePrintf("Pixel Offset(%s) = %d", band.pszName, static_cast<int>(anOffsets[i]));
-        RemoteTrace("");
+        gpfnTraceLine("");
     }
     TracePrintf("Mean Pixel Offset = %d",
                 static_cast<int>((anOffsets[0] + anOffsets[1] + anOffsets[2]) / HOLMIUM_BAND_COUNT));
@@ -221,7 +210,7 @@ bool CalibrateLed()
                : !CheckLedPeakWidth(fPeak)     ? LED_PEAK_TOO_WIDE
                                                : LED_GOOD;
     static const char* const kapszLedCheck[] = {"Good LED", "Low LED level", "Failed peak width"};
-    RemoteTrace(kapszLedCheck[gbLedCheck]);
+    gpfnTraceLine(kapszLedCheck[gbLedCheck]);
 
     if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
         return false;
