@@ -78,7 +78,6 @@ void RunStartUpSequence()
     gunDiagResult = 0;
     RunSelfDiagnostics(&gunDiagResult);
     TakeReading(READ_REFERENCE);
-    gbReferenceFlag = 1;
     RecomputeValues();
 
     EnterSelfTestDisplay();

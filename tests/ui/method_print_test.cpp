@@ -5,6 +5,7 @@
 // result and graph screens.
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <regex>
 #include <string>
 
@@ -150,6 +151,60 @@ TEST_F(MethodPrintTest, CalibrationPrintOfACurveHasNoCoefficientLines)
         << Sent().substr(0, 80);
     EXPECT_EQ(Sent().size(), match[0].length() + static_cast<size_t>(HARDCOPY_OTHER_BYTES));
 }
+
+// ---------------------------------------------------------------- method run (43)
+
+struct CurveRunCase {
+    double afConc[2], afAbs[2];
+    bool bInside;  // the sample lies within the standards' span
+};
+
+void PrintTo(const CurveRunCase& c, std::ostream* pOs) { *pOs << (c.bInside ? "inside" : "outside"); }
+
+class CurveRunPrintTest : public MethodPrintTest, public ::testing::WithParamInterface<CurveRunCase> {};
+
+TEST_P(CurveRunPrintTest, PrintsTheConcentrationOrOutOfRangeWithTheCurveValue)
+{
+    const CurveRunCase& c = GetParam();
+    CurveGraph(FIT_LINEAR);
+    for (int i = 0; i < 5; i++)
+        gMethod.afStdConc[i] = i < 2 ? c.afConc[i] : STANDARD_NOT_SET;
+    gMethod.afStdAbs[0] = c.afAbs[0];
+    gMethod.afStdAbs[1] = c.afAbs[1];
+    gMethod.afStdAbs[2] = 0.0;
+    Walk({{KEY_ESCAPE, STATE_STANDARDS_TABLE}, {KEY_SOFT4, STATE_CURVE_COEFFICIENTS},
+          {KEY_SOFT3, STATE_METHOD_PROGRAM}, {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
+    Reading(KEY_REF);
+    Reading(KEY_TEST);
+    double fA = Absorbance(550);
+    ASSERT_GT(fA, 0.0);
+    ASSERT_LT(fA, 1.0);
+    // Both lines have a slope of 0.5 A per unit.
+    double fK = (fA - (c.afAbs[0] - 0.5 * c.afConc[0])) / 0.5;
+    std::string sName(gMethod.szName, 13);
+
+    SetOutputDevice(0);
+    Host().ClearSerialText();
+    Walk({{KEY_SOFT4, STATE_SAMPLE_NUMBER}, {KEY_SOFT4, STATE_METHOD_RUN}});
+    std::string sResult = c.bInside ? "Result : " + Field7(fK) : "Sample out of range\r\n         " + Field7(fK);
+    EXPECT_TRUE(std::regex_match(Sent(), std::regex(std::string("Date : ") + kpszDate + "\r\nTime : " + kpszTime +
+                                                    "\r\nSample No. : 01\r\nMethod : 00\r\nName : " + sName +
+                                                    "\r\nWavelength : 550\r\nFactor : Curve\r\n" + sResult +
+                                                    " g/l\r\n\r\n")))
+        << Sent();
+    SetOutputDevice(2);
+    Host().ClearSerialText();
+    Walk({{KEY_SOFT4, STATE_SAMPLE_NUMBER}, {KEY_SOFT4, STATE_METHOD_RUN}});
+    EXPECT_TRUE(std::regex_match(Sent(), std::regex("\r\n(\\d\\d,){5}01,,00," + Field7(fK) + ",g/l,curve\r\n")))
+        << Sent();
+}
+
+INSTANTIATE_TEST_SUITE_P(Standards, CurveRunPrintTest,
+                         ::testing::Values(CurveRunCase{{0.0, 1.0}, {0.0, 0.5}, true},     // K = A / 0.5
+                                           CurveRunCase{{1.0, 2.0}, {1.0, 1.5}, false}),  // span 1.0..1.5 A
+                         [](const ::testing::TestParamInfo<CurveRunCase>& info) {
+                             return std::string(info.param.bInside ? "InsideTheSpan" : "OutsideTheSpan");
+                         });
 
 // ---------------------------------------------------------------- kinetics
 
