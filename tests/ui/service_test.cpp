@@ -153,6 +153,25 @@ INSTANTIATE_TEST_SUITE_P(FilterPrompt, AbandonTest,
                                            std::make_pair(uint8_t{KEY_STANDBY}, uint8_t{STATE_STANDBY})),
                          [](const auto& info) { return info.param.first == KEY_ESCAPE ? std::string("Escape") : std::string("Standby"); });
 
+// A PC cannot take control while a keypad calibration reads: CONTROL is
+// refused as busy, and the calibration goes on to its filter prompt and
+// stores its result.
+TEST_F(ServiceTest, ControlIsRefusedWhileAKeypadCalibrationReads)
+{
+    SkipStartUpToServiceMenu();
+    Walk({{KEY_SOFT1, STATE_FINAL_TEST}, {KEY_SOFT1, STATE_LED_CHECK_CLEAR}});
+    Press(KEY_SOFT4);
+    ASSERT_EQ(gunScreenState, STATE_LED_CHECK_REFERENCE);
+    size_t nFrom = Host().SerialText().size();
+    Host().Inject("CONTROL\r\n");
+    ASSERT_TRUE(WaitSerial(nFrom, "E93\r\n"));
+    EXPECT_TRUE(WaitState(STATE_LED_CHECK_HOLMIUM, 10000));
+    Press(KEY_TEST);
+    Host().AdvanceMs(8000);
+    EXPECT_EQ(gunScreenState, STATE_LED_CHECK_HOLMIUM);
+    EXPECT_EQ(StoredBytes(PARAM_HOLMIUM_OFFSET, 2), std::string("\xFF\xF8", 2));
+}
+
 // The selected "Final Test" item is stored (counted from 1) and chosen again
 // on the next visit: the third item starts the stray-light check.
 TEST_F(ServiceTest, FinalTestRemembersItsItem)
