@@ -32,7 +32,7 @@ namespace {
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats]\n"
-    "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
 void Usage()
@@ -56,6 +56,7 @@ void Usage()
                "  a console until interrupted\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
+               "  --sample NAME      put a sample from the library (or a .sample file) in the cell\n"
                "  --states           list the screen states by number and name\n"
                "Without a scenario: a serial console in real time. Each line typed is decoded\n"
                "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
@@ -80,6 +81,7 @@ struct Options {
     std::optional<uint32_t> linger;
     std::string sScenario;
     bool bHaveScenario = false;
+    std::string sSample;  // library name or path; empty: the recorded sample
 };
 
 // How long the instrument must have been quiet before the console ends, and
@@ -298,6 +300,12 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
         } else if (sArg == "--stats")
             options.bStats = true;
+        else if (sArg == "--sample") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--sample needs a NAME ('blank', 'dye', ...) or a path to a .sample file");
+            options.sSample = psz;
+        }
         else if (sArg == "--serial-log") {
             const char* psz = value();
             if (!psz)
@@ -393,6 +401,29 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "halden-cli: %s: nothing run\n", options.sScenario.c_str());
             return 2;
         }
+        // Every sample the scenario puts in must load before anything runs.
+        bool bSamplesOk = true;
+        for (const ScenarioCommand& command : parse.commands) {
+            std::string sError;
+            if (command.op == ScenarioOp::Sample && !LoadSample(command.sText, sError)) {
+                std::fprintf(stderr, "halden-cli: %s\n",
+                             FormatScenarioError(options.sScenario, {command.nLine, command.nColumn, sError}).c_str());
+                bSamplesOk = false;
+            }
+        }
+        if (!bSamplesOk) {
+            std::fprintf(stderr, "halden-cli: %s: nothing run\n", options.sScenario.c_str());
+            return 2;
+        }
+    }
+    std::optional<CSample> sample;
+    if (!options.sSample.empty()) {
+        std::string sError;
+        sample = LoadSample(options.sSample, sError);
+        if (!sample) {
+            std::fprintf(stderr, "halden-cli: --sample: %s\n", sError.c_str());
+            return 2;
+        }
     }
 
     CSerialLog log;
@@ -414,6 +445,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
+    if (sample)
+        host.Compartment().Insert(*sample);
     if (!options.sSerialLog.empty())
         host.SetSerialTap(&log);
     if (!options.sAnalogueLog.empty())

@@ -23,8 +23,10 @@
 #include <vector>
 
 #include "core/bridge.h"
+#include "sample_compartment.h"
 
 class CEepromBus;
+class CSampleLid;
 class CSerialEndpoint;
 class QPrinter;
 
@@ -184,6 +186,9 @@ public:
     void SetSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
 
     CKeyBase* Key(uint8_t bCode) const;
+    // What stands in the cell, and the lid on the panel that shows it.
+    CSampleCompartment& Compartment() { return m_compartment; }
+    CSampleLid* Lid() const { return m_pLid; }
     CLcdWnd* Lcd() const { return m_pLcd; }
     QWidget* Canvas() const { return m_pCanvas; }
     double Scale() const { return m_dScale; }
@@ -281,6 +286,9 @@ private:
     uint64_t m_ullTicksDelivered = 0;     // host ticks added since then
     std::atomic<bool> m_bFlatOut{false};  // as fast as possible: the firmware adds its own ticks
     std::atomic<uint64_t> m_ullTicksRun{0};  // host ticks the firmware has consumed
+    CSampleCompartment m_compartment{
+        [this] { return m_ullTicksRun.load(std::memory_order_relaxed) * static_cast<uint64_t>(TICK_PERIOD_MS); }};
+    CSampleLid* m_pLid = nullptr;
     QElapsedTimer m_clockSample;          // wall time since the last speed sample
     uint64_t m_ullTicksSampled = 0;       // m_ullTicksRun at that sample
     CLcdWnd* m_pLcd = nullptr;

@@ -28,6 +28,7 @@
 #include "halden_doc.h"
 #include "halden_view.h"
 #include "panel_layout.h"
+#include "sample_dialog.h"
 #include "serial_monitor.h"
 
 namespace {
@@ -67,6 +68,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
 
     CreateMenus();
+    connect(m_pView->Lid(), &CSampleLid::Clicked, this, &CMainFrame::OnSample);
 
     QStatusBar* pStatus = statusBar();
     m_pEepromPane = new QLabel;
@@ -190,6 +192,9 @@ void CMainFrame::CreateMenus()
     QAction* pSend = pOptions->addAction(QStringLiteral("Send Message..."), m_pApp, &CHaldenApp::OnSendMessage);
     pSend->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
     SetPrompt(pSend, QStringLiteral("Send a message to the Halden\nSend Message"));
+    m_pSampleAction = pOptions->addAction(QStringLiteral("Sa&mple..."), this, &CMainFrame::OnSample);
+    m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -388,4 +393,15 @@ void CMainFrame::changeEvent(QEvent* pEvent)
     if (pEvent->type() == QEvent::ActivationChange && !isActiveWindow() && m_pView)
         m_pView->ReleaseKeyboardKeys();
     QMainWindow::changeEvent(pEvent);
+}
+
+void CMainFrame::OnSample()
+{
+    CSampleDlg dlg(m_pView->Compartment(), this);
+    if (dlg.exec() != QDialog::Accepted || !dlg.Chosen())
+        return;
+    m_pView->Compartment().Insert(*dlg.Chosen(), dlg.Concentration());
+    m_pView->Lid()->Update();
+    statusBar()->showMessage(
+        QStringLiteral("In the cell: %1").arg(QString::fromStdString(m_pView->Compartment().Label())), 5000);
 }

@@ -52,6 +52,9 @@ public:
     void OnSaveDisplayAs();
     void OnPrint();
     void OnPrintPreview();
+    // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
+    void OnSample();
+    QAction* SampleAction() const { return m_pSampleAction; }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -71,6 +74,7 @@ private:
     QToolBar* m_pToolBar = nullptr;
     CSerialMonitor* m_pSerialMonitor = nullptr;
     QAction* m_pMainsAction = nullptr;
+    QAction* m_pSampleAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;
