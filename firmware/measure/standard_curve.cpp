@@ -189,14 +189,8 @@ bool FitCurve(const double* afAbs, const double* afConc, CurveProgress pfnProgre
         fPrevious = fConc;
         int nColumn = PlotColumn(fConc);
         uint8_t bRow = PlotRow(fAbs);
-        // Columns skipped between two evaluations are joined by a straight line.
-        if (nPreviousColumn >= 0 && nColumn != nPreviousColumn) {
-            int nStep = nColumn > nPreviousColumn ? 1 : -1;
-            for (int c = nPreviousColumn + nStep; c != nColumn; c += nStep) {
-                double fPart = static_cast<double>(c - nPreviousColumn) / (nColumn - nPreviousColumn);
-                curve.abPlot[c] = static_cast<uint8_t>(bPreviousRow + (bRow - bPreviousRow) * fPart + 0.5);
-            }
-        }
+        if (nPreviousColumn >= 0)
+            TraceJoin(curve.abPlot, nPreviousColumn, bPreviousRow, nColumn, bRow);
         curve.abPlot[nColumn] = bRow;
         nPreviousColumn = nColumn;
         bPreviousRow = bRow;
@@ -228,14 +222,29 @@ double CurveValue(double fAbs)
     return fValue;
 }
 
+double FittedConcentration(double fAbs)
+{
+    const StandardCurve& curve = gStandardCurve;
+    if (curve.bFit == FIT_CURVE)
+        return CurveValue(fAbs);
+    return Ratio(fAbs - curve.fIntercept, curve.fSlope);
+}
+
 double StandardConcentration(double fAbs)
 {
     const StandardCurve& curve = gStandardCurve;
     if (!curve.bValid || !(fAbs >= curve.fAbsLow && fAbs <= curve.fAbsHigh))
         return NO_VALUE;
-    if (curve.bFit == FIT_CURVE)
-        return CurveValue(fAbs);
-    return Ratio(fAbs - curve.fIntercept, curve.fSlope);
+    return FittedConcentration(fAbs);
+}
+
+void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint8_t bRowB)
+{
+    int nStep = nColumnB > nColumnA ? 1 : -1;
+    for (int c = nColumnA + nStep; nColumnA != nColumnB && c != nColumnB; c += nStep) {
+        double fPart = static_cast<double>(c - nColumnA) / (nColumnB - nColumnA);
+        abTrace[c] = static_cast<uint8_t>(std::floor(bRowA + (bRowB - bRowA) * fPart + 0.5));
+    }
 }
 
 void CurvePlotPoint(double fConc, double fAbs, uint8_t* pbColumn, uint8_t* pbRow)

@@ -7,7 +7,7 @@
 
 #include "storage/method_record.h"  // STANDARD_NOT_SET: a standard concentration of exactly this is "not set"
 
-constexpr int STANDARD_COUNT = 5;
+constexpr int STANDARD_COUNT = METHOD_STANDARD_COUNT;
 constexpr uint8_t FIT_LINEAR = 0;              // "Linear Least Squares"
 constexpr uint8_t FIT_CURVE = 1;               // "Polynomial (Curve)"
 
@@ -54,9 +54,17 @@ bool FitStandardCurve(const double* afAbs, const double* afConc, uint8_t bFit, C
 // Value of the curve in gStandardCurve at absorbance fAbs (no range check).
 double CurveValue(double fAbs);
 
+// Concentration the fit in gStandardCurve gives at fAbs, without the span
+// check (a linear fit with a slope of 0 gives 0).
+double FittedConcentration(double fAbs);
+
 // Concentration of a sample absorbance under gStandardCurve: NO_VALUE outside
 // the standards' absorbance span; 0 for a linear fit with a slope of 0.
 double StandardConcentration(double fAbs);
 
 // Plot position (column 0..125, row 0..80) of a point on the calibration graph.
 void CurvePlotPoint(double fConc, double fAbs, uint8_t* pbColumn, uint8_t* pbRow);
+
+// Sets the trace columns strictly between two plotted points to the straight
+// line joining them, so a trace has no gaps where its points skip columns.
+void TraceJoin(uint8_t* abTrace, int nColumnA, uint8_t bRowA, int nColumnB, uint8_t bRowB);

@@ -73,8 +73,10 @@ void RecomputeValues()
         gafMultiAbs[i] = Absorbance(gunMultiWavelength[i]);
     gfOpticalDensity = OpticalDensity(gunCellNm1, gunCellNm2);
     double fMethodAbs = Absorbance(static_cast<int32_t>(gMethod.unWavelength));
-    // The factor result; standard-curve concentrations come with the curve work.
-    gfMethodResult = gMethod.bCalibration == 0 ? fMethodAbs * gMethod.fFactor : fMethodAbs;
+    if (gMethod.bCalibration == 1)
+        gfMethodResult = MethodConcentration(fMethodAbs);
+    else
+        gfMethodResult = fMethodAbs > 61110.0 ? NO_VALUE : fMethodAbs * gMethod.fFactor;
 }
 
 void TakeScreenReading(uint8_t bKind)

@@ -7,6 +7,18 @@
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
+// The display option the result registers follow: a concentration and an
+// absorbance times the factor are numbers (options 5 and 4), never clipped
+// to the absorbance marks ">2.5" and "<-0.3".
+uint32_t ShownDisplayOption()
+{
+    if (gMethod.bCalibration == 1)
+        return 5;
+    if (gMethod.unKinetics == 0 && gMethod.unDisplayOption == 2)
+        return 4;
+    return gMethod.unDisplayOption;
+}
+
 void LoadMethodWork(uint8_t bSlot)
 {
     // A slot number from a damaged store never reads past the method records.
@@ -23,7 +35,10 @@ void LoadMethodWork(uint8_t bSlot)
         if (gMethod.szName[i] == '\0')
             gMethod.szName[i] = 'X';
     LimitMethodFields(&gMethod);
-    gunDisplayOption = gMethod.unDisplayOption;
+    gunDisplayOption = ShownDisplayOption();
+    // A curve method is ready to give concentrations as soon as it is loaded.
+    if (gMethod.bCalibration == 1)
+        FitMethodCurve(false);
 }
 
 void SaveMethodWork()

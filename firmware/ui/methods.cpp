@@ -175,6 +175,8 @@ void HandleMethodProgram()
             gbChoice = static_cast<uint8_t>(gMethod.unDisplayOption <= 2 ? gMethod.unDisplayOption : 0);
             Go(STATE_FACTOR_DISPLAY);
         } else {
+            if (gMethod.unKinetics == 1)
+                StoreKineticsReadingCount();
             SaveMethodWork();
             Go(STATE_METHOD_SUMMARY);
         }
@@ -232,7 +234,10 @@ static void AcceptCalibration()
         return;
     }
     gMethod.bCalibration = gbChoice;
-    Go(gbChoice == 1 ? STATE_STANDARDS_TABLE : STATE_METHOD_PROGRAM);
+    if (gbChoice == 1)
+        EnterStandardsTable();
+    else
+        Go(STATE_METHOD_PROGRAM);
 }
 
 void HandleCalibrationChoice()
@@ -265,19 +270,7 @@ void HandleUnits() { HandleChooser({19, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptUnits
 void HandleMethodRun()
 {
     if (Key(KEY_TEST) && gMethod.unKinetics != 0) {
-        uint32_t unDelay = Seconds(gMethod.unStartMin, gMethod.unStartSec);
-        ResetElapsedMs();
-        if (unDelay != 0) {
-            gunScreenTimer = unDelay * 20;
-            Go(STATE_KINETICS_WAIT);
-        } else {
-            KineticsOutputStart(Seconds(gMethod.unIntervalMin, gMethod.unIntervalSec));
-            TakeScreenReading(READ_SAMPLE);
-            KineticsOutputReading();
-            gbKineticsIndex = 0;
-            gunScreenTimer = Seconds(gMethod.bEndMin, gMethod.bEndSec) * 20;
-            Go(STATE_KINETICS_RUN);
-        }
+        StartKineticsRun();
         return;
     }
     if (HandleReadingKeys())
@@ -312,7 +305,7 @@ void HandleDeleteConfirm()
 static void AcceptFactorDisplay()
 {
     gMethod.unDisplayOption = gbChoice;
-    gunDisplayOption = gbChoice;
+    gunDisplayOption = ShownDisplayOption();
     SaveMethodWork();
     Go(STATE_METHOD_SUMMARY);
 }

@@ -6,7 +6,7 @@
 
 #include "comms/analogue.h"
 #include "comms/report.h"
-#include "measure/kinetics.h"
+#include "measure/kinetics_run.h"
 #include "measure/reading.h"
 #include "measure/standard_curve.h"
 #include "storage/params.h"
@@ -48,20 +48,6 @@ void DescribeMethod()
     }
 }
 
-// The method's result for an absorbance: A x factor, or what the curve gives
-// (outside the standards' span too, flagged), NO_VALUE for an invalid curve.
-double MethodResult(double fAbsorbance)
-{
-    gReport.bOutOfRange = 0;
-    if (!gMethod.bCalibration)
-        return fAbsorbance * gMethod.fFactor;
-    if (!FitStandardCurve(gMethod.afStdAbs, gMethod.afStdConc, gMethod.bCurveFit, nullptr))
-        return NO_VALUE;
-    double fConcentration = StandardConcentration(fAbsorbance);
-    gReport.bOutOfRange = fConcentration > 61110.0 ? 1 : 0;
-    return gReport.bOutOfRange ? CurveValue(fAbsorbance) : fConcentration;
-}
-
 void DescribeKinetics(uint8_t bKind)
 {
     gReport.bKind = bKind;
@@ -71,7 +57,7 @@ void DescribeKinetics(uint8_t bKind)
         gReport.afKinetics[k] = gKinetics.afAbs[k];
     gReport.fRate = gKinetics.fPerMinute;
     gReport.fCorrCoeff = gKinetics.fCorrelation;
-    gReport.fFinal = gMethod.bCalibration ? MethodResult(gKinetics.fPerMinute) : gKinetics.fPerMinute * gMethod.fFactor;
+    gReport.fFinal = gfKineticsFinal;
 }
 
 }  // namespace
@@ -124,7 +110,11 @@ bool DescribeResult(uint8_t bState)
         r.bKind = REPORT_METHOD;
         DescribeMethod();
         r.fAbsorbance = gbReferenceFlag ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
-        r.fResult = MethodResult(r.fAbsorbance);
+        r.fResult = gfMethodResult;
+        r.bOutOfRange = gfMethodResult > 61110.0;
+        // Outside the standards the curve's value is still printed.
+        if (r.bOutOfRange && gMethod.bCalibration == 1 && r.fAbsorbance <= 61110.0 && gStandardCurve.bValid)
+            r.fResult = FittedConcentration(r.fAbsorbance);
         break;
     case STATE_METHOD_SUMMARY:
         r.bKind = REPORT_METHOD_SETTINGS;

@@ -1,33 +1,154 @@
 // The standard-curve screens: the standards table (49), "Set Std" (50) with
 // its concentration entry (51), "Set Abs" (52) with its absorbance entry
-// (53), "Invalid Curve" (54), the curve coefficients (55) and the curve-fit
-// algorithm (89).
+// (53), "Invalid Curve" (54), the calibration graph (55) and the curve-fit
+// algorithm (89). The fitting itself is measure/standard_curve.
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
+#include "comms/report.h"
+#include "core/clock.h"
 #include "core/timers.h"
+#include "display/graph.h"
 #include "display/script.h"
 #include "measure/reading.h"
+#include "measure/standard_curve.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
 
 namespace {
 
-bool StandardSet(int i) { return gMethod.afStdConc[i] != 100000.0; }
+// The standards and fit as they were when the table was entered from the
+// calibration field: Escape from the table and "Exit" from "Invalid Curve"
+// put them back; "Accept" on the graph keeps the edited ones.
+double gafStdAbsOnEntry[STANDARD_COUNT];
+double gafStdConcOnEntry[STANDARD_COUNT];
+uint8_t gbCurveFitOnEntry = FIT_CURVE;
+
+// The "C" that steps along the bottom line while the curve is computed.
+constexpr uint8_t PROGRESS_FIRST_X = 70;
+constexpr uint8_t PROGRESS_STEP_X = 5;
+constexpr uint16_t PROGRESS_EVALUATIONS = 35;  // evaluations per step
+constexpr uint8_t PROGRESS_LAST_X = 176;
+uint8_t gbProgressX = PROGRESS_FIRST_X;
+
+// Rows of the standards table.
+constexpr uint8_t TABLE_ROW_Y = 28;
+constexpr uint8_t TABLE_ROW_STEP = 12;
+constexpr uint8_t TABLE_CONC_X = 92;
+constexpr uint8_t TABLE_ABS_X = 172;
+
+// The absorbance editor: "d.ddd", the integer digit 0 or 1.
+constexpr uint8_t ABS_TEXT_LENGTH = 5;
+constexpr uint8_t ABS_POINT = 1;
+
+uint8_t Row() { return static_cast<uint8_t>(gunStandardsRow % STANDARD_COUNT); }
 
 bool MoveStandardsRow()
 {
     if (Key(KEY_UP)) {
-        SetStandardsRow(gunStandardsRow == 0 ? 4 : static_cast<uint8_t>(gunStandardsRow - 1));
+        SetStandardsRow(Row() == 0 ? STANDARD_COUNT - 1 : static_cast<uint8_t>(Row() - 1));
         return true;
     }
     if (Key(KEY_DOWN)) {
-        SetStandardsRow(gunStandardsRow >= 4 ? 0 : static_cast<uint8_t>(gunStandardsRow + 1));
+        SetStandardsRow(Row() >= STANDARD_COUNT - 1 ? 0 : static_cast<uint8_t>(Row() + 1));
         return true;
     }
     return false;
 }
 
+void RestoreStandardsOnEntry()
+{
+    std::memcpy(gMethod.afStdAbs, gafStdAbsOnEntry, sizeof gafStdAbsOnEntry);
+    std::memcpy(gMethod.afStdConc, gafStdConcOnEntry, sizeof gafStdConcOnEntry);
+    gMethod.bCurveFit = gbCurveFitOnEntry;
+}
+
+void DrawProgressMark(uint16_t unEvaluations)
+{
+    if (unEvaluations % PROGRESS_EVALUATIONS != 0)
+        return;
+    EraseCells(gbProgressX, 120, 1);
+    gbProgressX = static_cast<uint8_t>(gbProgressX + PROGRESS_STEP_X);
+    if (gbProgressX > PROGRESS_LAST_X) {
+        EraseCells(PROGRESS_FIRST_X, 120, 20);
+        gbProgressX = PROGRESS_FIRST_X;
+    }
+    DrawText(gbProgressX, 120, 156);
+}
+
+// Absorbance editor: the stored value as "%1.3f", limited to 0.000..1.999.
+void StartAbsorbanceEditor(double fAbs)
+{
+    if (!(fAbs >= 0.0))
+        fAbs = 0.0;
+    if (fAbs > 1.999)
+        fAbs = 1.999;
+    std::snprintf(gszNumberText, sizeof gszNumberText, "%1.3f", fAbs);
+    gbNumberCursor = 0;
+}
+
+// Up and Down change the digit under the cursor (the integer digit 0..1,
+// the decimals 0..9, both with wrap); Left and Right move over the digits
+// with wrap, never onto the point.
+bool HandleAbsorbanceKeys()
+{
+    if (Key(KEY_UP) || Key(KEY_DOWN)) {
+        char& c = gszNumberText[gbNumberCursor % ABS_TEXT_LENGTH];
+        char cLast = gbNumberCursor == 0 ? '1' : '9';
+        if (Key(KEY_UP))
+            c = c >= cLast ? '0' : static_cast<char>(c + 1);
+        else
+            c = c <= '0' ? cLast : static_cast<char>(c - 1);
+        return true;
+    }
+    if (Key(KEY_LEFT) || Key(KEY_RIGHT)) {
+        int n = gbNumberCursor;
+        do
+            n = (n + (Key(KEY_RIGHT) ? 1 : ABS_TEXT_LENGTH - 1)) % ABS_TEXT_LENGTH;
+        while (n == ABS_POINT);
+        gbNumberCursor = static_cast<uint8_t>(n);
+        return true;
+    }
+    return false;
+}
+
+double AbsorbanceEditorValue()
+{
+    double f = 0.0;
+    std::sscanf(gszNumberText, "%lf", &f);
+    return f;
+}
+
+// A measured absorbance as the table keeps it: three decimals, read back.
+double ThreeDecimals(double fAbs)
+{
+    char sz[24];
+    std::snprintf(sz, sizeof sz, "%1.3f", fAbs);
+    double f = 0.0;
+    std::sscanf(sz, "%lf", &f);
+    return f;
+}
+
 }  // namespace
+
+void EnterStandardsTable()
+{
+    std::memcpy(gafStdAbsOnEntry, gMethod.afStdAbs, sizeof gafStdAbsOnEntry);
+    std::memcpy(gafStdConcOnEntry, gMethod.afStdConc, sizeof gafStdConcOnEntry);
+    gbCurveFitOnEntry = gMethod.bCurveFit;
+    Go(STATE_STANDARDS_TABLE);
+}
+
+bool FitMethodCurve(bool bShowProgress)
+{
+    gbProgressX = PROGRESS_FIRST_X;
+    return FitStandardCurve(gMethod.afStdAbs, gMethod.afStdConc, gMethod.bCurveFit,
+                            bShowProgress ? DrawProgressMark : nullptr);
+}
+
+// An absorbance out of the photometric range lies outside every span too.
+double MethodConcentration(double fAbs) { return StandardConcentration(fAbs); }
 
 void HandleStandardsTable()
 {
@@ -39,22 +160,24 @@ void HandleStandardsTable()
         gbChoice = gMethod.bCurveFit;
         Go(STATE_CURVE_FIT);
     } else if (Key(KEY_SOFT4)) {
-        Go(StandardSet(0) || StandardSet(1) ? STATE_CURVE_COEFFICIENTS : STATE_INVALID_CURVE);
+        bool bValid = FitMethodCurve(true);
+        Go(bValid ? STATE_CURVE_COEFFICIENTS : STATE_INVALID_CURVE);
     } else if (Key(KEY_ESCAPE)) {
+        RestoreStandardsOnEntry();
         Go(STATE_METHOD_PROGRAM);
     }
 }
 
 void HandleSetStandard()
 {
-    uint8_t bRow = gunStandardsRow % 5;
     if (MoveStandardsRow()) {
         DrawScreen();
     } else if (Key(KEY_SOFT1)) {
-        StartNumberEditor(StandardSet(bRow) ? gMethod.afStdConc[bRow] : 0.0, STATE_SET_STANDARD);
+        double fConc = gMethod.afStdConc[Row()];
+        StartNumberEditor(StandardIsSet(gMethod.afStdConc, Row()) ? fConc : 0.0, STATE_SET_STANDARD);
         Go(STATE_STANDARD_ENTRY);
     } else if (Key(KEY_SOFT3)) {
-        gMethod.afStdConc[bRow] = 100000.0;
+        gMethod.afStdConc[Row()] = STANDARD_NOT_SET;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         Go(STATE_SET_ABSORBANCE);
@@ -65,23 +188,18 @@ void HandleSetStandard()
 
 void HandleStandardEntry()
 {
-    uint8_t bRow = gunStandardsRow % 5;
     if (HandleNumberKeys()) {
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
-        if (gunScreenState == STATE_STANDARD_ENTRY)
-            gMethod.afStdConc[bRow] = NumberEditorValue();
-        else
-            gMethod.afStdAbs[bRow] = NumberEditorValue();
-        Go(gbNumberCaller);
+        gMethod.afStdConc[Row()] = NumberEditorValue();
+        Go(STATE_SET_STANDARD);
     } else if (Key(KEY_ESCAPE)) {
-        Go(gbNumberCaller);
+        Go(STATE_SET_STANDARD);
     }
 }
 
 void HandleSetAbsorbance()
 {
-    uint8_t bRow = gunStandardsRow % 5;
     if (MoveStandardsRow()) {
         DrawScreen();
     } else if (Key(KEY_REF)) {
@@ -90,36 +208,61 @@ void HandleSetAbsorbance()
     } else if (Key(KEY_TEST)) {
         TakeScreenReading(READ_SAMPLE);
         double fAbs = Absorbance(static_cast<int32_t>(gMethod.unWavelength));
-        if (fAbs >= 0.0)
-            gMethod.afStdAbs[bRow] = std::floor(fAbs * 1000.0 + 0.5) / 1000.0;
-        DrawScreen();
+        if (fAbs > 61110.0) {
+            DrawOutOfRangeIf(true);
+            DrawScreen();
+        } else if (fAbs < 0.0) {
+            DrawScreen();
+            DisplayScript("F0A0 X70Y120T168");
+        } else {
+            gMethod.afStdAbs[Row()] = ThreeDecimals(fAbs);
+            DrawScreen();
+        }
     } else if (Key(KEY_SOFT1)) {
-        StartNumberEditor(gMethod.afStdAbs[bRow], STATE_SET_ABSORBANCE);
+        StartAbsorbanceEditor(gMethod.afStdAbs[Row()]);
         Go(STATE_ABSORBANCE_ENTRY);
     } else if (Key(KEY_SOFT3)) {
-        gMethod.afStdAbs[bRow] = 0.0;
+        gMethod.afStdAbs[Row()] = 0.0;
         DrawScreen();
     } else if (Key(KEY_SOFT4) || Key(KEY_ESCAPE)) {
         Go(STATE_STANDARDS_TABLE);
     }
 }
 
+void HandleAbsorbanceEntry()
+{
+    if (HandleAbsorbanceKeys()) {
+        DrawScreen();
+    } else if (Key(KEY_SOFT4)) {
+        gMethod.afStdAbs[Row()] = AbsorbanceEditorValue();
+        Go(STATE_SET_ABSORBANCE);
+    } else if (Key(KEY_ESCAPE)) {
+        Go(STATE_SET_ABSORBANCE);
+    }
+}
+
 void HandleInvalidCurve()
 {
-    if (Key(KEY_SOFT1) || Key(KEY_ESCAPE))
+    if (Key(KEY_SOFT1) || Key(KEY_ESCAPE)) {
         Go(STATE_STANDARDS_TABLE);
-    else if (Key(KEY_SOFT4))
+    } else if (Key(KEY_SOFT4)) {
+        RestoreStandardsOnEntry();
         Go(STATE_METHOD_PROGRAM);
+    }
 }
 
 void HandleCurveCoefficients()
 {
-    if (Key(KEY_SOFT1) || Key(KEY_ESCAPE))
+    if (Key(KEY_SOFT1) || Key(KEY_ESCAPE)) {
         Go(STATE_STANDARDS_TABLE);
-    else if (Key(KEY_SOFT3))
+    } else if (Key(KEY_SOFT3)) {
         Go(STATE_METHOD_PROGRAM);
-    else if (Key(KEY_SOFT4))
-        PrintShownResult(STATE_CURVE_COEFFICIENTS);
+    } else if (Key(KEY_SOFT4)) {
+        // The calibration is not a reading: printing it leaves the sample number alone.
+        DescribeResult(STATE_CURVE_COEFFICIENTS);
+        ReadClock(gReport.abClock);
+        PrintResult();
+    }
 }
 
 static void AcceptCurveFit()
@@ -132,33 +275,62 @@ void HandleCurveFit() { HandleChooser({2, KEY_UP, KEY_DOWN, KEY_SOFT4, AcceptCur
 
 void DrawStandardsTable(uint8_t bState)
 {
-    double* apfAbs[5] = {&gfShowD1, &gfShowD2, &gfShowD3, &gfShowD4, &gfShowD5};
-    double* apfConc[5] = {&gfShowD20, &gfShowD21, &gfShowD22, &gfShowD23, &gfShowD24};
-    static const char* const kapszRow[5] = {
+    double* apfAbs[STANDARD_COUNT] = {&gfShowD1, &gfShowD2, &gfShowD3, &gfShowD4, &gfShowD5};
+    double* apfConc[STANDARD_COUNT] = {&gfShowD20, &gfShowD21, &gfShowD22, &gfShowD23, &gfShowD24};
+    static const char* const kapszRow[STANDARD_COUNT] = {
         "F0A0X92Y28D20 X172Y28D1", "F0A0X92Y40D21 X172Y40D2", "F0A0X92Y52D22 X172Y52D3c2",
         "F0A0X92Y64D23 X172Y64D4", "F0A0X92Y76D24 X172Y76D5"};
     DrawText(76 + 24, 16, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
-    for (int i = 0; i < 5; i++) {
+    bool bChoosing = bState >= STATE_SET_STANDARD && bState <= STATE_ABSORBANCE_ENTRY;
+    for (int i = 0; i < STANDARD_COUNT; i++) {
+        uint8_t y = static_cast<uint8_t>(TABLE_ROW_Y + TABLE_ROW_STEP * i);
         *apfAbs[i] = gMethod.afStdAbs[i];
         *apfConc[i] = gMethod.afStdConc[i];
         gnShowI70 = i + 1;
-        bool bSelected = bState >= STATE_SET_STANDARD && bState <= STATE_ABSORBANCE_ENTRY && i == gunStandardsRow % 5;
-        DrawInteger(76, static_cast<uint8_t>(28 + 12 * i), 70, bSelected ? 1 : 0);
-        EraseCells(92, static_cast<uint8_t>(28 + 12 * i), 24);
+        DrawInteger(76, y, 70, bChoosing && i == Row() ? 1 : 0);
+        EraseCells(TABLE_CONC_X, y, 24);
         DisplayScript(kapszRow[i]);
     }
+    uint8_t yEdit = static_cast<uint8_t>(TABLE_ROW_Y + TABLE_ROW_STEP * Row());
     if (bState == STATE_STANDARD_ENTRY || bState == STATE_ABSORBANCE_ENTRY) {
+        uint8_t x = bState == STATE_STANDARD_ENTRY ? TABLE_CONC_X : TABLE_ABS_X;
+        EraseCells(x, yEdit, 10);
         SetEditText(gszNumberText);
-        DrawEditField(bState == STATE_STANDARD_ENTRY ? 92 : 172,
-                      static_cast<uint8_t>(28 + 12 * (gunStandardsRow % 5)),
-                      gbNumberCursor, 0);
+        DrawEditField(x, yEdit, gbNumberCursor, 0);
     }
 }
 
 void DrawCurveCoefficients(uint8_t)
 {
-    gfShowD9 = 0.0;
-    DrawFragment(FRAG_CURVE_RESULT);
+    const StandardCurve& curve = gStandardCurve;
+    SetEditText(gMethod.szName);
+    DisplayScript("F0A0 X68Y1S1");
+    GraphReset();
+    for (int c = 0; c < CURVE_PLOT_COLUMNS; c++)
+        GraphSetTracePoint(static_cast<uint8_t>(c), curve.abPlot[c]);
+    uint8_t bMarker = 0;
+    for (int i = 0; i < STANDARD_COUNT; i++) {
+        if (!StandardIsSet(gMethod.afStdConc, i))
+            continue;
+        uint8_t x, y;
+        CurvePlotPoint(gMethod.afStdConc[i], gMethod.afStdAbs[i], &x, &y);
+        GraphSetMarker(bMarker++, x, y);
+    }
+    for (uint8_t i = 0; i < 5; i++) {
+        GraphSetXTick(i, static_cast<uint8_t>(i * CURVE_PLOT_WIDTH / 4));
+        GraphSetYTick(i, static_cast<uint8_t>(i * CURVE_PLOT_HEIGHT / 4));
+    }
+    GraphDraw(GRAPH_LOWER);
+    gfShowD7 = curve.fAbsLow;
+    gfShowD8 = curve.fAbsHigh;
+    gfShowD20 = curve.fConcLow;
+    gfShowD21 = curve.fConcHigh;
+    DisplayScript("F2 X65Y98 D7 X65Y40 D8 X85Y111 D20 X200Y111 D21 F0");
+    DisplayScript("F0A0 X76Y60T121 X76Y68T130 X76Y76T131");
+    if (curve.bFit == FIT_LINEAR) {
+        gfShowD9 = curve.fCorrelation;
+        DisplayScript("F0A0 X68Y14T97T15D9");
+    }
 }
 
 void DrawCurveFit(uint8_t)

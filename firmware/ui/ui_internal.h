@@ -143,6 +143,8 @@ void DeleteMethodSlot(uint8_t bSlot);
 int FindFreeMethodSlot();
 void LoadMethodPage(uint8_t bPageStart);
 bool MethodFieldApplies(uint8_t bField);
+// The display option in use for the method's results (gunDisplayOption).
+uint32_t ShownDisplayOption();
 
 // Measured values (measure.cpp).
 // The values a blank shows: 0 A, 100 %T, no ratio, no density, no result.
@@ -234,10 +236,23 @@ void DrawOutOfRangeIf(bool bOut);
 void DrawTime(uint8_t x, uint8_t y, uint32_t unMinutes, uint32_t unSeconds, int nHighlight);
 void DrawChoiceList(const uint16_t* punTexts, int nCount, uint8_t x, uint8_t y0, uint8_t bStep);
 
-// Shared between the method and kinetics screens.
+// Shared between the method, standards and kinetics screens.
 void ShowProgramMessage(uint16_t unText);  // (methods.cpp)
 void StartTimeEditor(uint8_t bState);      // (kinetics.cpp)
 uint32_t Seconds(uint32_t unMinutes, uint32_t unSeconds);
+// Standards (standards.cpp): the table entered from the calibration field
+// (its standards kept for Escape), the fit of the method's standards ("C"
+// progress on the bottom line when shown), and a sample's concentration.
+void EnterStandardsTable();
+bool FitMethodCurve(bool bShowProgress);
+double MethodConcentration(double fAbs);
+// Kinetics (kinetics.cpp): TEST on the method run of a kinetics method, and
+// the final value of the last run (rate x factor, final A x factor or a
+// concentration).
+void StartKineticsRun();
+extern double gfKineticsFinal;
+// The number of readings of the method's end and interval, into the store.
+void StoreKineticsReadingCount();
 
 // Handlers (the feature files).
 void HandleMainMenu();
@@ -272,6 +287,7 @@ void HandleKineticsResult();
 void HandleStandardsTable();
 void HandleSetStandard();
 void HandleStandardEntry();
+void HandleAbsorbanceEntry();
 void HandleSetAbsorbance();
 void HandleInvalidCurve();
 void HandleCurveCoefficients();
@@ -319,7 +335,9 @@ void DrawKineticsDisplay(uint8_t bState);
 void DrawUnits(uint8_t bState);
 void DrawMethodRun(uint8_t bState);
 void DrawKineticsWait(uint8_t bState);
+void DrawKineticsRun(uint8_t bState);
 void DrawKineticsResult(uint8_t bState);
+void DrawKineticsGraph(uint8_t bState);
 void DrawStandardsTable(uint8_t bState);
 void DrawCurveCoefficients(uint8_t bState);
 void DrawSerialPort(uint8_t bState);

@@ -18,7 +18,9 @@
 #include "display/language.h"
 #include "display/script.h"
 #include "display_image.h"
+#include "measure/kinetics_run.h"
 #include "measure/reading.h"
+#include "measure/standard_curve.h"
 #include "scenario.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
@@ -231,3 +233,51 @@ TEST_F(MenuWalkTest, OutOfRangeMessageAndHintsInEveryLanguage)
 }
 
 }  // namespace
+
+// A curve method programmed by keys with three typed standards, its graph
+// with either fit, and a sample run: the concentration is the curve's value
+// at the sample's absorbance, worked by hand from the three standards.
+TEST_F(MenuWalkTest, CurveMethodProgrammedAndRunByKeys)
+{
+    RunScenarioAndCompare("curve_method.scn");
+    ASSERT_EQ(gunScreenState, STATE_METHOD_RUN);
+    // Standards (A, K): (0.1, 1), (0.2, 2.5), (0.4, 4). d1 = 1.5 / 0.1 = 15;
+    // f[2,3] = 1.5 / 0.2 = 7.5; d2 = (7.5 - 15) / (0.4 - 0.1) = -25.
+    double fAbs = Absorbance(550);
+    ASSERT_GT(fAbs, 0.1);
+    ASSERT_LT(fAbs, 0.4);
+    double fExpected = 1.0 + 15.0 * (fAbs - 0.1) - 25.0 * (fAbs - 0.1) * (fAbs - 0.2);
+    EXPECT_NEAR(gfMethodResult, fExpected, 1e-9);
+    // The method was stored with what was typed.
+    LoadMethodWork(gunCurrentMethod);
+    const double kafConc[5] = {1.0, 2.5, 4.0, STANDARD_NOT_SET, STANDARD_NOT_SET};
+    const double kafAbs[5] = {0.1, 0.2, 0.4, 0.0, 0.0};
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(gMethod.afStdConc[i], kafConc[i]) << "standard " << i + 1;
+        EXPECT_EQ(gMethod.afStdAbs[i], kafAbs[i]) << "standard " << i + 1;
+    }
+    EXPECT_EQ(gMethod.bCalibration, 1);
+    EXPECT_EQ(gMethod.bCurveFit, FIT_CURVE);
+}
+
+// A kinetics method programmed by keys (interval 0:10, end 0:30) and run:
+// four readings at 0, 10, 20 and 30 s, and the rate of the recorded readings.
+TEST_F(MenuWalkTest, KineticsMethodProgrammedAndRunByKeys)
+{
+    RunScenarioAndCompare("kinetics_method.scn");
+    ASSERT_EQ(gKinetics.bCount, 4) << "A0..A3";
+    EXPECT_EQ(gunSetting13, 3) << "30 s / 10 s stored as the number of readings";
+    const uint32_t kaunDue[4] = {0, 10000, 20000, 30000};
+    double fSumTA = 0.0, fSumTT = 0.0;
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(gKinetics.aunTimeMs[k], kaunDue[k]) << "reading " << k;
+        EXPECT_DOUBLE_EQ(gKinetics.afAbs[k], Absorbance(550)) << "the recorded sample each time";
+        double t = k - 1.5;
+        fSumTA += t * gKinetics.afAbs[k];
+        fSumTT += t * t;
+    }
+    // Delta-A per minute: the slope per 10-second interval times 6, times the factor 1.
+    EXPECT_NEAR(gKinetics.fPerMinute, fSumTA / fSumTT * 6.0, 1e-12);
+    EXPECT_NEAR(gfKineticsFinal, gKinetics.fPerMinute, 1e-12);
+    EXPECT_EQ(gKinetics.fCorrelation, 0.0) << "equal readings have no spread";
+}

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/timers.h"
-#include "measure/kinetics.h"
+#include "measure/kinetics_run.h"
 
 namespace {
 
@@ -160,4 +160,37 @@ TEST(KineticsRate, SlopePerMinuteAndCorrelation)
         EXPECT_NEAR(gKinetics.fPerMinute, c.fPerMinute, 1e-12) << c.pszName;
         EXPECT_NEAR(gKinetics.fCorrelation, c.fCorrelation, 1e-12) << c.pszName;
     }
+}
+
+TEST(KineticsGraph, ReadingsAgainstTimeJoinedByLines)
+{
+    // 10 s interval, end 25 s: readings at 0, 10, 20 and 25 s across 125
+    // columns (0, 50, 100, 125); absorbance 0.1..0.35 over 80 rows.
+    gKinetics = KineticsRun{};
+    const uint32_t kaunTimes[] = {0, 10000, 20000, 25000};
+    const double kafAbs[] = {0.1, 0.2, 0.3, 0.35};
+    for (int k = 0; k < 4; k++) {
+        gKinetics.aunTimeMs[k] = kaunTimes[k];
+        gKinetics.afAbs[k] = kafAbs[k];
+    }
+    gKinetics.bCount = 4;
+    KineticsPlot(80);
+    EXPECT_DOUBLE_EQ(gKinetics.fPlotAbsLow, 0.1);
+    EXPECT_DOUBLE_EQ(gKinetics.fPlotAbsHigh, 0.35);
+    const uint8_t kabColumns[] = {0, 50, 100, 125};
+    const uint8_t kabRows[] = {0, 32, 64, 80};  // (A - 0.1) / 0.25 * 80
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(gKinetics.abMarkerColumn[k], kabColumns[k]) << "reading " << k;
+        EXPECT_EQ(gKinetics.abMarkerRow[k], kabRows[k]) << "reading " << k;
+        EXPECT_EQ(gKinetics.abPlot[kabColumns[k]], kabRows[k]) << "reading " << k;
+    }
+    EXPECT_EQ(gKinetics.abPlot[25], 16);    // halfway between the first two readings
+    EXPECT_EQ(gKinetics.abPlot[110], 70);   // 10 of 25 columns from 64 towards 80: 70.4
+    for (int c = 0; c < 126; c++)
+        EXPECT_NE(gKinetics.abPlot[c], 255) << "column " << c;
+    // A flat run sits at mid-height instead of on the axis.
+    for (int k = 0; k < 4; k++)
+        gKinetics.afAbs[k] = 0.2;
+    KineticsPlot(80);
+    EXPECT_EQ(gKinetics.abPlot[60], 40);
 }

@@ -1,9 +1,12 @@
 // Kinetics runs: due times on the millisecond counter (readings at whole
 // multiples of the interval after the start, the last one at the end time),
 // the stored readings and the rate calculation.
-#include "measure/kinetics.h"
+#include "measure/kinetics_run.h"
+
+#include <cmath>
 
 #include "core/timers.h"
+#include "measure/standard_curve.h"
 
 KineticsRun gKinetics;
 
@@ -109,4 +112,35 @@ void KineticsComputeRate()
     // Equal readings cancel to rounding noise: that is a zero spread.
     run.fCorrelation = fTotal <= 1e-12 * fSaa ? 0.0 : 1.0 - fResidual / fTotal;
     run.fPerMinute = run.unIntervalMs == 0 ? 0.0 : run.fSlope * 60.0 / (run.unIntervalMs / 1000.0);
+}
+
+void KineticsPlot(uint8_t bHeight)
+{
+    KineticsRun& run = gKinetics;
+    for (uint8_t& b : run.abPlot)
+        b = 255;
+    if (run.bCount == 0)
+        return;
+    double fLow = run.afAbs[0], fHigh = run.afAbs[0];
+    for (int k = 1; k < run.bCount; k++) {
+        fLow = std::fmin(fLow, run.afAbs[k]);
+        fHigh = std::fmax(fHigh, run.afAbs[k]);
+    }
+    if (fHigh - fLow < 0.001) {
+        fLow -= 0.05;
+        fHigh += 0.05;
+    }
+    run.fPlotAbsLow = fLow;
+    run.fPlotAbsHigh = fHigh;
+    uint32_t unLastMs = run.aunTimeMs[run.bCount - 1];
+    for (int k = 0; k < run.bCount; k++) {
+        int nColumn = unLastMs == 0 ? 0 : static_cast<int>((static_cast<uint64_t>(run.aunTimeMs[k]) * 125 + unLastMs / 2) / unLastMs);
+        double fRow = std::floor((run.afAbs[k] - fLow) / (fHigh - fLow) * bHeight + 0.5);
+        uint8_t bRow = fRow <= 0.0 ? 0 : fRow >= bHeight ? bHeight : static_cast<uint8_t>(fRow);
+        if (k > 0)
+            TraceJoin(run.abPlot, run.abMarkerColumn[k - 1], run.abMarkerRow[k - 1], nColumn, bRow);
+        run.abPlot[nColumn] = bRow;
+        run.abMarkerColumn[k] = static_cast<uint8_t>(nColumn);
+        run.abMarkerRow[k] = bRow;
+    }
 }

@@ -33,6 +33,11 @@ struct KineticsRun {
     double fSlope;        // change of absorbance per interval
     double fPerMinute;    // delta-A per minute
     double fCorrelation;  // "Corr. coeff"
+    // The graph of absorbance against time, set by KineticsPlot.
+    double fPlotAbsLow, fPlotAbsHigh;  // absorbance at the bottom and the top of the plot
+    uint8_t abPlot[126];               // plot height of each column; 255 = none
+    uint8_t abMarkerColumn[KINETICS_MAX_READINGS];  // column of each reading
+    uint8_t abMarkerRow[KINETICS_MAX_READINGS];     // row of each reading
 };
 
 extern KineticsRun gKinetics;  // the current or last run
@@ -61,6 +66,11 @@ uint32_t KineticsDelayLeftSeconds();
 
 // Abandons the run (Escape): no results.
 void KineticsStop();
+
+// The graph of the readings: time 0 to the last reading across 125 columns,
+// the lowest to the highest absorbance over bHeight rows (a flat run is
+// drawn at mid-height); the readings joined by straight lines.
+void KineticsPlot(uint8_t bHeight);
 
 // The rate over the readings taken: slope per interval from centred least
 // squares, delta-A per minute and the correlation.
