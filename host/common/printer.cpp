@@ -199,3 +199,18 @@ std::string CPrinter::Text() const
     }
     return sText;
 }
+
+PaperPicture RenderPaper(const CPrinter& printer, int nScale)
+{
+    PaperPicture picture;
+    picture.nWidth = (CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS) * nScale;
+    picture.nHeight = (printer.Height() + 2 * PAPER_MARGIN_DOTS) * nScale;
+    picture.abRgb.resize(static_cast<size_t>(3) * picture.nWidth * picture.nHeight);
+    for (int y = 0; y < picture.nHeight; y++)
+        for (int x = 0; x < picture.nWidth; x++) {
+            const bool bDot = printer.Dot(x / nScale - PAPER_MARGIN_DOTS, y / nScale - PAPER_MARGIN_DOTS);
+            std::copy_n(bDot ? INK_RGB : PAPER_RGB, 3,
+                        &picture.abRgb[3 * (static_cast<size_t>(y) * picture.nWidth + x)]);
+        }
+    return picture;
+}

@@ -116,3 +116,16 @@ private:
     TextLine m_line;                // the line being printed
     bool m_bLineOpen = false;       // m_line has its row set (something printed on it)
 };
+
+// The paper in colour: a margin of blank paper round the printed width,
+// every printer dot a square of nScale x nScale pixels (3 bytes a pixel,
+// rows top first). Every host shows and saves the paper this way.
+struct PaperPicture {
+    int nWidth = 0;
+    int nHeight = 0;
+    std::vector<uint8_t> abRgb;
+};
+constexpr int PAPER_MARGIN_DOTS = 16;              // blank paper left, right, above and below the print
+constexpr uint8_t PAPER_RGB[3] = {250, 250, 242};  // the roll
+constexpr uint8_t INK_RGB[3] = {28, 28, 48};       // a printer dot
+PaperPicture RenderPaper(const CPrinter& printer, int nScale);

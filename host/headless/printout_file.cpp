@@ -17,9 +17,6 @@ namespace {
 struct Rgb {
     uint8_t r, g, b;
 };
-constexpr Rgb PAPER = {250, 250, 242};  // the roll
-constexpr Rgb INK = {28, 28, 48};       // a printer dot
-
 constexpr int PDF_PAGE_HEIGHT = 842;  // points: an A4 page's length; a longer roll goes on over pages
 
 bool WriteText(const std::string& sPath, const std::string& sText, std::string* psError)
@@ -235,24 +232,6 @@ std::string FileExtension(const std::string& sPath)
     for (char& c : sExt)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return sExt;
-}
-
-PaperPicture RenderPaper(const CPrinter& printer, int nScale)
-{
-    PaperPicture picture;
-    picture.nWidth = (CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS) * nScale;
-    picture.nHeight = (printer.Height() + 2 * PAPER_MARGIN_DOTS) * nScale;
-    picture.abRgb.resize(static_cast<size_t>(3) * picture.nWidth * picture.nHeight);
-    for (int y = 0; y < picture.nHeight; y++)
-        for (int x = 0; x < picture.nWidth; x++) {
-            const bool bDot = printer.Dot(x / nScale - PAPER_MARGIN_DOTS, y / nScale - PAPER_MARGIN_DOTS);
-            const Rgb c = bDot ? INK : PAPER;
-            uint8_t* pb = &picture.abRgb[3 * (static_cast<size_t>(y) * picture.nWidth + x)];
-            pb[0] = c.r;
-            pb[1] = c.g;
-            pb[2] = c.b;
-        }
-    return picture;
 }
 
 bool WritePrintout(const CPrinter& printer, const std::string& sPath, std::string* psError)

@@ -10,17 +10,6 @@
 #include "chart.h"
 #include "printer.h"
 
-// The paper in colour: a margin of blank paper round the printed width,
-// every printer dot a square of nScale x nScale pixels (3 bytes a pixel,
-// rows top first).
-struct PaperPicture {
-    int nWidth = 0;
-    int nHeight = 0;
-    std::vector<uint8_t> abRgb;
-};
-constexpr int PAPER_MARGIN_DOTS = 16;  // blank paper left, right, above and below the print
-PaperPicture RenderPaper(const CPrinter& printer, int nScale);
-
 // The lowercase extension of a file name, with its dot ("" when none).
 std::string FileExtension(const std::string& sPath);
 
