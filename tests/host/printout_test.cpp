@@ -56,6 +56,25 @@ int RunCli(const std::string& sArguments)
     return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
 }
 
+// The corners of a chart written with --chart NAME.csv.
+std::vector<ChartPoint> ReadChartCsv(const std::string& sPath)
+{
+    std::istringstream csv(ReadWholeFile(sPath));
+    std::string sLine;
+    std::getline(csv, sLine);
+    EXPECT_EQ(sLine, "ms,value,absorbance");
+    std::vector<ChartPoint> points;
+    while (std::getline(csv, sLine)) {
+        unsigned long long ullMs = 0;
+        unsigned int unValue = 0;
+        double dAbsorbance = 0;
+        EXPECT_EQ(std::sscanf(sLine.c_str(), "%llu,%u,%lf", &ullMs, &unValue, &dAbsorbance), 3) << sLine;
+        EXPECT_NEAR(dAbsorbance, ChartAbsorbance(static_cast<uint16_t>(unValue)), 1e-4);
+        points.push_back({ullMs, static_cast<uint16_t>(unValue)});
+    }
+    return points;
+}
+
 class PrintoutTest : public ScratchDirTest {};
 
 // The dot rows of the printed lines that carry the date or the time of day,
@@ -167,19 +186,7 @@ TEST_F(PrintoutTest, ChartOfReadingsStepsToEachReading)
     const uint16_t unAbsorbance = AbsorbanceToOutput(std::stod(match[1].str()));
     const uint16_t unTransmittance = TransmittanceToOutput(std::stod(match[2].str()));
 
-    std::istringstream csv(ReadWholeFile("out.csv"));
-    std::string sLine;
-    std::getline(csv, sLine);
-    EXPECT_EQ(sLine, "ms,value,absorbance");
-    std::vector<ChartPoint> points;
-    while (std::getline(csv, sLine)) {
-        unsigned long long ullMs = 0;
-        unsigned int unValue = 0;
-        double dAbsorbance = 0;
-        ASSERT_EQ(std::sscanf(sLine.c_str(), "%llu,%u,%lf", &ullMs, &unValue, &dAbsorbance), 3) << sLine;
-        EXPECT_NEAR(dAbsorbance, ChartAbsorbance(static_cast<uint16_t>(unValue)), 1e-4);
-        points.push_back({ullMs, static_cast<uint16_t>(unValue)});
-    }
+    const std::vector<ChartPoint> points = ReadChartCsv("out.csv");
     // Corners: 65535 from 0 to the first test, a step to its absorbance,
     // held until the second, a step to the transmittance, held to the end.
     ASSERT_EQ(points.size(), 6u) << ReadWholeFile("out.csv");
@@ -201,6 +208,41 @@ TEST_F(PrintoutTest, ChartOfReadingsStepsToEachReading)
         if (chart.abRgb[i] == 200 && chart.abRgb[i + 1] == 20 && chart.abRgb[i + 2] == 20)
             abPenColumn[i / 3 % static_cast<size_t>(chart.nWidth)] = true;
     EXPECT_GT(std::count(abPenColumn.begin(), abPenColumn.end(), true), chart.nWidth * 3 / 4);
+}
+
+// A kinetics run feeds the chart live: the pen stays at the bottom until
+// the run's first reading reaches it, then follows the readings (each one
+// sent on the serial port as its record) and rests on the last. The
+// recorded sample gives the same absorbance every time, so the line is
+// flat after the first reading; the ramps between changing readings are
+// ChartTest's.
+TEST_F(PrintoutTest, ChartOfAKineticsRunFollowsItsReadings)
+{
+    ASSERT_EQ(RunCli("--serial-log serial.log --chart out.csv " + std::string(HALDEN_SOURCE_DIR) +
+                     "/tests/ui/scenarios/kinetics_method.scn"),
+              0)
+        << ReadWholeFile("cli.out");
+    const std::string sLog = ReadWholeFile("serial.log");
+    std::vector<uint16_t> aunReadings;
+    const std::regex record("\\d+ nm\t *(-?\\d+\\.\\d{3}) Abs\t");
+    for (auto it = std::sregex_iterator(sLog.begin(), sLog.end(), record); it != std::sregex_iterator(); ++it)
+        aunReadings.push_back(AbsorbanceToOutput(std::stod((*it)[1].str())));
+    ASSERT_GE(aunReadings.size(), 4u) << sLog;  // at 0, 10, 20 and 30 s
+    const auto [itLow, itHigh] = std::minmax_element(aunReadings.begin(), aunReadings.end());
+
+    const std::vector<ChartPoint> points = ReadChartCsv("out.csv");
+    ASSERT_GE(points.size(), 3u);
+    EXPECT_EQ(points[0].unValue, 65535);
+    size_t nFirst = 1;
+    while (nFirst < points.size() && points[nFirst].unValue == 65535)
+        nFirst++;
+    ASSERT_LT(nFirst, points.size());
+    EXPECT_GT(points[nFirst].ullMs, 30000u);  // not before the start-up, the method and the reference
+    for (size_t i = nFirst; i < points.size(); i++) {
+        EXPECT_GE(points[i].unValue, *itLow - 7) << i;  // three decimals in the record
+        EXPECT_LE(points[i].unValue, *itHigh + 7) << i;
+    }
+    EXPECT_NEAR(points.back().unValue, aunReadings.back(), 7);
 }
 
 }  // namespace
