@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "core/timers.h"
+
 #include "core/bridge.h"
 
 // Engine modes (gnAnaMode).
@@ -82,6 +84,5 @@ void AnalogueStartPlayback(uint32_t unTicks);
 // (absorbance, or %T) and plays it at ANA_SCAN_TICKS_PER_POINT; nothing
 // while live output or another playback runs.
 void AnaloguePlaySpectrum(int32_t nFirst, int32_t nLast, bool bTransmittance);
-// One millisecond step of the engine, run by TickHandler while the tick
-// services are enabled.
-void AnalogueTick();
+// AnalogueTick, the engine's millisecond step, is declared with the tick
+// services in core/timers.h.

@@ -23,11 +23,14 @@
 #include "core/timers.h"
 #include "measure/calib.h"
 #include "measure/diag.h"
+#include "measure/measure_hooks.h"
 #include "measure/reading.h"
 #include "storage/params.h"
-#include "ui/ui.h"
 
 namespace {
+
+bool NoScreenRefusesPc() { return false; }
+void NoPcControlScreen(uint8_t) {}
 
 constexpr uint8_t CTRL_H = 0x08;  // greeting
 constexpr uint8_t CTRL_R = 0x12;  // reference reading
@@ -67,7 +70,8 @@ int32_t gnDataMode;                       // 0 STDMODE, 1 SCANMODE
 uint8_t gbTraceOn;                        // 1 while a command line executes
 uint8_t gbTraceSeq;                       // number of the next trace line, 0..99
 uint8_t gbResultCount;                    // header counter of the ^T result block, 0..99
-uint8_t gbRemoteSavedScreen;              // screen state to return to when "PC Control" ends, 0..131
+bool (*gpfnScreenRefusesPc)() = NoScreenRefusesPc;
+void (*gpfnShowPcControl)(uint8_t bOn) = NoPcControlScreen;
 uint8_t gbRemoteCursor;                   // read position in gszRemoteLine while a line executes, 0..32
 
 namespace {
@@ -175,7 +179,7 @@ const RemoteCommand gRemoteCommands[CMD_COUNT] = {
 // cut it short.
 bool RemoteRefused()
 {
-    return StateRefusesPcControl(gunScreenState) || gnAcqState != 0;
+    return gpfnScreenRefusesPc() || gnAcqState != 0;
 }
 
 // Replies.
@@ -437,9 +441,6 @@ void ReadingWithTrace(uint8_t bKind)
     TakeReading(bKind);
 }
 
-void NoteReference() { gbReferenceFlag = 1; }
-void NoteSample() { gbReferenceFlag = 0; }
-
 // The absorbance at nm clipped to -0.301..2.5 in milli-absorbance, rounded
 // half away from zero.
 int32_t AbsorbanceMilli(int32_t nNm)
@@ -453,14 +454,14 @@ int CmdControl()
 {
     if (RemoteRefused())
         return ERR_BUSY;
-    SetRemoteScreen(1);
+    gpfnShowPcControl(1);
     gbRemoteControl = 1;
     return ERR_NONE;
 }
 
 int CmdRelease()
 {
-    SetRemoteScreen(0);
+    gpfnShowPcControl(0);
     gbRemoteControl = 0;
     return ERR_NONE;
 }
@@ -562,14 +563,12 @@ int CmdTimeQuery()
 int CmdSetRef()
 {
     ReadingWithTrace(READ_REFERENCE);
-    NoteReference();
     return ERR_NONE;
 }
 
 int CmdScanTxt()
 {
     ReadingWithTrace(READ_SAMPLE);
-    NoteSample();
     char szValue[16];
     for (int32_t nNm = SPECTRUM_FIRST_NM; nNm <= SPECTRUM_LAST_NM; nNm++) {
         FormatAbsorbance(szValue, sizeof szValue, Absorbance(nNm));
@@ -581,7 +580,6 @@ int CmdScanTxt()
 int CmdScanBin()
 {
     ReadingWithTrace(READ_SAMPLE);
-    NoteSample();
     char szValue[8];
     for (int32_t nNm = SPECTRUM_FIRST_NM; nNm <= SPECTRUM_LAST_NM; nNm++) {
         std::snprintf(szValue, sizeof szValue, "%03X,", AbsorbanceCode12(AbsorbanceMilli(nNm)));
@@ -849,19 +847,17 @@ void ControlCharReading(uint8_t bChar)
     uint8_t bWasControl = gbRemoteControl;
     gbRemoteControl = 1;
     if (!bWasControl)
-        SetRemoteScreen(1);
+        gpfnShowPcControl(1);
     if (bChar == CTRL_R) {
         TakeReading(READ_REFERENCE);
-        NoteReference();
-        SerialPutString("REF DONE\r\n");
+            SerialPutString("REF DONE\r\n");
     } else {
         TakeReading(READ_SAMPLE);
-        NoteSample();
-        SendTestResult();
+            SendTestResult();
         SerialPutString("TEST DONE\r\n");
     }
     if (!bWasControl)
-        SetRemoteScreen(0);
+        gpfnShowPcControl(0);
     gbRemoteControl = bWasControl;
 }
 
@@ -915,7 +911,6 @@ void RemoteReset()
     gbRemoteControl = 0;
     gnDataMode = 0;
     gbTraceSeq = 0;
-    gbRemoteSavedScreen = 0;
     gbRemoteCursor = 0;
 }
 
@@ -924,6 +919,15 @@ void RemoteInit()
     RemoteReset();
     gbTraceOn = 0;
     gbResultCount = 0;
+    gpfnTraceLine = RemoteTrace;
+    gpfnPollWhileWaiting = RemotePollWhileReading;
+}
+
+void RemotePollWhileReading()
+{
+    // A reading started by a command line runs inside the interpreter: no second poll.
+    if (!gbRemoteControl)
+        RemotePoll();
 }
 
 void RemoteTrace(const char* pszText)
@@ -936,20 +940,6 @@ void RemoteTrace(const char* pszText)
     SerialPutString(pszText);
     SerialPutString("\r\n");
     gbTraceSeq = gbTraceSeq >= 99 ? 0 : static_cast<uint8_t>(gbTraceSeq + 1);
-}
-
-void SetRemoteScreen(uint8_t bOn)
-{
-    bool bShown = gunScreenState == STATE_PC_CONTROL || gunScreenState == STATE_PC_CONTROL_WAITING;
-    if (bOn) {
-        if (!bShown)
-            gbRemoteSavedScreen = gunScreenState;
-        gunScreenState = STATE_PC_CONTROL;
-        DrawScreen();
-    } else if (bShown) {
-        gunScreenState = gbRemoteSavedScreen;
-        DrawScreen();
-    }
 }
 
 void SendTestResult()

@@ -25,7 +25,16 @@ void RemoteInit();
 void RemoteReset();
 // Sends "+NN\t" TEXT "\r\n" while a command line executes.
 void RemoteTrace(const char* pszText);
-void SetRemoteScreen(uint8_t bOn);
+// RemotePoll, unless the PC has control (a reading started by a command
+// waits inside the interpreter).
+void RemotePollWhileReading();
+
+// What the interpreter needs from the screens, wired by the user interface
+// when it initialises: whether the screen shown refuses PC control, and
+// showing (1) or leaving (0) the "PC Control" screen. Until wired, no screen
+// refuses and nothing is shown.
+extern bool (*gpfnScreenRefusesPc)();
+extern void (*gpfnShowPcControl)(uint8_t bOn);
 void SendTestResult();
 
 // The absorbance number format shared with the reports: "% .*f" with 3

@@ -15,6 +15,7 @@
 #include "comms/serial.h"
 #include "core/clock.h"
 #include "display/language.h"
+#include "measure/diag.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 
@@ -641,43 +642,91 @@ void PrintInstrumentHeader()
     }
 }
 
-void PrintSelfTestReport(const unsigned char* pbRows, const unsigned char* pbClock)
+namespace {
+
+constexpr uint8_t ROW_PASS = 1;  // a self-test row that passed
+constexpr uint8_t ROW_FAIL = 2;  // a self-test row that failed
+constexpr uint16_t LAMP_WEAK_BANDS = DIAG_UV_TOO_LOW | DIAG_IR_TOO_LOW;
+
+// How the lamp fared: a lamp that is only weak in the UV or the IR is
+// ageing and due for replacement soon; any other lamp failure is a failed lamp.
+enum : uint8_t { LAMP_ANY, LAMP_FAILED, LAMP_AGEING };
+
+bool LampAgeing(uint16_t unFindings)
+{
+    return (unFindings & LAMP_WEAK_BANDS) != 0 && (unFindings & DIAG_LAMP_TOO_DARK) == 0;
+}
+
+// Printed advice of the self-test report: the lines an entry adds when its
+// row failed, the lamp fared as bLamp says and the run found unFinding.
+struct SelfTestAdvice {
+    uint8_t bRow;       // 0 lamp, 1 wavelength calibration, 2 diode array
+    uint8_t bLamp;      // LAMP_*
+    uint16_t unFinding; // a result bit the run must have found, 0 for none
+    const char* apszLines[3];
+};
+
+const SelfTestAdvice kaSelfTestAdvice[] = {
+    {0, LAMP_FAILED, 0, {"Lamp failure, replace"}},
+    {0, LAMP_AGEING, 0, {"Lamp too dim, replace soon"}},
+    {0, LAMP_AGEING, DIAG_UV_TOO_LOW, {"UV levels low, replace", "lamp soon"}},
+    {0, LAMP_AGEING, DIAG_IR_TOO_LOW, {"IR levels low, replace", "lamp soon"}},
+    {1, LAMP_ANY, 0, {"Check cuvette chamber is clear", "then re-test"}},
+    {1, LAMP_ANY, DIAG_WAVELENGTH, {"See handbook"}},
+    {2, LAMP_ANY, 0, {"Diode array problem", "Return instrument to an", "authorised service agent"}},
+};
+
+void SendSelfTestAdvice(const unsigned char* pbRows, uint16_t unFindings)
+{
+    if (pbRows[0] == ROW_FAIL && pbRows[1] == ROW_FAIL && pbRows[2] == ROW_FAIL) {
+        Send("General system failure\r\n");
+        Send("Return instrument to an\r\n");
+        Send("authorised service agent\r\n");
+        return;
+    }
+    uint8_t bLamp = LampAgeing(unFindings) ? LAMP_AGEING : LAMP_FAILED;
+    for (const SelfTestAdvice& advice : kaSelfTestAdvice) {
+        if (pbRows[advice.bRow] != ROW_FAIL || (advice.bLamp != LAMP_ANY && advice.bLamp != bLamp) ||
+            (unFindings & advice.unFinding) != advice.unFinding)
+            continue;
+        for (const char* pszLine : advice.apszLines)
+            if (pszLine)
+                Send("%s\r\n", pszLine);
+    }
+}
+
+}  // namespace
+
+void PrintSelfTestReport(const unsigned char* pbRows, uint16_t unFindings, const unsigned char* pbClock)
 {
     static const char* const kapszRowName[3] = {"Tungsten Lamp", "Wavelength Calibration", "Diode Array"};
     int nFirst = 0, nSecond = 0;
     DateOrder(pbClock, &nFirst, &nSecond);
     bool bAllPassed = true;
     for (int i = 0; i < 3; i++)
-        if (pbRows[i] != 1)
+        if (pbRows[i] != ROW_PASS)
             bAllPassed = false;
 
     if (gbOutputDevice == DEVICE_PC) {
         EndLine();
         Send("%2.2d,%2.2d,%2.2d,%2.2d,%2.2d,Self Diagnostics,", nFirst, nSecond, pbClock[2], pbClock[3], pbClock[4]);
         for (int i = 0; i < 3; i++)
-            Send("%s,%s,", kapszRowName[i], pbRows[i] == 2 ? "Fail" : pbRows[i] == 1 ? "Pass" : "-");
-        Send("%s\r\n", bAllPassed ? "All tests passed" : "Check cuvette chamber is clear then re-test");
+            Send("%s,%s,", kapszRowName[i], pbRows[i] == ROW_FAIL ? "Fail" : pbRows[i] == ROW_PASS ? "Pass" : "-");
+        // One line of advice: an ageing lamp, or the check of the cuvette chamber.
+        bool bLampDim = pbRows[0] == ROW_FAIL && pbRows[1] != ROW_FAIL && pbRows[2] != ROW_FAIL && LampAgeing(unFindings);
+        Send("%s\r\n", bAllPassed ? "All tests passed"
+                                   : bLampDim ? "Lamp too dim. Replace lamp soon"
+                                              : "Check cuvette chamber is clear then re-test");
         return;
     }
     Send("Date : %2.2d/%2.2d/%2.2d\r\n", nFirst, nSecond, pbClock[2]);
     Send("Time : %2.2d:%2.2d\r\n", pbClock[3], pbClock[4]);
     Send("Self Diagnostics\r\n");
     for (int i = 0; i < 3; i++)
-        Send("%s : %s\r\n", kapszRowName[i], pbRows[i] == 2 ? "FAIL" : pbRows[i] == 1 ? "PASS" : "-");
-    if (bAllPassed) {
+        Send("%s : %s\r\n", kapszRowName[i], pbRows[i] == ROW_FAIL ? "FAIL" : pbRows[i] == ROW_PASS ? "PASS" : "-");
+    if (bAllPassed)
         Send("All tests passed\r\n");
-    } else {
-        if (pbRows[0] == 2)
-            Send("Lamp failure, replace\r\n");
-        if (pbRows[1] == 2) {
-            Send("Check cuvette chamber is clear\r\n");
-            Send("then re-test\r\n");
-        }
-        if (pbRows[2] == 2) {
-            Send("Diode array problem\r\n");
-            Send("Return instrument to an\r\n");
-            Send("authorised service agent\r\n");
-        }
-    }
+    else
+        SendSelfTestAdvice(pbRows, unFindings);
     EndLine();
 }

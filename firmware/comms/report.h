@@ -86,8 +86,10 @@ bool PrintAfterReading();
 // CR LF, maker, instrument, firmware version, and the serial number when set.
 void PrintInstrumentHeader();
 // The self-test result in the layout of the output device (printer or PC).
-// Rows: 0 not run, 1 passed, 2 failed (lamp, wavelength calibration, diode array).
-void PrintSelfTestReport(const unsigned char* pbRows, const unsigned char* pbClock);
+// Rows: 0 not run, 1 passed, 2 failed (lamp, wavelength calibration, diode
+// array); unFindings: the result bits the run's steps found, which choose
+// the advice printed under failed rows.
+void PrintSelfTestReport(const unsigned char* pbRows, uint16_t unFindings, const unsigned char* pbClock);
 // After a keypad reading: sets the analogue output from the reading (kind 0
 // absorbance, 1 transmittance) and sends the per-reading record of the data mode.
 void SendReadingRecord(uint8_t bKind, int32_t nNm);

@@ -4,12 +4,12 @@
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"
-#include "storage/params.h"
 
 namespace {
 uint8_t gabRxBuffer[RX_RING_SIZE];
 uint8_t gabTxBuffer[TX_RING_SIZE];
 uint32_t gulAppliedBaud = 9600;  // the line speed last applied
+uint8_t gbInjectedByte = 0;      // last byte handed over by SerialInjectByte
 }  // namespace
 
 ByteRing gRxRing = {gabRxBuffer, RX_RING_SIZE, 0, 0, 0};
@@ -95,12 +95,6 @@ void SendLineBuffer()
     SerialPutString(gszLineBuffer);
 }
 
-void SendDiagLine()
-{
-    if (gbBaseSelfTestInfo)
-        SendLineBuffer();
-}
-
 uint8_t SerialGetChar()
 {
     for (;;) {
@@ -162,5 +156,13 @@ void SerialRxEvent()
     uint16_t unSaved = FirmwareLock();
     if (gRxRing.unCount < gRxRing.unSize)
         RingPut(&gRxRing, gbInjectedByte);
+    FirmwareUnlock(unSaved);
+}
+
+void SerialInjectByte(uint8_t c)
+{
+    uint16_t unSaved = FirmwareLock();
+    gbInjectedByte = c;
+    SerialRxEvent();
     FirmwareUnlock(unSaved);
 }

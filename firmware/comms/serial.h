@@ -29,14 +29,14 @@ void RingInit(ByteRing* pRing, uint8_t* pbBuffer, uint16_t unSize);
 void RingPut(ByteRing* pRing, uint8_t b);
 uint8_t RingTake(ByteRing* pRing);
 
-void SerialPowerUp(uint8_t bPhase);
 void SerialInit();
+// Host-called: hands one received byte to the receive queue.
+void SerialInjectByte(uint8_t c);
 void SerialPutChar(uint8_t b);
 void SerialPutString(const char* psz);
 void SerialWrite(const void* pBuffer, uint32_t unLength);
 void SerialPutCharReport(uint8_t b);
 void SendLineBuffer();
-void SendDiagLine();
 uint8_t SerialGetChar();
 bool SerialRxEmpty();
 bool SerialTxEmpty();

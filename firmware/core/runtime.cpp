@@ -6,14 +6,11 @@
 #include <mutex>
 #include <thread>
 
-#include "comms/serial.h"
 #include "core/bridge.h"
 #include "core/timers.h"
 #include "display/lcd.h"
-#include "ui/ui.h"
 
 uint8_t gbRunPhase = PHASE_RESET;
-uint8_t gbInjectedByte = 0;
 
 namespace {
 
@@ -79,14 +76,6 @@ int FirmwareStop()
         gFirmwareThread.join();
     gbStopEventCreated.store(false);
     return 1;
-}
-
-void SerialInjectByte(uint8_t c)
-{
-    uint16_t unSaved = FirmwareLock();
-    gbInjectedByte = c;
-    SerialRxEvent();
-    FirmwareUnlock(unSaved);
 }
 
 uint8_t NextRunPhase(uint8_t bPhase)

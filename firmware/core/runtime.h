@@ -1,6 +1,5 @@
 // Firmware runtime: the firmware thread, its main loop and run phases, the
-// conversion of host ticks into firmware ticks, the firmware lock and the
-// injection of received serial bytes.
+// conversion of host ticks into firmware ticks and the firmware lock.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +10,10 @@ constexpr uint8_t PHASE_INIT = 1;   // first pass: power-on initialisation
 constexpr uint8_t PHASE_RUN = 4;    // every later pass
 
 extern uint8_t gbRunPhase;      // 0 before the first pass, 1 during it, 4 afterwards
-extern uint8_t gbInjectedByte;  // last byte handed over by SerialInjectByte
 
 // Host-called (host's user-interface thread).
 void FirmwareStart();
 int FirmwareStop();
-void SerialInjectByte(uint8_t c);
 // True from FirmwareStart until FirmwareStop has joined the thread.
 bool FirmwareThreadActive();
 
@@ -24,6 +21,12 @@ bool FirmwareThreadActive();
 void FirmwareMain();
 uint8_t NextRunPhase(uint8_t bPhase);
 void ConsumeHostTicks();
+
+// The per-pass services of the main loop that the layers above core provide
+// (phase 1 initialises, any other phase runs one pass): the serial port's
+// power-up and the user-interface state machine.
+void SerialPowerUp(uint8_t bPhase);
+void UserInterfaceStep(uint8_t bPhase);
 
 // The user-interface step of the main loop. A test host may replace it to
 // run the core services alone; null restores the state machine.

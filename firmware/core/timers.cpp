@@ -1,9 +1,7 @@
 // Firmware time and the keypad scan.
 #include "core/timers.h"
 
-#include "comms/analogue.h"
 #include "core/bridge.h"
-#include "ui/ui.h"
 
 uint8_t gbKeyHeld = 0;
 uint8_t gbKeyEvent = 0;
@@ -120,7 +118,7 @@ void KeyPressed(uint8_t bKey)
 
 void AutoRepeat()
 {
-    if (!StateArrowsRepeat(gunScreenState) || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
+    if (!ArrowKeysRepeat() || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
         return;
     gbKeyEvent = gbLastKey;
     if (gbRepeatCount != 0) {

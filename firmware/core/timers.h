@@ -52,6 +52,11 @@ uint8_t GetKey();
 void ResetKeys();
 void KeyPressed(uint8_t bKey);
 void AutoRepeat();
+// Whether held arrow keys repeat on the screen shown (the user interface answers).
+bool ArrowKeysRepeat();
+// The analogue output's millisecond step (provided by the analogue output), run
+// by TickHandler while the tick services are enabled.
+void AnalogueTick();
 
 void StopwatchInit();
 void StopwatchTick();

@@ -21,9 +21,12 @@
 #include "display/language.h"
 #include "display/lcd.h"
 #include "display/text_data.h"
-#include "ui/ui.h"
 
 char gszValueText[VALUE_TEXT_SIZE];  // the last number or character formatted for drawing, NUL-terminated
+char gszEditText[32];                 // text of the field being edited
+uint32_t gunDisplayOption = 0;        // display option of the method in use, 0..5
+uint8_t gunScreenSubState = 0;        // 0 normal scan, 7..9 diagnostic plots
+uint8_t gbNumberStyle = NUMBERS_PLAIN;  // NUMBERS_*
 
 // Real registers; a value above 61110 means "no value" in every rule.
 double gfShowD1;   // result at the first wavelength, absorbance of standard 1, scan cursor absorbance
@@ -80,15 +83,6 @@ constexpr double NO_VALUE_ABOVE = 61110.0;
 constexpr double STANDARD_NOT_SET = 100000.0;
 
 // Screen states whose D1 and D25 formats differ from the rest.
-constexpr uint8_t STATE_SINGLE_FIRST = 15;
-constexpr uint8_t STATE_SINGLE_LAST = 16;
-constexpr uint8_t STATE_D1_SHORT_FIRST = 17;
-constexpr uint8_t STATE_D1_SHORT_LAST = 21;
-constexpr uint8_t STATE_EDIT_TIME = 24;
-constexpr uint8_t STATE_METHOD_RESULT = 43;
-constexpr uint8_t STATE_METHOD_LAST = 48;
-constexpr uint8_t STATE_D1_BARE_A = 52;
-constexpr uint8_t STATE_D1_BARE_B = 126;
 
 // Display options of a method.
 constexpr uint32_t OPTION_TRANSMITTANCE = 1;
@@ -183,7 +177,7 @@ void RuleScale(double f, bool bSigned)
 void ShowD1()
 {
     double f = gfShowD1;
-    if (gunScreenState == STATE_METHOD_RESULT && gunDisplayOption == OPTION_TRANSMITTANCE) {
+    if (gbNumberStyle == NUMBERS_METHOD_RESULT && gunDisplayOption == OPTION_TRANSMITTANCE) {
         RuleTransmittance(f);
         return;
     }
@@ -204,11 +198,11 @@ void ShowD1()
         gfShowD1 = 0.0;
         f = 0.0;
     }
-    if (gunScreenState >= STATE_D1_SHORT_FIRST && gunScreenState <= STATE_D1_SHORT_LAST)
+    if (gbNumberStyle == NUMBERS_SHORT)
         Show("%-.3f ", f);
-    else if (gunScreenState == STATE_METHOD_RESULT)
+    else if (gbNumberStyle == NUMBERS_METHOD_RESULT)
         RuleScale(f, false);
-    else if (gunScreenState == STATE_D1_BARE_A || gunScreenState == STATE_D1_BARE_B)
+    else if (gbNumberStyle == NUMBERS_BARE)
         Show("%-.3f", f);
     else
         Show("%-.3f   ", f);
@@ -269,9 +263,9 @@ void ShowD25()
     double f = gfShowD2;
     if (f > NO_VALUE_ABOVE)
         ShowText("---");
-    else if (gunScreenState >= STATE_SINGLE_FIRST && gunScreenState <= STATE_SINGLE_LAST)
+    else if (gbNumberStyle == NUMBERS_SINGLE)
         RuleTransmittance(f);
-    else if (gunScreenState >= STATE_METHOD_RESULT && gunScreenState <= STATE_METHOD_LAST)
+    else if (gbNumberStyle == NUMBERS_METHOD_RESULT || gbNumberStyle == NUMBERS_METHOD)
         RuleScale(f, true);
     else
         Show("%.3f", f);
@@ -332,12 +326,12 @@ bool FormatIntegerRegister(uint16_t unNumber)
     case 3: Show("%3d", gnShowI3); return true;
     case 4: Show("%3d", gnShowI4); return true;
     case 5: Show("%2.2d", gnShowI5); return true;
-    case 6: Show(gunScreenState == STATE_EDIT_TIME ? "%2.2d   " : "%2.2d", gnShowI6); return true;
+    case 6: Show(gbNumberStyle == NUMBERS_ZOOMED ? "%2.2d   " : "%2.2d", gnShowI6); return true;
     case 7: Show("%2.2d", gnShowI7); return true;
     case 8: Show("%2.2d", gnShowI8); return true;
     case 9: Show("%2.2d", gnShowI9); return true;
     case 10: Show("%2.2d", gnShowI10); return true;
-    case 11: Show(gunScreenState == STATE_EDIT_TIME ? "%2.2d" : "%1.1d", gnShowI11); return true;
+    case 11: Show(gbNumberStyle == NUMBERS_ZOOMED ? "%2.2d" : "%1.1d", gnShowI11); return true;
     case 12:
         if (gunScreenSubState == 8 || gunScreenSubState == 9) {
             // The field keeps five characters whatever the number of digits.

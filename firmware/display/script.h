@@ -19,5 +19,23 @@ extern int32_t gnShowI50, gnShowI52, gnShowI53, gnShowI55, gnShowI56, gnShowI58,
 extern uint8_t gnShowI51, gnShowI54, gnShowI57, gnShowI60;  // 8-bit registers
 extern double gfShowI59;                                    // shown rounded to an integer
 
+// Registers that the screens set for the number rules: the text of the field
+// being edited (the S and s commands), the display option of the method in
+// use (1 %T, 4 and 5 factor options), the variant of the scan screen (7, 8,
+// 9: diagnostic plots) and the number style of the screen being drawn.
+extern char gszEditText[32];
+extern uint32_t gunDisplayOption;
+extern uint8_t gunScreenSubState;
+extern uint8_t gbNumberStyle;
+
+// Number styles: how D1, D25, I6 and I11 are written on a screen.
+constexpr uint8_t NUMBERS_PLAIN = 0;
+constexpr uint8_t NUMBERS_SINGLE = 1;         // D25 as a transmittance ("Single")
+constexpr uint8_t NUMBERS_SHORT = 2;          // D1 with one trailing space (ratio, multi)
+constexpr uint8_t NUMBERS_ZOOMED = 3;         // I6 padded, I11 in two digits (zoomed scan)
+constexpr uint8_t NUMBERS_METHOD_RESULT = 4;  // D1 and D25 scaled (method run)
+constexpr uint8_t NUMBERS_METHOD = 5;         // D25 scaled (kinetics screens)
+constexpr uint8_t NUMBERS_BARE = 6;           // D1 without padding
+
 // Executes a display script (a NUL-terminated ASCII string of commands).
 void DisplayScript(const char* pszScript);

@@ -4,15 +4,14 @@
 // that runs them.
 #include "measure/calib.h"
 
-#include "comms/remote.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "measure/diag.h"
+#include "measure/measure_hooks.h"
 #include "measure/measure_output.h"
 #include "measure/reading.h"
 #include "storage/params.h"
-#include "ui/ui.h"
 
 namespace {
 
@@ -67,11 +66,9 @@ int32_t FindBand(const HolmiumBand& band)
 bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
 {
     TakeReading(bReference);
-    gbReferenceFlag = 1;
     if (!WaitForSample())
         return false;
     TakeReading(bTest);
-    gbReferenceFlag = 0;
     return true;
 }
 
@@ -79,12 +76,8 @@ bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
 
 bool WaitForSample()
 {
-    RemoteTrace("Waiting for sample");
-    bool bPcScreen = gunScreenState == STATE_PC_CONTROL;
-    if (bPcScreen) {
-        gunScreenState = STATE_PC_CONTROL_WAITING;
-        DrawScreen();
-    }
+    gpfnTraceLine("Waiting for sample");
+    gpfnSampleWaitNotice(1, 0);
     bool bTest = false;
     for (;;) {
         TimerService(gbRunPhase);
@@ -98,11 +91,7 @@ bool WaitForSample()
             break;
         FirmwareYield();
     }
-    if (bPcScreen) {
-        gunScreenState = STATE_PC_CONTROL;
-        if (bTest)
-            DrawScreen();
-    }
+    gpfnSampleWaitNotice(0, bTest ? 1 : 0);
     return bTest;
 }
 
@@ -120,10 +109,10 @@ bool CalibrateHolmium()
         anOffsets[i] = TablePixel(band.nNominalNm) - nPixel;
         TracePrintf("Peak Wavelength(%s) = %d", band.pszName, static_cast<int>(nFound));
         TracePrintf("Wavelength offset(%s) = %f", band.pszName, band.fNm - nFound);
-        RemoteTrace("");
+        gpfnTraceLine("");
         TracePrintf("Peak Pixel(%s) = %d", band.pszName, static_cast<int>(nPixel));
         TracePrintf("Pixel Offset(%s) = %d", band.pszName, static_cast<int>(anOffsets[i]));
-        RemoteTrace("");
+        gpfnTraceLine("");
     }
     TracePrintf("Mean Pixel Offset = %d",
                 static_cast<int>((anOffsets[0] + anOffsets[1] + anOffsets[2]) / HOLMIUM_BAND_COUNT));
@@ -191,11 +180,11 @@ bool CalibrateLed()
     int32_t nPeak = FindLedPeak();
     double fPeak = RawPixelValue(nPeak);
     if (fPeak <= LED_LOWEST_GOOD_PEAK)
-        RemoteTrace("Low LED level");
+        gpfnTraceLine("Low LED level");
     else if (!CheckLedPeakWidth(fPeak))
-        RemoteTrace("Failed peak width");
+        gpfnTraceLine("Failed peak width");
     else
-        RemoteTrace("Good LED");
+        gpfnTraceLine("Good LED");
 
     if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
         return false;

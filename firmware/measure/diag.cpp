@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "comms/remote.h"
+#include "measure/measure_hooks.h"
 #include "measure/measure_output.h"
 #include "measure/reading.h"
 #include "storage/params.h"
@@ -368,30 +368,30 @@ bool RunSelfDiagnostics(uint16_t* punResult)
 void SendSelfTestSummary()
 {
     uint16_t r = gunDiagResult;
-    RemoteTrace(r & DIAG_LED_TOO_DARK ? "LED too dark" : "LED OK");
-    RemoteTrace(r & DIAG_LAMP_TOO_DARK ? "Lamp too dark" : "Lamp OK");
+    gpfnTraceLine(r & DIAG_LED_TOO_DARK ? "LED too dark" : "LED OK");
+    gpfnTraceLine(r & DIAG_LAMP_TOO_DARK ? "Lamp too dark" : "Lamp OK");
     if (r & DIAG_CLOCK_TOO_LOW)
-        RemoteTrace("Pixel clock too low");
+        gpfnTraceLine("Pixel clock too low");
     if (r & DIAG_CLOCK_TOO_HIGH)
-        RemoteTrace("Pixel clock too high");
+        gpfnTraceLine("Pixel clock too high");
     if (r & DIAG_CLOCK_NOT_FOUND)
-        RemoteTrace("Pixel clock cannot be located");
+        gpfnTraceLine("Pixel clock cannot be located");
     if (!(r & (DIAG_CLOCK_TOO_LOW | DIAG_CLOCK_TOO_HIGH | DIAG_CLOCK_NOT_FOUND)))
-        RemoteTrace("Pixel clock OK");
-    RemoteTrace(r & DIAG_DIODE_ARRAY ? "Diode array failure" : "Diode array OK");
+        gpfnTraceLine("Pixel clock OK");
+    gpfnTraceLine(r & DIAG_DIODE_ARRAY ? "Diode array failure" : "Diode array OK");
     if (r & DIAG_UV_TOO_BRIGHT)
-        RemoteTrace("UV level too bright");
+        gpfnTraceLine("UV level too bright");
     if (r & DIAG_UV_TOO_LOW)
-        RemoteTrace("UV level too low");
+        gpfnTraceLine("UV level too low");
     if (!(r & (DIAG_UV_TOO_BRIGHT | DIAG_UV_TOO_LOW)))
-        RemoteTrace("UV Level OK");
+        gpfnTraceLine("UV Level OK");
     if (r & DIAG_IR_TOO_BRIGHT)
-        RemoteTrace("IR level too bright");
+        gpfnTraceLine("IR level too bright");
     if (r & DIAG_IR_TOO_LOW)
-        RemoteTrace("IR level too low");
+        gpfnTraceLine("IR level too low");
     if (!(r & (DIAG_IR_TOO_BRIGHT | DIAG_IR_TOO_LOW)))
-        RemoteTrace("IR Level OK");
-    RemoteTrace(r & DIAG_WAVELENGTH ? "Wavelength calibration out of range" : "Wavelength calibration in range");
+        gpfnTraceLine("IR Level OK");
+    gpfnTraceLine(r & DIAG_WAVELENGTH ? "Wavelength calibration out of range" : "Wavelength calibration in range");
 
     TracePrintf("Pixel clock: %u", static_cast<unsigned>(gunPixelClock));
     for (int i = 0; i < STRAY_POINTS; i++)
@@ -418,8 +418,8 @@ void SendDiagTable()
                 static_cast<int>(gnDiagLedPixel));
     TracePrintf("Offset Value: %d", static_cast<int>(gnDiagOffset));
     if (gunDiagPixelClock == PIXEL_CLOCK_NOT_SET)
-        RemoteTrace("Pixelclk: NOT SET");
+        gpfnTraceLine("Pixelclk: NOT SET");
     else
         TracePrintf("Pixelclk: %d", static_cast<int>(gunDiagPixelClock));
-    RemoteTrace(gbAutoClock ? "Auto clock enabled" : "Auto clock disabled");
+    gpfnTraceLine(gbAutoClock ? "Auto clock enabled" : "Auto clock disabled");
 }

@@ -5,12 +5,22 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/remote.h"
 #include "comms/serial.h"
+#include "measure/measure_hooks.h"
+#include "storage/params.h"
 
 namespace {
+
 constexpr int MEASURE_LINE_SIZE = 128;  // longest detail or trace line, bytes
+
+// Sends the line buffer as a detail line, only with "Base Self Test Info" on.
+void SendDiagLine()
+{
+    if (gbBaseSelfTestInfo)
+        SendLineBuffer();
 }
+
+}  // namespace
 
 void DiagPrintf(const char* pszFormat, ...)
 {
@@ -37,5 +47,5 @@ void TracePrintf(const char* pszFormat, ...)
     va_start(args, pszFormat);
     vsnprintf(szLine, sizeof(szLine), pszFormat, args);
     va_end(args);
-    RemoteTrace(szLine);
+    gpfnTraceLine(szLine);
 }

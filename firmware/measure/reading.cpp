@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/remote.h"
 #include "comms/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
@@ -22,6 +21,7 @@
 #include "display/script.h"
 #include "measure/diag.h"
 #include "measure/frame_sets.h"
+#include "measure/measure_hooks.h"
 #include "storage/params.h"
 
 uint16_t gunLightReadings[PIXEL_COUNT];              // counts, 0..65535
@@ -282,8 +282,7 @@ int TakeReading(uint8_t bKind)
         if (FirmwareStopRequested())
             break;
         FirmwareYield();
-        if (!gbRemoteControl)
-            RemotePoll();
+        gpfnPollWhileWaiting();
         bDone = AcquisitionStep();
     }
     AcqClockStop();

@@ -60,7 +60,7 @@ void ClearShownValues()
 
 void RecomputeValues()
 {
-    if (gbReferenceFlag) {
+    if (gbReferenceOnly) {
         ClearShownValues();
         return;
     }
@@ -82,7 +82,6 @@ void RecomputeValues()
 void TakeScreenReading(uint8_t bKind)
 {
     TakeReading(bKind);
-    gbReferenceFlag = bKind == READ_REFERENCE ? 1 : 0;
     RecomputeValues();
 }
 

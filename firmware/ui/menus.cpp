@@ -1,8 +1,12 @@
 // The menus: main menu (11), "Make a measurement" (12), "Single", "Multi",
 // "Ratio" (76), the "Sample No." entry before printing (69) and the
-// "PC Control" screen (132).
+// "PC Control" screen (132, and 133 while a remote calibration waits for the
+// sample), which the remote interpreter and the calibrations show and take
+// away through the hooks wired here.
+#include "comms/remote.h"
 #include "core/timers.h"
 #include "display/script.h"
+#include "measure/measure_hooks.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
 
@@ -86,4 +90,48 @@ void DrawPcControl(uint8_t bState)
 {
     if (bState == STATE_PC_CONTROL_WAITING)
         DrawFragment(FRAG_PC_WAITING);
+}
+
+namespace {
+
+uint8_t gunPcReturnState = STATE_SPLASH;  // screen to return to when "PC Control" ends
+
+bool ScreenRefusesPc() { return StateRefusesPcControl(gunScreenState); }
+
+void ShowPcControl(uint8_t bOn)
+{
+    bool bShown = gunScreenState == STATE_PC_CONTROL || gunScreenState == STATE_PC_CONTROL_WAITING;
+    if (bOn) {
+        if (!bShown)
+            gunPcReturnState = gunScreenState;
+        gunScreenState = STATE_PC_CONTROL;
+        DrawScreen();
+    } else if (bShown) {
+        gunScreenState = gunPcReturnState;
+        DrawScreen();
+    }
+}
+
+// "PC Control" says "waiting for sample" while a remote calibration waits.
+void SampleWaitNotice(uint8_t bWaiting, uint8_t bTaken)
+{
+    if (bWaiting) {
+        if (gunScreenState == STATE_PC_CONTROL) {
+            gunScreenState = STATE_PC_CONTROL_WAITING;
+            DrawScreen();
+        }
+    } else if (gunScreenState == STATE_PC_CONTROL_WAITING) {
+        gunScreenState = STATE_PC_CONTROL;
+        if (bTaken)
+            DrawScreen();
+    }
+}
+
+}  // namespace
+
+void WireScreenHooks()
+{
+    gpfnScreenRefusesPc = ScreenRefusesPc;
+    gpfnShowPcControl = ShowPcControl;
+    gpfnSampleWaitNotice = SampleWaitNotice;
 }

@@ -109,7 +109,7 @@ bool DescribeResult(uint8_t bState)
     case STATE_METHOD_RUN:
         r.bKind = REPORT_METHOD;
         DescribeMethod();
-        r.fAbsorbance = gbReferenceFlag ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
+        r.fAbsorbance = gbReferenceOnly ? 0.0 : Absorbance(static_cast<int32_t>(gMethod.unWavelength));
         r.fResult = gfMethodResult;
         r.bOutOfRange = gfMethodResult > 61110.0;
         // Outside the standards the curve's value is still printed.

@@ -57,8 +57,8 @@ void DrawReadout(uint16_t unNm)
         DrawFragment(FRAG_SCAN_VALUE_SIGNAL);
         return;
     }
-    gfShowD1 = gbReferenceFlag ? 0.0 : Absorbance(unNm);
-    gfShowD4 = gbReferenceFlag ? 100.0 : Transmittance(unNm);
+    gfShowD1 = gbReferenceOnly ? 0.0 : Absorbance(unNm);
+    gfShowD4 = gbReferenceOnly ? 100.0 : Transmittance(unNm);
     DrawFragment(gbTransmittanceMode ? FRAG_SCAN_VALUE_TRANS : FRAG_SCAN_VALUE_ABS);
 }
 

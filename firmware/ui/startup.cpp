@@ -78,7 +78,6 @@ void RunStartUpSequence()
     gunDiagResult = 0;
     RunSelfDiagnostics(&gunDiagResult);
     TakeReading(READ_REFERENCE);
-    gbReferenceFlag = 1;
     RecomputeValues();
 
     EnterSelfTestDisplay();
@@ -164,7 +163,7 @@ void HandleSelfTest()
         } else if (gunKeyCode == KEY_SOFT2) {
             ShowStateScreen(STATE_MAIN_MENU);
         } else if (gunKeyCode == KEY_SOFT4) {
-            PrintSelfTestReport(gabSelfTestRow, gabClock);
+            PrintSelfTestReport(gabSelfTestRow, gunDiagFindings, gabClock);
         }
     }
 }

@@ -48,25 +48,25 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
     {STATE_SETUP_MENU, "setup-menu", "F0A0 K7 X8Y14T233 X8y29T280 X8y29T102",
      HandleSetupMenu, nullptr, DrawSetupMenu, NO_PARENT, 0, 0},
     {STATE_SINGLE_MEASURE, "single-measure", "F0A0 k15 X8Y14T14T16T17 X8y29T18T12 X8y29T13 X8y29T19 X68Y1T9",
-     HandleSingle, PrepareSingle, DrawSingle, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING},
+     HandleSingle, PrepareSingle, DrawSingle, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | NumbersFlag(NUMBERS_SINGLE)},
     {STATE_SINGLE_WAVELENGTH, "single-wavelength", "F0A0 k7 X8Y14T14T16T17 X8y29T21 X8y29T13",
-     HandleSingleWavelength, PrepareSingle, DrawSingle, STATE_SINGLE_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT},
+     HandleSingleWavelength, PrepareSingle, DrawSingle, STATE_SINGLE_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT | NumbersFlag(NUMBERS_SINGLE)},
     {STATE_RATIO_MEASURE, "ratio-measure", "F0A0 k15 X8Y14T18T12F2T24 F0X8Y43T18T12F2T25 F0X8Y72T13 X8Y101T19 X68Y1T10",
-     HandleRatio, PrepareRatio, DrawRatio, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING},
+     HandleRatio, PrepareRatio, DrawRatio, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | NumbersFlag(NUMBERS_SHORT)},
     {STATE_RATIO_WAVELENGTH_1, "ratio-wavelength-1", "F0A0 k15 X8Y14T21 X8Y43T18T12F2T25 F0X8Y72T13 X8Y101T19",
-     HandleRatioWavelength, PrepareRatio, DrawRatio, STATE_RATIO_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT},
+     HandleRatioWavelength, PrepareRatio, DrawRatio, STATE_RATIO_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT | NumbersFlag(NUMBERS_SHORT)},
     {STATE_RATIO_WAVELENGTH_2, "ratio-wavelength-2", "F0A0 k15 X8Y14T18T12F2T24 F0X8Y43T21 X8Y72T13 X8Y101T19",
-     HandleRatioWavelength, PrepareRatio, DrawRatio, STATE_RATIO_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT},
+     HandleRatioWavelength, PrepareRatio, DrawRatio, STATE_RATIO_MEASURE, HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT | NumbersFlag(NUMBERS_SHORT)},
     {STATE_MULTI_MEASURE, "multi-measure", "F0A0 k13 X8Y14T18 X8Y72T13 X8Y101T19 X68Y1T11",
-     HandleMulti, PrepareMulti, DrawMulti, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING},
+     HandleMulti, PrepareMulti, DrawMulti, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | NumbersFlag(NUMBERS_SHORT)},
     {STATE_MULTI_WAVELENGTHS, "multi-wavelengths", "F0A0 k9 X8Y14T34 X8Y101T90 X68Y1T11",
-     HandleMultiWavelength, PrepareMulti, DrawMulti, NO_PARENT, HINT_UPDOWN, FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT},
+     HandleMultiWavelength, PrepareMulti, DrawMulti, NO_PARENT, HINT_UPDOWN, FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT | NumbersFlag(NUMBERS_SHORT)},
     {STATE_SCAN, "scan", "F0A0 k11 X8Y14T14T16T17 X8y29T35 X8Y101T19",
      HandleScan, nullptr, DrawScan, NO_PARENT, HINT_REF | HINT_TEST | HINT_LEFTRIGHT, FLAG_MEASURING | FLAG_ARROWS_REPEAT},
     {STATE_SCAN_ZOOM_SELECT, "scan-zoom-select", "F0A0 k1 X8Y14T36",
      HandleZoomSelect, nullptr, DrawScan, NO_PARENT, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_REFUSES_PC | FLAG_ARROWS_REPEAT},
     {STATE_SCAN_ZOOMED, "scan-zoomed", "F0A0 k9 X8Y14T37 X8Y101T19",
-     HandleZoomed, nullptr, DrawScan, NO_PARENT, HINT_REF | HINT_TEST | HINT_LEFTRIGHT, FLAG_ARROWS_REPEAT},
+     HandleZoomed, nullptr, DrawScan, NO_PARENT, HINT_REF | HINT_TEST | HINT_LEFTRIGHT, FLAG_ARROWS_REPEAT | NumbersFlag(NUMBERS_ZOOMED)},
     {STATE_METHOD_LIST, "method-list", "F0A0 k15 X8Y14T41 X8y29T42 X8y29T43 X8y29T21 X68Y1T38",
      HandleMethodList, nullptr, DrawMethodListScreen, NO_PARENT, HINT_UPDOWN, 0},
     {STATE_METHOD_SUMMARY, "method-summary", "F0A0 k15 X8Y14T44 X8y29T45 X8y29T46 X8y29T19 X68Y1T47 X116Y1I0 X68Y24S1 X68Y40T12T15I1T22 X68Y56T49T15",
@@ -104,17 +104,17 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
     {STATE_KINETICS_END_TIME, "kinetics-end-time", "F0A0 k8 X8Y101T21",
      HandleKineticsTime, nullptr, DrawMethodProgram, STATE_METHOD_PROGRAM, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_ARROWS_REPEAT},
     {STATE_METHOD_RUN, "method-run", "F0A0 k12 X8Y72T13 X8Y101T19 X68Y1T47 X116Y1I0 X134Y1S1 X68Y16T12T15I1T22 X68Y28T123T15D6",
-     HandleMethodRun, PrepareMethodRun, DrawMethodRun, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | FLAG_REFUSES_PC},
+     HandleMethodRun, PrepareMethodRun, DrawMethodRun, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD_RESULT)},
     {STATE_KINETICS_WAIT, "kinetics-wait", "F0A0 X68Y1T47 X116Y1I0 X134Y1S1 X68Y40T92T15 X64Y52c29",
-     HandleKineticsWait, PrepareMethodValues, DrawKineticsWait, NO_PARENT, 0, FLAG_REFUSES_PC},
+     HandleKineticsWait, PrepareMethodValues, DrawKineticsWait, NO_PARENT, 0, FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD)},
     {STATE_KINETICS_RUN, "kinetics-run", "F0A0 X68Y1T47 X116Y1I0 X134Y1S1 X68Y16T93 X128Y16T14",
-     HandleKineticsRun, PrepareMethodValues, DrawKineticsRun, NO_PARENT, 0, FLAG_REFUSES_PC},
+     HandleKineticsRun, PrepareMethodValues, DrawKineticsRun, NO_PARENT, 0, FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD)},
     {STATE_KINETICS_RESULT, "kinetics-result", "F0A0 k15 X8Y14T99 X8y29T42 X8y29T43 X8y29T19",
-     HandleKineticsResult, nullptr, DrawKineticsResult, STATE_KINETICS_RUN, 0, FLAG_OVERLAY | FLAG_REFUSES_PC},
+     HandleKineticsResult, nullptr, DrawKineticsResult, STATE_KINETICS_RUN, 0, FLAG_OVERLAY | FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD)},
     {STATE_KINETICS_GRAPH, "kinetics-graph", "F0A0 k9 X8Y14T91 X8Y101T19 X68Y1T47 X116Y1I0 X134Y1S1",
-     HandleKineticsResult, PrepareMethodValues, DrawKineticsGraph, NO_PARENT, 0, FLAG_REFUSES_PC | FLAG_NO_HINT_LINE},
+     HandleKineticsResult, PrepareMethodValues, DrawKineticsGraph, NO_PARENT, 0, FLAG_REFUSES_PC | FLAG_NO_HINT_LINE | NumbersFlag(NUMBERS_METHOD)},
     {STATE_UNUSED_48, "unused-48", "",
-     nullptr, nullptr, nullptr, NO_PARENT, 0, FLAG_REFUSES_PC},
+     nullptr, nullptr, nullptr, NO_PARENT, 0, FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD)},
     {STATE_STANDARDS_TABLE, "standards-table", "F0A0 k15 X8Y14T84 X8y29T85 X8y29T289 X8y29T99 X68Y1T87 X76Y16T88 X172Y16T14",
      HandleStandardsTable, nullptr, DrawStandardsTable, NO_PARENT, 0, FLAG_REFUSES_PC},
     {STATE_SET_STANDARD, "set-standard", "F0A0 k13 X8Y14T53 X8Y72T89 X8Y101T90",
@@ -122,7 +122,7 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
     {STATE_STANDARD_ENTRY, "standard-entry", "F0A0 k8 X8Y101T21",
      HandleStandardEntry, nullptr, DrawStandardsTable, STATE_STANDARDS_TABLE, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_REFUSES_PC},
     {STATE_SET_ABSORBANCE, "set-absorbance", "F0A0 k13 X8Y14T53 X8Y72T89 X8Y101T90",
-     HandleSetAbsorbance, nullptr, DrawStandardsTable, STATE_STANDARDS_TABLE, HINT_REF | HINT_TEST | HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC},
+     HandleSetAbsorbance, nullptr, DrawStandardsTable, STATE_STANDARDS_TABLE, HINT_REF | HINT_TEST | HINT_UPDOWN, FLAG_OVERLAY | FLAG_REFUSES_PC | NumbersFlag(NUMBERS_BARE)},
     {STATE_ABSORBANCE_ENTRY, "absorbance-entry", "F0A0 k8 X8Y101T21",
      HandleAbsorbanceEntry, nullptr, DrawStandardsTable, STATE_STANDARDS_TABLE, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_REFUSES_PC},
     {STATE_INVALID_CURVE, "invalid-curve", "F0A0 k9 X8Y14T53 X8Y101T173 F1X68Y8T148 F0X68Y40T293 X68Y50T294 X68Y66T295 X68Y76T296",
@@ -270,7 +270,7 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
     {STATE_PROTEIN_STANDARDS_1, "protein-standards-1", "",
      nullptr, nullptr, nullptr, NO_PARENT, 0, FLAG_OVERLAY},
     {STATE_PROTEIN_STANDARDS_2, "protein-standards-2", "",
-     nullptr, nullptr, nullptr, NO_PARENT, 0, FLAG_OVERLAY},
+     nullptr, nullptr, nullptr, NO_PARENT, 0, FLAG_OVERLAY | NumbersFlag(NUMBERS_BARE)},
     {STATE_PROTEIN_STANDARDS_3, "protein-standards-3", "",
      nullptr, nullptr, nullptr, NO_PARENT, 0, 0},
     {STATE_PROTEIN_STANDARDS_4, "protein-standards-4", "",
@@ -301,8 +301,8 @@ constexpr bool OverlayParentsAreScreens()
     for (const ScreenStateRow& row : gScreenStates) {
         if (row.bOverlayParent == NO_PARENT)
             continue;
-        if (!(row.bFlags & FLAG_OVERLAY) || row.bOverlayParent >= STATE_COUNT ||
-            (gScreenStates[row.bOverlayParent].bFlags & FLAG_OVERLAY))
+        if (!(row.unFlags & FLAG_OVERLAY) || row.bOverlayParent >= STATE_COUNT ||
+            (gScreenStates[row.bOverlayParent].unFlags & FLAG_OVERLAY))
             return false;
     }
     return true;
@@ -318,17 +318,21 @@ const ScreenStateRow& StateRow(uint8_t bState)
     return gScreenStates[bState < STATE_COUNT ? bState : uint8_t{STATE_PC_CONTROL}];
 }
 
-bool StateIsMeasuring(uint8_t bState) { return bState < STATE_COUNT && (gScreenStates[bState].bFlags & FLAG_MEASURING); }
+bool StateIsMeasuring(uint8_t bState) { return bState < STATE_COUNT && (gScreenStates[bState].unFlags & FLAG_MEASURING); }
 
 bool StateRefusesPcControl(uint8_t bState)
 {
-    return bState < STATE_COUNT && (gScreenStates[bState].bFlags & FLAG_REFUSES_PC);
+    return bState < STATE_COUNT && (gScreenStates[bState].unFlags & FLAG_REFUSES_PC);
 }
 
 bool StateArrowsRepeat(uint8_t bState)
 {
-    return bState < STATE_COUNT && (gScreenStates[bState].bFlags & FLAG_ARROWS_REPEAT);
+    return bState < STATE_COUNT && (gScreenStates[bState].unFlags & FLAG_ARROWS_REPEAT);
 }
+
+uint8_t StateNumberStyle(uint8_t bState) { return NumberStyleOf(StateRow(bState).unFlags); }
+
+bool ArrowKeysRepeat() { return StateArrowsRepeat(gunScreenState); }
 
 const char* StateName(uint8_t bState)
 {

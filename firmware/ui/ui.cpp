@@ -19,10 +19,6 @@
 #include "ui/ui_internal.h"
 
 uint8_t gunScreenState = STATE_STANDBY;  // 0..131 handled, 85 standby, 132/133 PC Control
-uint8_t gunScreenSubState = 0;           // 0 normal scan, 7..9 diagnostic plots
-uint32_t gunDisplayOption = 0;           // display option of the method in use, 0..5
-char gszEditText[32];                    // text of the field being edited
-uint8_t gbReferenceFlag = 0;             // 1 after a reference reading, 0 after a sample
 
 uint8_t gunKeyCode = 0;                     // 0..12
 uint8_t gunLastDrawnState = STATE_NEVER_DRAWN;  // 0..134
@@ -63,7 +59,6 @@ uint8_t gbDiagOption = 0;          // 0..3
 uint8_t gbFinalTestItem = 0;       // 0..1
 uint8_t gbMessageShown = 0;        // 0 or 1
 uint8_t gbUploading = 0;           // 0 or 1
-uint8_t gbKineticsIndex = 0;       // 0..20
 uint16_t gunKineticsReadings = 0;  // 0..20
 MethodWork gMethod;
 
@@ -114,6 +109,7 @@ static void InitialiseUserInterface()
     ResetReadingCorrections();
     ResetAcquisition();
     RemoteInit();
+    WireScreenHooks();
     AnalogueInit();
     ReportInit();
 
@@ -121,7 +117,6 @@ static void InitialiseUserInterface()
     gbServiceStep = 0;
     gbSelfTestFailed = 0;
     std::memset(gabSelfTestRow, 0, sizeof gabSelfTestRow);
-    gbReferenceFlag = 0;
     ClearShownValues();
     gbScanColumn = 0;
     gunZoomStart = WAVELENGTH_MIN;
@@ -170,7 +165,7 @@ void DrawScreen()
 {
     uint8_t bState = gunScreenState;
     const ScreenStateRow& row = StateRow(bState);
-    bool bOverlay = (row.bFlags & FLAG_OVERLAY) != 0;
+    bool bOverlay = (row.unFlags & FLAG_OVERLAY) != 0;
     // An overlay whose parent screen is no longer shown (after PC Control, for
     // example) draws the parent first, so that it never lands on a foreign screen.
     uint8_t bParent = row.bOverlayParent;
@@ -183,6 +178,7 @@ void DrawScreen()
         DisplayScript("C0");
         gunLastDrawnState = bState;
     }
+    gbNumberStyle = StateNumberStyle(bState);
     if (row.pfnPrepare)
         row.pfnPrepare(bState);
     DisplayScript(row.pszScript);
@@ -219,7 +215,7 @@ void DrawHintLine(uint8_t bState)
     const ScreenStateRow& row = StateRow(bState);
     bool bMessage = gbOutOfRangePending != 0;
     gbOutOfRangePending = 0;
-    if (!(row.bFlags & FLAG_NO_HINT_LINE)) {
+    if (!(row.unFlags & FLAG_NO_HINT_LINE)) {
         DrawFragment(FRAG_HINT_CLEAR);
         // The message's last row (127) lies below the hint line's cells.
         DisplayScript("F0A0 X64Y120c29");

@@ -64,7 +64,6 @@ extern uint8_t gbDiagOption;        // selected option of the diagnostics screen
 extern uint8_t gbFinalTestItem;     // selected item of the final-test screen
 extern uint8_t gbMessageShown;      // 1 while a bottom-line message is shown
 extern uint8_t gbUploading;         // software-update screen shows "Software Uploading..."
-extern uint8_t gbKineticsIndex;     // readings taken in the current kinetics run
 extern uint16_t gunKineticsReadings;  // kinetics readings of the current method
 extern MethodWork gMethod;          // working copy of the current method
 
@@ -171,6 +170,10 @@ constexpr uint8_t FLAG_MEASURING = 2;      // recorded as the last operation
 constexpr uint8_t FLAG_REFUSES_PC = 4;     // CONTROL refused, ^R and ^T ignored
 constexpr uint8_t FLAG_ARROWS_REPEAT = 8;  // held arrow keys repeat
 constexpr uint8_t FLAG_NO_HINT_LINE = 16;  // the bottom hint line is not drawn
+// The screen's number style (NUMBERS_* of the display script) rides in the
+// flags' high byte.
+constexpr uint16_t NumbersFlag(uint8_t bStyle) { return static_cast<uint16_t>(bStyle << 8); }
+constexpr uint8_t NumberStyleOf(uint16_t unFlags) { return static_cast<uint8_t>(unFlags >> 8); }
 
 struct ScreenStateRow {
     uint8_t bState;           // the row's own state number
@@ -181,7 +184,7 @@ struct ScreenStateRow {
     StateDrawing pfnDraw;     // highlighted items, lists, plots after the script
     uint8_t bOverlayParent;   // screen an overlay is drawn over, STATE_NEVER_DRAWN for none
     uint8_t bHints;           // HINT_* glyphs of the hint line
-    uint8_t bFlags;           // FLAG_*
+    uint16_t unFlags;         // FLAG_* and NumbersFlag(NUMBERS_*)
 };
 extern const ScreenStateRow gScreenStates[STATE_COUNT];
 // The row of a state; numbers past the table give the PC Control row.

@@ -44,7 +44,7 @@ TEST_F(RemoteTest, ScanBinOnOneLineUpToTheReply)
     std::string sOut = Converse("SCANBIN\r\n");
     ASSERT_TRUE(std::regex_match(sOut, std::regex("\\+00\tScanning\r\n([0-9A-F]{3},){501}E00\r\n")))
         << sOut.substr(0, 80);
-    EXPECT_EQ(gbReferenceFlag, 0);
+    EXPECT_EQ(gbReferenceOnly, 0);
 
     // Each group is the absorbance in thousandths, 12-bit two's complement.
     std::string sGroups = sOut.substr(sOut.find('\n') + 1);

@@ -88,7 +88,7 @@ Snapshot Take()
     s.bScreen = gunScreenState;
     s.bBaseInfo = gbBaseSelfTestInfo;
     s.bPrintCoeff = gbPrintCalCoeff;
-    s.bReferenceFlag = gbReferenceFlag;
+    s.bReferenceFlag = gbReferenceOnly;
     s.bTransmittance = gbTransmittanceMode;
     s.bResultCount = gbResultCount;
     s.nDataMode = gnDataMode;

@@ -424,13 +424,13 @@ TEST_F(RemoteTest, ControlCharacterReadings)
     EXPECT_EQ(Converse("\x12"), "REF DONE\r\n");
     EXPECT_EQ(gunScreenState, 15);
     EXPECT_EQ(gbRemoteControl, 0);
-    EXPECT_EQ(gbReferenceFlag, 1);
+    EXPECT_EQ(gbReferenceOnly, 1);
 
     std::string sTest = Converse("\x14");
     EXPECT_TRUE(sTest.ends_with("\r\n\r\nTEST DONE\r\n")) << sTest.substr(0, 40);
     EXPECT_EQ(gunScreenState, 15);
     EXPECT_EQ(gbRemoteControl, 0);
-    EXPECT_EQ(gbReferenceFlag, 0);
+    EXPECT_EQ(gbReferenceOnly, 0);
 
     TakeControl();
     EXPECT_EQ(Converse("\x12"), "REF DONE\r\n");

@@ -314,6 +314,60 @@ TEST_F(ReportTest, GraphPrintsLinesInTheLanguageThenThePicture)
     EXPECT_EQ(Print(), "\r\n05,03,26,10,07,03,,1.000,0.250,-0.012\r\n");
 }
 
+// The self-test report: rows (0 not run, 1 passed, 2 failed), the findings
+// of the run, and the advice under the rows in both families.
+TEST_F(ReportTest, SelfTestReportAdvisesByFailedRowAndFindings)
+{
+    struct Case {
+        uint8_t abRows[3];
+        uint16_t unFindings;
+        const char* pszAdvice;    // printed lines after the three rows
+        const char* pszPcAdvice;  // the comma-separated record's last field
+    } kCases[] = {
+        {{1, 1, 1}, 0x0C0, "All tests passed\r\n", "All tests passed"},
+        {{2, 1, 1}, 0, "Lamp failure, replace\r\n", "Check cuvette chamber is clear then re-test"},
+        {{2, 1, 1}, 0x002 | 0x080, "Lamp failure, replace\r\n", "Check cuvette chamber is clear then re-test"},
+        {{2, 1, 1}, 0x080, "Lamp too dim, replace soon\r\nUV levels low, replace\r\nlamp soon\r\n",
+         "Lamp too dim. Replace lamp soon"},
+        {{2, 1, 1}, 0x280,
+         "Lamp too dim, replace soon\r\nUV levels low, replace\r\nlamp soon\r\nIR levels low, replace\r\nlamp soon\r\n",
+         "Lamp too dim. Replace lamp soon"},
+        {{1, 2, 1}, 0, "Check cuvette chamber is clear\r\nthen re-test\r\n",
+         "Check cuvette chamber is clear then re-test"},
+        {{1, 2, 0}, 0x400, "Check cuvette chamber is clear\r\nthen re-test\r\nSee handbook\r\n",
+         "Check cuvette chamber is clear then re-test"},
+        {{1, 1, 2}, 0x020, "Diode array problem\r\nReturn instrument to an\r\nauthorised service agent\r\n",
+         "Check cuvette chamber is clear then re-test"},
+        {{2, 1, 2}, 0x200,
+         "Lamp too dim, replace soon\r\nIR levels low, replace\r\nlamp soon\r\n"
+         "Diode array problem\r\nReturn instrument to an\r\nauthorised service agent\r\n",
+         "Check cuvette chamber is clear then re-test"},
+        {{2, 2, 2}, 0x7FF, "General system failure\r\nReturn instrument to an\r\nauthorised service agent\r\n",
+         "Check cuvette chamber is clear then re-test"},
+    };
+    const uint8_t abClock[6] = {5, 3, 26, 10, 7, 0};
+    for (const Case& c : kCases) {
+        auto Mark = [&](int i, const char* pszFail, const char* pszPass) {
+            return std::string(c.abRows[i] == 2 ? pszFail : c.abRows[i] == 1 ? pszPass : "-");
+        };
+        gbOutputDevice = 0;
+        m_pHost->ClearSerialText();
+        PrintSelfTestReport(c.abRows, c.unFindings, abClock);
+        EXPECT_EQ(m_pHost->SerialText(), "Date : 05/03/26\r\nTime : 10:07\r\nSelf Diagnostics\r\nTungsten Lamp : " +
+                                             Mark(0, "FAIL", "PASS") + "\r\nWavelength Calibration : " +
+                                             Mark(1, "FAIL", "PASS") + "\r\nDiode Array : " + Mark(2, "FAIL", "PASS") +
+                                             "\r\n" + c.pszAdvice + "\r\n")
+            << "findings " << c.unFindings;
+        gbOutputDevice = 2;
+        m_pHost->ClearSerialText();
+        PrintSelfTestReport(c.abRows, c.unFindings, abClock);
+        EXPECT_EQ(m_pHost->SerialText(), "\r\n05,03,26,10,07,Self Diagnostics,Tungsten Lamp," + Mark(0, "Fail", "Pass") +
+                                             ",Wavelength Calibration," + Mark(1, "Fail", "Pass") + ",Diode Array," +
+                                             Mark(2, "Fail", "Pass") + "," + c.pszPcAdvice + "\r\n")
+            << "findings " << c.unFindings;
+    }
+}
+
 TEST_F(ReportTest, ScanRecordCoversTheShownRangeInBothModes)
 {
     CompleteReading(READ_REFERENCE);

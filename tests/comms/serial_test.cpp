@@ -5,6 +5,7 @@
 
 #include "comms/serial.h"
 #include "core/runtime.h"
+#include "measure/measure_output.h"
 #include "headless_host.h"
 #include "storage/params.h"
 
@@ -43,12 +44,11 @@ TEST(SerialTest, DiagLinesOnlyWithBaseSelfTestInfo)
     CHeadlessHost host;
     SerialInit();
     host.ClearSerialText();
-    std::snprintf(gszLineBuffer, sizeof gszLineBuffer, "Smooth!\r\n");
     gbBaseSelfTestInfo = 0;
-    SendDiagLine();
+    DiagPrintf("Smooth!\r\n");
     EXPECT_EQ(host.SerialText(), "");
     gbBaseSelfTestInfo = 1;
-    SendDiagLine();
+    DiagPrintf("Smooth!\r\n");
     EXPECT_EQ(host.SerialText(), "Smooth!\r\n");
 }
 

@@ -352,6 +352,7 @@ TEST_F(ScriptTest, RealRegisterRules)
     };
     for (const Case& c : kCases) {
         gunScreenState = c.bState;
+        gbNumberStyle = StateNumberStyle(c.bState);
         gunDisplayOption = c.unOption;
         *c.pfVariable = c.fValue;
         EXPECT_EQ(ValueShownBy(std::string("X0Y0 ") + c.pszScript), c.pszExpected)
@@ -433,6 +434,7 @@ TEST_F(ScriptTest, IntegerRegisterRules)
     };
     for (const Case& c : kCases) {
         gunScreenState = c.bState;
+        gbNumberStyle = StateNumberStyle(c.bState);
         gunScreenSubState = c.bSubState;
         c.set();
         EXPECT_EQ(ValueShownBy(std::string("X0Y0 ") + c.pszScript), c.pszExpected)

@@ -50,23 +50,19 @@ protected:
     }
     void ExpectTrace(const std::string& sLine)
     {
-        if (m_bTrace) {
-            EXPECT_NE(Host().SerialText().find("\t" + sLine + "\r\n"), std::string::npos) << "missing: " << sLine;
-        }
+        EXPECT_NE(Host().SerialText().find("\t" + sLine + "\r\n"), std::string::npos) << "missing: " << sLine;
     }
-    bool m_bTrace = false;
 };
 
 }  // namespace
 
 TEST_F(Calibration, HolmiumOnTheRecordedFrameSets)
 {
-    m_bTrace = TraceAvailable();
     gnHolmiumOffset = 3;
     EXPECT_TRUE(Calibrate(CalibrateHolmium, KEY_TEST));
     EXPECT_EQ(gnHolmiumOffset, -8);
     EXPECT_EQ(static_cast<int16_t>(Stored(LoadWord, PARAM_HOLMIUM_OFFSET)), -8);
-    EXPECT_EQ(gbReferenceFlag, 0);
+    EXPECT_EQ(gbReferenceOnly, 0);
     ExpectTrace("Peak Wavelength(360.9) = 354");
     ExpectTrace("Wavelength offset(360.9) = 6.900000");
     ExpectTrace("Peak Pixel(418.7) = 196");
@@ -80,7 +76,6 @@ TEST_F(Calibration, HolmiumOnTheRecordedFrameSets)
 
 TEST_F(Calibration, LedOnTheRecordedFrameSets)
 {
-    m_bTrace = TraceAvailable();
     EXPECT_TRUE(Calibrate(CalibrateLed, KEY_TEST));
     EXPECT_EQ(gnDiagOffset, 88);
     EXPECT_EQ(gunCalibratedLedPixel, 492);
@@ -92,7 +87,6 @@ TEST_F(Calibration, LedOnTheRecordedFrameSets)
 
 TEST_F(Calibration, StrayLightOnTheRecordedFrameSets)
 {
-    m_bTrace = TraceAvailable();
     EXPECT_TRUE(Calibrate(CalibrateStrayLight, KEY_TEST));
     EXPECT_EQ(gfSValue, 15.0);
     EXPECT_EQ(Stored(LoadDouble, PARAM_SVALUE), 15.0);

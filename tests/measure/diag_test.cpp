@@ -231,8 +231,6 @@ TEST_F(Diagnostics, LedPeakOffsetAndLevel)
 
 TEST_F(Diagnostics, TableAndSummaryAsTraceLines)
 {
-    if (!TraceAvailable())
-        GTEST_SKIP() << "trace lines need the remote interpreter";
     uint16_t unResult = 0;
     Run([&unResult] { RunSelfDiagnostics(&unResult); }, 4000);
     std::string sOut = Output([] {

@@ -11,6 +11,7 @@
 #include "comms/remote.h"
 #include "core/runtime.h"
 #include "measure/reading.h"
+#include "ui/ui.h"
 #include "support/firmware_fixture.h"
 
 // The core services with a per-pass step that runs one job at a time.
@@ -29,9 +30,6 @@ protected:
     uint32_t Run(std::function<void()> job, uint32_t unMaxTicks = 2000);
     // Presses and releases a key while a job waits for one.
     void PressKey(uint8_t bKey);
-    // True when trace lines reach the serial port (the remote interpreter is
-    // built); tests of trace texts skip themselves otherwise.
-    bool TraceAvailable();
 };
 
 // Pixel buffers by hand: dark d, frame count f and per-frame signal s for
@@ -71,6 +69,14 @@ inline void MeasureTest::SetUp()
     measure_fixture::gbJobDone = true;
     Host().PowerUp();  // the first pass runs the core services' power-on initialisation
     FirmwareSetUiStep(measure_fixture::JobStep);
+    // Trace lines, the serial poll during readings and the "PC Control"
+    // screen reach measurement code through the hooks the state machine
+    // wires at power-up; the job step wires them the same way.
+    Run([] {
+        RemoteInit();
+        WireScreenHooks();
+    });
+    Host().ClearSerialText();
 }
 
 inline void MeasureTest::TearDown()
@@ -113,20 +119,6 @@ inline void MeasureTest::PressKey(uint8_t bKey)
     Host().Tick(2);
     Host().SetKey(bKey, false);
     Host().Tick(2);
-}
-
-inline bool MeasureTest::TraceAvailable()
-{
-    Host().ClearSerialText();
-    Run([] {
-        uint8_t bSaved = gbTraceOn;
-        gbTraceOn = 1;
-        RemoteTrace("probe");
-        gbTraceOn = bSaved;
-    });
-    bool bAvailable = Host().SerialText().find("probe") != std::string::npos;
-    Host().ClearSerialText();
-    return bAvailable;
 }
 
 inline void FillPixels(double (*pfnSignal)(int), uint16_t unDark, uint8_t bFrames)

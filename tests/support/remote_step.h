@@ -27,6 +27,7 @@ inline void RemoteStep(uint8_t bPhase)
         I2cInit();
         StartParameterStore();
         RemoteInit();
+        WireScreenHooks();
         gunScreenState = STATE_MAIN_MENU;
         return;
     }

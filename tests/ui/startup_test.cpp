@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -74,11 +75,14 @@ TEST_F(UiTest, SplashIgnoresOtherKeysAndSkipsTestsOnServiceSequence)
 }
 
 struct EscapeCase {
+    const char* pszRow;    // the self-test row, for the test's name
     uint8_t bRowState;     // state in which Escape is pressed
     int nRow;              // the row that fails
     uint16_t unResultBit;  // bit set in the diagnostic result word
     uint8_t bHoldState;
 };
+
+void PrintTo(const EscapeCase& c, std::ostream* pOut) { *pOut << c.pszRow << " row"; }
 
 class SelfTestEscapeTest : public UiTest, public ::testing::WithParamInterface<EscapeCase> {};
 
@@ -106,9 +110,10 @@ TEST_P(SelfTestEscapeTest, EscapeFailsTheRunningRowAndEndsOnTheFailureScreen)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SelfTestEscapeTest,
-                         ::testing::Values(EscapeCase{STATE_SELFTEST_LAMP, 0, DIAG_LAMP_TOO_DARK, 2},
-                                           EscapeCase{STATE_SELFTEST_WAVELENGTH, 1, DIAG_WAVELENGTH, 6},
-                                           EscapeCase{STATE_SELFTEST_ARRAY, 2, DIAG_DIODE_ARRAY, 8}));
+                         ::testing::Values(EscapeCase{"Lamp", STATE_SELFTEST_LAMP, 0, DIAG_LAMP_TOO_DARK, 2},
+                                           EscapeCase{"Wavelength", STATE_SELFTEST_WAVELENGTH, 1, DIAG_WAVELENGTH, 6},
+                                           EscapeCase{"Array", STATE_SELFTEST_ARRAY, 2, DIAG_DIODE_ARRAY, 8}),
+                         [](const ::testing::TestParamInfo<EscapeCase>& info) { return std::string(info.param.pszRow); });
 
 TEST_F(UiTest, AllPassedScreenTakesOnlyOkAndPrint)
 {

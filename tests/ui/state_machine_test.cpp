@@ -175,7 +175,7 @@ TEST(ScreenScriptTable, EveryEntryIsAScriptAndIndicesPastTheTableAreEmpty)
     // Every state with a handler has a screen.
     for (uint8_t b = 0; b < STATE_PC_CONTROL; b++)
         if (gScreenStates[b].pfnHandler && b != STATE_STANDBY) {
-            EXPECT_TRUE(ScreenScript(b)[0] != 0 || (gScreenStates[b].bFlags & FLAG_OVERLAY)) << "state " << int(b);
+            EXPECT_TRUE(ScreenScript(b)[0] != 0 || (gScreenStates[b].unFlags & FLAG_OVERLAY)) << "state " << int(b);
         }
 }
 

@@ -38,8 +38,8 @@ std::set<int> StatesWith(bool (*pfnHas)(uint8_t))
     return s;
 }
 
-bool IsOverlay(uint8_t b) { return b < STATE_COUNT && (gScreenStates[b].bFlags & FLAG_OVERLAY); }
-bool HasHintLine(uint8_t b) { return b < STATE_COUNT && !(gScreenStates[b].bFlags & FLAG_NO_HINT_LINE); }
+bool IsOverlay(uint8_t b) { return b < STATE_COUNT && (gScreenStates[b].unFlags & FLAG_OVERLAY); }
+bool HasHintLine(uint8_t b) { return b < STATE_COUNT && !(gScreenStates[b].unFlags & FLAG_NO_HINT_LINE); }
 
 TEST(StateTable, FlagsAreTheInstrumentsLists)
 {
