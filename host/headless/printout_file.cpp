@@ -42,8 +42,8 @@ bool WritePicture(const std::string& sPath, int nWidth, int nHeight, const std::
 
 void HaruError(HPDF_STATUS, HPDF_STATUS, void* pUser) { *static_cast<bool*>(pUser) = true; }
 
-// The roll in pages of at most an A4 length, each a one-bit image of the
-// dots in the printer's own size (one dot is one point).
+// The roll in pages of at most an A4 length, each an image of the dots in
+// the printer's own size (one dot is one point).
 bool WritePdf(const CPrinter& printer, const std::string& sPath, std::string* psError)
 {
     bool bFailed = false;
@@ -52,6 +52,7 @@ bool WritePdf(const CPrinter& printer, const std::string& sPath, std::string* ps
         *psError = "cannot make a PDF document";
         return false;
     }
+    HPDF_SetCompressionMode(pdf, HPDF_COMP_ALL);
     const int nPageWidth = CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS;
     const int nRowsPerPage = PDF_PAGE_HEIGHT - 2 * PAPER_MARGIN_DOTS;
     const int nHeight = printer.Height();
@@ -62,15 +63,13 @@ bool WritePdf(const CPrinter& printer, const std::string& sPath, std::string* ps
         HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(nPageWidth));
         HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(PDF_PAGE_HEIGHT));
         if (nRows > 0) {
-            // DeviceGray one bit a dot: 0 is black, so the dots are inverted.
-            std::vector<HPDF_BYTE> abBits(static_cast<size_t>(nRows) * CPrinter::ROW_BYTES);
-            for (int y = 0; y < nRows; y++) {
-                const uint8_t* pbRow = printer.Row(nFirst + y);
-                for (int i = 0; i < CPrinter::ROW_BYTES; i++)
-                    abBits[static_cast<size_t>(y) * CPrinter::ROW_BYTES + i] = static_cast<HPDF_BYTE>(~pbRow[i]);
-            }
-            HPDF_Image image = HPDF_LoadRawImageFromMem(pdf, abBits.data(), CPrinter::WIDTH,
-                                                        static_cast<HPDF_UINT>(nRows), HPDF_CS_DEVICE_GRAY, 1);
+            // DeviceGray, a byte a dot: 0 black ink, 255 white paper.
+            std::vector<HPDF_BYTE> abGray(static_cast<size_t>(nRows) * CPrinter::WIDTH);
+            for (int y = 0; y < nRows; y++)
+                for (int x = 0; x < CPrinter::WIDTH; x++)
+                    abGray[static_cast<size_t>(y) * CPrinter::WIDTH + x] = printer.Dot(x, nFirst + y) ? 0 : 255;
+            HPDF_Image image = HPDF_LoadRawImageFromMem(pdf, abGray.data(), CPrinter::WIDTH,
+                                                        static_cast<HPDF_UINT>(nRows), HPDF_CS_DEVICE_GRAY, 8);
             if (image)
                 HPDF_Page_DrawImage(page, image, PAPER_MARGIN_DOTS,
                                     static_cast<HPDF_REAL>(PDF_PAGE_HEIGHT - PAPER_MARGIN_DOTS - nRows),

@@ -7,6 +7,7 @@
 // temporary directory.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -47,6 +48,32 @@ bool ReadRgb(const std::string& sPath, Picture& picture)
     picture.nHeight = static_cast<int>(image.height);
     picture.abRgb.resize(PNG_IMAGE_SIZE(image));
     return png_image_finish_read(&image, nullptr, picture.abRgb.data(), 0, nullptr) != 0;
+}
+
+// The samples of the image of the given size in a PDF written by halden-cli
+// (a Flate-compressed stream); empty when there is none.
+std::string PdfImage(const std::string& sPdf, int nWidth, int nHeight)
+{
+    const std::string sSize = "/Width " + std::to_string(nWidth);
+    for (size_t nAt = sPdf.find("/Subtype /Image"); nAt != std::string::npos;
+         nAt = sPdf.find("/Subtype /Image", nAt + 1)) {
+        const size_t nDictEnd = sPdf.find("stream", nAt);
+        const std::string sDict = sPdf.substr(sPdf.rfind("<<", nAt), nDictEnd - sPdf.rfind("<<", nAt));
+        if (sDict.find(sSize) == std::string::npos ||
+            sDict.find("/Height " + std::to_string(nHeight)) == std::string::npos)
+            continue;
+        size_t nData = nDictEnd + 6;
+        while (nData < sPdf.size() && (sPdf[nData] == '\r' || sPdf[nData] == '\n'))
+            nData++;
+        std::string sOut(static_cast<size_t>(nWidth) * nHeight, '\0');
+        uLongf nOut = sOut.size();
+        if (uncompress(reinterpret_cast<Bytef*>(sOut.data()), &nOut,
+                       reinterpret_cast<const Bytef*>(sPdf.data() + nData), sPdf.size() - nData) != Z_OK)
+            return "";
+        sOut.resize(nOut);
+        return sOut;
+    }
+    return "";
 }
 
 int RunCli(const std::string& sArguments)
@@ -142,9 +169,21 @@ TEST_F(PrintoutTest, ReadingAndScanOnPr2MatchTheReviewedPrintout)
         std::filesystem::copy_file("out.png", actualCopy, std::filesystem::copy_options::overwrite_existing);
     EXPECT_EQ(nDiffering, 0) << "pixel rows differ from " << kGolden << "; see " << actualCopy;
 
+    // The PDF's one page holds the same dots, a byte each, 0 for ink.
     const std::string sPdf = ReadWholeFile("out.pdf");
     EXPECT_EQ(sPdf.substr(0, 5), "%PDF-");
-    EXPECT_NE(sPdf.find("/Subtype /Image"), std::string::npos);
+    const int nRows = actual.nHeight / 2 - 2 * PAPER_MARGIN_DOTS;
+    const std::string sGray = PdfImage(sPdf, CPrinter::WIDTH, nRows);
+    ASSERT_EQ(sGray.size(), static_cast<size_t>(CPrinter::WIDTH) * nRows);
+    int nWrongDots = 0;
+    for (int y = 0; y < nRows; y++)
+        for (int x = 0; x < CPrinter::WIDTH; x++) {
+            const size_t nPixel = 3 * (static_cast<size_t>(2 * (PAPER_MARGIN_DOTS + y)) * actual.nWidth +
+                                       2 * (PAPER_MARGIN_DOTS + x));
+            const bool bInk = actual.abRgb[nPixel] == INK_RGB[0] && actual.abRgb[nPixel + 1] == INK_RGB[1];
+            nWrongDots += bInk != (sGray[static_cast<size_t>(y) * CPrinter::WIDTH + x] == 0);
+        }
+    EXPECT_EQ(nWrongDots, 0);
 }
 
 TEST_F(PrintoutTest, NamesItCannotWriteAreRefusedBeforeTheRun)
