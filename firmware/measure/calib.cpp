@@ -61,33 +61,54 @@ int32_t FindBand(const HolmiumBand& band)
     return nFound;
 }
 
+void AnnounceStep(uint8_t bStep)
+{
+    if (gpfnCalibrationStep)
+        gpfnCalibrationStep(bStep);
+}
+
 // Reference with the filter out, the operator's TEST key, then the test
 // reading with the filter in; false when abandoned by the standby key.
 bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
 {
+    AnnounceStep(CALIB_STEP_REFERENCE);
     TakeReading(bReference);
+    AnnounceStep(CALIB_STEP_WAITING);
     if (!WaitForSample())
         return false;
+    AnnounceStep(CALIB_STEP_SAMPLE);
     TakeReading(bTest);
     return true;
 }
 
 }  // namespace
 
+void (*gpfnCalibrationStep)(uint8_t bStep) = nullptr;
+uint8_t gbKeypadCalibration = 0;
+uint8_t gbSampleWaitKey = 0;
+uint8_t gbLedCheck = LED_GOOD;
+double gfStrayMeasured = 0.0;
+
 bool WaitForSample()
 {
     gpfnTraceLine("Waiting for sample");
     gpfnSampleWaitNotice(1, 0);
     bool bTest = false;
+    gbSampleWaitKey = 0;
     for (;;) {
         TimerService(gbRunPhase);
         PollKeys(gbRunPhase);
         uint8_t bKey = GetKey();
-        if (bKey == KEY_TEST) {
+        if (bKey == KEY_TEST || (gbKeypadCalibration && bKey == KEY_SOFT4)) {
+            gbSampleWaitKey = bKey;
             bTest = true;
             break;
         }
-        if (bKey == KEY_STANDBY || FirmwareStopRequested())
+        if (bKey == KEY_STANDBY || (gbKeypadCalibration && bKey == KEY_ESCAPE)) {
+            gbSampleWaitKey = bKey;
+            break;
+        }
+        if (FirmwareStopRequested())
             break;
         FirmwareYield();
     }
@@ -97,9 +118,14 @@ bool WaitForSample()
 
 bool CalibrateHolmium()
 {
+    // The readings are taken on the nominal scale; an abandoned calibration
+    // puts the offset in use back, so that later readings keep their scale.
+    int32_t nOffsetInUse = gnHolmiumOffset;
     gnHolmiumOffset = 0;
-    if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
+    if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST)) {
+        gnHolmiumOffset = nOffsetInUse;
         return false;
+    }
 
     int32_t anOffsets[HOLMIUM_BAND_COUNT];
     for (int i = 0; i < HOLMIUM_BAND_COUNT; i++) {
@@ -176,15 +202,15 @@ bool CheckLedPeakWidth(double fPeakValue)
 
 bool CalibrateLed()
 {
+    AnnounceStep(CALIB_STEP_LED);
     TakeReading(READ_LED);
     int32_t nPeak = FindLedPeak();
     double fPeak = RawPixelValue(nPeak);
-    if (fPeak <= LED_LOWEST_GOOD_PEAK)
-        gpfnTraceLine("Low LED level");
-    else if (!CheckLedPeakWidth(fPeak))
-        gpfnTraceLine("Failed peak width");
-    else
-        gpfnTraceLine("Good LED");
+    gbLedCheck = fPeak <= LED_LOWEST_GOOD_PEAK ? LED_LOW_LEVEL
+               : !CheckLedPeakWidth(fPeak)     ? LED_PEAK_TOO_WIDE
+                                               : LED_GOOD;
+    static const char* const kapszLedCheck[] = {"Good LED", "Low LED level", "Failed peak width"};
+    gpfnTraceLine(kapszLedCheck[gbLedCheck]);
 
     if (!ReadReferenceAndSample(READ_DIODE_REFERENCE, READ_DIODE_TEST))
         return false;
@@ -210,6 +236,7 @@ bool CalibrateStrayLight()
     if (nPixel > PIXEL_COUNT - 1)
         nPixel = PIXEL_COUNT - 1;
     double m = RawPixelValue(nPixel);
+    gfStrayMeasured = m;
     TracePrintf("Measured value: %g", m);
     double s = LimitSValue(m);
     SetSValue(s);

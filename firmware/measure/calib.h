@@ -3,6 +3,29 @@
 
 #include <cstdint>
 
+// The steps a calibration announces as it goes, for the screen that runs it
+// from the keypad.
+constexpr uint8_t CALIB_STEP_LED = 0;        // the LED reading begins
+constexpr uint8_t CALIB_STEP_REFERENCE = 1;  // the reference reading begins
+constexpr uint8_t CALIB_STEP_WAITING = 2;    // waiting for the filter and the TEST key
+constexpr uint8_t CALIB_STEP_SAMPLE = 3;     // the reading through the filter begins
+// Called at each step; nullptr (over the remote port) shows nothing.
+extern void (*gpfnCalibrationStep)(uint8_t bStep);
+// 1 while a calibration runs from the keypad: besides TEST and standby, its
+// OK soft key (soft key 4) ends the wait for a sample as TEST does, and
+// Escape abandons it as standby does.
+extern uint8_t gbKeypadCalibration;
+// The key that ended the last wait for a sample (0 when the firmware stopped).
+extern uint8_t gbSampleWaitKey;
+
+// The LED check of the last LED calibration.
+constexpr uint8_t LED_GOOD = 0;
+constexpr uint8_t LED_LOW_LEVEL = 1;
+constexpr uint8_t LED_PEAK_TOO_WIDE = 2;
+extern uint8_t gbLedCheck;
+// The stray-light level the last stray-light calibration measured, before limiting.
+extern double gfStrayMeasured;
+
 // Waits for the TEST key (true) or the standby key (false).
 bool WaitForSample();
 bool CalibrateHolmium();

@@ -85,6 +85,9 @@ void DrawScan(uint8_t bState)
     GraphClearArea();
     GraphReset();
     uint8_t bKind = ScanPlotKind();
+    // A detector plot has no Abs/%T choice: its soft keys are Zoom and Print.
+    if (bState == STATE_SCAN && DiagnosticPlot())
+        DisplayScript("F0A0 k10 X8Y43T35 X8Y101T19");
     if (bState == STATE_SCAN_ZOOMED) {
         uint16_t unStart = ZoomStartWavelength();
         uint8_t bOffset = 0;

@@ -64,8 +64,13 @@ void RestoreStandardsOnEntry()
     gMethod.bCurveFit = gbCurveFitOnEntry;
 }
 
+// Evaluation 1 shows the mark at its start; every 35 evaluations it moves on.
 void DrawProgressMark(uint16_t unEvaluations)
 {
+    if (unEvaluations == 1) {
+        DrawText(gbProgressX, 120, 156);
+        return;
+    }
     if (unEvaluations % PROGRESS_EVALUATIONS != 0)
         return;
     EraseCells(gbProgressX, 120, 1);

@@ -357,7 +357,8 @@ void DrawLanguage(uint8_t bState);
 void DrawHeater(uint8_t bState);
 void DrawSoftwareUpdate(uint8_t bState);
 void DrawCurveFit(uint8_t bState);
-void DrawLedResult(uint8_t bState);
+void DrawLedCheck(uint8_t bState);
+void DrawStrayLight(uint8_t bState);
 void DrawPcControl(uint8_t bState);
 // The hint line of a state and a pending out-of-range message.
 void DrawHintLine(uint8_t bState);

@@ -95,7 +95,8 @@ TEST_F(Calibration, StrayLightOnTheRecordedFrameSets)
 }
 
 // The standby key abandons a routine and keeps the stored value; the holmium
-// calibration has already cleared its offset in memory.
+// calibration also puts back the offset in use, which it had cleared for its
+// readings.
 TEST_F(Calibration, StandbyAbandons)
 {
     Run([] {
@@ -103,7 +104,7 @@ TEST_F(Calibration, StandbyAbandons)
         SaveHolmiumOffset();
     });
     EXPECT_FALSE(Calibrate(CalibrateHolmium, KEY_STANDBY));
-    EXPECT_EQ(gnHolmiumOffset, 0);
+    EXPECT_EQ(gnHolmiumOffset, 3);
     EXPECT_EQ(Stored(LoadWord, PARAM_HOLMIUM_OFFSET), 3);
     EXPECT_FALSE(Calibrate(CalibrateStrayLight, KEY_STANDBY));
     EXPECT_EQ(gfSValue, 3.0);

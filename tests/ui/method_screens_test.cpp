@@ -219,6 +219,22 @@ TEST_F(MethodScreens, StandardCurveAndKineticsRefuseEachOther)
     EXPECT_EQ(gMethod.unKinetics, 0);
 }
 
+TEST_F(MethodScreens, CurveProgressMarkStepsFromSeventyEveryThirtyFiveEvaluations)
+{
+    NewCurveMethod();
+    const double kafConc[3] = {1.0, 2.0, 4.0}, kafAbs[3] = {0.1, 0.2, 0.5};
+    for (int i = 0; i < 3; i++) {
+        gMethod.afStdConc[i] = kafConc[i];
+        gMethod.afStdAbs[i] = kafAbs[i];
+    }
+    gMethod.bCurveFit = FIT_CURVE;
+    DisplayScript("C0");
+    ASSERT_TRUE(FitMethodCurve(true));
+    // 160 evaluations of the monotonic check: shown at 70, moved at 35, 70,
+    // 105 and 140, each move erasing the mark before.
+    EXPECT_TRUE(ShowsScript("F0A0 X90Y120T156", 0, 110, 239, 127));
+}
+
 // ---------------------------------------------------------------- kinetics times
 
 TEST_F(MethodScreens, EndIsSetInWholeIntervalsUpToTwenty)

@@ -67,7 +67,7 @@ TEST(StateTable, OverlaysNameTheScreenTheyAreDrawnOver)
     };
     const Parent aParents[] = {
         {{2, 5, 6, 7, 8, 9, 10}, 1},  {{16}, 15}, {{18, 19}, 17}, {{28, 29, 31, 33, 38, 40, 41, 42}, 27},
-        {{46}, 45}, {Range(50, 53), 49}, {Range(63, 66), 62}, {{67}, 25}, {{68}, 26}, {{92, 93}, 84},
+        {{46}, 45}, {Range(50, 53), 49}, {Range(63, 66), 62}, {{67}, 25}, {{68}, 26}, {{92, 93}, 83},
     };
     std::set<int> withParent;
     for (const Parent& p : aParents)
