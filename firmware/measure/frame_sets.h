@@ -22,3 +22,11 @@ extern const FrameRecord gSampleFrames[FRAME_SET_PIXELS];     // a coloured samp
 extern const FrameRecord gHolmiumFrames[FRAME_SET_PIXELS];    // holmium wavelength filter
 extern const FrameRecord gStrayFrames[FRAME_SET_PIXELS];      // UV cut-off filter
 extern const FrameRecord gLedFrames[FRAME_SET_PIXELS];        // the internal LED
+
+// The frame source: what the host puts in the light path. The function fills
+// the records of a reading of the given kind and returns true, or returns
+// false to leave the kind's recorded set in use. It runs on the firmware
+// thread when the reading's acquisition is over; null (the default) reads
+// the recorded sets.
+using FrameSourceFunction = bool (*)(uint8_t bKind, FrameRecord* pFrames);
+void SetFrameSource(FrameSourceFunction pfnSource);

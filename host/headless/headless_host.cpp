@@ -188,6 +188,7 @@ int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_
 void CHeadlessHost::ConsumePendingTick()
 {
     m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed);
+    m_ullTicksConsumed.fetch_add(1, std::memory_order_relaxed);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->TickConsumed();
 }

@@ -31,6 +31,7 @@
 
 #include "core/bridge.h"
 #include "eeprom_bus.h"
+#include "sample_compartment.h"
 
 class CSerialEndpoint;
 
@@ -120,6 +121,11 @@ public:
 
     uint32_t RefreshCount() const { return m_unRefreshes.load(std::memory_order_relaxed); }
 
+    // What stands in the cell (the recorded sample until something else goes in).
+    CSampleCompartment& Compartment() { return m_compartment; }
+    // Firmware time run so far: the host ticks the firmware has consumed.
+    uint64_t FirmwareMs() const { return m_ullTicksConsumed.load(std::memory_order_relaxed) * TICK_MS; }
+
     // Pending host ticks not yet consumed by the firmware.
     int32_t PendingTickCount() const { return m_nPendingTicks.load(std::memory_order_relaxed); }
     void AddPendingTicks(int32_t n) { m_nPendingTicks.fetch_add(n, std::memory_order_relaxed); }
@@ -166,6 +172,8 @@ private:
     SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
     SerialSink* m_pPrinterSink = nullptr;    // printer cable, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
+    std::atomic<uint64_t> m_ullTicksConsumed{0};  // host ticks the firmware has consumed
+    CSampleCompartment m_compartment{[this] { return FirmwareMs(); }};
 
     // Turn passing between the host thread and the firmware thread.
     enum class Turn { Host, Firmware };

@@ -1,0 +1,82 @@
+// The sample compartment and its frame source.
+#include "sample_compartment.h"
+
+#include <cstring>
+
+#include "measure/reading.h"
+#include "storage/params.h"
+
+std::atomic<CSampleCompartment*> CSampleCompartment::s_pInstance{nullptr};
+
+CSampleCompartment::CSampleCompartment(std::function<uint64_t()> fnFirmwareMs)
+    : m_fnFirmwareMs(std::move(fnFirmwareMs))
+{
+    m_contents.pSample = std::make_shared<const CSample>(CSample::Recorded());
+    s_pInstance.store(this, std::memory_order_release);
+    SetFrameSource(&CSampleCompartment::SupplyFrames);
+}
+
+CSampleCompartment::~CSampleCompartment()
+{
+    SetFrameSource(nullptr);
+    s_pInstance.store(nullptr, std::memory_order_release);
+}
+
+void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fConcentration)
+{
+    Contents contents;
+    contents.pSample = std::make_shared<const CSample>(sample);
+    contents.fConcentration = fConcentration.value_or(sample.m_fConcentration);
+    contents.ullInsertedMs = m_fnFirmwareMs();
+    std::lock_guard lock(m_mtx);
+    m_contents = std::move(contents);
+}
+
+CSampleCompartment::Contents CSampleCompartment::Current() const
+{
+    std::lock_guard lock(m_mtx);
+    return m_contents;
+}
+
+std::string CSampleCompartment::Label() const
+{
+    Contents contents = Current();
+    return contents.pSample->Label(contents.fConcentration);
+}
+
+bool CSampleCompartment::SupplyFrames(uint8_t bKind, FrameRecord* pFrames)
+{
+    CSampleCompartment* pThis = s_pInstance.load(std::memory_order_acquire);
+    return pThis && pThis->Supply(bKind, pFrames);
+}
+
+bool CSampleCompartment::Supply(uint8_t bKind, FrameRecord* pFrames)
+{
+    if (bKind != READ_SAMPLE)
+        return false;
+    Contents contents = Current();
+    const CSample& sample = *contents.pSample;
+    uint64_t ullNow = m_fnFirmwareMs();
+    m_ullLastFramesMs.store(ullNow, std::memory_order_relaxed);
+    switch (sample.m_recorded) {
+    case RecordedCell::Sample:
+        return false;  // the firmware's own recorded set, untouched
+    case RecordedCell::Holmium:
+        std::memcpy(pFrames, gHolmiumFrames, sizeof gHolmiumFrames);
+        return true;
+    case RecordedCell::CutOff:
+        std::memcpy(pFrames, gStrayFrames, sizeof gStrayFrames);
+        return true;
+    case RecordedCell::None:
+        break;
+    }
+    double fMinutes = static_cast<double>(ullNow - std::min(ullNow, contents.ullInsertedMs)) / 60000.0;
+    uint64_t ullConcentrationBits = 0;
+    std::memcpy(&ullConcentrationBits, &contents.fConcentration, sizeof ullConcentrationBits);
+    // A fresh draw of the detector noise for every reading, the same in
+    // every run that reads at the same firmware time.
+    uint64_t ullSeed = sample.m_ullSeed ^ (ullNow * 0x9E3779B97F4A7C15ull) ^ (ullConcentrationBits >> 7);
+    SynthesiseSampleFrames(sample, contents.fConcentration, fMinutes, ullSeed, gnHolmiumOffset + gnDiodeArrayOffset,
+                           pFrames);
+    return true;
+}
