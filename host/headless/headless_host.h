@@ -78,6 +78,11 @@ public:
     // Keys (codes 1..12).
     void SetKey(uint8_t bKey, bool bDown);
     bool KeyDown(uint8_t bKey) const;
+    // Presses the key for unDownMs, then leaves it up for unUpMs (whole
+    // ticks each), in one run of ticks: the firmware thread releases it at
+    // the end of the slice where the press has lasted its time, just where
+    // a host delivering the ticks one by one would.
+    void KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs);
 
     // Serial port: bytes into the receive queue, bytes out as captured.
     // Bytes injected beyond the queue's free room are lost, as on the wire.

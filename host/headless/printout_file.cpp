@@ -1,7 +1,7 @@
-// Printout and chart files: PNG through libpng, PDF through libharu, text.
+// Printout and chart files: PNG through libpng, PDF over zlib, text.
 #include "printout_file.h"
 
-#include <hpdf.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,48 +40,90 @@ bool WritePicture(const std::string& sPath, int nWidth, int nHeight, const std::
     return false;
 }
 
-void HaruError(HPDF_STATUS, HPDF_STATUS, void* pUser) { *static_cast<bool*>(pUser) = true; }
+// A PDF file of whole objects: each added at its byte offset, then the
+// cross-reference table that lists them and the trailer.
+class CPdfFile {
+public:
+    CPdfFile() { m_sBytes = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"; }
+    // The next object's number (1 and up).
+    int NextObject() const { return static_cast<int>(m_anOffsets.size()) + 1; }
+    void AddObject(const std::string& sBody)
+    {
+        m_anOffsets.push_back(m_sBytes.size());
+        m_sBytes += std::to_string(NextObject() - 1) + " 0 obj\n" + sBody + "\nendobj\n";
+    }
+    void AddStream(const std::string& sDictionary, const std::string& sData)
+    {
+        AddObject("<< " + sDictionary + " /Length " + std::to_string(sData.size()) + " >>\nstream\n" + sData +
+                  "\nendstream");
+    }
+    // The finished file, object 1 the root.
+    std::string Finish()
+    {
+        const size_t nXref = m_sBytes.size();
+        char szEntry[32];
+        m_sBytes += "xref\n0 " + std::to_string(m_anOffsets.size() + 1) + "\n0000000000 65535 f \n";
+        for (size_t nOffset : m_anOffsets) {
+            std::snprintf(szEntry, sizeof szEntry, "%010zu 00000 n \n", nOffset);
+            m_sBytes += szEntry;
+        }
+        m_sBytes += "trailer\n<< /Size " + std::to_string(m_anOffsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+                    std::to_string(nXref) + "\n%%EOF\n";
+        return m_sBytes;
+    }
+
+private:
+    std::string m_sBytes;
+    std::vector<size_t> m_anOffsets;  // byte offset of each object, from object 1
+};
 
 // The roll in pages of at most an A4 length, each an image of the dots in
-// the printer's own size (one dot is one point).
+// the printer's own size (one dot is one point), a byte a dot (DeviceGray:
+// 0 ink, 255 paper), compressed. halden-cli is linked statically, so the
+// file is put together here over zlib.
 bool WritePdf(const CPrinter& printer, const std::string& sPath, std::string* psError)
 {
-    bool bFailed = false;
-    HPDF_Doc pdf = HPDF_New(HaruError, &bFailed);
-    if (!pdf) {
-        *psError = "cannot make a PDF document";
-        return false;
-    }
-    HPDF_SetCompressionMode(pdf, HPDF_COMP_ALL);
     const int nPageWidth = CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS;
     const int nRowsPerPage = PDF_PAGE_HEIGHT - 2 * PAPER_MARGIN_DOTS;
     const int nHeight = printer.Height();
-    int nFirst = 0;
-    do {
-        const int nRows = std::min(nRowsPerPage, nHeight - nFirst);
-        HPDF_Page page = HPDF_AddPage(pdf);
-        HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(nPageWidth));
-        HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(PDF_PAGE_HEIGHT));
-        if (nRows > 0) {
-            // DeviceGray, a byte a dot: 0 black ink, 255 white paper.
-            std::vector<HPDF_BYTE> abGray(static_cast<size_t>(nRows) * CPrinter::WIDTH);
-            for (int y = 0; y < nRows; y++)
-                for (int x = 0; x < CPrinter::WIDTH; x++)
-                    abGray[static_cast<size_t>(y) * CPrinter::WIDTH + x] = printer.Dot(x, nFirst + y) ? 0 : 255;
-            HPDF_Image image = HPDF_LoadRawImageFromMem(pdf, abGray.data(), CPrinter::WIDTH,
-                                                        static_cast<HPDF_UINT>(nRows), HPDF_CS_DEVICE_GRAY, 8);
-            if (image)
-                HPDF_Page_DrawImage(page, image, PAPER_MARGIN_DOTS,
-                                    static_cast<HPDF_REAL>(PDF_PAGE_HEIGHT - PAPER_MARGIN_DOTS - nRows),
-                                    CPrinter::WIDTH, static_cast<HPDF_REAL>(nRows));
+    const int nPages = std::max(1, (nHeight + nRowsPerPage - 1) / nRowsPerPage);
+    CPdfFile pdf;
+    pdf.AddObject("<< /Type /Catalog /Pages 2 0 R >>");
+    std::string sKids;
+    for (int i = 0; i < nPages; i++)
+        sKids += std::to_string(3 + 3 * i) + " 0 R ";
+    pdf.AddObject("<< /Type /Pages /Kids [" + sKids + "] /Count " + std::to_string(nPages) + " >>");
+    for (int nPage = 0; nPage < nPages; nPage++) {
+        const int nFirst = nPage * nRowsPerPage;
+        const int nRows = std::max(0, std::min(nRowsPerPage, nHeight - nFirst));
+        const int nPageObject = pdf.NextObject();
+        pdf.AddObject("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(nPageWidth) + " " +
+                      std::to_string(PDF_PAGE_HEIGHT) + "] /Resources << /XObject << /Paper " +
+                      std::to_string(nPageObject + 2) + " 0 R >> >> /Contents " + std::to_string(nPageObject + 1) +
+                      " 0 R >>");
+        char szDraw[96];
+        std::snprintf(szDraw, sizeof szDraw, "q %d 0 0 %d %d %d cm /Paper Do Q", CPrinter::WIDTH, nRows,
+                      PAPER_MARGIN_DOTS, PDF_PAGE_HEIGHT - PAPER_MARGIN_DOTS - nRows);
+        pdf.AddStream("", nRows > 0 ? szDraw : "");
+        std::string sGray(static_cast<size_t>(CPrinter::WIDTH) * std::max(nRows, 1), '\xFF');  // blank paper
+        for (int y = 0; y < nRows; y++)
+            for (int x = 0; x < CPrinter::WIDTH; x++)
+                if (printer.Dot(x, nFirst + y))
+                    sGray[static_cast<size_t>(y) * CPrinter::WIDTH + x] = '\0';
+        std::string sPacked(compressBound(static_cast<uLong>(sGray.size())), '\0');
+        uLongf nPacked = sPacked.size();
+        if (compress2(reinterpret_cast<Bytef*>(sPacked.data()), &nPacked, reinterpret_cast<const Bytef*>(sGray.data()),
+                      sGray.size(), Z_BEST_COMPRESSION) != Z_OK) {
+            *psError = "cannot compress the printout";
+            return false;
         }
-        nFirst += nRowsPerPage;
-    } while (nFirst < nHeight && !bFailed);
-    const bool bSaved = !bFailed && HPDF_SaveToFile(pdf, sPath.c_str()) == HPDF_OK && !bFailed;
-    HPDF_Free(pdf);
-    if (!bSaved)
-        *psError = "cannot write " + sPath;
-    return bSaved;
+        sPacked.resize(nPacked);
+        pdf.AddStream("/Type /XObject /Subtype /Image /Width " + std::to_string(CPrinter::WIDTH) + " /Height " +
+                          std::to_string(std::max(nRows, 1)) +
+                          " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /FlateDecode",
+                      sPacked);
+    }
+    return WriteText(sPath, pdf.Finish(), psError);
 }
 
 // ---------------------------------------------------------------- chart picture
