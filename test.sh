@@ -43,6 +43,8 @@ if command -v clang++ >/dev/null 2>&1; then
     [ "$name" = store_image ] && runs=200
     # Every input runs the firmware thread through its commands.
     [ "$name" = remote ] && runs=3000
+    # Whole scenario texts of up to 4 KB, many lines each.
+    [ "$name" = scenario_parse ] && runs=3000
     dict=()
     [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
     ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=4096 "${dict[@]}" \

@@ -7,6 +7,7 @@ slowest wall time, the spread (slowest / median), the speed as a multiple of
 real time (firmware time of the scenario / median wall time), the median CPU
 time (user + system, less disturbed by other work on the machine) and the
 largest peak resident memory (one extra run of each case under /usr/bin/time).
+The load average before and after the runs is printed with the figures.
 
     bench/powerup_bench.py [--cli PATH] [--runs N] [--strace] [--clock-cli PATH]
 
@@ -139,6 +140,8 @@ def main():
         sys.exit(f"no halden-cli at {cli}; build it first")
     clock_cli = os.path.abspath(args.clock_cli) if args.clock_cli else cli
 
+    # Other work on the machine shows in the wall times: say how much there was.
+    print("load average before: %.2f %.2f %.2f" % os.getloadavg())
     with tempfile.TemporaryDirectory(prefix="halden-powerup-") as workdir:
         cases = [("existing", POWERUP, False), ("new", POWERUP, True), ("reading", READING, False)]
         medians = {}
@@ -173,6 +176,7 @@ def main():
                       f"below the noise of the runs")
         if peak_kb:
             print(f"peak resident memory of halden-cli: {peak_kb / 1024.0:.1f} MB")
+    print("load average after: %.2f %.2f %.2f" % os.getloadavg())
 
 
 if __name__ == "__main__":

@@ -119,6 +119,20 @@ void CHeadlessHost::SetKey(uint8_t bKey, bool bDown)
         m_abKeys[bKey].store(bDown ? 1 : 0, std::memory_order_relaxed);
 }
 
+void CHeadlessHost::KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs)
+{
+    const uint32_t unDownTicks = (unDownMs + TICK_MS - 1) / TICK_MS;
+    const uint32_t unUpTicks = (unUpMs + TICK_MS - 1) / TICK_MS;
+    const uint64_t ullRelease = m_ullTicks + unDownTicks;
+    SetKey(bKey, true);
+    TickUntil(unDownTicks + unUpTicks, [this, bKey, ullRelease] {
+        if (m_ullTicks >= ullRelease)
+            SetKey(bKey, false);
+        return false;
+    });
+    SetKey(bKey, false);
+}
+
 bool CHeadlessHost::KeyDown(uint8_t bKey) const
 {
     return bKey >= 1 && bKey <= 12 && m_abKeys[bKey].load(std::memory_order_relaxed) != 0;
@@ -244,6 +258,8 @@ void CHeadlessHost::Write(uint8_t b)
     m_sSerialOut += static_cast<char>(b);
     if (m_pSerialTap)
         m_pSerialTap->Transmitted(b);
+    if (m_pPrinterSink)
+        m_pPrinterSink->Write(b);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {

@@ -78,6 +78,11 @@ public:
     // Keys (codes 1..12).
     void SetKey(uint8_t bKey, bool bDown);
     bool KeyDown(uint8_t bKey) const;
+    // Presses the key for unDownMs, then leaves it up for unUpMs (whole
+    // ticks each), in one run of ticks: the firmware thread releases it at
+    // the end of the slice where the press has lasted its time, just where
+    // a host delivering the ticks one by one would.
+    void KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs);
 
     // Serial port: bytes into the receive queue, bytes out as captured.
     // Bytes injected beyond the queue's free room are lost, as on the wire.
@@ -107,6 +112,9 @@ public:
     bool Interrupted() const { return m_pbInterrupt && m_pbInterrupt->load(std::memory_order_relaxed); }
     // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
     void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
+    // A second sink for every transmitted byte, on the firmware thread (the
+    // printer's cable; not owned; null stops).
+    void SetPrinterSink(SerialSink* pSink) { m_pPrinterSink = pSink; }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -167,6 +175,7 @@ private:
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
     const std::atomic<bool>* m_pbInterrupt = nullptr;
     SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
+    SerialSink* m_pPrinterSink = nullptr;    // printer cable, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
     std::atomic<uint64_t> m_ullTicksConsumed{0};  // host ticks the firmware has consumed
     CSampleCompartment m_compartment{[this] { return FirmwareMs(); }};

@@ -1,6 +1,8 @@
 // Switching the instrument on and confirming its self-test.
 #include "power_on.h"
 
+#include <functional>
+
 #include "core/timers.h"
 #include "headless_host.h"
 #include "ui/ui.h"
@@ -11,23 +13,11 @@ constexpr uint32_t KEY_STROKE_MS = 100;
 constexpr uint32_t START_UP_LIMIT_MS = 180000;  // splash, store, self-diagnostics, reference
 constexpr uint32_t MENU_LIMIT_MS = 5000;
 
-void Stroke(CHeadlessHost& host, uint8_t bKey)
+// Runs the ticks of the limit in one go; the firmware thread checks the
+// screen state at the end of each slice.
+bool WaitFor(CHeadlessHost& host, uint32_t unLimitMs, const std::function<bool()>& fnDone)
 {
-    host.SetKey(bKey, true);
-    host.AdvanceMs(KEY_STROKE_MS);
-    host.SetKey(bKey, false);
-    host.AdvanceMs(KEY_STROKE_MS);
-}
-
-template <typename Pred>
-bool WaitFor(CHeadlessHost& host, uint32_t unLimitMs, Pred pred)
-{
-    for (uint32_t unWaited = 0; !pred(); unWaited += CHeadlessHost::TICK_MS) {
-        if (unWaited >= unLimitMs || !host.Running())
-            return false;
-        host.Tick();
-    }
-    return true;
+    return host.TickUntil((unLimitMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS, fnDone);
 }
 
 }  // namespace
@@ -38,14 +28,15 @@ bool PowerOnToMainMenu(CHeadlessHost& host, std::string* psError)
     // after its first passes; one that waits for the key is still there.
     host.AdvanceMs(4 * CHeadlessHost::TICK_MS);
     if (gunScreenState == STATE_STANDBY)
-        Stroke(host, KEY_STANDBY);
+        host.KeyStroke(KEY_STANDBY, KEY_STROKE_MS, KEY_STROKE_MS);
     if (!WaitFor(host, START_UP_LIMIT_MS, [] {
             return gunScreenState == STATE_SELFTEST_PASSED || gunScreenState == STATE_SELFTEST_FAILED;
         })) {
         *psError = "the instrument did not finish its start-up (screen state " + std::to_string(gunScreenState) + ")";
         return false;
     }
-    Stroke(host, KEY_SOFT2);  // OK, on "All tests passed" and on the advice after a failure
+    // OK, on "All tests passed" and on the advice after a failure.
+    host.KeyStroke(KEY_SOFT2, KEY_STROKE_MS, KEY_STROKE_MS);
     if (!WaitFor(host, MENU_LIMIT_MS, [] { return gunScreenState == STATE_MAIN_MENU; })) {
         *psError = "the main menu did not show after OK (screen state " + std::to_string(gunScreenState) + ")";
         return false;

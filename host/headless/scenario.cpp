@@ -1,6 +1,7 @@
 // Running checked scenario commands against the headless host.
 #include "scenario.h"
 
+#include <algorithm>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -16,26 +17,8 @@ namespace {
 
 constexpr uint32_t KEY_STROKE_MS = 100;
 
-void PressKey(CHeadlessHost& host, uint8_t bKey)
-{
-    host.SetKey(bKey, true);
-    host.AdvanceMs(KEY_STROKE_MS);
-    host.SetKey(bKey, false);
-    host.AdvanceMs(KEY_STROKE_MS);
-}
-
-// Advances time until the screen state passes the test, or the limit passes.
-template <typename Test>
-bool WaitForState(CHeadlessHost& host, Test test, uint32_t unLimitMs)
-{
-    for (uint32_t unWaited = 0;; unWaited += CHeadlessHost::TICK_MS) {
-        if (test(gunScreenState))
-            return true;
-        if (unWaited >= unLimitMs || !host.Running())
-            return false;
-        host.Tick();
-    }
-}
+// Host ticks in a time limit, the last one begun within it.
+uint32_t TicksWithin(uint32_t unMs) { return (unMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS; }
 
 }  // namespace
 
@@ -110,7 +93,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
         m_host.SetKey(command.bKey, false);
         return true;
     case ScenarioOp::Key:
-        PressKey(m_host, command.bKey);
+        m_host.KeyStroke(command.bKey, KEY_STROKE_MS, KEY_STROKE_MS);
         return true;
     case ScenarioOp::Hold:
         m_host.SetKey(command.bKey, true);
@@ -153,26 +136,35 @@ bool CScenario::Execute(const ScenarioCommand& command)
     return Fail("unknown command");
 }
 
+// The firmware thread checks the screen state at the end of each slice and
+// runs on through the ticks until it shows, so the wait is one hand-off.
 bool CScenario::WaitScreen(const ScenarioCommand& command)
 {
-    if (WaitForState(m_host, [&](uint8_t bState) { return bState == command.bState; }, command.unMs))
+    const uint8_t bState = command.bState;
+    if (m_host.TickUntil(TicksWithin(command.unMs), [bState] { return gunScreenState == bState; }))
         return true;
     return Fail("the screen state is " + ScreenStateText(gunScreenState) + ", not " + ScreenStateText(command.bState) +
                 (m_host.Running() ? " after " + FormatDuration(command.unMs) : " (the firmware has stopped)"));
 }
 
+// Checked by the firmware thread at the end of each slice, like a screen
+// wait. Each check searches only where a match could begin among the bytes
+// that arrived since the previous one.
 bool CScenario::Expect(const ScenarioCommand& command)
 {
-    for (uint32_t unWaited = 0;; unWaited += CHeadlessHost::TICK_MS) {
-        const std::string& sOut = m_host.SerialText();
-        size_t nAt = sOut.find(command.sText, m_nExpectFrom);
-        if (nAt != std::string::npos) {
-            m_nExpectFrom = nAt + command.sText.size();
-            return true;
-        }
-        if (unWaited >= command.unMs || !m_host.Running())
-            break;
-        m_host.Tick();
+    const std::string& sText = command.sText;
+    const std::string& sReceived = m_host.SerialText();
+    size_t nAt = std::string::npos;
+    size_t nSearchFrom = m_nExpectFrom;
+    auto fnFound = [&] {
+        nAt = sReceived.find(sText, nSearchFrom);
+        if (nAt == std::string::npos && sReceived.size() >= sText.size())
+            nSearchFrom = std::max(nSearchFrom, sReceived.size() - sText.size() + 1);
+        return nAt != std::string::npos;
+    };
+    if (m_host.TickUntil(TicksWithin(command.unMs), fnFound)) {
+        m_nExpectFrom = nAt + sText.size();
+        return true;
     }
     const std::string& sOut = m_host.SerialText();
     std::string_view sSince = std::string_view(sOut).substr(std::min(m_nExpectFrom, sOut.size()));

@@ -477,7 +477,9 @@ std::optional<uint8_t> ParseScenarioKey(std::string_view s)
 
 std::optional<uint8_t> ParseScenarioState(std::string_view s)
 {
-    if (s.empty() || s.size() > 40)
+    // The table is searched with a C string: a zero byte would end the
+    // name early and accept "main-menu\0anything".
+    if (s.empty() || s.size() > 40 || s.find('\0') != std::string_view::npos)
         return std::nullopt;
     if (s.find_first_not_of("0123456789") == std::string_view::npos) {
         if (s.size() > 3)

@@ -704,6 +704,8 @@ void CHaldenView::CSerialTap::Write(uint8_t b)
     pView->m_bActivity.store(true, std::memory_order_relaxed);
     if (pView->m_pSerialEndpoint)
         pView->m_pSerialEndpoint->Transmit(b);
+    if (pView->m_pPrinterSink)
+        pView->m_pPrinterSink->Write(b);
     const char c = static_cast<char>(b);
     pView->QueueSerial(false, &c, 1);
 }

@@ -184,6 +184,10 @@ public:
     // The pseudo-terminal or TCP end of the serial port (not owned; set
     // before the firmware starts, opened and closed by the application).
     void SetSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
+    // The printer's cable (every transmitted byte, on the firmware thread) and
+    // the analogue output's trace; not owned, set before the firmware starts.
+    void SetPrinterSink(SerialSink* pSink) { m_pPrinterSink = pSink; }
+    void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
     CKeyBase* Key(uint8_t bCode) const;
     // What stands in the cell, and the lid on the panel that shows it.
@@ -243,6 +247,7 @@ public:
     int I2cGetScl() override;
     int I2cGetSda() override;
     SerialSink* SerialOutput() override { return &m_serialTap; }
+    SerialSink* AnalogueTrace() override { return m_pAnalogueTrace; }
 
 signals:
     void ZoomChanged(int nZoom);
@@ -296,6 +301,8 @@ private:
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut
     CEepromBus* m_pBus = nullptr;
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
+    SerialSink* m_pPrinterSink = nullptr;    // the printer's cable, or null
+    SerialSink* m_pAnalogueTrace = nullptr;  // the chart recorder, or null
 
     // Refresh handshake and yield wake-up, shared with the firmware thread.
     std::mutex m_mtxSync;

@@ -100,6 +100,32 @@ TEST_F(CoreFirmwareTest, TickWithoutConditionDeliversEveryTick)
     EXPECT_EQ(Host().PendingTickCount(), 0);
 }
 
+// A key stroke is one run of ticks: the firmware's key poll sees the key
+// down for exactly the press's ticks and up for the rest.
+TEST_F(CoreFirmwareTest, KeyStrokeReleasesAtTheEndOfThePress)
+{
+    Host().PowerUp();
+    struct Case {
+        uint32_t unDownMs;
+        uint32_t unUpMs;
+        uint8_t bHeldAfter;  // the key the firmware last saw held, 0 none
+    } kCases[] = {
+        {100, 0, KEY_TEST},  // released after the last slice: not yet polled
+        {100, 50, 0},        // one poll after the release
+        {50, 0, KEY_TEST},
+        {50, 100, 0},
+        {0, 50, 0},          // never down at a poll
+    };
+    for (const Case& c : kCases) {
+        const uint64_t ullStartMs = Host().VirtualMs();
+        Host().KeyStroke(KEY_TEST, c.unDownMs, c.unUpMs);
+        EXPECT_EQ(gbKeyHeld, c.bHeldAfter) << c.unDownMs << " ms down, " << c.unUpMs << " ms up";
+        EXPECT_FALSE(Host().KeyDown(KEY_TEST));
+        EXPECT_EQ(Host().VirtualMs() - ullStartMs, c.unDownMs + c.unUpMs);
+        Host().Tick(2);  // the firmware sees the key up before the next case
+    }
+}
+
 // Two runs of one scenario, each from a new eeprom.bin: the serial logs, the
 // snapshots and the printed output are identical byte for byte.
 TEST_F(PaceTest, TheSameScenarioGivesTheSameOutput)
@@ -140,6 +166,50 @@ TEST_F(PaceTest, TheSpeedChangesOnlyThePace)
     ExpectSameOutput(sScenario, "--speed max", "--speed 1", {"serial.log", "end.pbm", "stdout.txt"});
     const std::string sLog = ReadFile(m_dir / "first" / "serial.log");
     EXPECT_NE(sLog.find("HELLO"), std::string::npos) << sLog;
+}
+
+namespace {
+
+// The firmware time halden-cli reports with --stats, in milliseconds.
+long FirmwareMsOf(const std::filesystem::path& dir)
+{
+    std::string sErr = ReadFile(dir / "stderr.txt");
+    size_t nAt = sErr.find(" ms of firmware time");
+    size_t nBegin = sErr.rfind(' ', nAt - 1);
+    if (nAt == std::string::npos || nBegin == std::string::npos)
+        return -1;
+    return std::stol(sErr.substr(nBegin + 1, nAt - nBegin - 1));
+}
+
+}  // namespace
+
+// A wait-screen or expect ends with the first tick after which its condition
+// holds: checked "within 0" one tick before that it fails, at it it holds.
+TEST_F(PaceTest, WaitsEndAtTheFirstTickTheirConditionHolds)
+{
+    struct Case {
+        const char* pszName;
+        const char* pszBefore;   // brings the instrument to where the wait starts
+        const char* pszCommand;  // the wait, without its limit
+    } kCases[] = {
+        {"screen after the start-up", "key standby\n", "wait-screen self-test-passed"},
+        {"screen after OK", "key standby\nwait-screen self-test-passed within 2m\npress soft2\n", "wait-screen main-menu"},
+        {"text at the end of the start-up", "key standby\n", "expect \"Q4K7 V1.0\\r\\n\""},
+    };
+    for (const Case& c : kCases) {
+        const std::string sBefore = c.pszBefore;
+        const std::string sCommand = c.pszCommand;
+        ASSERT_EQ(RunCliIn(m_dir / "before", "--stats", sBefore), 0) << c.pszName;
+        ASSERT_EQ(RunCliIn(m_dir / "waited", "--stats", sBefore + sCommand + " within 2m\n"), 0) << c.pszName;
+        const long lWaitedMs = FirmwareMsOf(m_dir / "waited") - FirmwareMsOf(m_dir / "before");
+        ASSERT_GT(lWaitedMs, 0) << c.pszName << ": " << ReadFile(m_dir / "waited" / "stderr.txt");
+        const std::string sEarly = sBefore + "wait " + std::to_string(lWaitedMs - 50) + "ms\n" + sCommand + " within 0\n";
+        EXPECT_EQ(RunCliIn(m_dir / "early", "", sEarly), 1) << c.pszName << ": holds a tick before the wait ended";
+        const std::string sAt = sBefore + "wait " + std::to_string(lWaitedMs) + "ms\n" + sCommand + " within 0\n";
+        EXPECT_EQ(RunCliIn(m_dir / "at", "", sAt), 0) << c.pszName << ": " << ReadFile(m_dir / "at" / "stderr.txt");
+        for (const char* pszDir : {"before", "waited", "early", "at"})
+            std::filesystem::remove_all(m_dir / pszDir);
+    }
 }
 
 TEST_F(PaceTest, BadSpeedsAreRefusedByName)

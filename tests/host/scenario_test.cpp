@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 #include "comms/remote_fixture.h"
 #include "display_image.h"
@@ -20,6 +21,8 @@
 #include "ui/ui.h"
 
 namespace {
+
+using namespace std::string_view_literals;
 
 struct CliResult {
     int nStatus;
@@ -57,8 +60,8 @@ size_t CodePoints(const std::string& s)
 TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
 {
     struct Case {
-        const char* pszLine;
-        const char* pszError;  // "LINE:COLUMN: message" with file name "t.scn"
+        std::string_view sLine;
+        std::string_view sError;  // "LINE:COLUMN: message" with file name "t.scn"
     } kCases[] = {
         {"send \"\\xZZ\"", "t.scn:1:7: bad escape '\\x': \\x needs hexadecimal digits, as in \\x14"},
         {"send \"\\x100\"", "t.scn:1:7: bad escape '\\x100': a byte is at most \\xFF"},
@@ -93,6 +96,7 @@ TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
         {"wait-screen 134", "t.scn:1:13: unknown screen state '134'; " STATE_HINT},
         {"wait-screen", "t.scn:1:12: wait-screen needs a STATE; " STATE_HINT},
         {"wait-screen Main-Menu", "t.scn:1:13: unknown screen state 'Main-Menu'; " STATE_HINT},
+        {"wait-screen main-menu\0x"sv, "t.scn:1:13: unknown screen state 'main-menu\0x'; " STATE_HINT ""sv},
         {"wait-screen 11 within", "t.scn:1:22: 'within' needs a DURATION; write 250ms, 6s or 2m (a bare number is "
                                   "milliseconds)"},
         {"snapshot a.jpg", "t.scn:1:10: snapshot writes .png or .pbm files, not '.jpg'"},
@@ -105,10 +109,10 @@ TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
                      "send sendln expect snapshot screen state script sample"},
     };
     for (const Case& c : kCases) {
-        ScenarioParse parse = ParseScenario(c.pszLine);
-        ASSERT_EQ(parse.errors.size(), 1u) << c.pszLine;
-        EXPECT_EQ(FormatScenarioError("t.scn", parse.errors[0]), c.pszError) << c.pszLine;
-        EXPECT_TRUE(parse.commands.empty()) << c.pszLine;
+        ScenarioParse parse = ParseScenario(c.sLine);
+        ASSERT_EQ(parse.errors.size(), 1u) << c.sLine;
+        EXPECT_EQ(FormatScenarioError("t.scn", parse.errors[0]), c.sError) << c.sLine;
+        EXPECT_TRUE(parse.commands.empty()) << c.sLine;
     }
 }
 
