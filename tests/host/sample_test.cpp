@@ -367,3 +367,28 @@ TEST_F(SampleScenarioRun, KineticsOfTheReactingMixture)
     }
     EXPECT_NEAR(-fSumTL / fSxx, sample.m_fRatePerMin, 0.02 * sample.m_fRatePerMin);
 }
+
+// The scan screen with the dye in the cell, against its golden image (and
+// not the recorded sample's); HALDEN_UPDATE_GOLDEN=1 rewrites it.
+TEST_F(SampleScenarioRun, ScanOfTheDyeMatchesItsGoldenImage)
+{
+    namespace fs = std::filesystem;
+    const fs::path source(HALDEN_SOURCE_DIR);
+    std::ifstream in(source / "tests/ui/scenarios/dye_scan.scn");
+    ASSERT_TRUE(in);
+    Host().PowerUp();
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    ASSERT_TRUE(scenario.Run(in, "dye_scan.scn")) << scenario.Error();
+    auto read = [](const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    };
+    std::string sShot = read("m022_dye_scan.pbm");
+    ASSERT_GT(sShot.size(), 3840u);
+    const fs::path golden = source / "tests/golden/ui/m022_dye_scan.pbm";
+    if (std::getenv("HALDEN_UPDATE_GOLDEN"))
+        fs::copy_file("m022_dye_scan.pbm", golden, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(sShot, read(golden)) << "the dye's scan differs from " << golden;
+    EXPECT_NE(sShot, read(source / "tests/golden/ui/m022_abs.pbm")) << "the scan shows the recorded sample";
+}
