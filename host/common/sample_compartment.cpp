@@ -18,8 +18,10 @@ CSampleCompartment::CSampleCompartment(std::function<uint64_t()> fnFirmwareMs)
 
 CSampleCompartment::~CSampleCompartment()
 {
-    SetFrameSource(nullptr);
-    s_pInstance.store(nullptr, std::memory_order_release);
+    // A newer compartment may have taken over the frame source; leave it be.
+    CSampleCompartment* pThis = this;
+    if (s_pInstance.compare_exchange_strong(pThis, nullptr, std::memory_order_acq_rel))
+        SetFrameSource(nullptr);
 }
 
 void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fConcentration)
@@ -42,6 +44,20 @@ std::string CSampleCompartment::Label() const
 {
     Contents contents = Current();
     return contents.pSample->Label(contents.fConcentration);
+}
+
+bool PutSampleIn(CSampleCompartment& compartment, const std::string& sNameOrPath,
+                 std::optional<double> fConcentration, std::string& sError)
+{
+    std::optional<CSample> sample = LoadSample(sNameOrPath, sError);
+    if (!sample)
+        return false;
+    if (fConcentration && !sample->m_bConcentration) {
+        sError = "the sample '" + sNameOrPath + "' (" + sample->m_sName + ") has no concentration to set";
+        return false;
+    }
+    compartment.Insert(*sample, fConcentration);
+    return true;
 }
 
 bool CSampleCompartment::SupplyFrames(uint8_t bKind, FrameRecord* pFrames)

@@ -53,3 +53,9 @@ private:
     std::atomic<uint64_t> m_ullLastFramesMs{0};
     static std::atomic<CSampleCompartment*> s_pInstance;
 };
+
+// Loads a sample by library name or path and puts it in the cell, at the
+// given concentration or the file's; false with sError saying why not (a
+// faulty file, a concentration for a sample that has none).
+bool PutSampleIn(CSampleCompartment& compartment, const std::string& sNameOrPath,
+                 std::optional<double> fConcentration, std::string& sError);

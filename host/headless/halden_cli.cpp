@@ -13,12 +13,16 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "analogue_log.h"
+#include "chart.h"
 #include "escape.h"
 #include "headless_host.h"
 #include "scenario.h"
 #include "power_on.h"
+#include "printer_tap.h"
+#include "printout_file.h"
 #include "serial_cli.h"
 #include "serial_endpoint.h"
 #include "serial_log.h"
@@ -31,8 +35,9 @@ namespace {
 
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
-    "                  [--analogue-log PATH] [--power-on] [--linger DURATION] [--stats]\n"
-    "                  [--serial-pty PATH | --serial-tcp PORT] [SCENARIO|-]\n"
+    "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
+    "                  [--linger DURATION] [--stats]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
 void Usage()
@@ -49,6 +54,11 @@ void Usage()
                "  --serial-log-both  record both directions, marked '-> ' (to the instrument)\n"
                "                     and '<- ' (from it), with escapes\n"
                "  --analogue-log PATH  write the chart-recorder output as \"ms value\" lines on change\n"
+               "  --printout PATH    at exit, write what the printer (output device PR1 or PR2)\n"
+               "                     printed: PATH.png, PATH.pdf or PATH.txt (text lines only);\n"
+               "                     may be given more than once\n"
+               "  --chart PATH       at exit, write the chart-recorder trace: PATH.png or PATH.csv;\n"
+               "                     may be given more than once\n"
                "  --power-on         press the standby key and wait for the main menu first\n"
                "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
                "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
@@ -56,6 +66,7 @@ void Usage()
                "  a console until interrupted\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
+               "  --sample NAME      put a sample from the library (or a .sample file) in the cell\n"
                "  --states           list the screen states by number and name\n"
                "Without a scenario: a serial console in real time. Each line typed is decoded\n"
                "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
@@ -74,12 +85,15 @@ struct Options {
     std::string sSerialLog;
     bool bSerialLogBoth = false;
     std::string sAnalogueLog;
+    std::vector<std::string> asPrintout;  // each gets the printout in its own form
+    std::vector<std::string> asChart;
     bool bPowerOn = false;
     bool bStats = false;
     SerialCliOptions serial;
     std::optional<uint32_t> linger;
     std::string sScenario;
     bool bHaveScenario = false;
+    std::string sSample;  // library name or path; empty: the recorded sample
 };
 
 // How long the instrument must have been quiet before the console ends, and
@@ -298,6 +312,12 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
         } else if (sArg == "--stats")
             options.bStats = true;
+        else if (sArg == "--sample") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--sample needs a NAME ('blank', 'dye', ...) or a path to a .sample file");
+            options.sSample = psz;
+        }
         else if (sArg == "--serial-log") {
             const char* psz = value();
             if (!psz)
@@ -308,6 +328,22 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             if (!psz)
                 return BadUsage("--analogue-log needs a PATH");
             options.sAnalogueLog = psz;
+        } else if (sArg == "--printout") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--printout needs a PATH ending in .png, .pdf or .txt");
+            options.asPrintout.push_back(psz);
+            const std::string sExt = FileExtension(psz);
+            if (sExt != ".png" && sExt != ".pdf" && sExt != ".txt")
+                return BadUsage(std::string("--printout: '") + psz + "' does not end in .png, .pdf or .txt");
+        } else if (sArg == "--chart") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--chart needs a PATH ending in .png or .csv");
+            options.asChart.push_back(psz);
+            const std::string sExt = FileExtension(psz);
+            if (sExt != ".png" && sExt != ".csv")
+                return BadUsage(std::string("--chart: '") + psz + "' does not end in .png or .csv");
         } else if (sArg == "--serial-log-both")
             options.bSerialLogBoth = true;
         else if (sArg == "--power-on")
@@ -372,6 +408,66 @@ std::optional<int> ReadScenario(const std::string& sName, std::string& sText)
     return std::nullopt;
 }
 
+// The printer and the chart recorder on the instrument's outputs, written
+// to their files when the run ends.
+class COutputs {
+public:
+    explicit COutputs(const Options& options) : m_options(options) {}
+
+    // Attaches the printer and the analogue trace readers (before PowerUp).
+    void Attach(CHeadlessHost& host, CAnalogueLog* pAnalogueLog)
+    {
+        m_pAnalogueLog = pAnalogueLog;
+        if (!m_options.asPrintout.empty())
+            host.SetPrinterSink(&m_printerTap);
+        if (!m_options.asChart.empty() || pAnalogueLog)
+            host.SetAnalogueTrace(&m_trace);
+    }
+    // After the firmware has stopped: writes the files; the exit status
+    // given, or 2 when a file cannot be written.
+    int Finish(int nStatus)
+    {
+        std::string sError;
+        auto fail = [&] {
+            std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+            nStatus = nStatus ? nStatus : 2;
+        };
+        CPrinter printer;
+        m_printerTap.DrainInto(printer);
+        for (const std::string& sPath : m_options.asPrintout)
+            if (!WritePrintout(printer, sPath, &sError))
+                fail();
+        const uint64_t ullEndMs = m_chart.Ms() ? m_chart.Ms() - 1 : 0;
+        for (const std::string& sPath : m_options.asChart)
+            if (!WriteChart(m_chart.Points(), ullEndMs, sPath, &sError))
+                fail();
+        return nStatus;
+    }
+
+private:
+    // The trace goes to the log and the chart alike.
+    class CTraceFanOut final : public SerialSink {
+    public:
+        explicit CTraceFanOut(COutputs* pOwner) : m_pOwner(pOwner) {}
+        void Write(uint8_t b) override
+        {
+            if (m_pOwner->m_pAnalogueLog)
+                m_pOwner->m_pAnalogueLog->Write(b);
+            if (!m_pOwner->m_options.asChart.empty())
+                m_pOwner->m_chart.Write(b);
+        }
+
+    private:
+        COutputs* m_pOwner;
+    };
+
+    const Options& m_options;
+    CAnalogueLog* m_pAnalogueLog = nullptr;
+    CPrinterTap m_printerTap;
+    CChartRecorder m_chart;
+    CTraceFanOut m_trace{this};
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -393,6 +489,29 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "halden-cli: %s: nothing run\n", options.sScenario.c_str());
             return 2;
         }
+        // Every sample the scenario puts in must load before anything runs.
+        bool bSamplesOk = true;
+        for (const ScenarioCommand& command : parse.commands) {
+            std::string sError;
+            if (command.op == ScenarioOp::Sample && !LoadSample(command.sText, sError)) {
+                std::fprintf(stderr, "halden-cli: %s\n",
+                             FormatScenarioError(options.sScenario, {command.nLine, command.nColumn, sError}).c_str());
+                bSamplesOk = false;
+            }
+        }
+        if (!bSamplesOk) {
+            std::fprintf(stderr, "halden-cli: %s: nothing run\n", options.sScenario.c_str());
+            return 2;
+        }
+    }
+    std::optional<CSample> sample;
+    if (!options.sSample.empty()) {
+        std::string sError;
+        sample = LoadSample(options.sSample, sError);
+        if (!sample) {
+            std::fprintf(stderr, "halden-cli: --sample: %s\n", sError.c_str());
+            return 2;
+        }
     }
 
     CSerialLog log;
@@ -408,16 +527,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    COutputs outputs(options);  // outlives the host, whose firmware writes to it
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CHeadlessHost host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
+    if (sample)
+        host.Compartment().Insert(*sample);
     if (!options.sSerialLog.empty())
         host.SetSerialTap(&log);
-    if (!options.sAnalogueLog.empty())
-        host.SetAnalogueTrace(&analogueLog);
+    outputs.Attach(host, options.sAnalogueLog.empty() ? nullptr : &analogueLog);
     host.SetInterruptFlag(InstallStopSignals());
     if (options.serial.Wanted())
         host.AttachSerialEndpoint(&endpoint);
@@ -443,8 +564,11 @@ int main(int argc, char** argv)
         }
         if (!OpenSerialCliEndpoint(options.serial, endpoint))
             return 2;
-        if (bBackground)
-            return RunSerialBackground(host, endpoint);
+        if (bBackground) {
+            const int nBackground = RunSerialBackground(host, endpoint);
+            host.Shutdown();
+            return outputs.Finish(nBackground);
+        }
     }
 
     const auto tStart = std::chrono::steady_clock::now();
@@ -474,6 +598,7 @@ int main(int argc, char** argv)
     }
     host.Shutdown();
     analogueLog.Close();
+    nStatus = outputs.Finish(nStatus);
     host.SetSerialTap(nullptr);
     host.SetSerialEcho(nullptr);
     if (!log.Close()) {

@@ -258,6 +258,8 @@ void CHeadlessHost::Write(uint8_t b)
     m_sSerialOut += static_cast<char>(b);
     if (m_pSerialTap)
         m_pSerialTap->Transmitted(b);
+    if (m_pPrinterSink)
+        m_pPrinterSink->Write(b);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {

@@ -112,6 +112,9 @@ public:
     bool Interrupted() const { return m_pbInterrupt && m_pbInterrupt->load(std::memory_order_relaxed); }
     // Sink for the analogue output's per-tick trace (not owned; set before PowerUp).
     void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
+    // A second sink for every transmitted byte, on the firmware thread (the
+    // printer's cable; not owned; null stops).
+    void SetPrinterSink(SerialSink* pSink) { m_pPrinterSink = pSink; }
 
     // Display memory (addresses 640..5759) and the shown screen.
     uint8_t DisplayByte(uint16_t unAddress) const;
@@ -172,6 +175,7 @@ private:
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
     const std::atomic<bool>* m_pbInterrupt = nullptr;
     SerialSink* m_pAnalogueTrace = nullptr;  // analogue trace sink, null when none
+    SerialSink* m_pPrinterSink = nullptr;    // printer cable, null when none
     CEepromBus m_bus;  // the two-wire bus with the EEPROM
     std::atomic<uint64_t> m_ullTicksConsumed{0};  // host ticks the firmware has consumed
     CSampleCompartment m_compartment{[this] { return FirmwareMs(); }};

@@ -123,6 +123,10 @@ bool CScenario::Execute(const ScenarioCommand& command)
         m_out << "state " << ScreenStateText(gunScreenState) << '\n';
         m_out.flush();
         return true;
+    case ScenarioOp::Sample: {
+        std::string sError;
+        return PutSampleIn(m_host.Compartment(), command.sText, command.fConcentration, sError) || Fail(sError);
+    }
     case ScenarioOp::Script:
         // The firmware thread is parked between slices, so the script draws
         // while the firmware waits for its turn.

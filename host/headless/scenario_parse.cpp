@@ -2,6 +2,8 @@
 // every command's arguments, and the messages that name what is wrong.
 #include "scenario_parse.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "core/timers.h"
@@ -30,6 +32,7 @@ const CommandInfo kaCommands[] = {
     {"screen", "screen", ScenarioOp::Screen},
     {"state", "state", ScenarioOp::State},
     {"script", "script TEXT", ScenarioOp::Script},
+    {"sample", "sample NAME [CONCENTRATION]", ScenarioOp::Sample},
 };
 
 const struct {
@@ -79,6 +82,7 @@ private:
     bool TakeWithin(uint32_t& unMs);
     bool TakeText(std::string& sText, bool bStopAtWithin);
     bool TakePath(std::string& sPath, bool& bPbm);
+    bool TakeSample(ScenarioCommand& command);
     bool CheckEscapes(std::string_view sRaw, size_t nAt);
     bool End();
 
@@ -293,6 +297,30 @@ bool CLineParser::TakePath(std::string& sPath, bool& bPbm)
     return Fail(nAt, "snapshot writes .png or .pbm files, not '" + sExtension + "'");
 }
 
+// NAME (a word or a quoted path) and an optional concentration of at least 0.
+bool CLineParser::TakeSample(ScenarioCommand& command)
+{
+    if (!More())
+        return Fail(m_nCodeEnd, "sample needs a NAME from the sample library or a path to a .sample file");
+    const Token& name = m_tokens[m_nNext];
+    command.sText = name.bQuoted ? std::string(m_sLine.substr(name.nBegin + 1, name.nEnd - name.nBegin - 2))
+                                 : TokenText(m_nNext);
+    if (command.sText.empty())
+        return Fail(name.nBegin, "sample needs a NAME that is not empty");
+    m_nNext++;
+    if (!More())
+        return true;
+    std::string sWord = TokenText(m_nNext);
+    double f = -1;
+    auto [pEnd, ec] = std::from_chars(sWord.data(), sWord.data() + sWord.size(), f);
+    if (m_tokens[m_nNext].bQuoted || ec != std::errc() || pEnd != sWord.data() + sWord.size() || !std::isfinite(f) ||
+        f < 0)
+        return Fail(m_tokens[m_nNext].nBegin, "bad concentration '" + sWord + "'; write a number of at least 0, as in 2.5");
+    command.fConcentration = f;
+    m_nNext++;
+    return true;
+}
+
 bool CLineParser::End()
 {
     if (!More())
@@ -359,6 +387,9 @@ std::optional<ScenarioCommand> CLineParser::Parse()
         break;
     case ScenarioOp::Screen:
     case ScenarioOp::State:
+        break;
+    case ScenarioOp::Sample:
+        bOk = TakeSample(command);
         break;
     case ScenarioOp::Script:
         bOk = TakeText(command.sText, false);

@@ -32,6 +32,7 @@ enum class ScenarioOp : uint8_t {
     Screen,
     State,
     Script,  // sText
+    Sample,  // sText (library name or path), fConcentration (optional)
 };
 
 struct ScenarioCommand {
@@ -44,6 +45,7 @@ struct ScenarioCommand {
     uint32_t unMs = 0;
     std::string sText;
     bool bPbm = false;
+    std::optional<double> fConcentration;
 };
 
 struct ScenarioError {

@@ -14,6 +14,7 @@
 #include "core/runtime.h"
 #include "eeprom_bus.h"
 #include "panel_layout.h"
+#include "sample_dialog.h"
 #include "serial_endpoint.h"
 
 namespace {
@@ -383,6 +384,7 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
     }
 
     m_pLcd = new CLcdWnd(m_pCanvas);
+    m_pLid = new CSampleLid(m_compartment, m_pCanvas);
     PlaceChildren();
     m_bCreated = true;
 }
@@ -412,6 +414,8 @@ void CHaldenView::PlaceChildren()
     }
     m_pLcd->setGeometry(placed(panel::LCD_LEFT), placed(panel::LCD_TOP), scaled(CLcdWnd::WIDTH),
                         scaled(CLcdWnd::HEIGHT));
+    m_pLid->setGeometry(placed(panel::ORIGIN + panel::LID_X), placed(panel::ORIGIN + panel::LID_Y),
+                        scaled(panel::LID_WIDTH), scaled(panel::LID_HEIGHT));
 }
 
 void CHaldenView::SetZoom(int nZoom)
@@ -700,6 +704,8 @@ void CHaldenView::CSerialTap::Write(uint8_t b)
     pView->m_bActivity.store(true, std::memory_order_relaxed);
     if (pView->m_pSerialEndpoint)
         pView->m_pSerialEndpoint->Transmit(b);
+    if (pView->m_pPrinterSink)
+        pView->m_pPrinterSink->Write(b);
     const char c = static_cast<char>(b);
     pView->QueueSerial(false, &c, 1);
 }

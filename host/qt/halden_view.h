@@ -23,8 +23,10 @@
 #include <vector>
 
 #include "core/bridge.h"
+#include "sample_compartment.h"
 
 class CEepromBus;
+class CSampleLid;
 class CSerialEndpoint;
 class QPrinter;
 
@@ -182,8 +184,15 @@ public:
     // The pseudo-terminal or TCP end of the serial port (not owned; set
     // before the firmware starts, opened and closed by the application).
     void SetSerialEndpoint(CSerialEndpoint* pEndpoint) { m_pSerialEndpoint = pEndpoint; }
+    // The printer's cable (every transmitted byte, on the firmware thread) and
+    // the analogue output's trace; not owned, set before the firmware starts.
+    void SetPrinterSink(SerialSink* pSink) { m_pPrinterSink = pSink; }
+    void SetAnalogueTrace(SerialSink* pTrace) { m_pAnalogueTrace = pTrace; }
 
     CKeyBase* Key(uint8_t bCode) const;
+    // What stands in the cell, and the lid on the panel that shows it.
+    CSampleCompartment& Compartment() { return m_compartment; }
+    CSampleLid* Lid() const { return m_pLid; }
     CLcdWnd* Lcd() const { return m_pLcd; }
     QWidget* Canvas() const { return m_pCanvas; }
     double Scale() const { return m_dScale; }
@@ -238,6 +247,7 @@ public:
     int I2cGetScl() override;
     int I2cGetSda() override;
     SerialSink* SerialOutput() override { return &m_serialTap; }
+    SerialSink* AnalogueTrace() override { return m_pAnalogueTrace; }
 
 signals:
     void ZoomChanged(int nZoom);
@@ -281,6 +291,9 @@ private:
     uint64_t m_ullTicksDelivered = 0;     // host ticks added since then
     std::atomic<bool> m_bFlatOut{false};  // as fast as possible: the firmware adds its own ticks
     std::atomic<uint64_t> m_ullTicksRun{0};  // host ticks the firmware has consumed
+    CSampleCompartment m_compartment{
+        [this] { return m_ullTicksRun.load(std::memory_order_relaxed) * static_cast<uint64_t>(TICK_PERIOD_MS); }};
+    CSampleLid* m_pLid = nullptr;
     QElapsedTimer m_clockSample;          // wall time since the last speed sample
     uint64_t m_ullTicksSampled = 0;       // m_ullTicksRun at that sample
     CLcdWnd* m_pLcd = nullptr;
@@ -288,6 +301,8 @@ private:
     std::array<bool, 13> m_abKeyboardHeld{};  // keys held down through a keyboard shortcut
     CEepromBus* m_pBus = nullptr;
     CSerialEndpoint* m_pSerialEndpoint = nullptr;
+    SerialSink* m_pPrinterSink = nullptr;    // the printer's cable, or null
+    SerialSink* m_pAnalogueTrace = nullptr;  // the chart recorder, or null
 
     // Refresh handshake and yield wake-up, shared with the firmware thread.
     std::mutex m_mtxSync;

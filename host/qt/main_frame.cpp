@@ -27,13 +27,17 @@
 #include "halden_app.h"
 #include "halden_doc.h"
 #include "halden_view.h"
+#include "chart_dock.h"
 #include "panel_layout.h"
+#include "printer_dock.h"
+#include "sample_dialog.h"
 #include "serial_monitor.h"
 
 namespace {
 
 const QString IDLE_MESSAGE = QStringLiteral("For Help, press F1");
-constexpr int SPEED_SAMPLE_MS = 1000;  // the status bar's speed is the average over this period
+constexpr int SPEED_SAMPLE_MS = 1000;
+constexpr int RIGHT_DOCK_WIDTH = 330;  // the printer's paper at 1x zoom, with its scroll bar  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
 const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
@@ -66,7 +70,19 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(m_pView, &CHaldenView::SerialReceived, m_pSerialMonitor, &CSerialMonitor::AppendBytes);
     connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
 
+    // The printer and the chart recorder share the right-hand side as tabs.
+    m_pPrinterDock = new CPrinterDock(this);
+    m_pChartDock = new CChartDock(this);
+    addDockWidget(Qt::RightDockWidgetArea, m_pPrinterDock);
+    addDockWidget(Qt::RightDockWidgetArea, m_pChartDock);
+    tabifyDockWidget(m_pPrinterDock, m_pChartDock);
+    m_pPrinterDock->raise();
+    m_pView->SetPrinterSink(m_pPrinterDock->Cable());
+    m_pView->SetAnalogueTrace(m_pChartDock->Trace());
+    connect(m_pView, &CHaldenView::SerialReceived, m_pPrinterDock, &CPrinterDock::TakeCable);
+
     CreateMenus();
+    connect(m_pView->Lid(), &CSampleLid::Clicked, this, &CMainFrame::OnSample);
 
     QStatusBar* pStatus = statusBar();
     m_pEepromPane = new QLabel;
@@ -107,11 +123,12 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
+    resizeDocks({m_pPrinterDock}, {RIGHT_DOCK_WIDTH}, Qt::Horizontal);
     // The window's first size leaves room for the panel at the zoom kept
     // in the profile, within the screen.
     const QSize sizeCanvas1x = m_pView->Canvas()->size();
     SetZoom(pApp->m_nZoom);
-    QSize sizeWindow = QSize(600, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    QSize sizeWindow = QSize(600 + RIGHT_DOCK_WIDTH, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
     if (QScreen* pScreen = screen())
         sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
     resize(sizeWindow);
@@ -132,6 +149,9 @@ void CMainFrame::CreateMenus()
     pFile->addSeparator();
     QAction* pSaveDisplay = pFile->addAction(QStringLiteral("Save &Display As..."), this, &CMainFrame::OnSaveDisplayAs);
     SetPrompt(pSaveDisplay, QStringLiteral("Save the display as a PNG picture\nSave Display"));
+    QAction* pSavePrintout =
+        pFile->addAction(QStringLiteral("Save Prin&tout As..."), m_pPrinterDock, &CPrinterDock::OnSavePrintout);
+    SetPrompt(pSavePrintout, QStringLiteral("Save what the printer printed as a PNG picture or a PDF document\nSave Printout"));
     pFile->addSeparator();
     QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
     pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -167,6 +187,16 @@ void CMainFrame::CreateMenus()
     pMonitorAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+M")));
     SetPrompt(pMonitorAction, QStringLiteral("Show or hide what the instrument sends on its serial port\nSerial Monitor"));
     pViewMenu->addAction(pMonitorAction);
+    QAction* pPrinterAction = m_pPrinterDock->toggleViewAction();
+    pPrinterAction->setText(QStringLiteral("&Printer"));
+    pPrinterAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+P")));
+    SetPrompt(pPrinterAction, QStringLiteral("Show or hide the paper of the printer on the serial port\nPrinter"));
+    pViewMenu->addAction(pPrinterAction);
+    QAction* pChartAction = m_pChartDock->toggleViewAction();
+    pChartAction->setText(QStringLiteral("&Chart Recorder"));
+    pChartAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+R")));
+    SetPrompt(pChartAction, QStringLiteral("Show or hide the chart of the analogue output\nChart Recorder"));
+    pViewMenu->addAction(pChartAction);
     pViewMenu->addSeparator();
     QMenu* pZoomMenu = pViewMenu->addMenu(QStringLiteral("Display &Zoom"));
     auto* pZoomGroup = new QActionGroup(this);
@@ -190,6 +220,9 @@ void CMainFrame::CreateMenus()
     QAction* pSend = pOptions->addAction(QStringLiteral("Send Message..."), m_pApp, &CHaldenApp::OnSendMessage);
     pSend->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
     SetPrompt(pSend, QStringLiteral("Send a message to the Halden\nSend Message"));
+    m_pSampleAction = pOptions->addAction(QStringLiteral("Sa&mple..."), this, &CMainFrame::OnSample);
+    m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -388,4 +421,15 @@ void CMainFrame::changeEvent(QEvent* pEvent)
     if (pEvent->type() == QEvent::ActivationChange && !isActiveWindow() && m_pView)
         m_pView->ReleaseKeyboardKeys();
     QMainWindow::changeEvent(pEvent);
+}
+
+void CMainFrame::OnSample()
+{
+    CSampleDlg dlg(m_pView->Compartment(), this);
+    if (dlg.exec() != QDialog::Accepted || !dlg.Chosen())
+        return;
+    m_pView->Compartment().Insert(*dlg.Chosen(), dlg.Concentration());
+    m_pView->Lid()->Update();
+    statusBar()->showMessage(
+        QStringLiteral("In the cell: %1").arg(QString::fromStdString(m_pView->Compartment().Label())), 5000);
 }

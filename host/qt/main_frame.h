@@ -1,5 +1,6 @@
 // The main window: menu, toolbar, status bar, the front-panel view in the
-// middle and the serial monitor docked below. Closing it stops the firmware
+// middle, the serial monitor docked below, the printer and the chart
+// recorder at the right. Closing it stops the firmware
 // before any window goes away.
 #pragma once
 
@@ -8,7 +9,9 @@
 
 class CHaldenApp;
 class CHaldenDoc;
+class CChartDock;
 class CHaldenView;
+class CPrinterDock;
 class CSerialMonitor;
 class QAction;
 class QLabel;
@@ -25,6 +28,8 @@ public:
     CHaldenView* View() const { return m_pView; }
     QToolBar* ToolBar() const { return m_pToolBar; }
     CSerialMonitor* SerialMonitor() const { return m_pSerialMonitor; }
+    CPrinterDock* PrinterDock() const { return m_pPrinterDock; }
+    CChartDock* ChartDock() const { return m_pChartDock; }
     QAction* MainsAction() const { return m_pMainsAction; }
     QAction* StatusBarAction() const { return m_pStatusBarAction; }
     // The status-bar pane that names a read-only or locked EEPROM file.
@@ -52,6 +57,9 @@ public:
     void OnSaveDisplayAs();
     void OnPrint();
     void OnPrintPreview();
+    // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
+    void OnSample();
+    QAction* SampleAction() const { return m_pSampleAction; }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -70,7 +78,10 @@ private:
     CHaldenView* m_pView = nullptr;
     QToolBar* m_pToolBar = nullptr;
     CSerialMonitor* m_pSerialMonitor = nullptr;
+    CPrinterDock* m_pPrinterDock = nullptr;
+    CChartDock* m_pChartDock = nullptr;
     QAction* m_pMainsAction = nullptr;
+    QAction* m_pSampleAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;

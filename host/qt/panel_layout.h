@@ -18,6 +18,12 @@ constexpr int PANEL_BITMAP = 139;
 constexpr int LCD_LEFT = 127;
 constexpr int LCD_TOP = 112;
 
+// The sample compartment's lid, in the panel picture's own coordinates.
+constexpr int LID_X = 338;
+constexpr int LID_Y = 52;
+constexpr int LID_WIDTH = 48;
+constexpr int LID_HEIGHT = 148;
+
 // Toolbar strip (bitmap 2): three 16 x 15 images.
 constexpr int TOOLBAR_BITMAP = 2;
 constexpr int TOOLBAR_IMAGE_WIDTH = 16;

@@ -6,14 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "comms/remote_fixture.h"
 #include "measure/frame_sets.h"
+#include "measure/kinetics_run.h"
 #include "measure/reading.h"
 #include "sample.h"
+#include "scenario.h"
+#include "ui/ui_internal.h"
 
 namespace {
 
@@ -230,4 +238,157 @@ TEST_F(SampleReading, TooDarkReadsOutOfRange)
         EXPECT_EQ(Absorbance(nNm, &bOut), 2.5) << nNm;
         EXPECT_EQ(bOut, 1) << nNm;
     }
+}
+
+TEST(SampleScenario, SampleCommandIsChecked)
+{
+    const struct {
+        const char* pszLine;
+        const char* pszName;
+        double fConcentration;  // -1: none given
+        const char* pszError;   // null: accepted
+    } CASES[] = {
+        {"sample dye", "dye", -1, nullptr},
+        {"sample standard-2 4.5  # a comment", "standard-2", 4.5, nullptr},
+        {"sample \"my samples/ink.sample\" 0", "my samples/ink.sample", 0, nullptr},
+        {"sample", nullptr, -1, "1:7: sample needs a NAME"},
+        {"sample dye x", nullptr, -1, "1:12: bad concentration 'x'"},
+        {"sample dye -2", nullptr, -1, "1:12: bad concentration '-2'"},
+        {"sample dye 0x10", nullptr, -1, "bad concentration '0x10'"},
+        {"sample dye 2 3", nullptr, -1, "1:14: extra argument '3'"},
+    };
+    for (const auto& c : CASES) {
+        ScenarioParse parse = ParseScenario(c.pszLine);
+        if (!c.pszError) {
+            ASSERT_TRUE(parse.errors.empty()) << c.pszLine << ": " << parse.errors[0].sMessage;
+            ASSERT_EQ(parse.commands.size(), 1u);
+            EXPECT_EQ(parse.commands[0].op, ScenarioOp::Sample);
+            EXPECT_EQ(parse.commands[0].sText, c.pszName);
+            EXPECT_EQ(parse.commands[0].fConcentration.value_or(-1), c.fConcentration) << c.pszLine;
+        } else {
+            ASSERT_EQ(parse.errors.size(), 1u) << c.pszLine;
+            std::string sError = FormatScenarioError("s", parse.errors[0]);
+            EXPECT_NE(sError.find(c.pszError), std::string::npos) << c.pszLine << " gave " << sError;
+        }
+    }
+}
+
+class SampleScenarioRun : public FirmwareTest {};
+
+// The command puts the sample in; a name that is not in the library, or a
+// concentration for a sample without one, fails the scenario and says why.
+TEST_F(SampleScenarioRun, PutsTheSampleInOrSaysWhyNot)
+{
+    Host().PowerUp();
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    ASSERT_TRUE(scenario.RunText("sample standard-3\n", "s")) << scenario.Error();
+    EXPECT_EQ(Host().Compartment().Label(), "Standard 3 6 mg/L");
+    ASSERT_TRUE(scenario.RunText("sample dye 2.5\n", "s")) << scenario.Error();
+    EXPECT_EQ(Host().Compartment().Label(), "Bromophenol blue 2.5 mg/L");
+    EXPECT_FALSE(scenario.RunText("sample blank 3\n", "s"));
+    EXPECT_NE(scenario.Error().find("has no concentration"), std::string::npos) << scenario.Error();
+    EXPECT_FALSE(scenario.RunText("sample dyes\n", "s"));
+    EXPECT_NE(scenario.Error().find("no sample 'dyes'"), std::string::npos) << scenario.Error();
+    EXPECT_EQ(Host().Compartment().Label(), "Bromophenol blue 2.5 mg/L") << "a failed command changes nothing";
+}
+
+// halden-cli refuses a scenario whose sample does not load before it runs
+// anything, naming the line; --sample puts one in from the start.
+class SampleCli : public ScratchDirTest {};
+
+TEST_F(SampleCli, ChecksSamplesFirst)
+{
+    {
+        std::ofstream("bad.scn") << "key standby\nsample nothing-like-it\n";
+        std::ofstream("ok.scn") << "sendln CONTROL\nexpect E00\nsendln SCANBIN\nexpect E00 within 20s\n";
+    }
+    std::string sCli = HALDEN_CLI;
+    EXPECT_EQ(std::system((sCli + " bad.scn 2> err.txt").c_str()) >> 8, 2);
+    std::ifstream err("err.txt");
+    std::string sErr((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+    EXPECT_NE(sErr.find("bad.scn:2:1: no sample 'nothing-like-it'"), std::string::npos) << sErr;
+    EXPECT_FALSE(std::filesystem::exists("eeprom.bin")) << "the instrument was switched on";
+    EXPECT_EQ(std::system((sCli + " --sample nothing-like-it ok.scn 2> /dev/null").c_str()) >> 8, 2);
+    EXPECT_EQ(std::system((sCli + " --power-on --sample blank --serial-log blank.log ok.scn > /dev/null").c_str()) >> 8, 0);
+    EXPECT_EQ(std::system((sCli + " --power-on --serial-log recorded.log ok.scn > /dev/null").c_str()) >> 8, 0);
+    std::ifstream blank("blank.log"), recorded("recorded.log");
+    std::string sBlank((std::istreambuf_iterator<char>(blank)), std::istreambuf_iterator<char>());
+    std::string sRecorded((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
+    EXPECT_GT(sBlank.size(), 2000u);
+    EXPECT_NE(sBlank, sRecorded) << "the blank's scan is the recorded sample's";
+}
+
+// The kinetics method of the UI scenarios (550 nm, readings every 10 s for
+// 30 s, rate times factor 1), run on the fading dye: the firmware's readings
+// fall as the file's first-order rate says, and its delta-A per minute is the
+// least-squares slope of the file's absorbances at the reading times.
+TEST_F(SampleScenarioRun, KineticsOfTheReactingMixture)
+{
+    constexpr int NM = 550;
+    std::ifstream in(std::filesystem::path(HALDEN_SOURCE_DIR) / "tests/ui/scenarios/kinetics_method.scn");
+    std::string sScenario((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(sScenario.empty());
+    size_t nTest = sScenario.find("key test\n");
+    ASSERT_NE(nTest, std::string::npos);
+    sScenario.insert(nTest, "sample reaction\n");  // mixed just before the run starts
+    Host().PowerUp();
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    ASSERT_TRUE(scenario.RunText(sScenario, "kinetics")) << scenario.Error();
+    ASSERT_EQ(gKinetics.bCount, 4);
+
+    CSampleCompartment::Contents contents = Host().Compartment().Current();
+    const CSample& sample = *contents.pSample;
+    ASSERT_EQ(sample.m_sName, "Crystal violet + NaOH");
+    // Every reading's frames were made the same time after its due time.
+    uint64_t ullFirstMs = Host().Compartment().LastFramesMs() - gKinetics.aunTimeMs[3];
+    double afMinutes[4], fSumTA = 0, fSumTT = 0, fSumTL = 0;
+    for (int k = 0; k < 4; k++) {
+        afMinutes[k] = static_cast<double>(ullFirstMs + gKinetics.aunTimeMs[k] - contents.ullInsertedMs) / 60000.0;
+        double fExpected = sample.ShownAbsorbance(NM, contents.fConcentration, afMinutes[k]);
+        EXPECT_NEAR(gKinetics.afAbs[k], fExpected, 0.003) << "reading " << k;
+        double t = k - 1.5;
+        fSumTA += t * sample.ShownAbsorbance(NM, contents.fConcentration, afMinutes[k]);
+        fSumTT += t * t;
+    }
+    double fPredicted = fSumTA / fSumTT * 6.0;  // per 10 s interval -> per minute
+    ASSERT_LT(fPredicted, -0.02);
+    EXPECT_NEAR(gKinetics.fPerMinute, fPredicted, 0.02 * std::fabs(fPredicted));
+    EXPECT_NEAR(gfKineticsFinal, gKinetics.fPerMinute, 1e-12);
+    // ln A against time: the file's rate constant.
+    double fMt = 0, fMl = 0;
+    for (int k = 0; k < 4; k++)
+        fMt += afMinutes[k] / 4, fMl += std::log(gKinetics.afAbs[k]) / 4;
+    double fSxx = 0;
+    for (int k = 0; k < 4; k++) {
+        fSumTL += (afMinutes[k] - fMt) * (std::log(gKinetics.afAbs[k]) - fMl);
+        fSxx += (afMinutes[k] - fMt) * (afMinutes[k] - fMt);
+    }
+    EXPECT_NEAR(-fSumTL / fSxx, sample.m_fRatePerMin, 0.02 * sample.m_fRatePerMin);
+}
+
+// The scan screen with the dye in the cell, against its golden image (and
+// not the recorded sample's); HALDEN_UPDATE_GOLDEN=1 rewrites it.
+TEST_F(SampleScenarioRun, ScanOfTheDyeMatchesItsGoldenImage)
+{
+    namespace fs = std::filesystem;
+    const fs::path source(HALDEN_SOURCE_DIR);
+    std::ifstream in(source / "tests/ui/scenarios/dye_scan.scn");
+    ASSERT_TRUE(in);
+    Host().PowerUp();
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    ASSERT_TRUE(scenario.Run(in, "dye_scan.scn")) << scenario.Error();
+    auto read = [](const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    };
+    std::string sShot = read("m022_dye_scan.pbm");
+    ASSERT_GT(sShot.size(), 3840u);
+    const fs::path golden = source / "tests/golden/ui/m022_dye_scan.pbm";
+    if (std::getenv("HALDEN_UPDATE_GOLDEN"))
+        fs::copy_file("m022_dye_scan.pbm", golden, fs::copy_options::overwrite_existing);
+    EXPECT_EQ(sShot, read(golden)) << "the dye's scan differs from " << golden;
+    EXPECT_NE(sShot, read(source / "tests/golden/ui/m022_abs.pbm")) << "the scan shows the recorded sample";
 }

@@ -189,7 +189,7 @@ QImage Panel()
     p.drawRect(lcd.adjusted(-2, -2, 2, 2));
 
     // Sample compartment lid to the right of the display.
-    const QRectF lid(338, 52, 48, 148);
+    const QRectF lid(panel::LID_X, panel::LID_Y, panel::LID_WIDTH, panel::LID_HEIGHT);
     QLinearGradient lidFill(lid.left(), 0, lid.right(), 0);
     lidFill.setColorAt(0, QColor(150, 150, 146));
     lidFill.setColorAt(0.5, QColor(200, 200, 194));

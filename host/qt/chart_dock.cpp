@@ -1,0 +1,216 @@
+// The chart recorder dock: the strip chart, its speeds, clearing and saving.
+#include "chart_dock.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+constexpr int REPAINT_MS = 100;          // the paper moves on this often
+constexpr double COUNTS_FULL_SCALE = 65535.0;
+const QColor CHART_PAPER(255, 255, 250);
+const QColor GRID(200, 220, 200);
+const QColor PEN(200, 20, 20);
+
+}  // namespace
+
+const std::vector<CChartDock::SpeedChoice>& CChartDock::Speeds()
+{
+    static const std::vector<SpeedChoice> kSpeeds = {
+        {"6 mm/min", 6}, {"30 mm/min", 30}, {"60 mm/min", 60}, {"120 mm/min", 120},
+        {"300 mm/min", 300}, {"600 mm/min", 600}, {"1200 mm/min", 1200}};
+    return kSpeeds;
+}
+
+CStripChart::CStripChart(const CChartRecorder& recorder, QWidget* pParent) : QWidget(pParent), m_recorder(recorder)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(240, 140);
+}
+
+void CStripChart::SetSpeed(double dMmPerMinute)
+{
+    m_dMmPerMinute = dMmPerMinute;
+    update();
+}
+
+QRect CStripChart::PlotRect() const
+{
+    const QFontMetrics metrics(font());
+    const int nLeft = metrics.horizontalAdvance(QStringLiteral("-1.0 A")) + 10;
+    const int nTop = metrics.height() + 8;
+    return QRect(nLeft, nTop, std::max(10, width() - nLeft - 8), std::max(10, height() - nTop - metrics.height() - 10));
+}
+
+double CStripChart::SpanMs() const
+{
+    const double dPixelsPerMm = logicalDpiX() / 25.4;
+    return PlotRect().width() / (m_dMmPerMinute * dPixelsPerMm) * 60000.0;
+}
+
+void CStripChart::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    const QRect plot = PlotRect();
+    painter.fillRect(plot, CHART_PAPER);
+    const QFontMetrics metrics(font());
+    auto valueY = [&](double dValue) { return plot.top() + dValue * plot.height() / COUNTS_FULL_SCALE; };
+
+    // One line an absorbance unit: 4 A at the top, -1 A at the bottom.
+    for (int nA = 4; nA >= -1; nA--) {
+        const double y = valueY((4 - nA) * static_cast<double>(CChartRecorder::COUNTS_PER_ABSORBANCE));
+        painter.setPen(GRID);
+        painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        painter.setPen(palette().windowText().color());
+        const QString sLabel = QStringLiteral("%1 A").arg(static_cast<double>(nA), 0, 'f', 1);
+        painter.drawText(QRectF(0, y - metrics.height() / 2.0, plot.left() - 6, metrics.height()),
+                         Qt::AlignRight | Qt::AlignVCenter, sLabel);
+    }
+    painter.drawText(QRect(plot.left(), 2, plot.width(), metrics.height()), Qt::AlignLeft,
+                     QStringLiteral("Full scale 5.0 A (-1.0 to 4.0 A)"));
+
+    const uint64_t ullNow = m_recorder.Ms();
+    const double dSpan = SpanMs();
+    const double dStart = static_cast<double>(ullNow) - dSpan;
+    auto msX = [&](double dMs) { return plot.left() + (dMs - dStart) * plot.width() / dSpan; };
+    // A time line every ten millimetres of paper, labelled with the firmware time.
+    const double dLineMs = 10.0 / m_dMmPerMinute * 60000.0;
+    painter.setPen(GRID);
+    for (double dMs = std::ceil(std::max(0.0, dStart) / dLineMs) * dLineMs; dMs <= ullNow; dMs += dLineMs) {
+        const double x = msX(dMs);
+        painter.setPen(GRID);
+        painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+        painter.setPen(palette().windowText().color());
+        const int nSeconds = static_cast<int>(std::lround(dMs / 1000.0));
+        const QString sTime = QStringLiteral("%1:%2").arg(nSeconds / 60).arg(nSeconds % 60, 2, 10, QLatin1Char('0'));
+        painter.drawText(QRectF(x - 40, plot.bottom() + 4, 80, metrics.height()), Qt::AlignHCenter, sTime);
+    }
+
+    // The pen: each value holds until the next corner, the corners joined.
+    const std::vector<ChartPoint> points = m_recorder.Points();
+    QPainterPath path;
+    bool bStarted = false;
+    for (size_t i = 0; i < points.size(); i++) {
+        const double dNext = i + 1 < points.size() ? static_cast<double>(points[i + 1].ullMs) : static_cast<double>(ullNow);
+        if (dNext < dStart && i + 1 < points.size())
+            continue;  // off the left edge
+        const QPointF pt(msX(static_cast<double>(points[i].ullMs)), valueY(points[i].unValue));
+        if (!bStarted) {
+            path.moveTo(pt);
+            bStarted = true;
+        } else
+            path.lineTo(pt);
+    }
+    if (bStarted)
+        path.lineTo(msX(static_cast<double>(ullNow)), valueY(points.back().unValue));
+    painter.setClipRect(plot);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(PEN, 1.5));
+    painter.drawPath(path);
+}
+
+CChartDock::CChartDock(QWidget* pParent) : QDockWidget(QStringLiteral("Chart Recorder"), pParent)
+{
+    setObjectName(QStringLiteral("chartRecorder"));
+    auto* pBody = new QWidget;
+    m_pChart = new CStripChart(m_recorder);
+    m_pChart->setToolTip(QStringLiteral("The analogue output: the measured absorbance or transmittance as a chart recorder draws it"));
+    m_pSpeed = new QComboBox;
+    for (const SpeedChoice& choice : Speeds())
+        m_pSpeed->addItem(QString::fromLatin1(choice.pszText), choice.dMmPerMinute);
+    m_pSpeed->setFocusPolicy(Qt::NoFocus);
+    m_pSpeed->setToolTip(QStringLiteral("Chart speed: paper moved a minute of firmware time"));
+    connect(m_pSpeed, &QComboBox::activated, this,
+            [this](int nIndex) { SetSpeed(m_pSpeed->itemData(nIndex).toDouble()); });
+    auto* pClear = new QPushButton(QStringLiteral("&Clear"));
+    pClear->setToolTip(QStringLiteral("Start a fresh chart"));
+    auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
+    pSave->setToolTip(QStringLiteral("Save the chart as a PNG picture or its corners as CSV"));
+    pClear->setFocusPolicy(Qt::NoFocus);
+    pSave->setFocusPolicy(Qt::NoFocus);
+    connect(pClear, &QPushButton::clicked, this, &CChartDock::Clear);
+    connect(pSave, &QPushButton::clicked, this, &CChartDock::OnSave);
+
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addWidget(new QLabel(QStringLiteral("Chart speed")));
+    pButtons->addWidget(m_pSpeed);
+    pButtons->addStretch();
+    pButtons->addWidget(pClear);
+    pButtons->addWidget(pSave);
+    auto* pLayout = new QVBoxLayout(pBody);
+    pLayout->setContentsMargins(4, 4, 4, 4);
+    pLayout->addWidget(m_pChart, 1);
+    pLayout->addLayout(pButtons);
+    setWidget(pBody);
+    SetSpeed(60);
+
+    // The paper moves while firmware time runs, changes or not.
+    m_pTimer = new QTimer(this);
+    connect(m_pTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            m_pChart->update();
+    });
+    m_pTimer->start(REPAINT_MS);
+}
+
+void CChartDock::SetSpeed(double dMmPerMinute)
+{
+    const int nIndex = m_pSpeed->findData(dMmPerMinute);
+    if (nIndex >= 0)
+        m_pSpeed->setCurrentIndex(nIndex);
+    m_pChart->SetSpeed(dMmPerMinute);
+}
+
+void CChartDock::Clear()
+{
+    m_recorder.Clear();
+    m_pChart->update();
+}
+
+bool CChartDock::SaveChart(const QString& sPath, QString* psError) const
+{
+    const QString sSuffix = QFileInfo(sPath).suffix().toLower();
+    const QString sShown = QDir::toNativeSeparators(sPath);
+    if (sSuffix == QLatin1String("png")) {
+        if (m_pChart->grab().save(sPath, "PNG"))
+            return true;
+    } else if (sSuffix == QLatin1String("csv")) {
+        QFile file(sPath);
+        const std::string sCsv = ChartCsv(m_recorder.Points());
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+            file.write(sCsv.data(), static_cast<qint64>(sCsv.size())) == static_cast<qint64>(sCsv.size()) &&
+            file.flush())
+            return true;
+    } else {
+        *psError = QStringLiteral("%1: a chart is saved as a .png picture or .csv.").arg(sShown);
+        return false;
+    }
+    *psError = QStringLiteral("Cannot write %1.").arg(sShown);
+    return false;
+}
+
+void CChartDock::OnSave()
+{
+    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Chart"), QStringLiteral("chart.png"),
+                                                       QStringLiteral("PNG pictures (*.png);;CSV files (*.csv)"));
+    if (sPath.isEmpty())
+        return;
+    QString sError;
+    if (!SaveChart(sPath, &sError))
+        QMessageBox::warning(this, QStringLiteral("Save Chart"), sError);
+}

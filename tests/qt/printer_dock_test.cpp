@@ -1,0 +1,181 @@
+// The "Printer" and "Chart Recorder" docks of the desktop simulator: bytes
+// the running firmware sends reach the paper while the output device is a
+// printer ("PC" is the tap's own test), the paper scrolls to its newest
+// line, zooms, saves as PNG and PDF and tears off; the chart follows the analogue output at the chosen
+// speed and saves as CSV.
+//
+// With HALDEN_PRINTER_SCREENSHOT=PATH the printer dock, holding the
+// printout of a reading and a scan on "PR2" (printed by halden-cli), is
+// also saved as a PNG picture for the README.
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include "chart_dock.h"
+#include "comms/analogue.h"
+#include "printer_dock.h"
+#include "qt_fixture.h"
+#include "storage/params.h"
+
+namespace {
+
+// The echo step, with the analogue output started as the state machine
+// starts it.
+void EchoWithAnalogueStep(uint8_t bPhase)
+{
+    if (bPhase == PHASE_INIT)
+        AnalogueInit();
+    EchoStep(bPhase);
+}
+
+}  // namespace
+
+class CPrinterDockTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CScratchEnvironment> m_pEnv;
+    std::unique_ptr<CHaldenApp> m_pApp;
+
+    CPrinterDock* Printer() const { return m_pApp->Frame()->PrinterDock(); }
+    CChartDock* Chart() const { return m_pApp->Frame()->ChartDock(); }
+
+private slots:
+    void initTestCase()
+    {
+        SetApplicationNames();
+        m_pEnv = std::make_unique<CScratchEnvironment>();
+        FirmwareSetUiStep(EchoWithAnalogueStep);  // echoes what the serial port receives
+        gbOutputDevice = 1;                       // "PR2"; the echo step loads no settings
+        m_pApp = std::make_unique<CHaldenApp>(CHaldenApp::Options{});
+        QVERIFY(m_pApp->InitInstance());
+        QTRY_VERIFY(FirmwareThreadActive());
+        m_pApp->Frame()->show();
+    }
+
+    void cleanupTestCase()
+    {
+        m_pApp.reset();
+        m_pEnv.reset();
+    }
+
+    // What the firmware sends goes down the cable to the paper, and the
+    // newest line is scrolled into view.
+    void sentBytesArePrintedAndTheNewestLineShows()
+    {
+        Printer()->Clear();
+        // Three lines at a time: the receive queue holds 64 bytes.
+        for (int i = 0; i < 36; i += 3) {
+            QByteArray abLines;
+            for (int j = i; j < i + 3; j++)
+                abLines += QStringLiteral("Line %1\r\n").arg(j, 2, 10, QLatin1Char('0')).toLatin1();
+            m_pApp->Frame()->View()->InjectSerial(abLines);
+            QTRY_VERIFY(Printer()->Printer().Text().ends_with(abLines.replace("\r", "").toStdString()));
+        }
+        std::string sLines;
+        for (int i = 0; i < 36; i++)
+            sLines += QStringLiteral("Line %1\n").arg(i, 2, 10, QLatin1Char('0')).toStdString();
+        QVERIFY(Printer()->Printer().Text().ends_with(sLines));
+        QScrollBar* pBar = Printer()->Scroller()->verticalScrollBar();
+        QVERIFY(pBar->maximum() > 0);
+        QCOMPARE(pBar->value(), pBar->maximum());
+    }
+
+    void zoomSaveAndTearOff()
+    {
+        Printer()->Clear();
+        Printer()->Feed(QByteArray("Zoom\r\n") + QByteArray("\x1B" "K\x02\x00\xFF\xFF", 6));
+        const QSize sizeOne = (Printer()->Paper()->sizeHint());
+        Printer()->SetZoom(3);
+        QCOMPARE(Printer()->Paper()->size(), sizeOne / 2 * 3);  // the dock starts at 2x
+        Printer()->SetZoom(2);
+
+        QString sError;
+        QVERIFY2(Printer()->SavePrintout(QStringLiteral("out.png"), &sError), qPrintable(sError));
+        const QImage image(QStringLiteral("out.png"));
+        const int nHeight = Printer()->Printer().Height();
+        QCOMPARE(image.size(), QSize(2 * (CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS), 2 * (nHeight + 2 * PAPER_MARGIN_DOTS)));
+        // The image's first column, eight dots down from the second line.
+        const QPoint ptDot(2 * PAPER_MARGIN_DOTS, 2 * (PAPER_MARGIN_DOTS + CPrinter::LINE_PITCH));
+        QCOMPARE(image.pixel(ptDot), qRgb(INK_RGB[0], INK_RGB[1], INK_RGB[2]));
+        QCOMPARE(image.pixel(ptDot - QPoint(1, 1)), qRgb(PAPER_RGB[0], PAPER_RGB[1], PAPER_RGB[2]));
+
+        QVERIFY2(Printer()->SavePrintout(QStringLiteral("out.PDF"), &sError), qPrintable(sError));
+        QFile pdf(QStringLiteral("out.PDF"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(pdf.read(5), QByteArray("%PDF-"));
+        QVERIFY(!Printer()->SavePrintout(QStringLiteral("out.jpg"), &sError));
+        QVERIFY(sError.contains(QStringLiteral(".png picture or a .pdf document")));
+        QVERIFY(!Printer()->SavePrintout(QStringLiteral("no-such-dir/out.png"), &sError));
+
+        Printer()->Clear();
+        QVERIFY(Printer()->Printer().Empty());
+        QCOMPARE(Printer()->Paper()->sizeHint(), QSize(2 * (CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS), 4 * PAPER_MARGIN_DOTS));
+    }
+
+    // Firmware time runs on the chart; the speed sets how much of it shows.
+    void chartFollowsFirmwareTime()
+    {
+        const uint64_t ullBefore = Chart()->Recorder().Ms();
+        QTRY_VERIFY(Chart()->Recorder().Ms() > ullBefore + 100);
+        const std::vector<ChartPoint> points = Chart()->Recorder().Points();
+        QVERIFY(!points.empty());
+        QCOMPARE(points.back().unValue, uint16_t{65535});  // nothing measured: the bottom of the scale
+
+        Chart()->SetSpeed(60);
+        const double dSpan60 = Chart()->Chart()->SpanMs();
+        Chart()->SetSpeed(600);
+        QCOMPARE(Chart()->Chart()->SpanMs() * 10, dSpan60);
+        // 60 mm a minute: a millimetre of paper a second.
+        const double dMm = Chart()->Chart()->width() / (Chart()->Chart()->logicalDpiX() / 25.4);
+        QVERIFY(std::abs(dSpan60 / 1000.0 - dMm) < dMm * 0.2 + 1);
+
+        QString sError;
+        QVERIFY2(Chart()->SaveChart(QStringLiteral("chart.csv"), &sError), qPrintable(sError));
+        QFile csv(QStringLiteral("chart.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readLine().startsWith("ms,value,absorbance"));
+        QVERIFY(csv.readLine().startsWith("0,65535,-1.0000"));
+        QVERIFY2(Chart()->SaveChart(QStringLiteral("chart.png"), &sError), qPrintable(sError));
+        QVERIFY(!QImage(QStringLiteral("chart.png")).isNull());
+        QVERIFY(!Chart()->SaveChart(QStringLiteral("chart.txt"), &sError));
+
+        Chart()->Clear();
+        QVERIFY(Chart()->Recorder().Points().size() <= 2);
+    }
+
+    // For the README: the printout of tests/host/scenarios/printer_pr2.scn.
+    void screenshot()
+    {
+        const QString sPath = qEnvironmentVariable("HALDEN_PRINTER_SCREENSHOT");
+        if (sPath.isEmpty())
+            QSKIP("HALDEN_PRINTER_SCREENSHOT is not set");
+        QProcess cli;
+        cli.setWorkingDirectory(m_pEnv->Path() + QStringLiteral("/cli"));
+        QDir().mkpath(cli.workingDirectory());
+        cli.start(QStringLiteral(HALDEN_CLI),
+                  {QStringLiteral("--serial-log"), QStringLiteral("sent.bin"),
+                   QStringLiteral(HALDEN_SOURCE_DIR "/tests/host/scenarios/printer_pr2.scn")});
+        QVERIFY(cli.waitForFinished(120000));
+        QCOMPARE(cli.exitCode(), 0);
+        QFile sent(cli.workingDirectory() + QStringLiteral("/sent.bin"));
+        QVERIFY(sent.open(QIODevice::ReadOnly));
+        const QByteArray abSent = sent.readAll();
+        // The printer was chosen just before the reading's record went out.
+        const qsizetype nFirst = abSent.indexOf("600 nm\t");
+        QVERIFY(nFirst >= 0);
+        Printer()->Clear();
+        Printer()->Feed(abSent.mid(nFirst));
+        Printer()->SetZoom(1);
+        Printer()->resize(340, 560);
+        Printer()->Scroller()->verticalScrollBar()->setValue(0);
+        QVERIFY(Printer()->grab().save(sPath, "PNG"));
+    }
+};
+
+QTEST_MAIN(CPrinterDockTest)
+#include "printer_dock_test.moc"

@@ -1,0 +1,107 @@
+// The sample compartment on the panel: the lid over the picture's SAMPLE lid
+// shows the sample in the cell (colour and name), a click on it and
+// Options/Sample... open the chooser, and the chooser puts the chosen sample
+// in at the typed concentration (none for a blank or a hidden unknown).
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QListWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "main_frame.h"
+#include "panel_layout.h"
+#include "qt_fixture.h"
+#include "sample_dialog.h"
+
+class CSampleTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CScratchEnvironment> m_pEnv;
+    std::unique_ptr<CHaldenApp> m_pApp;
+
+    CHaldenView* View() { return m_pApp->View(); }
+    CMainFrame* Frame() { return m_pApp->Frame(); }
+
+    static int Row(QListWidget* pList, const QString& sText)
+    {
+        for (int i = 0; i < pList->count(); i++)
+            if (pList->item(i)->text() == sText)
+                return i;
+        return -1;
+    }
+
+    // Answers the next chooser that opens: picks sItem, types the
+    // concentration when the box takes one, and presses OK.
+    void AnswerChooser(const QString& sItem, double fConcentration, bool* pbEditable)
+    {
+        QTimer::singleShot(0, this, [=] {
+            auto* pDlg = qobject_cast<CSampleDlg*>(QApplication::activeModalWidget());
+            QVERIFY(pDlg);
+            int nRow = Row(pDlg->List(), sItem);
+            QVERIFY(nRow >= 0);
+            pDlg->List()->setCurrentRow(nRow);
+            *pbEditable = pDlg->ConcentrationBox()->isEnabled();
+            if (*pbEditable)
+                pDlg->ConcentrationBox()->setValue(fConcentration);
+            pDlg->accept();
+        });
+    }
+
+private slots:
+    void initTestCase() { SetApplicationNames(); }
+
+    void init()
+    {
+        m_pEnv = std::make_unique<CScratchEnvironment>();
+        m_pApp = StartWindowOnly();
+        QVERIFY(m_pApp);
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+    }
+
+    void cleanup()
+    {
+        m_pApp.reset();
+        m_pEnv.reset();
+    }
+
+    void lidClickChoosesTheSample()
+    {
+        CSampleLid* pLid = View()->Lid();
+        QVERIFY(pLid);
+        QVERIFY(pLid->toolTip().contains(QStringLiteral("Recorded sample")));
+        const QPoint ptLid = pLid->mapTo(View()->Canvas(), QPoint(0, 0));
+        QCOMPARE(ptLid, QPoint(panel::ORIGIN + panel::LID_X, panel::ORIGIN + panel::LID_Y));
+
+        bool bEditable = false;
+        AnswerChooser(QStringLiteral("Standard 2"), 3.0, &bEditable);
+        QTest::mouseClick(pLid, Qt::LeftButton, {}, QPoint(24, 70));
+        QVERIFY(bEditable);
+        QCOMPARE(View()->Compartment().Label(), std::string("Standard 2 3 mg/L"));
+        QVERIFY(pLid->toolTip().contains(QStringLiteral("Standard 2 3 mg/L")));
+
+        AnswerChooser(QStringLiteral("Unknown A"), 9.0, &bEditable);
+        Frame()->SampleAction()->trigger();
+        QVERIFY(!bEditable);
+        QCOMPARE(View()->Compartment().Label(), std::string("Unknown A"));
+        QCOMPARE(View()->Compartment().Current().fConcentration, 3.3);  // the file's, not shown
+    }
+
+    // The lid's window shows the colour light through the cell has: the dye
+    // passes blue and absorbs in the yellow, the blank is clear.
+    void sampleColourFollowsTheSpectrum()
+    {
+        std::string sError;
+        auto dye = LoadSample("dye", sError);
+        auto blank = LoadSample("blank", sError);
+        QVERIFY(dye && blank);
+        QColor cDye = CSampleLid::SampleColour(*dye, 10.0);
+        QVERIFY(cDye.blue() > cDye.red() && cDye.blue() > cDye.green());
+        QCOMPARE(CSampleLid::SampleColour(*blank, 0.0), QColor(255, 255, 255));
+        QColor cPale = CSampleLid::SampleColour(*dye, 1.0);
+        QVERIFY(cPale.red() > cDye.red());
+    }
+};
+
+QTEST_MAIN(CSampleTest)
+#include "sample_test.moc"
