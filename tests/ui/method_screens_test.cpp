@@ -5,11 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "display/language.h"
+#include "sample.h"
 #include "display/script.h"
 #include "measure/kinetics_run.h"
 #include "measure/reading.h"
@@ -325,6 +327,78 @@ TEST_F(MethodScreens, CurveMethodOutsideItsStandardsShowsSampleOutOfRange)
     ASSERT_LT(Absorbance(550), 1.0);
     EXPECT_EQ(gfMethodResult, NO_VALUE);
     EXPECT_TRUE(ShowsScript("F0V0 X70Y120T167", 64, 119, 170, 127)) << "\"Sample out of range\"";
+}
+
+// The dye's five standards, each in the cell with its concentration typed and
+// its absorbance taken with TEST, make a linear curve at the dye's peak; run
+// on the unknowns, the stored method gives their concentrations within 2 %.
+TEST_F(MethodScreens, DyeStandardsByKeysGiveTheUnknownsConcentrations)
+{
+    auto load = [](const char* pszName) {
+        std::string sError;
+        std::optional<CSample> sample = LoadSample(pszName, sError);
+        EXPECT_TRUE(sample) << sError;
+        return sample.value_or(CSample::Recorded());
+    };
+    NewMethod();
+    ToField(1);
+    Walk({{KEY_SOFT4, STATE_METHOD_WAVELENGTH}});
+    while (gMethod.unWavelength < 592 && gunScreenState == STATE_METHOD_WAVELENGTH)
+        Press(KEY_UP);
+    ASSERT_EQ(gMethod.unWavelength, 592u);
+    Walk({{KEY_SOFT4, STATE_METHOD_PROGRAM}});
+    ToField(3);
+    Walk({{KEY_SOFT4, STATE_METHOD_CALIBRATION}, {KEY_RIGHT, STATE_METHOD_CALIBRATION},
+          {KEY_SOFT4, STATE_STANDARDS_TABLE}});
+
+    Host().Compartment().Insert(load("blank"));
+    for (int i = 0; i < STANDARD_COUNT; i++) {
+        CSample standard = load(("standard-" + std::to_string(i + 1)).c_str());
+        const int nConc = static_cast<int>(standard.m_fConcentration);
+        ASSERT_EQ(nConc, standard.m_fConcentration) << "a whole number of mg/L to type";
+        ASSERT_LT(nConc, 100);
+        Walk({{KEY_SOFT1, STATE_SET_STANDARD}});
+        for (int n = 0; n < STANDARD_COUNT && gunStandardsRow % STANDARD_COUNT != i; n++)
+            Press(KEY_DOWN);
+        ASSERT_EQ(gunStandardsRow % STANDARD_COUNT, i);
+        // " 0.0000": the point one place right gives two integer digits.
+        Walk({{KEY_SOFT1, STATE_STANDARD_ENTRY}, {KEY_SOFT3, STATE_STANDARD_ENTRY}});
+        for (int n = 0; n < nConc / 10; n++)
+            Press(KEY_UP);
+        Press(KEY_RIGHT);
+        for (int n = 0; n < nConc % 10; n++)
+            Press(KEY_UP);
+        Walk({{KEY_SOFT4, STATE_SET_STANDARD}, {KEY_SOFT4, STATE_SET_ABSORBANCE}});
+        ASSERT_EQ(gMethod.afStdConc[i], standard.m_fConcentration) << "standard " << i + 1;
+        if (i == 0) {  // the blank's reference first
+            Press(KEY_REF);
+            Host().AdvanceMs(6000);
+        }
+        Host().Compartment().Insert(standard);
+        Press(KEY_TEST);
+        Host().AdvanceMs(6000);
+        EXPECT_NEAR(gMethod.afStdAbs[i], standard.ShownAbsorbance(592, standard.m_fConcentration, 0), 0.005)
+            << "standard " << i + 1;
+        Walk({{KEY_SOFT4, STATE_STANDARDS_TABLE}});
+    }
+    Walk({{KEY_SOFT3, STATE_CURVE_FIT}});
+    while (gbChoice != FIT_LINEAR && gunScreenState == STATE_CURVE_FIT)
+        Press(KEY_UP);
+    Walk({{KEY_SOFT4, STATE_STANDARDS_TABLE}, {KEY_SOFT4, STATE_CURVE_COEFFICIENTS}});
+    ASSERT_EQ(gStandardCurve.bValid, 1);
+    EXPECT_EQ(gStandardCurve.bFit, FIT_LINEAR);
+    EXPECT_GT(gStandardCurve.fCorrelation, 0.999);
+    Walk({{KEY_SOFT3, STATE_METHOD_PROGRAM}, {KEY_SOFT1, STATE_METHOD_SUMMARY}, {KEY_SOFT1, STATE_METHOD_RUN}});
+    EXPECT_EQ(gMethod.bCurveFit, FIT_LINEAR);
+
+    for (const char* pszUnknown : {"unknown-a", "unknown-b"}) {
+        CSample unknown = load(pszUnknown);
+        Host().Compartment().Insert(unknown);
+        Press(KEY_TEST);
+        Host().AdvanceMs(6000);
+        ASSERT_EQ(gunScreenState, STATE_METHOD_RUN);
+        EXPECT_NEAR(gfMethodResult, unknown.m_fConcentration, 0.02 * unknown.m_fConcentration) << pszUnknown;
+    }
 }
 
 TEST_F(MethodScreens, StdLabelMovesRightInFrenchAndItalian)
