@@ -4,19 +4,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
+
+#include "dock_tools.h"
 
 namespace {
 
@@ -137,21 +135,10 @@ CChartDock::CChartDock(QWidget* pParent) : QDockWidget(QStringLiteral("Chart Rec
     m_pSpeed->setToolTip(QStringLiteral("Chart speed: paper moved a minute of firmware time"));
     connect(m_pSpeed, &QComboBox::activated, this,
             [this](int nIndex) { SetSpeed(m_pSpeed->itemData(nIndex).toDouble()); });
-    auto* pClear = new QPushButton(QStringLiteral("&Clear"));
-    pClear->setToolTip(QStringLiteral("Start a fresh chart"));
-    auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
-    pSave->setToolTip(QStringLiteral("Save the chart as a PNG picture or its corners as CSV"));
-    pClear->setFocusPolicy(Qt::NoFocus);
-    pSave->setFocusPolicy(Qt::NoFocus);
-    connect(pClear, &QPushButton::clicked, this, &CChartDock::Clear);
-    connect(pSave, &QPushButton::clicked, this, &CChartDock::OnSave);
-
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addWidget(new QLabel(QStringLiteral("Chart speed")));
-    pButtons->addWidget(m_pSpeed);
-    pButtons->addStretch();
-    pButtons->addWidget(pClear);
-    pButtons->addWidget(pSave);
+    QHBoxLayout* pButtons =
+        DockButtonRow(QStringLiteral("Chart speed"), m_pSpeed, QStringLiteral("Start a fresh chart"),
+                      QStringLiteral("Save the chart as a PNG picture or its corners as CSV"), [this] { Clear(); },
+                      [this] { OnSave(); });
     auto* pLayout = new QVBoxLayout(pBody);
     pLayout->setContentsMargins(4, 4, 4, 4);
     pLayout->addWidget(m_pChart, 1);
@@ -206,11 +193,7 @@ bool CChartDock::SaveChart(const QString& sPath, QString* psError) const
 
 void CChartDock::OnSave()
 {
-    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Chart"), QStringLiteral("chart.png"),
-                                                       QStringLiteral("PNG pictures (*.png);;CSV files (*.csv)"));
-    if (sPath.isEmpty())
-        return;
-    QString sError;
-    if (!SaveChart(sPath, &sError))
-        QMessageBox::warning(this, QStringLiteral("Save Chart"), sError);
+    SaveAsWithWarning(this, QStringLiteral("Save Chart"), QStringLiteral("chart.png"),
+                      QStringLiteral("PNG pictures (*.png);;CSV files (*.csv)"),
+                      [this](const QString& sPath, QString* psError) { return SaveChart(sPath, psError); });
 }

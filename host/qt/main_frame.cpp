@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -24,6 +23,7 @@
 
 #include "core/runtime.h"
 #include "core/timers.h"
+#include "dock_tools.h"
 #include "halden_app.h"
 #include "halden_doc.h"
 #include "halden_view.h"
@@ -335,13 +335,9 @@ bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
 
 void CMainFrame::OnSaveDisplayAs()
 {
-    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Display As"), QStringLiteral("display.png"),
-                                                       QStringLiteral("PNG pictures (*.png)"));
-    if (sPath.isEmpty())
-        return;
-    QString sError;
-    if (!SaveDisplay(sPath, &sError))
-        QMessageBox::warning(this, QStringLiteral("Save Display As"), sError);
+    SaveAsWithWarning(this, QStringLiteral("Save Display As"), QStringLiteral("display.png"),
+                      QStringLiteral("PNG pictures (*.png)"),
+                      [this](const QString& sPath, QString* psError) { return SaveDisplay(sPath, psError); });
 }
 
 void CMainFrame::OnPrint()

@@ -3,18 +3,16 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QMessageBox>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include "dock_tools.h"
 
 namespace {
 
@@ -75,21 +73,10 @@ CPrinterDock::CPrinterDock(QWidget* pParent) : QDockWidget(QStringLiteral("Print
     m_pZoom->setFocusPolicy(Qt::NoFocus);
     m_pZoom->setToolTip(QStringLiteral("Zoom: screen pixels a printer dot"));
     connect(m_pZoom, &QComboBox::activated, this, [this](int nIndex) { SetZoom(m_pZoom->itemData(nIndex).toInt()); });
-    auto* pClear = new QPushButton(QStringLiteral("&Clear"));
-    pClear->setToolTip(QStringLiteral("Tear off the paper"));
-    auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
-    pSave->setToolTip(QStringLiteral("Save the printout as a PNG picture or a PDF document"));
-    pClear->setFocusPolicy(Qt::NoFocus);
-    pSave->setFocusPolicy(Qt::NoFocus);
-    connect(pClear, &QPushButton::clicked, this, &CPrinterDock::Clear);
-    connect(pSave, &QPushButton::clicked, this, &CPrinterDock::OnSavePrintout);
-
-    auto* pButtons = new QHBoxLayout;
-    pButtons->addWidget(new QLabel(QStringLiteral("Zoom")));
-    pButtons->addWidget(m_pZoom);
-    pButtons->addStretch();
-    pButtons->addWidget(pClear);
-    pButtons->addWidget(pSave);
+    QHBoxLayout* pButtons =
+        DockButtonRow(QStringLiteral("Zoom"), m_pZoom, QStringLiteral("Tear off the paper"),
+                      QStringLiteral("Save the printout as a PNG picture or a PDF document"), [this] { Clear(); },
+                      [this] { OnSavePrintout(); });
     auto* pLayout = new QVBoxLayout(pBody);
     pLayout->setContentsMargins(4, 4, 4, 4);
     pLayout->addWidget(m_pScroll);
@@ -179,13 +166,7 @@ bool CPrinterDock::SavePrintout(const QString& sPath, QString* psError) const
 
 void CPrinterDock::OnSavePrintout()
 {
-    QString sFilter;
-    const QString sPath = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Printout"), QStringLiteral("printout.png"),
-        QStringLiteral("PNG pictures (*.png);;PDF documents (*.pdf)"), &sFilter);
-    if (sPath.isEmpty())
-        return;
-    QString sError;
-    if (!SavePrintout(sPath, &sError))
-        QMessageBox::warning(this, QStringLiteral("Save Printout"), sError);
+    SaveAsWithWarning(this, QStringLiteral("Save Printout"), QStringLiteral("printout.png"),
+                      QStringLiteral("PNG pictures (*.png);;PDF documents (*.pdf)"),
+                      [this](const QString& sPath, QString* psError) { return SavePrintout(sPath, psError); });
 }
