@@ -36,6 +36,14 @@ ordered_json TimeJson(uint32_t unMinutes, uint32_t unSeconds)
     return ordered_json{{"minutes", unMinutes}, {"seconds", unSeconds}};
 }
 
+// Text from the file as it appears in a message: in double quotes, with the
+// JSON escapes, so that a key or name holding a line break or a control
+// character still makes a one-line message.
+std::string Quoted(const std::string& sText)
+{
+    return json(sText).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 // Reading one method: each check throws a CFault with the field's message.
 struct CFault {
     std::string sMessage;
@@ -89,7 +97,7 @@ void ReadTime(const json& value, const std::string& sField, uint32_t* punMinutes
         Fail(sField, "must be an object with \"minutes\" and \"seconds\"");
     for (const auto& item : value.items())
         if (item.key() != "minutes" && item.key() != "seconds")
-            Fail(sField, "unknown field \"" + item.key() + "\"");
+            Fail(sField, "unknown field " + Quoted(item.key()));
     if (!value.contains("minutes") || !value.contains("seconds"))
         Fail(sField, "must have \"minutes\" and \"seconds\"");
     *punMinutes = WholeNumber(Member(value, "minutes"), sField + ".minutes", 0, TIME_FIELD_MAX);
@@ -127,7 +135,7 @@ void ReadStandards(const json& value, MethodWork* pMethod)
             Fail(sField, "must be an object with \"absorbance\" and \"concentration\"");
         for (const auto& item : standard.items())
             if (item.key() != "absorbance" && item.key() != "concentration")
-                Fail(sField, "unknown field \"" + item.key() + "\"");
+                Fail(sField, "unknown field " + Quoted(item.key()));
         if (!standard.contains("absorbance") || !standard.contains("concentration"))
             Fail(sField, "must have \"absorbance\" and \"concentration\"");
         pMethod->afStdAbs[i] = Number(standard["absorbance"], sField + ".absorbance");
@@ -147,7 +155,7 @@ void ReadName(const json& value, MethodWork* pMethod)
         Fail("name", "is longer than 13 characters");
     for (char c : sName)
         if (c == '\0' || !std::strchr(NAME_CHARACTERS, c))
-            Fail("name", "\"" + sName + "\" has characters the instrument cannot show (only A-Z, 0-9 and space)");
+            Fail("name", Quoted(sName) + " has characters the instrument cannot show (only A-Z, 0-9 and space)");
     std::memset(pMethod->szName, ' ', METHOD_NAME_LENGTH);
     std::memcpy(pMethod->szName, sName.data(), sName.size());
     pMethod->szName[METHOD_NAME_LENGTH] = '\0';
@@ -165,7 +173,7 @@ ImportedMethod ReadMethod(const json& object)
         for (const char* pszKey : kapszKeys)
             bKnown = bKnown || item.key() == pszKey;
         if (!bKnown)
-            throw CFault{"unknown field \"" + item.key() + "\""};
+            throw CFault{"unknown field " + Quoted(item.key())};
     }
     ImportedMethod imported;
     imported.nSlot = -1;
@@ -334,7 +342,7 @@ bool ParseMethodsJson(const std::string& sText, std::vector<ImportedMethod>* pMe
     for (const auto& item : document.items()) {
         const std::string& sKey = item.key();
         if (sKey != "format" && sKey != "version" && sKey != "methods") {
-            *psError = "unknown field \"" + sKey + "\" in the methods file";
+            *psError = "unknown field " + Quoted(sKey) + " in the methods file";
             return false;
         }
     }
