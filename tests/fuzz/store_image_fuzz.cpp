@@ -129,8 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     LoadMethodWork(gunCurrentMethod);
 
     std::vector<uint8_t> abAfter = ReadFile(sPath);
-    Require(abAfter.size() == EEPROM_SIZE);
-    for (int n = 0; n < EEPROM_SIZE; n++)
-        Require(abAfter[n] == bus.Eeprom().Peek(static_cast<uint16_t>(n)));
+    Require(abAfter.size() == EEPROM_SIZE &&
+            std::memcmp(abAfter.data(), bus.Eeprom().Memory().data(), EEPROM_SIZE) == 0);
     return 0;
 }
