@@ -45,9 +45,12 @@ if command -v clang++ >/dev/null 2>&1; then
     [ "$name" = remote ] && runs=3000
     # Whole scenario texts of up to 4 KB, many lines each.
     [ "$name" = scenario_parse ] && runs=3000
+    # Whole EEPROM images, so that the seeds are not cut short.
+    max_len=4096
+    [ "$name" = store_image ] && max_len=40000
     dict=()
     [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
-    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=4096 "${dict[@]}" \
+    ASAN_OPTIONS=detect_leaks=1 "build/fuzz/tests/fuzz/$name" -runs=$runs -max_len=$max_len "${dict[@]}" \
       -print_final_stats=1 "$scratch" "$corpus"
     rm -rf "$scratch"
   done
