@@ -52,6 +52,7 @@ public:
 
     // Memory and engine state, for inspection.
     uint8_t Peek(uint16_t unAddress) const { return m_abMemory[unAddress & (MEMORY_SIZE - 1)]; }
+    const std::array<uint8_t, MEMORY_SIZE>& Memory() const { return m_abMemory; }
     uint16_t AddressPointer() const { return m_unAddress; }
     int TransferState() const { return m_nState; }
 
