@@ -45,16 +45,26 @@ private:
 // The image file lives in memory (/dev/shm) where there is one: every
 // input writes, locks and reads back a whole image, which on a disk costs
 // more than the load itself. The file operations are the same either way.
+// The directory and its file go when the run ends normally.
+char gacScratchDir[64];
+
+void RemoveScratch()
+{
+    std::remove((std::string(gacScratchDir) + "/eeprom.bin").c_str());
+    std::remove(gacScratchDir);
+}
+
 const std::string& ScratchFile()
 {
     static const std::string sPath = [] {
-        std::string sTemplate = "/dev/shm/halden-store-fuzz-XXXXXX";
-        if (mkdtemp(sTemplate.data()) == nullptr) {
-            sTemplate = "/tmp/halden-store-fuzz-XXXXXX";
-            if (mkdtemp(sTemplate.data()) == nullptr)
+        std::strcpy(gacScratchDir, "/dev/shm/halden-store-fuzz-XXXXXX");
+        if (mkdtemp(gacScratchDir) == nullptr) {
+            std::strcpy(gacScratchDir, "/tmp/halden-store-fuzz-XXXXXX");
+            if (mkdtemp(gacScratchDir) == nullptr)
                 std::abort();
         }
-        return sTemplate + "/eeprom.bin";
+        std::atexit(RemoveScratch);
+        return std::string(gacScratchDir) + "/eeprom.bin";
     }();
     return sPath;
 }
