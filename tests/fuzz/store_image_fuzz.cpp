@@ -14,6 +14,7 @@
 #include "core/bridge.h"
 #include "eeprom.h"
 #include "eeprom_bus.h"
+#include "storage/i2c.h"
 #include "storage/method_record.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
@@ -118,8 +119,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     Require(!bus.Refused() && !bus.ReadOnly());
     CStoreOnlyHost host(&bus);
 
+    // The devices and driver as the firmware's start-up sets them up; the
+    // store answers on the bus only once the EEPROM is described.
+    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+    I2cInit();
     StartParameterStore();
     RepairParameters();
+    // The store went through the EEPROM: its signature is there now, read
+    // from the image or written by the initialisation.
+    Require(std::memcmp(bus.Eeprom().Memory().data() + PARAM_SIGNATURE, PARAM_SIGNATURE_TEXT,
+                        std::strlen(PARAM_SIGNATURE_TEXT) + 1) == 0);
 
     for (const ParamSetting& setting : gParamSettings) {
         if (!setting.bRepair)
