@@ -14,6 +14,7 @@
 #include "core/bridge.h"
 #include "eeprom.h"
 #include "eeprom_bus.h"
+#include "storage/i2c.h"
 #include "storage/method_record.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
@@ -42,13 +43,29 @@ private:
     int32_t m_nPendingTicks = 0;
 };
 
+// The image file lives in memory (/dev/shm) where there is one: every
+// input writes, locks and reads back a whole image, which on a disk costs
+// more than the load itself. The file operations are the same either way.
+// The directory and its file go when the run ends normally.
+char gacScratchDir[64];
+
+void RemoveScratch()
+{
+    std::remove((std::string(gacScratchDir) + "/eeprom.bin").c_str());
+    std::remove(gacScratchDir);
+}
+
 const std::string& ScratchFile()
 {
     static const std::string sPath = [] {
-        char acDir[] = "/tmp/halden-store-fuzz-XXXXXX";
-        if (mkdtemp(acDir) == nullptr)
-            std::abort();
-        return std::string(acDir) + "/eeprom.bin";
+        std::strcpy(gacScratchDir, "/dev/shm/halden-store-fuzz-XXXXXX");
+        if (mkdtemp(gacScratchDir) == nullptr) {
+            std::strcpy(gacScratchDir, "/tmp/halden-store-fuzz-XXXXXX");
+            if (mkdtemp(gacScratchDir) == nullptr)
+                std::abort();
+        }
+        std::atexit(RemoveScratch);
+        return std::string(gacScratchDir) + "/eeprom.bin";
     }();
     return sPath;
 }
@@ -71,6 +88,8 @@ std::vector<uint8_t> ReadFile(const std::string& sPath)
     ab.resize(nRead);
     return ab;
 }
+
+static_assert(CEeprom::MEMORY_SIZE == EEPROM_SIZE);
 
 void Require(bool bHolds)
 {
@@ -100,8 +119,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     Require(!bus.Refused() && !bus.ReadOnly());
     CStoreOnlyHost host(&bus);
 
+    // The devices and driver as the firmware's start-up sets them up; the
+    // store answers on the bus only once the EEPROM is described.
+    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+    I2cInit();
     StartParameterStore();
     RepairParameters();
+    // The store went through the EEPROM: its signature is there now, read
+    // from the image or written by the initialisation.
+    Require(std::memcmp(bus.Eeprom().Memory().data() + PARAM_SIGNATURE, PARAM_SIGNATURE_TEXT,
+                        std::strlen(PARAM_SIGNATURE_TEXT) + 1) == 0);
 
     for (const ParamSetting& setting : gParamSettings) {
         if (!setting.bRepair)
@@ -128,8 +156,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     }
     LoadMethodWork(gunCurrentMethod);
 
+    // The file mirrors the memory, compared whole.
     std::vector<uint8_t> abAfter = ReadFile(sPath);
-    Require(abAfter.size() == EEPROM_SIZE &&
-            std::memcmp(abAfter.data(), bus.Eeprom().Memory().data(), EEPROM_SIZE) == 0);
+    Require(abAfter.size() == EEPROM_SIZE);
+    Require(std::memcmp(abAfter.data(), bus.Eeprom().Memory().data(), EEPROM_SIZE) == 0);
     return 0;
 }
