@@ -27,6 +27,8 @@ const QString VIEW_SECTION = QStringLiteral("View");
 const QString TOOLBAR_ENTRY = QStringLiteral("ToolBar");
 const QString STATUSBAR_ENTRY = QStringLiteral("StatusBar");
 const QString SERIAL_MONITOR_ENTRY = QStringLiteral("SerialMonitor");
+const QString PRINTER_ENTRY = QStringLiteral("Printer");
+const QString CHART_ENTRY = QStringLiteral("ChartRecorder");
 const QString ZOOM_ENTRY = QStringLiteral("Zoom");
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
@@ -60,6 +62,8 @@ bool CHaldenApp::InitInstance()
         m_bShowToolBar = ReadFlag(settings, TOOLBAR_ENTRY, m_bShowToolBar);
         m_bShowStatusBar = ReadFlag(settings, STATUSBAR_ENTRY, m_bShowStatusBar);
         m_bShowSerialMonitor = ReadFlag(settings, SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+        m_bShowPrinter = ReadFlag(settings, PRINTER_ENTRY, m_bShowPrinter);
+        m_bShowChart = ReadFlag(settings, CHART_ENTRY, m_bShowChart);
         m_nZoom = std::clamp(settings.value(ZOOM_ENTRY, m_nZoom).toInt(), CHaldenView::ZOOM_MIN, CHaldenView::ZOOM_MAX);
     }
 
@@ -185,6 +189,8 @@ void CHaldenApp::ExitInstance()
     settings.setValue(TOOLBAR_ENTRY, m_bShowToolBar);
     settings.setValue(STATUSBAR_ENTRY, m_bShowStatusBar);
     settings.setValue(SERIAL_MONITOR_ENTRY, m_bShowSerialMonitor);
+    settings.setValue(PRINTER_ENTRY, m_bShowPrinter);
+    settings.setValue(CHART_ENTRY, m_bShowChart);
     settings.setValue(ZOOM_ENTRY, m_nZoom);
 }
 

@@ -63,6 +63,8 @@ public:
     int m_bShowToolBar = 1;    // toolbar shown; 1 until the profile is read
     int m_bShowStatusBar = 1;  // status bar shown; 1 until the profile is read
     int m_bShowSerialMonitor = 1;  // serial monitor dock shown
+    int m_bShowPrinter = 1;        // printer dock shown
+    int m_bShowChart = 1;          // chart recorder dock shown
     int m_nZoom = 1;               // display zoom 1..4
 
 private:

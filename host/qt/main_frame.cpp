@@ -76,6 +76,8 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     addDockWidget(Qt::RightDockWidgetArea, m_pPrinterDock);
     addDockWidget(Qt::RightDockWidgetArea, m_pChartDock);
     tabifyDockWidget(m_pPrinterDock, m_pChartDock);
+    m_pPrinterDock->setVisible(pApp->m_bShowPrinter != 0);
+    m_pChartDock->setVisible(pApp->m_bShowChart != 0);
     m_pPrinterDock->raise();
     m_pView->SetPrinterSink(m_pPrinterDock->Cable());
     m_pView->SetAnalogueTrace(m_pChartDock->Trace());
@@ -389,6 +391,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     m_pApp->m_bShowToolBar = m_pToolBar && !m_pToolBar->isHidden() ? 1 : 0;
     m_pApp->m_bShowStatusBar = !statusBar()->isHidden() ? 1 : 0;
     m_pApp->m_bShowSerialMonitor = m_pSerialMonitor && !m_pSerialMonitor->isHidden() ? 1 : 0;
+    m_pApp->m_bShowPrinter = m_pPrinterDock && !m_pPrinterDock->isHidden() ? 1 : 0;
+    m_pApp->m_bShowChart = m_pChartDock && !m_pChartDock->isHidden() ? 1 : 0;
     FirmwareStop();
     pEvent->accept();
 }

@@ -1,4 +1,4 @@
-// The main window: the profile entries across a restart, the Mains check
+// The main window: the profile entries (bars and docks) across a restart, the Mains check
 // mark, the status bar's EEPROM pane and the serial monitor's text.
 #include <QAction>
 #include <QFile>
@@ -9,7 +9,9 @@
 
 #include "core/timers.h"
 #include "eeprom_bus.h"
+#include "chart_dock.h"
 #include "halden_doc.h"
+#include "printer_dock.h"
 #include "qt_fixture.h"
 #include "serial_monitor.h"
 
@@ -53,6 +55,40 @@ private slots:
         QVERIFY(!pApp->Frame()->ToolBar()->isHidden());
         QVERIFY(pApp->Frame()->statusBar()->isHidden());
         QVERIFY(!pApp->Frame()->StatusBarAction()->isChecked());
+    }
+
+    // The printer and chart recorder docks come back as they were closed.
+    void profileKeepsDockVisibility()
+    {
+        CScratchEnvironment env;
+        {
+            auto pApp = StartWindowOnly();
+            QVERIFY(pApp);
+            CMainFrame* pFrame = pApp->Frame();
+            QVERIFY(!pFrame->PrinterDock()->isHidden());
+            QVERIFY(!pFrame->ChartDock()->isHidden());
+            pFrame->PrinterDock()->toggleViewAction()->trigger();
+            QVERIFY(pFrame->PrinterDock()->isHidden());
+            pApp->ExitInstance();
+        }
+        {
+            QSettings settings;
+            QCOMPARE(settings.value(QStringLiteral("View/Printer")).toInt(), 0);
+            QCOMPARE(settings.value(QStringLiteral("View/ChartRecorder")).toInt(), 1);
+        }
+        {
+            auto pApp = StartWindowOnly();
+            CMainFrame* pFrame = pApp->Frame();
+            QVERIFY(pFrame->PrinterDock()->isHidden());
+            QVERIFY(!pFrame->PrinterDock()->toggleViewAction()->isChecked());
+            QVERIFY(!pFrame->ChartDock()->isHidden());
+            pFrame->PrinterDock()->toggleViewAction()->trigger();
+            pFrame->ChartDock()->toggleViewAction()->trigger();
+        }
+        auto pApp = StartWindowOnly();
+        QVERIFY(!pApp->Frame()->PrinterDock()->isHidden());
+        QVERIFY(pApp->Frame()->ChartDock()->isHidden());
+        QVERIFY(!pApp->Frame()->ChartDock()->toggleViewAction()->isChecked());
     }
 
     void mainsCheckFollowsDocument()
