@@ -26,7 +26,12 @@ trap 'rm -rf "$work"' EXIT
 dict=()
 [ -f "tests/fuzz/$target.dict" ] && dict=(-dict="tests/fuzz/$target.dict")
 max_len=4096
+# Whole EEPROM images and a little more.
 [ "$target" = store_image ] && max_len=40000
+# Register values (245 bytes) and a script text of up to about 780
+# characters, five times the longest screen's: longer texts only repeat
+# commands, and each screen clear in them costs a whole display's writes.
+[ "$target" = display_script ] && max_len=1024
 "$build/tests/fuzz/$target" -max_total_time="$seconds" -runs="$inputs" -max_len=$max_len -print_final_stats=1 \
   "${dict[@]}" "$work" "tests/fuzz/corpus/$target"
 # Keep only inputs that add coverage to what the corpus already has.
