@@ -32,7 +32,11 @@ max_len=4096
 # characters, five times the longest screen's: longer texts only repeat
 # commands, and each screen clear in them costs a whole display's writes.
 [ "$target" = display_script ] && max_len=1024
+status=0
 "$build/tests/fuzz/$target" -max_total_time="$seconds" -runs="$inputs" -max_len=$max_len -print_final_stats=1 \
-  "${dict[@]}" "$work" "tests/fuzz/corpus/$target"
-# Keep only inputs that add coverage to what the corpus already has.
+  "${dict[@]}" "$work" "tests/fuzz/corpus/$target" || status=$?
+# Keep only inputs that add coverage to what the corpus already has; also
+# after a campaign stopped with Ctrl+C or by a crash, so that nothing it
+# found is lost. The campaign's own exit status is the script's.
 "$build/tests/fuzz/$target" -merge=1 -max_len=$max_len "tests/fuzz/corpus/$target" "$work"
+exit $status
