@@ -850,10 +850,10 @@ void ControlCharReading(uint8_t bChar)
         gpfnShowPcControl(1);
     if (bChar == CTRL_R) {
         TakeReading(READ_REFERENCE);
-            SerialPutString("REF DONE\r\n");
+        SerialPutString("REF DONE\r\n");
     } else {
         TakeReading(READ_SAMPLE);
-            SendTestResult();
+        SendTestResult();
         SerialPutString("TEST DONE\r\n");
     }
     if (!bWasControl)

@@ -19,18 +19,17 @@ uint32_t ShownDisplayOption()
     return gMethod.unDisplayOption;
 }
 
-void LoadMethodWork(uint8_t bSlot)
+// Makes a record the working method. A missing record (null) or one that
+// fails its check gives the default method; names, fields and the display
+// option are kept inside what the screens can show.
+void UseMethodRecord(const uint8_t* pbRecord)
 {
-    // A slot number from a damaged store never reads past the method records.
-    uint8_t abRecord[METHOD_RECORD_SIZE];
-    if (bSlot < METHOD_COUNT)
-        LoadMethod(bSlot, abRecord);
-    if (bSlot >= METHOD_COUNT || !MethodRecordValid(abRecord)) {
+    if (pbRecord == nullptr || !MethodRecordValid(pbRecord)) {
         SetMethodDefaults(&gMethod);
         gunDisplayOption = gMethod.unDisplayOption;
         return;
     }
-    DecodeMethodRecord(abRecord, &gMethod);
+    DecodeMethodRecord(pbRecord, &gMethod);
     for (int i = 0; i < METHOD_NAME_LENGTH; i++)
         if (gMethod.szName[i] == '\0')
             gMethod.szName[i] = 'X';
@@ -39,6 +38,18 @@ void LoadMethodWork(uint8_t bSlot)
     // A curve method is ready to give concentrations as soon as it is loaded.
     if (gMethod.bCalibration == 1)
         FitMethodCurve(false);
+}
+
+void LoadMethodWork(uint8_t bSlot)
+{
+    // A slot number from a damaged store never reads past the method records.
+    if (bSlot >= METHOD_COUNT) {
+        UseMethodRecord(nullptr);
+        return;
+    }
+    uint8_t abRecord[METHOD_RECORD_SIZE];
+    LoadMethod(bSlot, abRecord);
+    UseMethodRecord(abRecord);
 }
 
 void SaveMethodWork()

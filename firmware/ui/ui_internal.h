@@ -136,6 +136,7 @@ void DrawSelfTestMarks();
 void DrawSelfTestResult();
 
 // Method working copy (method_store.cpp).
+void UseMethodRecord(const uint8_t* pbRecord);
 void LoadMethodWork(uint8_t bSlot);
 void SaveMethodWork();
 void DeleteMethodSlot(uint8_t bSlot);
