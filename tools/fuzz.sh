@@ -32,6 +32,8 @@ max_len=4096
 # characters, five times the longest screen's: longer texts only repeat
 # commands, and each screen clear in them costs a whole display's writes.
 [ "$target" = display_script ] && max_len=1024
+# Thirty-two command lines of the longest the instrument takes (32 bytes).
+[ "$target" = remote ] && max_len=1024
 status=0
 "$build/tests/fuzz/$target" -max_total_time="$seconds" -runs="$inputs" -max_len=$max_len -print_final_stats=1 \
   "${dict[@]}" "$work" "tests/fuzz/corpus/$target" || status=$?
