@@ -12,20 +12,9 @@
 
 #include "eeprom.h"
 #include "eeprom_bus.h"
+#include "fuzz_scratch.h"
 
 namespace {
-
-std::string ScratchFile()
-{
-    static std::string sPath = [] {
-        char acDir[] = "/tmp/halden-bus-fuzz-XXXXXX";
-        const char* pszDir = mkdtemp(acDir);
-        if (pszDir == nullptr)
-            std::abort();
-        return std::string(pszDir) + "/eeprom.bin";
-    }();
-    return sPath;
-}
 
 std::vector<uint8_t> ReadImage(const std::string& sPath)
 {
@@ -45,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
 {
     // The file is created by the first input and used by every later one,
     // as a simulator uses it from run to run.
-    const std::string sPath = ScratchFile();
+    const std::string& sPath = fuzz_scratch::EepromFile("bus");
     {
         CEepromBus bus(sPath);
         if (bus.Refused() || bus.ReadOnly())

@@ -27,6 +27,7 @@
 #include "comms/serial.h"
 #include "core/runtime.h"
 #include "eeprom.h"
+#include "fuzz_scratch.h"
 #include "headless_host.h"
 #include "measure/reading.h"
 #include "storage/i2c.h"
@@ -145,10 +146,7 @@ size_t NextPiece(std::string_view sInput, int* pnState, bool* pbLine)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char acDir[] = "/tmp/halden-remote-fuzz-XXXXXX";
-    if (mkdtemp(acDir) == nullptr)
-        std::abort();
-    gsEepromPath = std::string(acDir) + "/eeprom.bin";
+    gsEepromPath = fuzz_scratch::EepromFile("remote");
     CHeadlessHost::Options options;
     options.sEepromPath = gsEepromPath;
     static CHeadlessHost host(options);

@@ -14,6 +14,7 @@
 #include "core/bridge.h"
 #include "eeprom.h"
 #include "eeprom_bus.h"
+#include "fuzz_scratch.h"
 #include "storage/i2c.h"
 #include "storage/method_record.h"
 #include "storage/params.h"
@@ -45,33 +46,6 @@ private:
     CEepromBus* m_pBus;
     int32_t m_nPendingTicks = 0;
 };
-
-// The image file lives in memory (/dev/shm) where there is one: every
-// input writes, locks and reads back a whole image, which on a disk costs
-// more than the load itself. The file operations are the same either way.
-// The directory and its file go when the run ends normally.
-char gacScratchDir[64];
-
-void RemoveScratch()
-{
-    std::remove((std::string(gacScratchDir) + "/eeprom.bin").c_str());
-    std::remove(gacScratchDir);
-}
-
-const std::string& ScratchFile()
-{
-    static const std::string sPath = [] {
-        std::strcpy(gacScratchDir, "/dev/shm/halden-store-fuzz-XXXXXX");
-        if (mkdtemp(gacScratchDir) == nullptr) {
-            std::strcpy(gacScratchDir, "/tmp/halden-store-fuzz-XXXXXX");
-            if (mkdtemp(gacScratchDir) == nullptr)
-                std::abort();
-        }
-        std::atexit(RemoveScratch);
-        return std::string(gacScratchDir) + "/eeprom.bin";
-    }();
-    return sPath;
-}
 
 void WriteFile(const std::string& sPath, const uint8_t* pbData, size_t nSize)
 {
@@ -114,7 +88,7 @@ void RequireMethodInTables()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
 {
-    const std::string& sPath = ScratchFile();
+    const std::string& sPath = fuzz_scratch::EepromFile("store");
     // Mostly whole images: the size is taken from the input only when its
     // first byte says so, so that the loader gets most of the work.
     bool bWholeImage = nSize == 0 || pbData[0] != 0x5A;
