@@ -39,9 +39,9 @@ if command -v clang++ >/dev/null 2>&1; then
     scratch=$(mktemp -d)
     runs=10000
     # bus reads back the whole image file for every input; store_image loads
-    # (and mostly initialises) a whole image over the bit-level bus.
+    # a whole image over the bit-level bus (and some inputs initialise it).
     [ "$name" = bus ] && runs=1000
-    [ "$name" = store_image ] && runs=60
+    [ "$name" = store_image ] && runs=1000
     # Every input runs the firmware thread through its commands.
     [ "$name" = remote ] && runs=3000
     # Whole scenario texts of up to 4 KB, many lines each.
