@@ -5,7 +5,6 @@
 // exactly what the memory holds.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
