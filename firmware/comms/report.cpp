@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "comms/analogue.h"
@@ -663,18 +664,30 @@ struct SelfTestAdvice {
     uint8_t bRow;       // 0 lamp, 1 wavelength calibration, 2 diode array
     uint8_t bLamp;      // LAMP_*
     uint16_t unFinding; // a result bit the run must have found, 0 for none
+    bool bLedPeakLine;  // first the line telling where the LED's peak was seen
     const char* apszLines[3];
 };
 
 const SelfTestAdvice kaSelfTestAdvice[] = {
-    {0, LAMP_FAILED, 0, {"Lamp failure, replace"}},
-    {0, LAMP_AGEING, 0, {"Lamp too dim, replace soon"}},
-    {0, LAMP_AGEING, DIAG_UV_TOO_LOW, {"UV levels low, replace", "lamp soon"}},
-    {0, LAMP_AGEING, DIAG_IR_TOO_LOW, {"IR levels low, replace", "lamp soon"}},
-    {1, LAMP_ANY, 0, {"Check cuvette chamber is clear", "then re-test"}},
-    {1, LAMP_ANY, DIAG_WAVELENGTH, {"See handbook"}},
-    {2, LAMP_ANY, 0, {"Diode array problem", "Return instrument to an", "authorised service agent"}},
+    {0, LAMP_FAILED, 0, false, {"Lamp failure, replace"}},
+    {0, LAMP_AGEING, 0, false, {"Lamp too dim, replace soon"}},
+    {0, LAMP_AGEING, DIAG_UV_TOO_LOW, false, {"UV levels low, replace", "lamp soon"}},
+    {0, LAMP_AGEING, DIAG_IR_TOO_LOW, false, {"IR levels low, replace", "lamp soon"}},
+    {1, LAMP_ANY, 0, false, {"Check cuvette chamber is clear", "then re-test"}},
+    {1, LAMP_ANY, DIAG_WAVELENGTH, true, {"See handbook"}},
+    {2, LAMP_ANY, 0, false, {"Diode array problem", "Return instrument to an", "authorised service agent"}},
 };
+
+// The wavelength whose nominal pixel lies nearest the LED's peak as the
+// last self-diagnostics found it (the lower one of two equally near).
+int LedPeakWavelength()
+{
+    int nBest = 0;
+    for (int k = 1; k < SPECTRUM_POINTS; k++)
+        if (std::abs(gnWavelengthPixel[k] - gnDiagLedPixel) < std::abs(gnWavelengthPixel[nBest] - gnDiagLedPixel))
+            nBest = k;
+    return SPECTRUM_FIRST_NM + nBest;
+}
 
 void SendSelfTestAdvice(const unsigned char* pbRows, uint16_t unFindings)
 {
@@ -689,6 +702,9 @@ void SendSelfTestAdvice(const unsigned char* pbRows, uint16_t unFindings)
         if (pbRows[advice.bRow] != ROW_FAIL || (advice.bLamp != LAMP_ANY && advice.bLamp != bLamp) ||
             (unFindings & advice.unFinding) != advice.unFinding)
             continue;
+        // Where the LED's peak lay and how many pixels that is from where it belongs.
+        if (advice.bLedPeakLine)
+            Send("Wavelength %dnm (%d)\r\n", LedPeakWavelength(), static_cast<int>(gnDiagOffset));
         for (const char* pszLine : advice.apszLines)
             if (pszLine)
                 Send("%s\r\n", pszLine);

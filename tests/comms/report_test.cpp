@@ -13,6 +13,7 @@
 #include "comms/report.h"
 #include "comms/serial.h"
 #include "display/lcd.h"
+#include "measure/diag.h"
 #include "measure/reading.h"
 #include "storage/i2c.h"
 #include "storage/params.h"
@@ -334,7 +335,7 @@ TEST_F(ReportTest, SelfTestReportAdvisesByFailedRowAndFindings)
          "Lamp too dim. Replace lamp soon"},
         {{1, 2, 1}, 0, "Check cuvette chamber is clear\r\nthen re-test\r\n",
          "Check cuvette chamber is clear then re-test"},
-        {{1, 2, 0}, 0x400, "Check cuvette chamber is clear\r\nthen re-test\r\nSee handbook\r\n",
+        {{1, 2, 0}, 0x400, "Check cuvette chamber is clear\r\nthen re-test\r\nWavelength 600nm (-50)\r\nSee handbook\r\n",
          "Check cuvette chamber is clear then re-test"},
         {{1, 1, 2}, 0x020, "Diode array problem\r\nReturn instrument to an\r\nauthorised service agent\r\n",
          "Check cuvette chamber is clear then re-test"},
@@ -346,6 +347,8 @@ TEST_F(ReportTest, SelfTestReportAdvisesByFailedRowAndFindings)
          "Check cuvette chamber is clear then re-test"},
     };
     const uint8_t abClock[6] = {5, 3, 26, 10, 7, 0};
+    gnDiagLedPixel = 559;  // the nominal pixel of 600 nm
+    gnDiagOffset = -50;
     for (const Case& c : kCases) {
         auto Mark = [&](int i, const char* pszFail, const char* pszPass) {
             return std::string(c.abRows[i] == 2 ? pszFail : c.abRows[i] == 1 ? pszPass : "-");
