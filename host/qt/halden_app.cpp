@@ -30,6 +30,8 @@ const QString SERIAL_MONITOR_ENTRY = QStringLiteral("SerialMonitor");
 const QString PRINTER_ENTRY = QStringLiteral("Printer");
 const QString CHART_ENTRY = QStringLiteral("ChartRecorder");
 const QString ZOOM_ENTRY = QStringLiteral("Zoom");
+const QString GEOMETRY_ENTRY = QStringLiteral("WindowGeometry");
+const QString LAYOUT_ENTRY = QStringLiteral("WindowLayout");
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 {
@@ -65,6 +67,8 @@ bool CHaldenApp::InitInstance()
         m_bShowPrinter = ReadFlag(settings, PRINTER_ENTRY, m_bShowPrinter);
         m_bShowChart = ReadFlag(settings, CHART_ENTRY, m_bShowChart);
         m_nZoom = std::clamp(settings.value(ZOOM_ENTRY, m_nZoom).toInt(), CHaldenView::ZOOM_MIN, CHaldenView::ZOOM_MAX);
+        m_baWindowGeometry = settings.value(GEOMETRY_ENTRY).toByteArray();
+        m_baWindowLayout = settings.value(LAYOUT_ENTRY).toByteArray();
     }
 
     // File/New: the document, the frame and the view; the view publishes
@@ -77,6 +81,12 @@ bool CHaldenApp::InitInstance()
     }
     m_pDoc->OnNewDocument();
     m_pFrame->SetSpeed(m_options.dSpeed);
+    // The window comes back where it was closed, its docks as they were
+    // arranged; Qt moves a window whose screen has gone onto one that is there.
+    if (!m_baWindowGeometry.isEmpty())
+        m_pFrame->restoreGeometry(m_baWindowGeometry);
+    if (!m_baWindowLayout.isEmpty())
+        m_pFrame->restoreState(m_baWindowLayout);
     m_pFrame->show();
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
@@ -192,6 +202,10 @@ void CHaldenApp::ExitInstance()
     settings.setValue(PRINTER_ENTRY, m_bShowPrinter);
     settings.setValue(CHART_ENTRY, m_bShowChart);
     settings.setValue(ZOOM_ENTRY, m_nZoom);
+    if (!m_baWindowGeometry.isEmpty())
+        settings.setValue(GEOMETRY_ENTRY, m_baWindowGeometry);
+    if (!m_baWindowLayout.isEmpty())
+        settings.setValue(LAYOUT_ENTRY, m_baWindowLayout);
 }
 
 void CHaldenApp::OnFileNew()

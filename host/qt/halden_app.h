@@ -3,6 +3,7 @@
 // Message, About).
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -66,6 +67,8 @@ public:
     int m_bShowPrinter = 1;        // printer dock shown
     int m_bShowChart = 1;          // chart recorder dock shown
     int m_nZoom = 1;               // display zoom 1..4
+    QByteArray m_baWindowGeometry;  // the main window's place and size, empty until one is kept
+    QByteArray m_baWindowLayout;    // where the docks and the toolbar sit
 
 private:
     void StartFirmware();

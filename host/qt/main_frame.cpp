@@ -393,6 +393,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     m_pApp->m_bShowSerialMonitor = m_pSerialMonitor && !m_pSerialMonitor->isHidden() ? 1 : 0;
     m_pApp->m_bShowPrinter = m_pPrinterDock && !m_pPrinterDock->isHidden() ? 1 : 0;
     m_pApp->m_bShowChart = m_pChartDock && !m_pChartDock->isHidden() ? 1 : 0;
+    m_pApp->m_baWindowGeometry = saveGeometry();
+    m_pApp->m_baWindowLayout = saveState();
     FirmwareStop();
     pEvent->accept();
 }

@@ -91,6 +91,40 @@ private slots:
         QVERIFY(!pApp->Frame()->ChartDock()->toggleViewAction()->isChecked());
     }
 
+    // The window's size and the docks' places come back after a restart; a
+    // profile without them leaves the window as it was first laid out.
+    void profileKeepsWindowLayout()
+    {
+        CScratchEnvironment env;
+        QSize sizeFirst;
+        {
+            auto pApp = StartWindowOnly();
+            QVERIFY(pApp);
+            CMainFrame* pFrame = pApp->Frame();
+            QCOMPARE(pFrame->dockWidgetArea(pFrame->PrinterDock()), Qt::RightDockWidgetArea);
+            sizeFirst = pFrame->size();
+            pFrame->addDockWidget(Qt::LeftDockWidgetArea, pFrame->PrinterDock());
+            pFrame->resize(sizeFirst + QSize(40, 30));
+            QTRY_COMPARE(pFrame->size(), sizeFirst + QSize(40, 30));
+            pApp->ExitInstance();
+        }
+        {
+            auto pApp = StartWindowOnly();
+            CMainFrame* pFrame = pApp->Frame();
+            QCOMPARE(pFrame->dockWidgetArea(pFrame->PrinterDock()), Qt::LeftDockWidgetArea);
+            QCOMPARE(pFrame->dockWidgetArea(pFrame->ChartDock()), Qt::RightDockWidgetArea);
+            QCOMPARE(pFrame->size(), sizeFirst + QSize(40, 30));
+        }
+        {
+            QSettings settings;
+            settings.remove(QStringLiteral("View/WindowGeometry"));
+            settings.remove(QStringLiteral("View/WindowLayout"));
+        }
+        auto pApp = StartWindowOnly();
+        QCOMPARE(pApp->Frame()->dockWidgetArea(pApp->Frame()->PrinterDock()), Qt::RightDockWidgetArea);
+        QCOMPARE(pApp->Frame()->size(), sizeFirst);
+    }
+
     void mainsCheckFollowsDocument()
     {
         CScratchEnvironment env;
