@@ -145,8 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     // method as the method screens make it one; reading all hundred over
     // the bus for every input would cost more than the rest of the start.
     const uint8_t* pbMemory = bus.Eeprom().Memory().data();
+    auto RecordInMemory = [pbMemory](int nSlot) { return pbMemory + METHOD_RECORD_BASE + METHOD_RECORD_SIZE * nSlot; };
     for (int nSlot = 0; nSlot < METHOD_COUNT; nSlot++) {
-        UseMethodRecord(pbMemory + METHOD_RECORD_BASE + METHOD_RECORD_SIZE * nSlot);
+        UseMethodRecord(RecordInMemory(nSlot));
         RequireMethodInTables();
     }
     // The current method as the instrument loads it, over the bus, from
@@ -155,8 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     if (gunCurrentMethod < METHOD_COUNT) {
         uint8_t abRecord[METHOD_RECORD_SIZE];
         LoadMethod(gunCurrentMethod, abRecord);
-        Require(std::memcmp(abRecord, pbMemory + METHOD_RECORD_BASE + METHOD_RECORD_SIZE * gunCurrentMethod,
-                            METHOD_RECORD_SIZE) == 0);
+        Require(std::memcmp(abRecord, RecordInMemory(gunCurrentMethod), METHOD_RECORD_SIZE) == 0);
     }
     LoadMethodWork(gunCurrentMethod);
     RequireMethodInTables();
