@@ -3,7 +3,7 @@
 # they are missing. Usage: tools/install-deps.sh [run|test]
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config libpng-dev qt6-base-dev nlohmann-json3-dev)
+packages=(build-essential cmake ninja-build pkg-config ccache libpng-dev qt6-base-dev nlohmann-json3-dev)
 if [ "${1:-run}" = test ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev python3-serial)
 fi
