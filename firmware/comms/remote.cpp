@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/clock.h"
 #include "core/runtime.h"

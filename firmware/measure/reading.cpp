@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/runtime.h"
 #include "serial_endpoint.h"
 

@@ -11,7 +11,7 @@
 #include "comms/analogue.h"
 #include "comms/remote.h"
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "measure/diag.h"
 #include "measure/reading.h"

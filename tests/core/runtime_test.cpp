@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"

@@ -24,7 +24,7 @@
 #include <sys/stat.h>
 
 #include "comms/remote.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/runtime.h"
 #include "eeprom.h"
 #include "fuzz_scratch.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "display/lcd.h"
 #include "display/script.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/timers.h"
 #include "eeprom.h"
