@@ -2,7 +2,6 @@
 #include "core/serial.h"
 
 #include "core/bridge.h"
-#include "core/runtime.h"
 #include "core/timers.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "core/serial.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "serial_endpoint.h"
 

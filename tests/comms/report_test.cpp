@@ -397,8 +397,7 @@ protected:
     void SetUp() override
     {
         ReportTest::SetUp();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);  // the sample number is stored as it changes
-        I2cInit();
+        I2cPowerUp();  // the sample number is stored as it changes
         SetSingle(REPORT_ABSORBANCE, 0.25);
         gbOutputDevice = 2;
     }

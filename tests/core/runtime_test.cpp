@@ -5,6 +5,7 @@
 
 #include "core/serial.h"
 #include "core/bridge.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "support/firmware_fixture.h"

@@ -25,6 +25,7 @@
 
 #include "comms/remote.h"
 #include "core/serial.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "eeprom.h"
 #include "fuzz_scratch.h"
