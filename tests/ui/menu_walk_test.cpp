@@ -165,7 +165,7 @@ TEST_F(MenuWalkTest, MeasuringScreensAndTheReadoutAgainstReadA)
     DisplayScript("C0");
     gfShowD1 = fReadA;
     gnShowI1 = nNm;
-    DisplayScript("F0A0 X68Y1T183D26c2 X160Y1T12T15I1T22");
+    DrawFragment(FRAG_SCAN_VALUE_ABS);
     int nDiffering = 0;
     for (int y = 0; y < 9; y++)
         for (int x = 64; x < 240; x++) {
