@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "storage/i2c.h"
 
 // The working copies start at their defaults, so the firmware has sound
