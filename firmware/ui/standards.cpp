@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/format.h"
 #include "comms/report.h"
 #include "core/clock.h"
+#include "core/format.h"
 #include "core/timers.h"
 #include "display/graph.h"
 #include "display/lcd.h"
