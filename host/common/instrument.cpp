@@ -173,6 +173,15 @@ void CInstrument::Wake()
     m_cvSync.notify_all();
 }
 
+bool CInstrument::WaitForActivity(std::chrono::steady_clock::time_point tUntil)
+{
+    std::unique_lock<std::mutex> lock(m_mtxSync);
+    m_cvSync.wait_until(lock, tUntil, [this] { return m_ullWakes != m_ullHostWakesSeen; });
+    const bool bWoken = m_ullWakes != m_ullHostWakesSeen;
+    m_ullHostWakesSeen = m_ullWakes;
+    return bWoken;
+}
+
 void CInstrument::SetKey(uint8_t bKey, bool bDown)
 {
     if (bKey >= 1 && bKey <= 12) {

@@ -103,6 +103,10 @@ public:
     double SampleAchievedSpeed();
     // Free-running: wakes a firmware thread that sleeps in its yield.
     void Wake();
+    // Stepped: the host's wait between ticks while the instrument idles.
+    // Returns at tUntil, or earlier (true) when something woke the
+    // instrument since the previous call: a client's bytes, a speed change.
+    bool WaitForActivity(std::chrono::steady_clock::time_point tUntil);
 
     // Keys (codes 1..12); any thread.
     void SetKey(uint8_t bKey, bool bDown);
@@ -287,6 +291,7 @@ private:
     int m_nHostWantsLock = 0;            // a host thread is taking the firmware lock
     uint64_t m_ullWakes = 0;             // wake-ups: keys, injected bytes, speed changes
     uint64_t m_ullWakesSeen = 0;         // wake-ups the firmware's yield has taken note of
+    uint64_t m_ullHostWakesSeen = 0;     // wake-ups WaitForActivity has taken note of
     std::atomic<bool> m_bActivity{false};  // the firmware drew or sent since its last yield
     std::atomic<bool> m_bRefreshWaiting{false};
     DisplayListener* m_pDisplayListener = nullptr;

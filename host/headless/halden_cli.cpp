@@ -2,6 +2,7 @@
 // as an interactive serial console.
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -26,6 +27,7 @@
 #include "serial_cli.h"
 #include "serial_endpoint.h"
 #include "serial_log.h"
+#include "stop_signals.h"
 #include "comms/remote.h"
 #include "core/serial.h"
 #include "measure/reading.h"
@@ -62,15 +64,19 @@ void Usage()
                "  --power-on         press the standby key and wait for the main menu first\n"
                "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
                "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
-               "  with a serial port and no scenario: power on, then run in real time without\n"
-               "  a console until interrupted\n"
+               "  with a serial port and no scenario: power on, serve the port until stopped\n"
+               "  by Ctrl+C or SIGTERM (exit status 0), and take ':' commands on standard input\n"
+               "  for keys and samples during the client's session\n"
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
                "  --sample NAME      put a sample from the library (or a .sample file) in the cell\n"
                "  --states           list the screen states by number and name\n"
                "Without a scenario: a serial console in real time. Each line typed is decoded\n"
                "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
-               "beginning with ':' is a scenario command (:key standby, :state, :screen).\n",
+               "beginning with ':' is a scenario command (:key standby, :state, :screen), run\n"
+               "after the replies to the lines before it; :help lists them, :quit ends.\n"
+               "Exit status: 0 done, 1 a command or expect failed, 2 bad usage or files,\n"
+               "128+N stopped by signal N (SIGINT 130, SIGTERM 143) in a scenario or console.\n",
                stdout);
 }
 
@@ -89,6 +95,8 @@ struct Options {
     std::vector<std::string> asChart;
     bool bPowerOn = false;
     bool bStats = false;
+    bool bSpeedMax = false;  // '--speed max' given: flat out while the instrument works, real time while it waits
+    bool bSpeedGiven = false;  // --speed or --realtime given
     SerialCliOptions serial;
     std::optional<uint32_t> linger;
     std::string sScenario;
@@ -100,6 +108,20 @@ struct Options {
 // the longest it waits for that after the end of input.
 constexpr uint32_t QUIET_MS = 1000;
 constexpr uint32_t QUIET_LIMIT_MS = 60000;
+// Before a ':' command: how long the instrument must have been quiet for the
+// replies to the lines typed before it to be out.
+constexpr uint32_t REPLY_QUIET_MS = 100;
+
+const char* const CONSOLE_HELP =
+    "Each line is sent to the instrument like Send Message, with CR LF (a lone ^H, ^R\n"
+    "or ^T goes alone; \\r, \\n, \\xHH and ^X escapes). A line beginning with ':' is a\n"
+    "scenario command, run once the replies to the lines before it are in:\n"
+    "  :key NAME, :press NAME, :release NAME, :hold NAME DURATION\n"
+    "  :wait DURATION, :wait screen STATE [within DURATION]\n"
+    "  :expect \"TEXT\" [within DURATION], :send \"TEXT\", :sendln \"TEXT\"\n"
+    "  :sample NAME [CONCENTRATION], :snapshot PATH, :screen, :state\n"
+    "  :help   this text\n"
+    "  :quit   end the session now\n";
 
 // Console input: serial lines and ':' commands, in the order typed.
 struct ConsoleItem {
@@ -107,9 +129,14 @@ struct ConsoleItem {
     std::string sText;
 };
 
+// The console on standard input. Beside a served serial port the serial
+// line belongs to the client: only ':' commands are taken, and the end of
+// input leaves the port served until a stop signal.
 class CConsole {
 public:
-    CConsole(CInstrument& host, const Options& options) : m_host(host), m_options(options), m_scenario(host, std::cout)
+    // pServed: the port a client has, or null.
+    CConsole(CInstrument& host, const Options& options, const CSerialEndpoint* pServed)
+        : m_host(host), m_options(options), m_scenario(host, std::cout), m_pServed(pServed), m_bServing(pServed)
     {
     }
     int Run();
@@ -117,9 +144,13 @@ public:
 private:
     void Reader();
     bool NextItem(ConsoleItem& item);
+    bool InputDone();
     void Handle(const ConsoleItem& item);
     void FeedPending();
     bool Quiet();
+    void WaitQuiet(uint32_t unQuietMs, bool bReportLimit);
+    void Pace(double dSpeed);
+    void ServeTickAtMax();
     void Linger();
 
     CInstrument& m_host;
@@ -129,6 +160,13 @@ private:
     std::deque<ConsoleItem> m_items;
     bool m_bEof = false;
     std::string m_sPending;  // serial bytes waiting for room in the receive queue
+    const CSerialEndpoint* m_pServed;
+    const bool m_bServing;   // a client has the serial port
+    bool m_bQuit = false;    // ':quit' typed
+    bool m_bFailed = false;  // a ':' command failed (an expect not met, a bad line)
+    bool m_bLinesSent = false;  // serial lines typed whose replies may still be coming
+    double m_dPace = -1;        // the speed last set
+    std::chrono::steady_clock::time_point m_tIdleTick;  // when the next idle tick is due
 };
 
 void CConsole::Reader()
@@ -147,6 +185,12 @@ void CConsole::Reader()
     m_bEof = true;
 }
 
+bool CConsole::InputDone()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bEof && m_items.empty();
+}
+
 bool CConsole::NextItem(ConsoleItem& item)
 {
     std::lock_guard<std::mutex> lock(m_mtx);
@@ -160,21 +204,45 @@ bool CConsole::NextItem(ConsoleItem& item)
 void CConsole::Handle(const ConsoleItem& item)
 {
     if (item.sText.starts_with(":")) {
+        std::string_view sCommand = std::string_view(item.sText).substr(1);
+        while (!sCommand.empty() && (sCommand.back() == ' ' || sCommand.back() == '\t'))
+            sCommand.remove_suffix(1);
+        if (sCommand == "help") {
+            std::fflush(stdout);
+            std::cout << CONSOLE_HELP;
+            std::cout.flush();
+            return;
+        }
+        if (sCommand == "quit") {
+            m_bQuit = true;
+            return;
+        }
         ScenarioError error;
-        auto command = ParseScenarioLine(std::string_view(item.sText).substr(1), item.nLine, error, 1);
+        auto command = ParseScenarioLine(sCommand, item.nLine, error, 1);
         if (!command) {
-            if (!error.sMessage.empty())
+            if (!error.sMessage.empty()) {
                 std::fprintf(stderr, "halden-cli: %s\n", FormatScenarioError("console", error).c_str());
+                m_bFailed = true;
+            }
             return;
         }
         std::fflush(stdout);
-        if (!m_scenario.Execute(*command))
+        if (!m_scenario.Execute(*command)) {
             std::fprintf(stderr, "halden-cli: console:%d: %s: %s\n", item.nLine, command->sSource.c_str(),
                          m_scenario.Error().c_str());
+            m_bFailed = true;
+        }
         std::cout.flush();
         return;
     }
+    if (m_bServing) {
+        if (!item.sText.empty())
+            std::fprintf(stderr, "halden-cli: console:%d: the serial port belongs to the client; type ':' commands "
+                         "here (:help lists them)\n", item.nLine);
+        return;
+    }
     m_sPending = DecodeEscapes(item.sText);
+    m_bLinesSent = true;
     // ^H, ^R and ^T act alone at the start of a line; a CR LF after them
     // would be an empty command line.
     bool bControl = m_sPending.size() == 1 &&
@@ -196,11 +264,39 @@ void CConsole::FeedPending()
     m_host.RunSlice();
 }
 
-// Nothing waiting or executing: no byte queued, no command line running, no
-// reading under way.
+// Nothing waiting or executing: no byte queued (by the console or a client),
+// no command line running, no reading or scan under way.
 bool CConsole::Quiet()
 {
-    return m_sPending.empty() && m_host.ReceiveRoom() == RX_RING_SIZE && gbTraceOn == 0 && gnAcqState == 0;
+    return m_sPending.empty() && (!m_pServed || m_pServed->HeldInput() == 0) && m_host.ReceiveRoom() == RX_RING_SIZE &&
+           gbTraceOn == 0 && gnAcqState == 0;
+}
+
+// Sets the speed when it changes (setting it restarts the pacing).
+void CConsole::Pace(double dSpeed)
+{
+    if (dSpeed == m_dPace)
+        return;
+    m_dPace = dSpeed;
+    m_host.SetSpeed(dSpeed);
+}
+
+// Serving a client at '--speed max': flat out while the instrument works
+// (client bytes held or queued, a command line, a reading or a scan under
+// way); while it only waits, one tick per tick of the wall clock, asleep in
+// between, and woken at once by the client's next bytes.
+void CConsole::ServeTickAtMax()
+{
+    Pace(0);
+    const auto tNow = std::chrono::steady_clock::now();
+    if (!Quiet() || tNow - m_tIdleTick > std::chrono::seconds(1))
+        m_tIdleTick = tNow;
+    else {
+        m_tIdleTick += std::chrono::milliseconds(CInstrument::TICK_MS);
+        if (m_host.WaitForActivity(m_tIdleTick))
+            m_tIdleTick = std::chrono::steady_clock::now();
+    }
+    m_host.Tick();
 }
 
 void CConsole::Linger()
@@ -209,6 +305,13 @@ void CConsole::Linger()
         m_host.AdvanceMs(*m_options.linger);
         return;
     }
+    WaitQuiet(QUIET_MS, true);
+}
+
+// Runs until the instrument has been quiet (nothing queued, executing or
+// transmitted) for unQuietMs, or for QUIET_LIMIT_MS at most.
+void CConsole::WaitQuiet(uint32_t unQuietMs, bool bReportLimit)
+{
     uint64_t ullStart = m_host.VirtualMs();
     uint64_t ullQuietSince = ullStart;
     size_t nSeen = m_host.SerialText().size();
@@ -217,9 +320,11 @@ void CConsole::Linger()
         if (!Quiet() || m_host.SerialText().size() != nSeen) {
             nSeen = m_host.SerialText().size();
             ullQuietSince = m_host.VirtualMs();
-        } else if (m_host.VirtualMs() - ullQuietSince >= QUIET_MS)
+        } else if (m_host.VirtualMs() - ullQuietSince >= unQuietMs)
             return;
         if (m_host.VirtualMs() - ullStart >= QUIET_LIMIT_MS) {
+            if (!bReportLimit)
+                return;
             std::fprintf(stderr, "halden-cli: the instrument is still busy %s after the end of input; stopping "
                          "(--linger DURATION runs longer)\n", FormatDuration(QUIET_LIMIT_MS).c_str());
             return;
@@ -237,30 +342,40 @@ int CConsole::Run()
     // Paced when asked for; otherwise ':' commands and the end run at full speed.
     const double dCommandSpeed = m_options.host.dSpeed;
     const double dIdleSpeed = dCommandSpeed > 0 ? dCommandSpeed : 1;
-    m_host.SetSpeed(dCommandSpeed);
+    Pace(dCommandSpeed);
     std::string sError;
     bool bOk = !m_options.bPowerOn || PowerOnToMainMenu(m_host, &sError);
-    if (!bOk)
+    if (!bOk && m_host.Running())
         std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
-    while (bOk && m_host.Running()) {
+    while (bOk && m_host.Running() && !m_bQuit) {
         ConsoleItem item;
         if (m_sPending.empty() && NextItem(item)) {
-            m_host.SetSpeed(dCommandSpeed);
+            Pace(dCommandSpeed);
+            if (item.sText.starts_with(":") && m_bLinesSent) {
+                WaitQuiet(REPLY_QUIET_MS, false);
+                m_bLinesSent = false;
+            }
+            if (!m_host.Running())
+                break;  // a stop signal came meanwhile: the command is not run
             Handle(item);
             FeedPending();
             continue;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mtx);
-            if (m_bEof && m_items.empty() && m_sPending.empty())
-                break;
+        const bool bInputDone = InputDone();
+        if (bInputDone && m_sPending.empty() && !m_bServing)
+            break;
+        if (m_bServing && m_options.bSpeedMax)
+            ServeTickAtMax();
+        else {
+            Pace(dIdleSpeed);
+            m_host.Tick();
         }
-        m_host.SetSpeed(dIdleSpeed);
-        m_host.Tick();
         FeedPending();
+        if (m_bServing && bInputDone)
+            m_host.ClearSerialText();  // no ':expect' can come any more; the client and the log have the bytes
     }
-    m_host.SetSpeed(dCommandSpeed);
-    if (bOk)
+    Pace(dCommandSpeed);
+    if (bOk && !m_bQuit && !m_bServing && m_host.Running())
         Linger();
     std::fflush(stdout);
     std::lock_guard<std::mutex> lock(m_mtx);
@@ -268,7 +383,7 @@ int CConsole::Run()
         reader.detach();  // still blocked reading a terminal; the process ends around it
     else
         reader.join();
-    return bOk ? 0 : 1;
+    return bOk && !m_bFailed ? 0 : 1;
 }
 
 // "max" or a number above 0 up to 1000000.
@@ -302,14 +417,20 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             if (!psz)
                 return BadUsage("--eeprom needs a PATH");
             options.host.sEepromPath = psz;
-        } else if (sArg == "--realtime")
-            options.host.dSpeed = 1;
-        else if (sArg == "--speed") {
+        } else if (sArg == "--realtime" || sArg == "--speed") {
+            if (options.bSpeedGiven)
+                return BadUsage("give one pace: --realtime (the same as --speed 1) or --speed N|max, once");
+            options.bSpeedGiven = true;
+            if (sArg == "--realtime") {
+                options.host.dSpeed = 1;
+                continue;
+            }
             const char* psz = value();
             if (!psz)
                 return BadUsage("--speed needs a number or max");
             if (!ParseSpeed(psz, options.host.dSpeed))
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
+            options.bSpeedMax = options.host.dSpeed == 0;
         } else if (sArg == "--stats")
             options.bStats = true;
         else if (sArg == "--sample") {
@@ -443,6 +564,14 @@ int WriteOutputs(CInstrument& host, const Options& options, int nStatus)
     return nStatus;
 }
 
+void PrintStats(uint64_t ullFirmwareMs, std::chrono::steady_clock::time_point tStart)
+{
+    const double dWallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tStart).count();
+    const double dFirmwareMs = static_cast<double>(ullFirmwareMs);
+    std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
+                 dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -528,8 +657,13 @@ int main(int argc, char** argv)
             host.SetSpeed(0);
             const bool bOn = PowerOnToMainMenu(host, &sError);
             host.SetSpeed(options.host.dSpeed);
-            if (host.Interrupted())
-                return bBackground ? 0 : 1;
+            if (host.Interrupted()) {
+                if (bBackground)
+                    return 0;
+                std::fprintf(stderr, "halden-cli: stopped by %s during --power-on; nothing run\n",
+                             StopSignalName(StopSignal()).c_str());
+                return StopSignalStatus(StopSignal());
+            }
             if (!bOn) {
                 std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
                 return 1;
@@ -539,7 +673,18 @@ int main(int argc, char** argv)
         if (!OpenSerialCliEndpoint(options.serial, endpoint))
             return 2;
         if (bBackground) {
-            const int nBackground = RunSerialBackground(host, endpoint);
+            const auto tServeStart = std::chrono::steady_clock::now();
+            const uint64_t ullServeStartMs = host.VirtualMs();
+            std::fprintf(stderr, "halden-cli: %s; ':' commands on standard input (:help); stop with Ctrl+C or "
+                         "SIGTERM\n", endpoint.Describe().c_str());
+            // Started in the background of a shell ('&'), reading the terminal
+            // would stop the process; ignored, the read fails and the port is
+            // served without a console.
+            std::signal(SIGTTIN, SIG_IGN);
+            CConsole console(host, options, &endpoint);
+            const int nBackground = console.Run();
+            if (options.bStats)
+                PrintStats(host.VirtualMs() - ullServeStartMs, tServeStart);
             host.Shutdown();
             return WriteOutputs(host, options, nBackground);
         }
@@ -550,26 +695,31 @@ int main(int argc, char** argv)
     if (!options.bHaveScenario) {
         host.SetSerialEcho(stdout);
         host.PowerUp();
-        CConsole console(host, options);
+        CConsole console(host, options, nullptr);
         nStatus = console.Run();
     } else {
         host.PowerUp();
         std::string sError;
         CScenario scenario(host, std::cout);
         if (options.bPowerOn && !PowerOnToMainMenu(host, &sError)) {
-            std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
+            if (!host.Interrupted())
+                std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
             nStatus = 1;
         } else if (!scenario.RunCommands(parse.commands, options.sScenario)) {
-            std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+            if (!host.Interrupted())
+                std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
             nStatus = 1;
         }
     }
-    if (options.bStats) {
-        const double dWallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - tStart).count();
-        const double dFirmwareMs = static_cast<double>(host.VirtualMs());
-        std::fprintf(stderr, "halden-cli: %.0f ms of firmware time in %.1f ms, %.0f times real time\n", dFirmwareMs,
-                     dWallMs, dWallMs > 0 ? dFirmwareMs / dWallMs : 0.0);
+    // A run cut short by a stop signal fails, whatever its last command did.
+    if (const int nSignal = StopSignal()) {
+        std::fprintf(stderr, "halden-cli: stopped by %s; %s\n", StopSignalName(nSignal).c_str(),
+                     options.bHaveScenario ? ("the rest of " + options.sScenario + " was not run").c_str()
+                                           : "the rest of the input was not run");
+        nStatus = StopSignalStatus(nSignal);
     }
+    if (options.bStats)
+        PrintStats(host.VirtualMs(), tStart);
     host.Shutdown();
     analogueLog.Close();
     nStatus = WriteOutputs(host, options, nStatus);

@@ -62,12 +62,18 @@ bool CScenario::RunText(std::string_view sText, const std::string& sName)
 
 bool CScenario::RunCommands(const std::vector<ScenarioCommand>& commands, const std::string& sName)
 {
-    for (const ScenarioCommand& command : commands)
+    for (const ScenarioCommand& command : commands) {
+        // After a stop signal nothing more runs against the stopped firmware.
+        if (m_host.Interrupted()) {
+            m_sError = sName + ":" + std::to_string(command.nLine) + ": not run: the run was interrupted";
+            return false;
+        }
         if (!Execute(command)) {
             m_sError = sName + ":" + std::to_string(command.nLine) + ":" + std::to_string(command.nColumn) + ": " +
                        command.sSource + ": " + m_sError;
             return false;
         }
+    }
     return true;
 }
 

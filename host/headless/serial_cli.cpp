@@ -1,22 +1,12 @@
-// halden-cli's serial-port options, stop signals and background run.
+// halden-cli's serial-port options and background run.
 #include "serial_cli.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "instrument.h"
 #include "serial_endpoint.h"
-
-namespace {
-
-std::atomic<bool> gbStopSignal{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
-
-void OnStopSignal(int) { gbStopSignal.store(true, std::memory_order_relaxed); }
-
-}  // namespace
 
 int ParseSerialCliOption(int argc, char** argv, int& i, SerialCliOptions& options)
 {
@@ -56,25 +46,4 @@ bool OpenSerialCliEndpoint(const SerialCliOptions& options, CSerialEndpoint& end
     if (!bOk)
         std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
     return bOk;
-}
-
-const std::atomic<bool>* InstallStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    return &gbStopSignal;
-}
-
-int RunSerialBackground(CInstrument& host, const CSerialEndpoint& endpoint)
-{
-    std::fprintf(stderr, "halden-cli: %s; stop with Ctrl+C or SIGTERM\n", endpoint.Describe().c_str());
-    host.SetSpeed(1);
-    while (host.Running()) {
-        host.Tick();
-        host.ClearSerialText();  // nobody reads it here; the client and the log have the bytes
-    }
-    return 0;
 }

@@ -480,7 +480,8 @@ TEST_F(ScratchDirTest, PtyLinkIsReplacedWhenALinkAndRefusedOverAnythingElse)
 // halden-cli as a separate process.
 class HaldenCliProcess {
 public:
-    explicit HaldenCliProcess(const std::vector<std::string>& args)
+    // Standard input comes from sStdin (a file or a FIFO), /dev/null by default.
+    explicit HaldenCliProcess(const std::vector<std::string>& args, const std::string& sStdin = "/dev/null")
     {
         std::vector<std::string> all = {HALDEN_CLI};
         all.insert(all.end(), args.begin(), args.end());
@@ -490,7 +491,7 @@ public:
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 0, sStdin.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, "cli.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, "cli.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
@@ -549,6 +550,109 @@ TEST_P(HaldenCliSignalTest, StopSignalEndsTheBackgroundRunCleanly)
 INSTANTIATE_TEST_SUITE_P(Signals, HaldenCliSignalTest, ::testing::Values(SIGINT, SIGTERM),
                          [](const auto& info) { return info.param == SIGINT ? "Sigint" : "Sigterm"; });
 
+// A scenario cut short by a stop signal fails with 128+N, names the signal
+// and runs none of its remaining commands.
+TEST_P(HaldenCliSignalTest, StopSignalFailsAScenarioAndRunsNothingMore)
+{
+    std::ofstream("long.scn") << "snapshot started.png\n"
+                                 "wait 10m\n"
+                                 "snapshot after.png\n";
+    HaldenCliProcess cli({"--realtime", "--eeprom", "eeprom.bin", "long.scn"});
+    ASSERT_GT(cli.Pid(), 0);
+    ASSERT_TRUE(WaitWall([] { return std::filesystem::exists("started.png"); })) << ReadFile("cli.err");
+    ASSERT_EQ(::kill(cli.Pid(), GetParam()), 0);
+    EXPECT_EQ(cli.Wait(), 128 + GetParam()) << ReadFile("cli.err");
+    const std::string sErr = ReadFile("cli.err");
+    EXPECT_NE(sErr.find(GetParam() == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"), std::string::npos) << sErr;
+    EXPECT_FALSE(std::filesystem::exists("after.png"));
+}
+
+// The console beside a served port: the same signal that ends the port
+// cleanly (above) fails a console that is reading commands without a port.
+TEST_P(HaldenCliSignalTest, StopSignalFailsTheConsole)
+{
+    ASSERT_EQ(::mkfifo("input", 0600), 0);
+    int fdInput = ::open("input", O_RDWR);  // held open: the console never sees the end of input
+    ASSERT_GE(fdInput, 0);
+    HaldenCliProcess cli({"--realtime", "--eeprom", "eeprom.bin"}, "input");
+    ASSERT_GT(cli.Pid(), 0);
+    const std::string sLine = ":snapshot started.png\n";
+    ASSERT_EQ(::write(fdInput, sLine.data(), sLine.size()), static_cast<ssize_t>(sLine.size()));
+    ASSERT_TRUE(WaitWall([] { return std::filesystem::exists("started.png"); })) << ReadFile("cli.err");
+    ASSERT_EQ(::kill(cli.Pid(), GetParam()), 0);
+    EXPECT_EQ(cli.Wait(), 128 + GetParam()) << ReadFile("cli.err");
+    EXPECT_NE(ReadFile("cli.err").find("stopped by SIG"), std::string::npos) << ReadFile("cli.err");
+    ::close(fdInput);
+}
+
+// Console exit statuses and ordering, from a file on standard input.
+TEST_F(ScratchDirTest, ConsoleCommandsRunAfterTheRepliesAndFailuresShowInTheStatus)
+{
+    struct Case {
+        const char* pszName;
+        const char* pszInput;
+        int nStatus;
+    };
+    const Case kCases[] = {
+        {"ordered", "CONTROL\nID?\n:state\n", 0},
+        {"failed-expect", ":expect \"NEVER SENT\" within 1s\n", 1},
+        {"bad-command", ":frobnicate\n", 1},
+        {"help", ":help\n", 0},
+        {"quit", ":quit\n:snapshot after-quit.png\n", 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.pszName);
+        std::ofstream("input.txt", std::ios::trunc) << c.pszInput;
+        HaldenCliProcess cli({"--power-on", "--eeprom", "eeprom.bin", "--linger", "200ms"}, "input.txt");
+        ASSERT_GT(cli.Pid(), 0);
+        EXPECT_EQ(cli.Wait(), c.nStatus) << ReadFile("cli.err");
+        const std::string sOut = ReadFile("cli.out");
+        if (std::string(c.pszName) == "ordered") {
+            const size_t nReply = sOut.find("E00 Q4K7 V1.0");
+            ASSERT_NE(nReply, std::string::npos) << sOut;
+            EXPECT_LT(nReply, sOut.find("state ")) << sOut;
+        }
+        if (std::string(c.pszName) == "help")
+            EXPECT_NE(sOut.find(":quit"), std::string::npos) << sOut;
+    }
+    EXPECT_FALSE(std::filesystem::exists("after-quit.png"));
+}
+
+// Serving the port, the console takes ':' commands beside the client and
+// refuses serial lines (the line belongs to the client); the log records
+// both directions, the client's bytes too.
+TEST_F(ScratchDirTest, ConsoleBesideAServedPortAndBothDirectionsLogged)
+{
+    ASSERT_EQ(::mkfifo("input", 0600), 0);
+    int fdInput = ::open("input", O_RDWR);
+    ASSERT_GE(fdInput, 0);
+    const std::string sLink = (m_dir / "ttyHALDEN").string();
+    HaldenCliProcess cli({"--serial-pty", sLink, "--eeprom", "eeprom.bin", "--serial-log", "both.log",
+                          "--serial-log-both"},
+                         "input");
+    ASSERT_TRUE(WaitWall([&] { return std::filesystem::is_symlink(sLink); })) << ReadFile("cli.err");
+    auto pPeer = CPeer::OpenPty(sLink);
+    ASSERT_TRUE(pPeer);
+    pPeer->Send("CONTROL\r\nID?\r\n");
+    ASSERT_TRUE(WaitWall([&] { return pPeer->Received().find("E00 Q4K7 V1.0\r\n") != std::string::npos; }))
+        << pPeer->Received();
+    const std::string sInput = "ID?\n:state\n:snapshot served.png\n";
+    ASSERT_EQ(::write(fdInput, sInput.data(), sInput.size()), static_cast<ssize_t>(sInput.size()));
+    ASSERT_TRUE(WaitWall([] { return std::filesystem::exists("served.png"); })) << ReadFile("cli.err");
+    EXPECT_NE(ReadFile("cli.out").find("state "), std::string::npos) << ReadFile("cli.out");
+    EXPECT_NE(ReadFile("cli.err").find("belongs to the client"), std::string::npos) << ReadFile("cli.err");
+    ::close(fdInput);  // the end of input leaves the port served
+    const size_t nBefore = pPeer->Received().size();
+    pPeer->Send("ID?\r\n");
+    EXPECT_TRUE(WaitWall([&] { return pPeer->Received().find("E00 Q4K7 V1.0\r\n", nBefore) != std::string::npos; }))
+        << pPeer->Received();
+    ASSERT_EQ(::kill(cli.Pid(), SIGTERM), 0);
+    EXPECT_EQ(cli.Wait(), 0) << ReadFile("cli.err");
+    const std::string sLog = ReadFile("both.log");
+    EXPECT_NE(sLog.find("-> ID?"), std::string::npos) << sLog;
+    EXPECT_NE(sLog.find("<- E00 Q4K7 V1.0"), std::string::npos) << sLog;
+}
+
 uint16_t FreeTcpPort()
 {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -598,7 +702,9 @@ TEST_F(ScratchDirTest, PythonClientReadsTheAbsorbanceAt579)
         GTEST_SKIP() << "no python3 with the serial module (Debian package python3-serial): pc_client.py not run";
 
     const std::string sLink = (m_dir / "ttyHALDEN").string();
-    HaldenCliProcess cli({"--serial-pty", sLink, "--eeprom", "eeprom.bin"});
+    // At --speed max the readings take milliseconds, the waits between
+    // the client's lines real time.
+    HaldenCliProcess cli({"--serial-pty", sLink, "--eeprom", "eeprom.bin", "--speed", "max"});
     ASSERT_TRUE(WaitWall([&] { return std::filesystem::is_symlink(sLink); })) << ReadFile("cli.err");
     const std::string sCommand =
         sPython + " " + HALDEN_SOURCE_DIR + "/examples/pc_client.py " + sLink + " >client.out 2>client.err";

@@ -1,0 +1,41 @@
+// Stop-signal handlers shared by the hosts.
+#include "stop_signals.h"
+
+#include <csignal>
+
+namespace {
+
+std::atomic<bool> gbStopSignal{false};
+std::atomic<int> gnStopSignal{0};
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the stop flag is set from a signal handler");
+
+void OnStopSignal(int nSignal)
+{
+    int nNone = 0;
+    gnStopSignal.compare_exchange_strong(nNone, nSignal, std::memory_order_relaxed);
+    gbStopSignal.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+const std::atomic<bool>* InstallStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return &gbStopSignal;
+}
+
+int StopSignal() { return gnStopSignal.load(std::memory_order_relaxed); }
+
+std::string StopSignalName(int nSignal)
+{
+    if (nSignal == SIGINT)
+        return "SIGINT";
+    if (nSignal == SIGTERM)
+        return "SIGTERM";
+    return "signal " + std::to_string(nSignal);
+}
