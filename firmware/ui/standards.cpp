@@ -64,8 +64,10 @@ void RestoreStandardsOnEntry()
     gMethod.bCurveFit = gbCurveFitOnEntry;
 }
 
+}  // namespace
+
 // Evaluation 1 shows the mark at its start; every 35 evaluations it moves on.
-void DrawProgressMark(uint16_t unEvaluations)
+static void DrawProgressMark(uint16_t unEvaluations)
 {
     if (unEvaluations == 1) {
         DrawText(gbProgressX, 120, 156);
@@ -135,7 +137,11 @@ double ThreeDecimals(double fAbs)
     return f;
 }
 
-}  // namespace
+CurveProgress StartCurveProgress()
+{
+    gbProgressX = PROGRESS_FIRST_X;
+    return DrawProgressMark;
+}
 
 void EnterStandardsTable()
 {
@@ -147,9 +153,9 @@ void EnterStandardsTable()
 
 bool FitMethodCurve(bool bShowProgress)
 {
-    gbProgressX = PROGRESS_FIRST_X;
+    CurveProgress pfnProgress = StartCurveProgress();
     return FitStandardCurve(gMethod.afStdAbs, gMethod.afStdConc, gMethod.bCurveFit,
-                            bShowProgress ? DrawProgressMark : nullptr);
+                            bShowProgress ? pfnProgress : nullptr);
 }
 
 // An absorbance out of the photometric range lies outside every span too.
@@ -307,18 +313,23 @@ void DrawStandardsTable(uint8_t bState)
 
 void DrawCurveCoefficients(uint8_t)
 {
-    const StandardCurve& curve = gStandardCurve;
     SetEditText(gMethod.szName);
     DisplayScript("F0A0 X68Y1S1");
+    DrawCalibrationGraph(gMethod.afStdConc, gMethod.afStdAbs);
+}
+
+void DrawCalibrationGraph(const double* afConc, const double* afAbs)
+{
+    const StandardCurve& curve = gStandardCurve;
     GraphReset();
     for (int c = 0; c < CURVE_PLOT_COLUMNS; c++)
         GraphSetTracePoint(static_cast<uint8_t>(c), curve.abPlot[c]);
     uint8_t bMarker = 0;
     for (int i = 0; i < STANDARD_COUNT; i++) {
-        if (!StandardIsSet(gMethod.afStdConc, i))
+        if (!StandardIsSet(afConc, i))
             continue;
         uint8_t x, y;
-        CurvePlotPoint(gMethod.afStdConc[i], gMethod.afStdAbs[i], &x, &y);
+        CurvePlotPoint(afConc[i], afAbs[i], &x, &y);
         GraphSetMarker(bMarker++, x, y);
     }
     for (uint8_t i = 0; i < 5; i++) {

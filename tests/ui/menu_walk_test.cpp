@@ -121,6 +121,8 @@ TEST_F(MenuWalkTest, SelfTestFailureScreens) { RunScenarioAndCompare("self_test_
 
 TEST_F(MenuWalkTest, MainMenusInTheOtherLanguages) { RunScenarioAndCompare("languages.scn"); }
 
+TEST_F(MenuWalkTest, ProteinScreens) { RunScenarioAndCompare("protein_screens.scn"); }
+
 // The two screens the walk cannot reach on a fresh instrument: the heater
 // (only with a heater fitted) and "Memory Full" (all 100 method slots used).
 TEST_F(MenuWalkTest, HeaterAndMemoryFullScreens)
@@ -182,7 +184,7 @@ TEST_F(MenuWalkTest, MeasuringScreensAndTheReadoutAgainstReadA)
 TEST_F(MenuWalkTest, OutOfRangeMessageAndHintsInEveryLanguage)
 {
     PowerUpToMainMenu();
-    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_CELL_DENSITY}});
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_DENSITY_OR_PROTEINS}, {KEY_SOFT1, STATE_CELL_DENSITY}});
     Press(KEY_REF);
     Host().AdvanceMs(6000);
     Press(KEY_TEST);
