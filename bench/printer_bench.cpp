@@ -8,7 +8,7 @@
 
 #include "chart.h"
 #include "comms/hardcopy.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "headless_host.h"
 #include "printer.h"

@@ -2,7 +2,7 @@
 // script, a line of large digits, and the number formatter.
 #include <benchmark/benchmark.h>
 
-#include "comms/format.h"
+#include "core/format.h"
 #include "display/font.h"
 #include "display/lcd.h"
 #include "display/script.h"

@@ -10,10 +10,10 @@
 #include <cstring>
 
 #include "comms/analogue.h"
-#include "comms/format.h"
+#include "core/format.h"
 #include "comms/hardcopy.h"
 #include "comms/remote.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/clock.h"
 #include "display/language.h"
 #include "measure/diag.h"

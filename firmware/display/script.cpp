@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/format.h"
+#include "core/format.h"
 #include "core/bridge.h"
 #include "display/font.h"
 #include "display/language.h"

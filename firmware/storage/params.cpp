@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "storage/i2c.h"
 #include "storage/protein_group.h"
 

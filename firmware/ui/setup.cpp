@@ -1,7 +1,7 @@
 // The set-up screens: the set-up menu (14) with its service sequence, the
 // serial port (56), time and date (62..66), language (80), heater (81),
 // communications (86) and software update (87).
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/clock.h"
 #include "core/timers.h"
 #include "display/language.h"

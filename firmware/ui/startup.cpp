@@ -4,7 +4,7 @@
 
 #include "comms/remote.h"
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/clock.h"
 #include "core/timers.h"
 #include "display/lcd.h"

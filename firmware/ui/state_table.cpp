@@ -332,7 +332,7 @@ bool StateArrowsRepeat(uint8_t bState)
 
 uint8_t StateNumberStyle(uint8_t bState) { return NumberStyleOf(StateRow(bState).unFlags); }
 
-bool ArrowKeysRepeat() { return StateArrowsRepeat(gunScreenState); }
+bool ShownStateArrowsRepeat() { return StateArrowsRepeat(gunScreenState); }
 
 const char* StateName(uint8_t bState)
 {

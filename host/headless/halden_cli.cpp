@@ -27,7 +27,7 @@
 #include "serial_endpoint.h"
 #include "serial_log.h"
 #include "comms/remote.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "measure/reading.h"
 #include "ui/ui.h"
 

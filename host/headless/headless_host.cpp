@@ -4,7 +4,8 @@
 
 #include <thread>
 
-#include "comms/serial.h"
+#include "core/serial.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "serial_endpoint.h"
 

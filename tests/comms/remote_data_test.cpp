@@ -12,7 +12,7 @@
 
 #include "comms/remote.h"
 #include "comms/remote_fixture.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 

@@ -11,7 +11,7 @@
 #include "comms/analogue.h"
 #include "comms/remote.h"
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "measure/diag.h"
 #include "measure/reading.h"
@@ -397,8 +397,7 @@ protected:
     void SetUp() override
     {
         ReportTest::SetUp();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);  // the sample number is stored as it changes
-        I2cInit();
+        I2cPowerUp();  // the sample number is stored as it changes
         SetSingle(REPORT_ABSORBANCE, 0.25);
         gbOutputDevice = 2;
     }

@@ -24,7 +24,8 @@
 #include <sys/stat.h>
 
 #include "comms/remote.h"
-#include "comms/serial.h"
+#include "core/serial.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "eeprom.h"
 #include "fuzz_scratch.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "comms/hardcopy.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "headless_host.h"
 #include "printer.h"

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "storage/bus_rig.h"
 #include "storage/params.h"
@@ -15,9 +16,7 @@ void StorePowerUpStep(uint8_t bPhase)
 {
     if (bPhase != PHASE_INIT)
         return;
-    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-    I2cInit();
+    I2cPowerUp();
     StartParameterStore();
     RepairParameters();
 }

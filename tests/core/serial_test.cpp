@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/runtime.h"
 #include "measure/measure_output.h"
 #include "headless_host.h"
