@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/format.h"
 #include "comms/report.h"
 #include "core/clock.h"
+#include "core/format.h"
 #include "core/timers.h"
 #include "display/script.h"
 #include "measure/protein_assay.h"
