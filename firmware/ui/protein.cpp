@@ -704,7 +704,7 @@ void DrawProteinCurve(uint8_t)
         if (afMean[i] >= PROTEIN_ABS_NOT_TAKEN)
             afMean[i] = 0.0;
     }
-    DrawCalibrationGraph(group.afValues, afMean);
+    DrawCalibrationGraph(group.afValues, afMean, TEXT_UNITS[Units()]);
 }
 
 void DrawProteinCurveFit(uint8_t)

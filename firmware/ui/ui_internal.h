@@ -253,9 +253,10 @@ bool FitMethodCurve(bool bShowProgress);
 double MethodConcentration(double fAbs);
 // The "C" progress mark of a curve being computed, started at its first place.
 CurveProgress StartCurveProgress();
-// The calibration graph of gStandardCurve with the standards as markers
-// (the title is the caller's).
-void DrawCalibrationGraph(const double* afConc, const double* afAbs);
+// The calibration graph of gStandardCurve with the standards as markers,
+// the concentration axis labelled with the units text (the title is the
+// caller's).
+void DrawCalibrationGraph(const double* afConc, const double* afAbs, uint16_t unUnitsText);
 // The absorbance editor ("d.ddd", 0.000..1.999) in gszNumberText.
 void StartAbsorbanceEditor(double fAbs);
 bool HandleAbsorbanceKeys();  // true when the key was taken
