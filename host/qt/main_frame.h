@@ -68,6 +68,7 @@ protected:
 
 private:
     void CreateMenus();
+    void FitWindowToPanel();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
     void CreateSpeedMenu(QMenu* pViewMenu);
