@@ -43,7 +43,10 @@ constexpr int SPEED_SAMPLE_MS = 1000;
 constexpr int RIGHT_DOCK_WIDTH = 330;  // the printer's paper at 1x zoom, with its scroll bar  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
-const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
+const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on");
+// The widest a status-bar pane grows; longer texts are shortened and shown
+// whole in the tooltip.
+constexpr int PANE_MAX_WIDTH = 280;
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -95,6 +98,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pEepromPane->setMaximumWidth(PANE_MAX_WIDTH);
     m_pSerialPane = new QLabel;
     m_pSerialPane->setObjectName(QStringLiteral("serialStatus"));
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -395,14 +399,14 @@ void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()
 
 void CMainFrame::ShowEepromStatus(const QString& sMessage)
 {
-    m_pEepromPane->setText(sMessage);
+    m_pEepromPane->setText(m_pEepromPane->fontMetrics().elidedText(sMessage, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pEepromPane->setToolTip(sMessage);
     m_pEepromPane->setVisible(!sMessage.isEmpty());
 }
 
 void CMainFrame::ShowSerialStatus(const QString& sText)
 {
-    m_pSerialPane->setText(sText);
+    m_pSerialPane->setText(m_pSerialPane->fontMetrics().elidedText(sText, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pSerialPane->setToolTip(sText);
     m_pSerialPane->setVisible(!sText.isEmpty());
 }
