@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -99,6 +100,26 @@ private slots:
         QTimer::singleShot(10000, &dialog, &QDialog::accept);  // only if the signal did nothing
         QCOMPARE(dialog.exec(), int(QDialog::Rejected));
         QTRY_VERIFY(!pApp->Frame()->isVisible());
+    }
+
+    // halden-sim --version prints its name and version and ends at once,
+    // without opening a window or touching an EEPROM file.
+    void versionOptionPrintsAndExits()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(environment);
+        child.setWorkingDirectory(dir.path());
+        child.start(QStringLiteral(HALDEN_SIM), {QStringLiteral("--version")});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        const QString sOut = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+        QVERIFY2(QRegularExpression(QStringLiteral("^halden-sim \\d+\\.\\d+")).match(sOut).hasMatch(), qPrintable(sOut));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("eeprom.bin"))));
     }
 
     void signalClosesLikeTheCloseButton_data()
