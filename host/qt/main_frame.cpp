@@ -14,10 +14,12 @@
 #include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -41,7 +43,10 @@ constexpr int SPEED_SAMPLE_MS = 1000;
 constexpr int RIGHT_DOCK_WIDTH = 330;  // the printer's paper at 1x zoom, with its scroll bar  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
-const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
+const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on");
+// The widest a status-bar pane grows; longer texts are shortened and shown
+// whole in the tooltip.
+constexpr int PANE_MAX_WIDTH = 280;
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -93,6 +98,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pEepromPane->setMaximumWidth(PANE_MAX_WIDTH);
     m_pSerialPane = new QLabel;
     m_pSerialPane->setObjectName(QStringLiteral("serialStatus"));
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -315,18 +321,37 @@ void CMainFrame::ShowAchievedSpeed()
 
 void CMainFrame::SetZoom(int nZoom)
 {
-    const QSize sizeBefore = m_pView->Canvas()->size();
     m_pView->SetZoom(nZoom);
     for (QAction* pZoom : m_apZoomActions)
         pZoom->setChecked(pZoom->data().toInt() == m_pView->Zoom());
     m_pApp->m_nZoom = m_pView->Zoom();
-    // The window grows or shrinks with the panel, within the screen.
-    if (isVisible() && !isMaximized() && !isFullScreen()) {
-        QSize size = this->size() + (m_pView->Canvas()->size() - sizeBefore);
-        if (QScreen* pScreen = screen())
-            size = size.boundedTo(pScreen->availableGeometry().size());
-        resize(size);
+    FitWindowToPanel();
+}
+
+// The window is sized so the view shows the whole panel, with the bars and
+// the visible docks at the size they have, as far as the screen allows. The
+// size is worked out afresh each time, so zooming in and out again comes back
+// to the same window.
+void CMainFrame::FitWindowToPanel()
+{
+    if (!isVisible() || isMaximized() || isFullScreen())
+        return;
+    if (QLayout* pLayout = layout())
+        pLayout->activate();
+    const int nFrame = 2 * m_pView->frameWidth();
+    const QSize sizeView = m_pView->Canvas()->size() + QSize(nFrame, nFrame);
+    QSize size = this->size() - m_pView->size() + sizeView;
+    if (QScreen* pScreen = screen()) {
+        const QSize sizeMax = pScreen->availableGeometry().size() - (frameGeometry().size() - geometry().size());
+        // A scroll bar needed in one direction takes room in the other.
+        const int nBar = m_pView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pView);
+        if (size.height() > sizeMax.height())
+            size.rwidth() += nBar;
+        if (size.width() > sizeMax.width())
+            size.rheight() += nBar;
+        size = size.boundedTo(sizeMax);
     }
+    resize(size);
 }
 
 void CMainFrame::SetEepromFile(const QString& sPath)
@@ -374,14 +399,14 @@ void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()
 
 void CMainFrame::ShowEepromStatus(const QString& sMessage)
 {
-    m_pEepromPane->setText(sMessage);
+    m_pEepromPane->setText(m_pEepromPane->fontMetrics().elidedText(sMessage, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pEepromPane->setToolTip(sMessage);
     m_pEepromPane->setVisible(!sMessage.isEmpty());
 }
 
 void CMainFrame::ShowSerialStatus(const QString& sText)
 {
-    m_pSerialPane->setText(sText);
+    m_pSerialPane->setText(m_pSerialPane->fontMetrics().elidedText(sText, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pSerialPane->setToolTip(sText);
     m_pSerialPane->setVisible(!sText.isEmpty());
 }

@@ -69,6 +69,7 @@ protected:
 
 private:
     void CreateMenus();
+    void FitWindowToPanel();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
     void CreateSpeedMenu(QMenu* pViewMenu);

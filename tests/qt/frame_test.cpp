@@ -151,7 +151,7 @@ private slots:
         auto pApp = StartWindowOnly();
         QVERIFY(pApp);
         QStatusBar* pStatus = pApp->Frame()->statusBar();
-        const QString sPrompt = QStringLiteral("Press the standby key (S) to switch the instrument on");
+        const QString sPrompt = QStringLiteral("Press standby (S) to switch on");
         QCOMPARE(pStatus->currentMessage(), sPrompt);
         pStatus->showMessage(QStringLiteral("Turn the mains on and off"));
         pStatus->clearMessage();
@@ -177,7 +177,7 @@ private slots:
             auto pApp = StartWindowOnly();
             QLabel* pPane = pApp->Frame()->EepromPane();
             QCOMPARE(pPane->isVisibleTo(pApp->Frame()), !pApp->Bus()->StatusMessage().empty());
-            QCOMPARE(pPane->text().toStdString(), pApp->Bus()->StatusMessage());
+            QCOMPARE(pPane->toolTip().toStdString(), pApp->Bus()->StatusMessage());
             pApp->Frame()->ShowEepromStatus(QStringLiteral("eeprom.bin is read-only"));
             QVERIFY(pPane->isVisibleTo(pApp->Frame()));
             QCOMPARE(pPane->text(), QStringLiteral("eeprom.bin is read-only"));
@@ -189,8 +189,31 @@ private slots:
         QVERIFY(pSecond->Bus()->ReadOnly());
         QLabel* pPane = pSecond->Frame()->EepromPane();
         QVERIFY(pPane->isVisibleTo(pSecond->Frame()));
-        QVERIFY(pPane->text().contains(QStringLiteral("eeprom.bin")));
-        QCOMPARE(pPane->text().toStdString(), pSecond->Bus()->StatusMessage());
+        QVERIFY2(pPane->text().contains(QStringLiteral("eeprom.bin")), qPrintable(pPane->toolTip()));
+        QCOMPARE(pPane->toolTip().toStdString(), pSecond->Bus()->StatusMessage());
+    }
+
+    // A long file message in its pane and the standby prompt in the message
+    // area: the pane is shortened and the prompt fits whole left of it.
+    void statusMessagesDoNotOverlap()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        CMainFrame* pFrame = pApp->Frame();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        const QString sLong = QDir::current().absoluteFilePath(
+            QStringLiteral("a/rather/deep/folder/of/the/build/tree/eeprom.bin is in use by another simulator"));
+        pFrame->ShowEepromStatus(sLong);
+        QCOMPARE(pFrame->EepromPane()->toolTip(), sLong);
+        QCoreApplication::processEvents();
+        QStatusBar* pStatus = pFrame->statusBar();
+        QLabel* pPane = pFrame->EepromPane();
+        QVERIFY(pPane->text().endsWith(QChar(0x2026)));
+        QVERIFY(pPane->width() < pStatus->width() / 2);
+        const int nRoom = pPane->x() - 2 - 6;
+        QVERIFY2(pStatus->fontMetrics().horizontalAdvance(pFrame->IdleMessage()) <= nRoom,
+                 qPrintable(QStringLiteral("%1 px for the message").arg(nRoom)));
     }
 
     void serialTextMakesControlsVisible_data()
