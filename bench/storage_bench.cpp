@@ -19,9 +19,7 @@ public:
     explicit CBenchHost(CEepromBus* pBus) : m_pBus(pBus)
     {
         FirmwareAttachHost(this);
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-        I2cInit();
+        I2cPowerUp();
     }
     ~CBenchHost() override { FirmwareAttachHost(nullptr); }
     int KeyIsDown(uint8_t) override { return 0; }

@@ -2,17 +2,17 @@
 // script, a line of large digits, and the number formatter.
 #include <benchmark/benchmark.h>
 
-#include "comms/format.h"
+#include "core/format.h"
 #include "display/font.h"
 #include "display/lcd.h"
 #include "display/script.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
-CHeadlessHost& Display()
+CInstrument& Display()
 {
-    static CHeadlessHost host;  // display memory only, never powered up
+    static CInstrument host;  // display memory only, never powered up
     return host;
 }
 

@@ -5,7 +5,7 @@
 // playing back a stored scan at a fixed number of ticks per point.
 //
 // The user interface calls the operations below (they take the firmware
-// lock); TickHandler calls AnalogueTick on the firmware thread.
+// lock); TickHandler runs AnalogueTick on the firmware thread.
 #pragma once
 
 #include <cstdint>
@@ -84,5 +84,5 @@ void AnalogueStartPlayback(uint32_t unTicks);
 // (absorbance, or %T) and plays it at ANA_SCAN_TICKS_PER_POINT; nothing
 // while live output or another playback runs.
 void AnaloguePlaySpectrum(int32_t nFirst, int32_t nLast, bool bTransmittance);
-// AnalogueTick, the engine's millisecond step, is declared with the tick
-// services in core/timers.h.
+// The engine's millisecond step, run by TickHandler once wired.
+void AnalogueTick();

@@ -1,7 +1,7 @@
 // Screen hardcopy: the display read pixel by pixel into printer bit images.
 #include "comms/hardcopy.h"
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "storage/params.h"
 

@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/clock.h"
 #include "core/runtime.h"
@@ -763,6 +763,9 @@ int CmdTestWl()
     return RESULT_REPLIED;
 }
 
+uint32_t gunUserModeStart = 0;  // firmware ms when the USERMODE wait began
+bool UserModeWaitOver() { return ReadElapsedMs() - gunUserModeStart >= USERMODE_WAIT_MS; }
+
 // Replies first, then lets the transmitter drain and 50 ms of firmware time
 // pass with the tick services running.
 int CmdUserMode()
@@ -773,16 +776,10 @@ int CmdUserMode()
             return RESULT_ABANDONED;
         FirmwareYield();
     }
-    uint32_t unStart = ReadElapsedMs();
-    for (;;) {
-        TimerService(gbRunPhase);
-        ConsumeHostTicks();
-        if (ReadElapsedMs() - unStart >= USERMODE_WAIT_MS)
-            return RESULT_REPLIED;
-        if (FirmwareStopRequested())
-            return RESULT_ABANDONED;
-        FirmwareYield();
+    gunUserModeStart = ReadElapsedMs();
+    while (WaitRound(WAIT_TIMERS, UserModeWaitOver)) {
     }
+    return UserModeWaitOver() ? RESULT_REPLIED : RESULT_ABANDONED;
 }
 
 // Reads the command word and runs its handler; the outcome as the handlers give it.
@@ -919,8 +916,6 @@ void RemoteInit()
     RemoteReset();
     gbTraceOn = 0;
     gbResultCount = 0;
-    gpfnTraceLine = RemoteTrace;
-    gpfnPollWhileWaiting = RemotePollWhileReading;
 }
 
 void RemotePollWhileReading()

@@ -10,6 +10,15 @@
 
 #include <cstdint>
 
+// The display memory: 240 x 128 dots, 30 bytes a row from address 640, a 1
+// bit a dark dot (bit 7 the leftmost of its eight).
+constexpr int LCD_WIDTH = 240;
+constexpr int LCD_HEIGHT = 128;
+constexpr int LCD_BYTES_PER_ROW = 30;
+constexpr uint16_t LCD_GRAPHIC_BASE = 640;
+constexpr uint16_t LCD_SCREEN_BYTES = LCD_BYTES_PER_ROW * LCD_HEIGHT;  // 3840
+constexpr uint16_t LCD_MEMORY_END = 5760;  // host display memory covers 640..5759
+
 // A byte stream that the serial port writes its transmitted bytes to.
 class SerialSink {
 public:

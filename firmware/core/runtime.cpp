@@ -8,11 +8,12 @@
 
 #include "core/bridge.h"
 #include "core/timers.h"
-#include "display/lcd.h"
 
 uint8_t gbRunPhase = PHASE_RESET;
 
 namespace {
+
+void NoWaitPoll() {}
 
 // The host used before one is attached: no keys, blank display, idle bus.
 class NullHost final : public HostBridge {
@@ -38,7 +39,6 @@ std::atomic<bool> gbStopEventCreated{false};  // the stop event exists
 std::atomic<bool> gbStopSignalled{false};     // the stop event is signalled
 std::thread gFirmwareThread;                  // runs FirmwareMain
 uint32_t gulStartFlag = 1;                    // cleared by the first FirmwareStart
-std::atomic<UiStepFunction> gpfnUiStep{nullptr};
 
 void FirmwareThreadProc()
 {
@@ -49,10 +49,10 @@ void FirmwareThreadProc()
 
 }  // namespace
 
+void (*gpfnWaitPoll)() = NoWaitPoll;
+
 void FirmwareAttachHost(HostBridge* pHost) { gpHost = pHost ? pHost : &gNullHost; }
 HostBridge* FirmwareHost() { return gpHost; }
-
-void FirmwareSetUiStep(UiStepFunction pfnStep) { gpfnUiStep.store(pfnStep, std::memory_order_relaxed); }
 
 void FirmwareStart()
 {
@@ -99,21 +99,21 @@ void ConsumeHostTicks()
     }
 }
 
-void FirmwareMain()
+bool WaitRound(uint8_t bServe, bool (*pfnDone)())
 {
-    gbRunPhase = PHASE_RESET;
-    for (;;) {
-        gbRunPhase = NextRunPhase(gbRunPhase);
-        SerialPowerUp(gbRunPhase);
+    if (bServe & WAIT_TIMERS)
         TimerService(gbRunPhase);
+    if (bServe & WAIT_KEYS)
         PollKeys(gbRunPhase);
-        UiStepFunction pfnStep = gpfnUiStep.load(std::memory_order_relaxed);
-        (pfnStep ? pfnStep : UserInterfaceStep)(gbRunPhase);
-        ConsumeHostTicks();
-        if (FirmwareStopRequested())
-            return;
-        FirmwareYield();
-    }
+    ConsumeHostTicks();
+    if ((pfnDone && pfnDone()) || FirmwareStopRequested())
+        return false;
+    FirmwareYield();
+    if (FirmwareStopRequested())
+        return false;
+    if (bServe & WAIT_REMOTE)
+        gpfnWaitPoll();
+    return true;
 }
 
 // Bridge forwarding.

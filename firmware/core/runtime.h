@@ -17,18 +17,24 @@ int FirmwareStop();
 // True from FirmwareStart until FirmwareStop has joined the thread.
 bool FirmwareThreadActive();
 
-// Firmware thread.
+// Firmware thread. FirmwareMain, the firmware's entry point, is the top
+// layer's (app/): the power-up order and the main loop.
 void FirmwareMain();
 uint8_t NextRunPhase(uint8_t bPhase);
 void ConsumeHostTicks();
 
-// The per-pass services of the main loop that the layers above core provide
-// (phase 1 initialises, any other phase runs one pass): the serial port's
-// power-up and the user-interface state machine.
-void SerialPowerUp(uint8_t bPhase);
-void UserInterfaceStep(uint8_t bPhase);
+// What a wait inside a step serves on each round besides firmware time (the
+// host's ticks, always consumed).
+constexpr uint8_t WAIT_TIMERS = 1;  // the 50 ms count-down timers (TimerService)
+constexpr uint8_t WAIT_KEYS = 2;    // the keypad (PollKeys)
+constexpr uint8_t WAIT_REMOTE = 4;  // the poll hook below, after the host's turn
 
-// The user-interface step of the main loop. A test host may replace it to
-// run the core services alone; null restores the state machine.
-using UiStepFunction = void (*)(uint8_t bPhase);
-void FirmwareSetUiStep(UiStepFunction pfnStep);
+// One round of every wait inside a step: the services asked for, the host's
+// ticks, then pfnDone (when given); unless that holds or the firmware is
+// being stopped, the host's turn and then the poll. False ends the wait: the
+// caller tells done from stopped by its own state.
+bool WaitRound(uint8_t bServe, bool (*pfnDone)() = nullptr);
+
+// The remote interpreter's poll during a wait that serves it; does nothing
+// until the top layer wires it.
+extern void (*gpfnWaitPoll)();

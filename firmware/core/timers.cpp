@@ -36,7 +36,13 @@ bool ArrowKey(uint8_t bKey)
     return bKey == KEY_UP || bKey == KEY_DOWN || bKey == KEY_LEFT || bKey == KEY_RIGHT;
 }
 
+bool NoArrowRepeat() { return false; }
+void NoTickService() {}
+
 }  // namespace
+
+bool (*gpfnArrowKeysRepeat)() = NoArrowRepeat;
+void (*gpfnTickService)() = NoTickService;
 
 void TickHandler()
 {
@@ -44,7 +50,7 @@ void TickHandler()
     gunElapsedMs++;
     if (gbTickServicesEnabled) {
         StopwatchTick();
-        AnalogueTick();
+        gpfnTickService();
     }
 }
 
@@ -118,7 +124,7 @@ void KeyPressed(uint8_t bKey)
 
 void AutoRepeat()
 {
-    if (!ArrowKeysRepeat() || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
+    if (!gpfnArrowKeysRepeat() || !ArrowKey(gbLastKey) || gunKeyRepeatTimer != 0)
         return;
     gbKeyEvent = gbLastKey;
     if (gbRepeatCount != 0) {

@@ -52,11 +52,12 @@ uint8_t GetKey();
 void ResetKeys();
 void KeyPressed(uint8_t bKey);
 void AutoRepeat();
-// Whether held arrow keys repeat on the screen shown (the user interface answers).
-bool ArrowKeysRepeat();
-// The analogue output's millisecond step (provided by the analogue output), run
-// by TickHandler while the tick services are enabled.
-void AnalogueTick();
+// Whether held arrow keys repeat on the screen shown; the user interface
+// answers once wired (until then they do not).
+extern bool (*gpfnArrowKeysRepeat)();
+// The analogue output's millisecond step, run by TickHandler while the tick
+// services are enabled; does nothing until wired.
+extern void (*gpfnTickService)();
 
 void StopwatchInit();
 void StopwatchTick();

@@ -11,12 +11,7 @@
 
 #include <cstdint>
 
-constexpr int LCD_WIDTH = 240;
-constexpr int LCD_HEIGHT = 128;
-constexpr int LCD_BYTES_PER_ROW = 30;
-constexpr uint16_t LCD_GRAPHIC_BASE = 640;
-constexpr uint16_t LCD_SCREEN_BYTES = LCD_BYTES_PER_ROW * LCD_HEIGHT;  // 3840
-constexpr uint16_t LCD_MEMORY_END = 5760;  // host display memory covers 640..5759
+#include "core/bridge.h"  // the display memory's layout
 
 // Line modes.
 constexpr uint8_t LINE_SET = 1;

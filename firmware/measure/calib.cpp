@@ -61,10 +61,25 @@ int32_t FindBand(const HolmiumBand& band)
     return nFound;
 }
 
-void AnnounceStep(uint8_t bStep)
+void AnnounceStep(uint8_t bStep) { gpfnCalibrationStep(bStep); }
+
+void NoCalibrationStep(uint8_t) {}
+
+// The key that answers or abandons the wait for a sample, and its outcome.
+bool gbSampleGiven = false;
+bool SampleKeyTaken()
 {
-    if (gpfnCalibrationStep)
-        gpfnCalibrationStep(bStep);
+    uint8_t bKey = GetKey();
+    if (bKey == KEY_TEST || (gbKeypadCalibration && bKey == KEY_SOFT4)) {
+        gbSampleWaitKey = bKey;
+        gbSampleGiven = true;
+        return true;
+    }
+    if (bKey == KEY_STANDBY || (gbKeypadCalibration && bKey == KEY_ESCAPE)) {
+        gbSampleWaitKey = bKey;
+        return true;
+    }
+    return false;
 }
 
 // Reference with the filter out, the operator's TEST key, then the test
@@ -83,7 +98,7 @@ bool ReadReferenceAndSample(uint8_t bReference, uint8_t bTest)
 
 }  // namespace
 
-void (*gpfnCalibrationStep)(uint8_t bStep) = nullptr;
+void (*gpfnCalibrationStep)(uint8_t bStep) = NoCalibrationStep;
 uint8_t gbKeypadCalibration = 0;
 uint8_t gbSampleWaitKey = 0;
 uint8_t gbLedCheck = LED_GOOD;
@@ -93,25 +108,11 @@ bool WaitForSample()
 {
     gpfnTraceLine("Waiting for sample");
     gpfnSampleWaitNotice(1, 0);
-    bool bTest = false;
     gbSampleWaitKey = 0;
-    for (;;) {
-        TimerService(gbRunPhase);
-        PollKeys(gbRunPhase);
-        uint8_t bKey = GetKey();
-        if (bKey == KEY_TEST || (gbKeypadCalibration && bKey == KEY_SOFT4)) {
-            gbSampleWaitKey = bKey;
-            bTest = true;
-            break;
-        }
-        if (bKey == KEY_STANDBY || (gbKeypadCalibration && bKey == KEY_ESCAPE)) {
-            gbSampleWaitKey = bKey;
-            break;
-        }
-        if (FirmwareStopRequested())
-            break;
-        FirmwareYield();
+    gbSampleGiven = false;
+    while (WaitRound(WAIT_TIMERS | WAIT_KEYS, SampleKeyTaken)) {
     }
+    bool bTest = gbSampleGiven;
     gpfnSampleWaitNotice(0, bTest ? 1 : 0);
     return bTest;
 }

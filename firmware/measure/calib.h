@@ -9,7 +9,8 @@ constexpr uint8_t CALIB_STEP_LED = 0;        // the LED reading begins
 constexpr uint8_t CALIB_STEP_REFERENCE = 1;  // the reference reading begins
 constexpr uint8_t CALIB_STEP_WAITING = 2;    // waiting for the filter and the TEST key
 constexpr uint8_t CALIB_STEP_SAMPLE = 3;     // the reading through the filter begins
-// Called at each step; nullptr (over the remote port) shows nothing.
+// Called at each step; does nothing until wired (the screens show the steps
+// of a run from the keypad only).
 extern void (*gpfnCalibrationStep)(uint8_t bStep);
 // 1 while a calibration runs from the keypad: besides TEST and standby, its
 // OK soft key (soft key 4) ends the wait for a sample as TEST does, and

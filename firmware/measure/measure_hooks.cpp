@@ -3,10 +3,8 @@
 
 namespace {
 void NoTraceLine(const char*) {}
-void NoPoll() {}
 void NoSampleWaitNotice(uint8_t, uint8_t) {}
 }  // namespace
 
 void (*gpfnTraceLine)(const char* pszText) = NoTraceLine;
-void (*gpfnPollWhileWaiting)() = NoPoll;
 void (*gpfnSampleWaitNotice)(uint8_t bWaiting, uint8_t bTaken) = NoSampleWaitNotice;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "measure/measure_hooks.h"
 #include "storage/params.h"
 

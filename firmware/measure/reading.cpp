@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"
@@ -280,12 +280,8 @@ int TakeReading(uint8_t bKind)
     bool bDone = AcquisitionStep();
     while (!bDone) {
         StepIndicator(kind, &nPhase);
-        TimerService(gbRunPhase);
-        ConsumeHostTicks();
-        if (FirmwareStopRequested())
+        if (!WaitRound(WAIT_TIMERS | WAIT_KEYS | WAIT_REMOTE))
             break;
-        FirmwareYield();
-        gpfnPollWhileWaiting();
         bDone = AcquisitionStep();
     }
     AcqClockStop();

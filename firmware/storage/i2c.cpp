@@ -28,17 +28,6 @@ void ResetStopwatch(uint16_t* punStopwatch)
     FirmwareUnlock(unSaved);
 }
 
-// One round of a polling wait: let firmware time advance and give the host
-// its turn. False when the firmware is being stopped.
-bool PollRound()
-{
-    if (FirmwareStopRequested())
-        return false;
-    ConsumeHostTicks();
-    FirmwareYield();
-    return !FirmwareStopRequested();
-}
-
 // Sends the memory address: the high byte first when the width is 2. A
 // missing acknowledge is ignored; only a bus error fails.
 bool SendAddress(const I2C_DEVICE* pDevice, uint16_t unAddress)
@@ -111,6 +100,13 @@ bool I2cDescribe(I2C_DEVICE* pDevice, uint8_t bControl, uint8_t bAddressWidth, u
 
 void I2cInit() { StopwatchInit(); }
 
+void I2cPowerUp()
+{
+    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
+    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
+    I2cInit();
+}
+
 void I2cTickStopwatches() { StopwatchTick(); }
 
 // The pause between two line changes; the simulated bus needs none.
@@ -126,7 +122,7 @@ bool I2cWaitScl()
     for (;;) {
         if (I2cGetScl())
             return true;
-        if (ReadStopwatch(&gunStopwatchA) >= I2C_SCL_TIMEOUT_MS || !PollRound())
+        if (ReadStopwatch(&gunStopwatchA) >= I2C_SCL_TIMEOUT_MS || !WaitRound(0))
             return false;
     }
 }
@@ -235,7 +231,7 @@ bool I2cAckPoll(const I2C_DEVICE* pDevice)
             return I2cReadByte(1) != I2C_ERROR && I2cStop();
         if (!I2cStop())
             return false;
-        if (ReadStopwatch(&gunStopwatchB) >= I2C_ACK_TIMEOUT_MS || !PollRound())
+        if (ReadStopwatch(&gunStopwatchB) >= I2C_ACK_TIMEOUT_MS || !WaitRound(0))
             return false;
     }
 }

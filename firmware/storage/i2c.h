@@ -40,6 +40,9 @@ constexpr uint16_t I2C_ACK_TIMEOUT_MS = 500;  // longest acknowledge polling aft
 
 bool I2cDescribe(I2C_DEVICE* pDevice, uint8_t bControl, uint8_t bAddressWidth, uint8_t bPageSize);
 void I2cInit();
+// The bus as the board has it: the EEPROM's and the clock chip's
+// descriptors, then I2cInit.
+void I2cPowerUp();
 void I2cTickStopwatches();
 void I2cDelay();
 bool I2cWaitScl();

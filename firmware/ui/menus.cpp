@@ -93,8 +93,8 @@ void DrawPcControl(uint8_t bState)
 }
 
 namespace {
-
 uint8_t gunPcReturnState = STATE_SPLASH;  // screen to return to when "PC Control" ends
+}  // namespace
 
 bool ScreenRefusesPc() { return StateRefusesPcControl(gunScreenState); }
 
@@ -125,13 +125,4 @@ void SampleWaitNotice(uint8_t bWaiting, uint8_t bTaken)
         if (bTaken)
             DrawScreen();
     }
-}
-
-}  // namespace
-
-void WireScreenHooks()
-{
-    gpfnScreenRefusesPc = ScreenRefusesPc;
-    gpfnShowPcControl = ShowPcControl;
-    gpfnSampleWaitNotice = SampleWaitNotice;
 }

@@ -97,10 +97,14 @@ void Show(uint8_t bState)
     Go(bState);
 }
 
+}  // namespace
+
 // The screens follow the calibration's steps: the LED and reference readings
 // over the clear-light-path prompt, then the filter prompt while it waits.
 void ShowCalibrationStep(uint8_t bStep)
 {
+    if (!gbKeypadCalibration)
+        return;
     bool bStray = gbFinalTestItem == CALIB_STRAY_LIGHT;
     switch (bStep) {
     case CALIB_STEP_LED:
@@ -125,18 +129,18 @@ void ShowCalibrationStep(uint8_t bStep)
     }
 }
 
+namespace {
+
 // Runs the selected calibration. Escape at the filter prompt returns to
 // "Final Test"; the standby key there enters standby, as it does for a
 // calibration run by a remote command.
 void RunCalibration()
 {
-    gpfnCalibrationStep = ShowCalibrationStep;
     gbKeypadCalibration = 1;
     bool bDone = gbFinalTestItem == CALIB_HOLMIUM ? CalibrateHolmium()
                : gbFinalTestItem == CALIB_LED     ? CalibrateLed()
                                                   : CalibrateStrayLight();
     gbKeypadCalibration = 0;
-    gpfnCalibrationStep = nullptr;
     if (bDone) {
         gbCalibStage = STAGE_DONE;
         Show(gbFinalTestItem == CALIB_STRAY_LIGHT ? STATE_STRAY_LIGHT_CHECK : STATE_LED_CHECK_HOLMIUM);
@@ -242,6 +246,8 @@ void HandleDiagTable()
     if (Key(KEY_REF)) {
         gunDiagResult = 0;
         RunSelfDiagnostics(&gunDiagResult);
+        // The diagnostics draw their progress over the screen: draw it anew.
+        gunLastDrawnState = STATE_NEVER_DRAWN;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         gbAutoClock = gbAutoClock ? 0 : 1;

@@ -103,7 +103,7 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
      HandleKineticsTime, nullptr, DrawMethodProgram, STATE_METHOD_PROGRAM, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_ARROWS_REPEAT},
     {STATE_KINETICS_END_TIME, "kinetics-end-time", "F0A0 k8 X8Y101T21",
      HandleKineticsTime, nullptr, DrawMethodProgram, STATE_METHOD_PROGRAM, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_ARROWS_REPEAT},
-    {STATE_METHOD_RUN, "method-run", "F0A0 k12 X8Y72T13 X8Y101T19 X68Y1T47 X116Y1I0 X134Y1S1 X68Y16T12T15I1T22 X68Y28T123T15D6",
+    {STATE_METHOD_RUN, "method-run", "F0A0 k12 X8Y72T13 X8Y101T19 X68Y1T47 X116Y1I0 X134Y1S1 X68Y16T12T15I1T22",
      HandleMethodRun, PrepareMethodRun, DrawMethodRun, NO_PARENT, HINT_REF | HINT_TEST, FLAG_MEASURING | FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD_RESULT)},
     {STATE_KINETICS_WAIT, "kinetics-wait", "F0A0 X68Y1T47 X116Y1I0 X134Y1S1 X68Y40T92T15 X64Y52c29",
      HandleKineticsWait, PrepareMethodValues, DrawKineticsWait, NO_PARENT, 0, FLAG_REFUSES_PC | NumbersFlag(NUMBERS_METHOD)},
@@ -141,7 +141,7 @@ constexpr ScreenStateRow gScreenStates[STATE_COUNT] = {
      nullptr, nullptr, nullptr, NO_PARENT, 0, 0},
     {STATE_UNUSED_61, "unused-61", "",
      nullptr, nullptr, nullptr, NO_PARENT, 0, 0},
-    {STATE_SET_HOURS, "set-hours", "F0A0 k9 X8Y14T225 X8Y101T21 X68Y1T102 X68Y30T112 X68y12T93 X68Y70T112 X68y12T113",
+    {STATE_SET_HOURS, "set-hours", "F0A0 k9 X8Y14T225 X8Y101T21 X68Y1T102",
      HandleDateTime, nullptr, DrawDateTime, NO_PARENT, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_ARROWS_REPEAT},
     {STATE_SET_MINUTES, "set-minutes", "F0A0 k9 X8Y14T225 X8Y101T21",
      HandleDateTime, nullptr, DrawDateTime, STATE_SET_HOURS, HINT_UPDOWN | HINT_LEFTRIGHT, FLAG_OVERLAY | FLAG_ARROWS_REPEAT},
@@ -332,7 +332,7 @@ bool StateArrowsRepeat(uint8_t bState)
 
 uint8_t StateNumberStyle(uint8_t bState) { return NumberStyleOf(StateRow(bState).unFlags); }
 
-bool ArrowKeysRepeat() { return StateArrowsRepeat(gunScreenState); }
+bool ShownStateArrowsRepeat() { return StateArrowsRepeat(gunScreenState); }
 
 const char* StateName(uint8_t bState)
 {

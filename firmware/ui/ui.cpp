@@ -98,21 +98,10 @@ void CopyStoredSettings()
     gunDisplayOption = gMethod.unDisplayOption;
 }
 
+// The state machine's own power-on state; the layers below are initialised
+// before it (app/).
 static void InitialiseUserInterface()
 {
-    gunPixelClock = 300;
-    LcdInit();
-    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-    I2cInit();
-    ResetElapsedMs();
-    ResetReadingCorrections();
-    ResetAcquisition();
-    RemoteInit();
-    WireScreenHooks();
-    AnalogueInit();
-    ReportInit();
-
     gunKeyCode = 0;
     gbServiceStep = 0;
     gbSelfTestFailed = 0;

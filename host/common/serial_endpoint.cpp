@@ -20,7 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/runtime.h"
 #include "eeprom_bus.h"
 #include "panel_layout.h"

@@ -12,7 +12,7 @@
 
 #include "comms/remote.h"
 #include "comms/remote_fixture.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 
@@ -131,7 +131,7 @@ TEST_F(RemoteTest, TestResultBlockInBothModes)
 
 TEST(RemotePixelListingTest, LinesOfTheLastReading)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     host.ClearSerialText();
     for (int p = 0; p < PIXEL_COUNT; p++) {

@@ -11,6 +11,7 @@
 
 #include "comms/remote.h"
 #include "core/clock.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "measure/reading.h"

@@ -13,7 +13,7 @@
 
 #include "comms/remote.h"
 #include "comms/remote_fixture.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "measure/diag.h"
 #include "scenario.h"
 #include "measure/reading.h"
@@ -375,7 +375,7 @@ TEST_F(RemoteTest, TraceLinesNumberedPerCommand)
 
 TEST(RemoteTraceTest, OnlyWhileALineExecutesAndWrapsAfter99)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     RemoteInit();
     host.ClearSerialText();

@@ -11,7 +11,7 @@
 #include "comms/analogue.h"
 #include "comms/remote.h"
 #include "comms/report.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "display/lcd.h"
 #include "measure/diag.h"
 #include "measure/reading.h"
@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         ScratchDirTest::SetUp();
-        m_pHost = std::make_unique<CHeadlessHost>();
+        m_pHost = std::make_unique<CInstrument>();
         SerialInit();
         m_pHost->ClearSerialText();
         ReportInit();
@@ -74,7 +74,7 @@ protected:
         for (double& f : m.afStdConc)
             f = 100000.0;
     }
-    std::unique_ptr<CHeadlessHost> m_pHost;
+    std::unique_ptr<CInstrument> m_pHost;
 };
 
 struct SingleCase {
@@ -145,8 +145,9 @@ TEST_F(ReportTest, RatioAndMultiPrintOneLinePerValue)
                            " 3.500 Ratio\r\n");
     gReport.afValue[0] = 61111.0;
     gReport.afValue[2] = 61111.0;
+    // A ratio that is no value says why, as the screen does.
     EXPECT_EQ(Print(), "05/03/26 10:07 03 -----  A     360\r\n" + SP18 + " 0.250 A     380\r\n" + SP18 +
-                           "-----  Ratio\r\n");
+                           "-----  Ratio\r\nSample out of range\r\n");
     gbOutputDevice = 2;
     gReport.afValue[0] = 0.5;
     gReport.afValue[2] = 2.0;
@@ -288,7 +289,7 @@ TEST_F(ReportTest, GraphPrintsLinesInTheLanguageThenThePicture)
     gReport.bKind = REPORT_SCAN;
     gbLanguage = 2;
     std::string s = Print();
-    const std::string sLines = "Datum : 05/03/26\r\nZeit : 10:07\r\nProbe Nr. : 03\r\n";
+    const std::string sLines = "Datum : 05/03/26\r\nUhrzeit : 10:07\r\nProbe Nr. : 03\r\n";
     ASSERT_EQ(s.size(), sLines.size() + 7308);
     EXPECT_EQ(s.substr(0, sLines.size()), sLines);
     EXPECT_EQ(s.substr(sLines.size() + 35 * 42, 3), std::string("\x1B\x01\x30"));
@@ -397,8 +398,7 @@ protected:
     void SetUp() override
     {
         ReportTest::SetUp();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);  // the sample number is stored as it changes
-        I2cInit();
+        I2cPowerUp();  // the sample number is stored as it changes
         SetSingle(REPORT_ABSORBANCE, 0.25);
         gbOutputDevice = 2;
     }

@@ -1,8 +1,8 @@
 // The firmware's include structure: a module is a .h/.cpp pair under
-// firmware/<folder>/, and no chain of #include lines may lead from one folder
-// back into itself through another (measure -> comms -> measure, say).
-// Upper layers reach lower ones directly; lower ones reach upper layers only
-// through hooks the upper layers wire at power-up.
+// firmware/<folder>/, the folders are layers in a fixed order, and a module
+// includes modules of its own folder or of folders below it only. Upper
+// layers reach lower ones directly; lower ones reach upper layers only
+// through hooks that the top layer (app) wires.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -99,6 +99,28 @@ std::vector<std::vector<std::string>> CrossFolderCycles(const Graph& graph)
     return result;
 }
 
+// The layers from the bottom up.
+const std::vector<std::string> kLayers = {"core", "storage", "display", "measure", "comms", "ui", "app"};
+
+// Every include that reaches a folder above the includer's, or a folder that
+// is no layer, as "module -> target".
+std::vector<std::string> UpwardIncludes(const Graph& graph, const std::vector<std::string>& layers)
+{
+    auto rank = [&layers](const std::string& sModule) {
+        auto it = std::find(layers.begin(), layers.end(), Folder(sModule));
+        return it == layers.end() ? -1 : static_cast<int>(it - layers.begin());
+    };
+    std::vector<std::string> result;
+    for (const auto& [sModule, targets] : graph) {
+        for (const std::string& sTarget : targets) {
+            int nFrom = rank(sModule), nTo = rank(sTarget);
+            if (nFrom < 0 || nTo < 0 || nTo > nFrom)
+                result.push_back(sModule + " -> " + sTarget);
+        }
+    }
+    return result;
+}
+
 std::string Describe(const std::vector<std::vector<std::string>>& cycles, const Graph& graph)
 {
     std::string s;
@@ -124,6 +146,38 @@ TEST(FirmwareIncludes, NoCycleCrossesAFolder)
     ASSERT_TRUE(graph.at("ui/ui").count("display/script")) << "includes were not read";
     auto cycles = CrossFolderCycles(graph);
     EXPECT_TRUE(cycles.empty()) << Describe(cycles, graph);
+}
+
+TEST(FirmwareIncludes, EveryIncludeKeepsTheLayerOrder)
+{
+    Graph graph = ReadIncludes(fs::path(HALDEN_SOURCE_DIR) / "firmware");
+    ASSERT_TRUE(graph.count("app/app")) << "the firmware sources were not found";
+    std::set<std::string> folders;
+    for (const auto& [sModule, _] : graph)
+        folders.insert(Folder(sModule));
+    EXPECT_EQ(folders, std::set<std::string>(kLayers.begin(), kLayers.end()));
+    std::vector<std::string> upward = UpwardIncludes(graph, kLayers);
+    std::string sList;
+    for (const std::string& s : upward)
+        sList += "  " + s + "\n";
+    EXPECT_TRUE(upward.empty()) << "includes against the layer order:\n" << sList;
+}
+
+TEST(FirmwareIncludes, OrderCheckerFindsUpwardAndUnknownIncludes)
+{
+    const std::vector<std::string> layers = {"core", "display", "ui"};
+    struct Case {
+        const char* pszName;
+        Graph graph;
+        std::vector<std::string> expected;
+    } kCases[] = {
+        {"downward and within", {{"ui/a", {"display/b", "ui/c"}}, {"display/b", {"core/d"}}}, {}},
+        {"one upward", {{"core/t", {"display/l"}}, {"display/l", {}}}, {"core/t -> display/l"}},
+        {"skipping a layer upward", {{"core/t", {"ui/u"}}}, {"core/t -> ui/u"}},
+        {"unknown folder", {{"ui/a", {"extra/x"}}}, {"ui/a -> extra/x"}},
+    };
+    for (const Case& c : kCases)
+        EXPECT_EQ(UpwardIncludes(c.graph, layers), c.expected) << c.pszName;
 }
 
 // The checker on small graphs: cycles inside one folder are a module's own

@@ -3,8 +3,9 @@
 
 #include <vector>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "support/firmware_fixture.h"

@@ -118,9 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
 
     // The devices and driver as the firmware's start-up sets them up; the
     // store answers on the bus only once the EEPROM is described.
-    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-    I2cInit();
+    I2cPowerUp();
     StartParameterStore();
     RepairParameters();
     // The store went through the EEPROM: its signature is there now, read

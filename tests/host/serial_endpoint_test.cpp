@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "comms/remote_fixture.h"
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "serial_endpoint.h"
 #include "support/firmware_fixture.h"
 

@@ -18,8 +18,7 @@ protected:
     {
         MeasureTest::SetUp();
         Run([] {
-            I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-            I2cInit();
+            I2cPowerUp();
             ResetReadingCorrections();
             gfSValue = 3.0;
             gunCalibratedLedPixel = 0;
@@ -128,6 +127,27 @@ TEST_F(Calibration, WaitForSampleIgnoresOtherKeysAndSwitchesThePcScreen)
     Finish();
     EXPECT_TRUE(bResult);
     EXPECT_EQ(gunScreenState, STATE_PC_CONTROL);
+}
+
+// Firmware time runs while the operator is asked for the sample, and the
+// reading through it afterwards takes its whole acquisition time.
+TEST_F(Calibration, WaitForSampleKeepsFirmwareTimeRunning)
+{
+    Start([] {
+        if (WaitForSample())
+            TakeReading(READ_SAMPLE);
+    });
+    Host().Tick(3);
+    uint32_t unMs = gunElapsedMs;
+    gunMessageTimer = 60;  // three seconds
+    Host().Tick(40);
+    EXPECT_FALSE(Done());
+    EXPECT_GE(gunElapsedMs - unMs, 39u * 50);
+    EXPECT_LE(gunMessageTimer, 60u - 39);
+    PressKey(KEY_TEST);
+    uint64_t ullPressed = Host().VirtualMs();
+    Finish();
+    EXPECT_GE(Host().VirtualMs() - ullPressed, 5300u - 4 * 50);
 }
 
 TEST_F(Calibration, WaitForSampleEndsWhenTheProgramCloses)

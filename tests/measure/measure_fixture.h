@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "comms/remote.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "measure/reading.h"
 #include "ui/ui.h"
@@ -70,12 +71,9 @@ inline void MeasureTest::SetUp()
     Host().PowerUp();  // the first pass runs the core services' power-on initialisation
     FirmwareSetUiStep(measure_fixture::JobStep);
     // Trace lines, the serial poll during readings and the "PC Control"
-    // screen reach measurement code through the hooks the state machine
-    // wires at power-up; the job step wires them the same way.
-    Run([] {
-        RemoteInit();
-        WireScreenHooks();
-    });
+    // screen reach measurement code through the hooks the main loop wires;
+    // the interpreter starts as at power-up.
+    Run([] { RemoteInit(); });
     Host().ClearSerialText();
 }
 

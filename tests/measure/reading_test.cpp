@@ -4,8 +4,9 @@
 
 #include <cmath>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
+#include "core/timers.h"
 #include "display/lcd.h"
 #include "display/script.h"
 #include "measure/diag.h"
@@ -42,7 +43,7 @@ TEST_F(Reading, LastsFiveSecondsThreeHundredOfFirmwareTime)
 
 namespace {
 
-int DarkPixels(const CHeadlessHost& host, int nLeft, int nTop, int nRight, int nBottom)
+int DarkPixels(const CInstrument& host, int nLeft, int nTop, int nRight, int nBottom)
 {
     int n = 0;
     for (int y = nTop; y <= nBottom; y++)
@@ -105,6 +106,21 @@ TEST_F(Reading, StopRequestEndsTheWait)
     EXPECT_TRUE(Done());
     EXPECT_EQ(gunLightReadings[579], gSampleFrames[579].unLight);
     EXPECT_EQ(gbReferenceOnly, 0);
+}
+
+// The keypad is read while the reading waits: a key pressed and released
+// meanwhile is waiting for the screens when it ends.
+TEST_F(Reading, KeepsTheKeypadAlive)
+{
+    Start([] { TakeReading(READ_SAMPLE); });
+    Host().Tick(20);
+    Host().SetKey(KEY_UP, true);
+    Host().Tick(2);
+    Host().SetKey(KEY_UP, false);
+    Host().Tick(2);
+    EXPECT_FALSE(Done());
+    Finish();
+    EXPECT_EQ(gbKeyEvent, KEY_UP);
 }
 
 TEST_F(Reading, DumpLineCounts)

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "core/bridge.h"
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "display/lcd.h"
 #include "measure/reading.h"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "dialogs.h"
 #include "qt_fixture.h"
 

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "display/lcd.h"
 #include "qt_fixture.h"

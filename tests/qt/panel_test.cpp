@@ -10,7 +10,7 @@
 #include <future>
 #include <thread>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"

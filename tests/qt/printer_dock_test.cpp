@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "app/probe.h"
 #include "chart_dock.h"
 #include "comms/analogue.h"
 #include "printer_dock.h"

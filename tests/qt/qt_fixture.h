@@ -12,7 +12,7 @@
 #include <atomic>
 #include <memory>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/runtime.h"
 #include "core/timers.h"

@@ -21,6 +21,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "qt_fixture.h"
 #include "serial_endpoint.h"

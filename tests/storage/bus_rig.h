@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "comms/serial.h"
+#include "core/serial.h"
 #include "core/bridge.h"
 #include "core/timers.h"
 #include "eeprom.h"
@@ -138,9 +138,7 @@ private:
     void Attach()
     {
         FirmwareAttachHost(this);
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-        I2cInit();
+        I2cPowerUp();
         gbTickServicesEnabled = 1;
         gpSerialOut = this;
     }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/probe.h"
 #include "core/runtime.h"
 #include "storage/bus_rig.h"
 #include "storage/params.h"
@@ -15,9 +16,7 @@ void StorePowerUpStep(uint8_t bPhase)
 {
     if (bPhase != PHASE_INIT)
         return;
-    I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-    I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-    I2cInit();
+    I2cPowerUp();
     StartParameterStore();
     RepairParameters();
 }
@@ -62,7 +61,7 @@ TEST_F(StoreStartupTest, PowerUpRepairsAStoredWavelengthOfOneHundred)
     abImage[0x2E] = 0x01;
     abImage[0x2F] = 0x2C;
     WriteFileBytes("eeprom.bin", abImage);
-    m_pHost = std::make_unique<CHeadlessHost>(HostOptions());
+    m_pHost = std::make_unique<CInstrument>(HostOptions());
 
     PowerUp();
     EXPECT_EQ(Host().SerialText(), "START\r\n");

@@ -22,12 +22,9 @@ inline void RemoteStep(uint8_t bPhase)
 {
     if (bPhase == 1) {
         ResetReadingCorrections();
-        I2cDescribe(&gEepromDevice, 0xA0, 2, 64);
-        I2cDescribe(&gClockDevice, 0xD0, 1, 64);
-        I2cInit();
+        I2cPowerUp();
         StartParameterStore();
         RemoteInit();
-        WireScreenHooks();
         gunScreenState = STATE_MAIN_MENU;
         return;
     }

@@ -1,8 +1,7 @@
 // Serial port: byte rings, the receive event, and the output primitives.
-#include "comms/serial.h"
+#include "core/serial.h"
 
 #include "core/bridge.h"
-#include "core/runtime.h"
 #include "core/timers.h"
 
 namespace {

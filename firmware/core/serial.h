@@ -29,6 +29,9 @@ void RingInit(ByteRing* pRing, uint8_t* pbBuffer, uint16_t unSize);
 void RingPut(ByteRing* pRing, uint8_t b);
 uint8_t RingTake(ByteRing* pRing);
 
+// The main loop's serial service: on the first pass (phase 1) it enables
+// the tick services and initialises the port; later passes do nothing.
+void SerialPowerUp(uint8_t bPhase);
 void SerialInit();
 // Host-called: hands one received byte to the receive queue.
 void SerialInjectByte(uint8_t c);

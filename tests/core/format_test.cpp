@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "comms/format.h"
+#include "core/format.h"
 
 namespace {
 

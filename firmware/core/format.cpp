@@ -1,6 +1,6 @@
 // The number formatter shared by the display registers, the reports and
 // the number editor.
-#include "comms/format.h"
+#include "core/format.h"
 
 #include <cmath>
 #include <cstdio>

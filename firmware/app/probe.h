@@ -1,0 +1,23 @@
+// What a host may read of the firmware besides the bridge: a few facts for
+// its tools, and the step of the main loop for a host that runs the core
+// services alone.
+#pragma once
+
+#include <cstdint>
+
+// The step of the main loop after the timers and keys: phase 1 powers up, a
+// later phase runs one pass. A host may replace it before FirmwareStart to
+// run the core services alone; null restores the instrument's own.
+using UiStepFunction = void (*)(uint8_t bPhase);
+void FirmwareSetUiStep(UiStepFunction pfnStep);
+
+// The instrument is busy with the PC: a command line executes (its trace is
+// on) or a reading is under way.
+bool ProbeRemoteBusy();
+// Where reports go: 0 none, 1 PC, 2 and 3 the printers (PR1, PR2).
+uint8_t ProbeOutputDevice();
+// The wavelength scale's offset from the nominal, in pixels (holmium
+// calibration plus the diode array's LED offset).
+int32_t ProbeScaleOffset();
+// Runs a display-script text on the display memory, as a screen does.
+void ProbeDrawScript(const char* pszScript);
