@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/heater.h"
 #include "storage/method_record.h"
 #include "ui/ui.h"
 
@@ -27,7 +28,6 @@ constexpr uint16_t WAVELENGTH_MAX = 830;
 extern uint8_t gunKeyCode;          // key taken this pass, 0 none
 extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
 extern uint8_t gbServiceStep;       // keys of a service sequence matched so far
-extern uint8_t gbHeaterFitted;      // 1 when the instrument has a sample heater
 extern uint8_t gbSelfTestFailed;    // 1 once any self-test row failed
 extern uint8_t gabSelfTestRow[3];   // lamp, wavelength calibration, diode array: ROW_*
 extern uint8_t gabClock[6];         // day, month, year, hour, minute, second of the last clock read
@@ -59,7 +59,6 @@ extern uint8_t gbTimeField;         // kinetics time editor field: 0 minutes, 1 
 extern uint8_t gabEditDate[5];      // date and time editor: hours, minutes, day, month, year
 extern uint8_t gbSavedDevice, gbSavedBaud, gbSavedAutoPrint;  // serial screen entry values
 extern uint8_t gbSavedHeater;       // heater value on entry to its screen
-extern uint8_t gbHeaterOn;          // sample heater on
 extern uint8_t gbDiagOption;        // selected option of the diagnostics screen
 extern uint8_t gbFinalTestItem;     // selected item of the final-test screen
 extern uint8_t gbMessageShown;      // 1 while a bottom-line message is shown

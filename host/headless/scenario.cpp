@@ -9,6 +9,7 @@
 #include "display_image.h"
 #include "escape.h"
 #include "instrument.h"
+#include "core/heater.h"
 #include "core/timers.h"
 #include "display/script.h"
 #include "ui/ui.h"
@@ -127,6 +128,12 @@ bool CScenario::Execute(const ScenarioCommand& command)
         std::string sError;
         return PutSampleIn(m_host.Compartment(), command.sText, command.fConcentration, sError) || Fail(sError);
     }
+    case ScenarioOp::Heater:
+        // Fitting or removing it switches it off; the set-up menu offers
+        // "Heater Control" the next time it is drawn.
+        gbHeaterOn = 0;
+        gbHeaterFitted = command.bKey;
+        return true;
     case ScenarioOp::Script:
         // The firmware thread is parked between slices, so the script draws
         // while the firmware waits for its turn.

@@ -14,13 +14,16 @@
 #include <QScreen>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
+#include "core/heater.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "dock_tools.h"
@@ -226,6 +229,15 @@ void CMainFrame::CreateMenus()
     m_pSampleAction = pOptions->addAction(QStringLiteral("Sa&mple..."), this, &CMainFrame::OnSample);
     m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
+    m_pHeaterAction = pOptions->addAction(QStringLiteral("Cell &Heater"), this, [](bool bFitted) {
+        // Removing the heater switches it off; set-up offers Heater Control
+        // the next time its menu is drawn.
+        gbHeaterOn = 0;
+        gbHeaterFitted = bFitted ? 1 : 0;
+    });
+    m_pHeaterAction->setCheckable(true);
+    m_pHeaterAction->setChecked(gbHeaterFitted != 0);
+    SetPrompt(m_pHeaterAction, QStringLiteral("Fit a heater to the cell holder: warms reacting samples to 37 C\nCell Heater"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -305,18 +317,37 @@ void CMainFrame::ShowAchievedSpeed()
 
 void CMainFrame::SetZoom(int nZoom)
 {
-    const QSize sizeBefore = m_pView->Canvas()->size();
     m_pView->SetZoom(nZoom);
     for (QAction* pZoom : m_apZoomActions)
         pZoom->setChecked(pZoom->data().toInt() == m_pView->Zoom());
     m_pApp->m_nZoom = m_pView->Zoom();
-    // The window grows or shrinks with the panel, within the screen.
-    if (isVisible() && !isMaximized() && !isFullScreen()) {
-        QSize size = this->size() + (m_pView->Canvas()->size() - sizeBefore);
-        if (QScreen* pScreen = screen())
-            size = size.boundedTo(pScreen->availableGeometry().size());
-        resize(size);
+    FitWindowToPanel();
+}
+
+// The window is sized so the view shows the whole panel, with the bars and
+// the visible docks at the size they have, as far as the screen allows. The
+// size is worked out afresh each time, so zooming in and out again comes back
+// to the same window.
+void CMainFrame::FitWindowToPanel()
+{
+    if (!isVisible() || isMaximized() || isFullScreen())
+        return;
+    if (QLayout* pLayout = layout())
+        pLayout->activate();
+    const int nFrame = 2 * m_pView->frameWidth();
+    const QSize sizeView = m_pView->Canvas()->size() + QSize(nFrame, nFrame);
+    QSize size = this->size() - m_pView->size() + sizeView;
+    if (QScreen* pScreen = screen()) {
+        const QSize sizeMax = pScreen->availableGeometry().size() - (frameGeometry().size() - geometry().size());
+        // A scroll bar needed in one direction takes room in the other.
+        const int nBar = m_pView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pView);
+        if (size.height() > sizeMax.height())
+            size.rwidth() += nBar;
+        if (size.width() > sizeMax.width())
+            size.rheight() += nBar;
+        size = size.boundedTo(sizeMax);
     }
+    resize(size);
 }
 
 void CMainFrame::SetEepromFile(const QString& sPath)

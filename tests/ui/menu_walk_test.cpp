@@ -5,7 +5,8 @@
 //
 // To regenerate the golden images after a deliberate change of a screen:
 //   HALDEN_UPDATE_GOLDEN=1 ctest --test-dir build/release -R MenuWalk
-// then look at them (tools/ui_contact_sheet.py draws docs/ui_screens.png).
+// then look at them (tools/ui_contact_sheet.py draws the live screens in
+// every language on docs/ui_screens.png).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
