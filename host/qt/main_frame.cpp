@@ -13,7 +13,12 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QKeyEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
@@ -43,7 +48,10 @@ constexpr int SPEED_SAMPLE_MS = 1000;
 constexpr int RIGHT_DOCK_WIDTH = 330;  // the printer's paper at 1x zoom, with its scroll bar  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
-const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
+const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on");
+// The widest a status-bar pane grows; longer texts are shortened and shown
+// whole in the tooltip.
+constexpr int PANE_MAX_WIDTH = 280;
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -95,6 +103,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pEepromPane->setMaximumWidth(PANE_MAX_WIDTH);
     m_pSerialPane = new QLabel;
     m_pSerialPane->setObjectName(QStringLiteral("serialStatus"));
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -357,7 +366,29 @@ void CMainFrame::SetEepromFile(const QString& sPath)
                        .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
 }
 
-void CMainFrame::OnCopyDisplay() { QApplication::clipboard()->setImage(m_pView->DisplayImage()); }
+namespace {
+// A widget the user types or selects text in: it keeps the keyboard to itself.
+bool IsTextField(const QWidget* pWidget)
+{
+    return qobject_cast<const QLineEdit*>(pWidget) || qobject_cast<const QPlainTextEdit*>(pWidget) ||
+           qobject_cast<const QTextEdit*>(pWidget) || qobject_cast<const QAbstractSpinBox*>(pWidget) ||
+           (qobject_cast<const QComboBox*>(pWidget) && static_cast<const QComboBox*>(pWidget)->isEditable());
+}
+}  // namespace
+
+// Ctrl+C copies the text selected in a text field that has the focus, such
+// as the serial monitor; anywhere else it copies the display's picture.
+void CMainFrame::OnCopyDisplay()
+{
+    QWidget* pFocus = QApplication::focusWidget();
+    if (auto* pEdit = qobject_cast<QPlainTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pFocus); pEdit && pEdit->hasSelectedText())
+        return pEdit->copy();
+    QApplication::clipboard()->setImage(m_pView->DisplayImage());
+}
 
 bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
 {
@@ -395,14 +426,14 @@ void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()
 
 void CMainFrame::ShowEepromStatus(const QString& sMessage)
 {
-    m_pEepromPane->setText(sMessage);
+    m_pEepromPane->setText(m_pEepromPane->fontMetrics().elidedText(sMessage, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pEepromPane->setToolTip(sMessage);
     m_pEepromPane->setVisible(!sMessage.isEmpty());
 }
 
 void CMainFrame::ShowSerialStatus(const QString& sText)
 {
-    m_pSerialPane->setText(sText);
+    m_pSerialPane->setText(m_pSerialPane->fontMetrics().elidedText(sText, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pSerialPane->setToolTip(sText);
     m_pSerialPane->setVisible(!sText.isEmpty());
 }
@@ -432,7 +463,9 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
 }
 
 // Keyboard shortcuts for the panel keys: a key is down while its keyboard
-// key is held. They apply to this window only, not to its dialogs.
+// key is held. They apply to this window only, not to its dialogs, and not
+// while a text field has the focus (a release always goes to the panel, so
+// no key stays down when the focus moves).
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     const QEvent::Type type = pEvent->type();
@@ -440,7 +473,8 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
         static_cast<QWidget*>(pWatched)->window() == this) {
         auto* pKeyEvent = static_cast<QKeyEvent*>(pEvent);
         const Qt::KeyboardModifiers mods = pKeyEvent->modifiers() & ~Qt::KeypadModifier;
-        const uint8_t bCode = mods == Qt::NoModifier ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
+        const bool bTyping = type == QEvent::KeyPress && IsTextField(QApplication::focusWidget());
+        const uint8_t bCode = mods == Qt::NoModifier && !bTyping ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
         if (bCode) {
             if (!pKeyEvent->isAutoRepeat())
                 m_pView->SetKeyFromKeyboard(bCode, type == QEvent::KeyPress);
