@@ -13,7 +13,12 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QKeyEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
@@ -361,7 +366,29 @@ void CMainFrame::SetEepromFile(const QString& sPath)
                        .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
 }
 
-void CMainFrame::OnCopyDisplay() { QApplication::clipboard()->setImage(m_pView->DisplayImage()); }
+namespace {
+// A widget the user types or selects text in: it keeps the keyboard to itself.
+bool IsTextField(const QWidget* pWidget)
+{
+    return qobject_cast<const QLineEdit*>(pWidget) || qobject_cast<const QPlainTextEdit*>(pWidget) ||
+           qobject_cast<const QTextEdit*>(pWidget) || qobject_cast<const QAbstractSpinBox*>(pWidget) ||
+           (qobject_cast<const QComboBox*>(pWidget) && static_cast<const QComboBox*>(pWidget)->isEditable());
+}
+}  // namespace
+
+// Ctrl+C copies the text selected in a text field that has the focus, such
+// as the serial monitor; anywhere else it copies the display's picture.
+void CMainFrame::OnCopyDisplay()
+{
+    QWidget* pFocus = QApplication::focusWidget();
+    if (auto* pEdit = qobject_cast<QPlainTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pFocus); pEdit && pEdit->hasSelectedText())
+        return pEdit->copy();
+    QApplication::clipboard()->setImage(m_pView->DisplayImage());
+}
 
 bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
 {
@@ -436,7 +463,9 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
 }
 
 // Keyboard shortcuts for the panel keys: a key is down while its keyboard
-// key is held. They apply to this window only, not to its dialogs.
+// key is held. They apply to this window only, not to its dialogs, and not
+// while a text field has the focus (a release always goes to the panel, so
+// no key stays down when the focus moves).
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     const QEvent::Type type = pEvent->type();
@@ -444,7 +473,8 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
         static_cast<QWidget*>(pWatched)->window() == this) {
         auto* pKeyEvent = static_cast<QKeyEvent*>(pEvent);
         const Qt::KeyboardModifiers mods = pKeyEvent->modifiers() & ~Qt::KeypadModifier;
-        const uint8_t bCode = mods == Qt::NoModifier ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
+        const bool bTyping = type == QEvent::KeyPress && IsTextField(QApplication::focusWidget());
+        const uint8_t bCode = mods == Qt::NoModifier && !bTyping ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
         if (bCode) {
             if (!pKeyEvent->isAutoRepeat())
                 m_pView->SetKeyFromKeyboard(bCode, type == QEvent::KeyPress);

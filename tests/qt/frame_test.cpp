@@ -1,8 +1,12 @@
 // The main window: the profile entries (bars and docks) across a restart, the Mains check
 // mark, the status bar's EEPROM pane and the serial monitor's text.
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextDocumentFragment>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -214,6 +218,45 @@ private slots:
         const int nRoom = pPane->x() - 2 - 6;
         QVERIFY2(pStatus->fontMetrics().horizontalAdvance(pFrame->IdleMessage()) <= nRoom,
                  qPrintable(QStringLiteral("%1 px for the message").arg(nRoom)));
+    }
+
+    // With the focus in the serial monitor, Esc and the arrows stay there and
+    // Ctrl+C copies the selected text; back on the panel, the same keys reach
+    // the instrument and Ctrl+C copies the display.
+    void textFieldsKeepTheKeyboard()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        CMainFrame* pFrame = pApp->Frame();
+        pFrame->SerialMonitor()->show();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        pFrame->SerialMonitor()->AppendBytes(QByteArray("E00\r\n"));
+        auto* pText = pFrame->SerialMonitor()->findChild<QPlainTextEdit*>();
+        QVERIFY(pText);
+        pText->setFocus();
+        QTRY_VERIFY(pText->hasFocus());
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Down, Qt::Key_Left}) {
+            QTest::keyPress(pText, key);
+            QCOMPARE(DownKeys(), QList<int>{});
+            QTest::keyRelease(pText, key);
+        }
+        pText->selectAll();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(pText, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), pText->textCursor().selection().toPlainText());
+        QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("E00")));
+        QVERIFY(QApplication::clipboard()->image().isNull());
+
+        pApp->View()->setFocus();
+        QTRY_VERIFY(pApp->View()->hasFocus());
+        QTest::keyPress(pApp->View(), Qt::Key_Down);
+        QCOMPARE(DownKeys(), QList<int>{KEY_DOWN});
+        QTest::keyRelease(pApp->View(), Qt::Key_Down);
+        QCOMPARE(DownKeys(), QList<int>{});
+        QTest::keyClick(pApp->View(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pApp->View()->DisplayImage());
     }
 
     void serialTextMakesControlsVisible_data()
