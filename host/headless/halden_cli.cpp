@@ -19,7 +19,6 @@
 #include "chart.h"
 #include "escape.h"
 #include "instrument.h"
-#include "core/heater.h"
 #include "scenario.h"
 #include "power_on.h"
 #include "printer_tap.h"
@@ -515,7 +514,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
-    gbHeaterFitted = options.bHeater ? 1 : 0;
+    host.FitHeater(options.bHeater);
     if (sample)
         host.Compartment().Insert(*sample);
     if (!options.sSerialLog.empty())

@@ -9,7 +9,6 @@
 #include "display_image.h"
 #include "escape.h"
 #include "instrument.h"
-#include "core/heater.h"
 #include "core/timers.h"
 #include "display/script.h"
 #include "ui/ui.h"
@@ -129,10 +128,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
         return PutSampleIn(m_host.Compartment(), command.sText, command.fConcentration, sError) || Fail(sError);
     }
     case ScenarioOp::Heater:
-        // Fitting or removing it switches it off; the set-up menu offers
-        // "Heater Control" the next time it is drawn.
-        gbHeaterOn = 0;
-        gbHeaterFitted = command.bKey;
+        m_host.FitHeater(command.bKey != 0);
         return true;
     case ScenarioOp::Script:
         // The firmware thread is parked between slices, so the script draws

@@ -28,7 +28,6 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "core/heater.h"
 #include "core/runtime.h"
 #include "core/timers.h"
 #include "dock_tools.h"
@@ -238,14 +237,10 @@ void CMainFrame::CreateMenus()
     m_pSampleAction = pOptions->addAction(QStringLiteral("Sa&mple..."), this, &CMainFrame::OnSample);
     m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
-    m_pHeaterAction = pOptions->addAction(QStringLiteral("Cell &Heater"), this, [](bool bFitted) {
-        // Removing the heater switches it off; set-up offers Heater Control
-        // the next time its menu is drawn.
-        gbHeaterOn = 0;
-        gbHeaterFitted = bFitted ? 1 : 0;
-    });
+    m_pHeaterAction = pOptions->addAction(QStringLiteral("Cell &Heater"), this,
+                                          [this](bool bFitted) { m_pView->Instrument().FitHeater(bFitted); });
     m_pHeaterAction->setCheckable(true);
-    m_pHeaterAction->setChecked(gbHeaterFitted != 0);
+    m_pHeaterAction->setChecked(m_pView->Instrument().HeaterFitted());
     SetPrompt(m_pHeaterAction, QStringLiteral("Fit a heater to the cell holder: warms reacting samples to 37 C\nCell Heater"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
