@@ -23,7 +23,6 @@ uint8_t gunScreenState = STATE_STANDBY;  // 0..131 handled, 85 standby, 132/133 
 uint8_t gunKeyCode = 0;                     // 0..12
 uint8_t gunLastDrawnState = STATE_NEVER_DRAWN;  // 0..134
 uint8_t gbServiceStep = 0;                  // 0..2
-uint8_t gbHeaterFitted = 0;                 // 0 or 1; the simulated instrument has no heater
 uint8_t gbSelfTestFailed = 0;               // 0 or 1
 uint8_t gabSelfTestRow[3];                  // ROW_NOT_RUN, ROW_PASSED or ROW_FAILED
 uint8_t gabClock[6];                        // day, month, year, hour, minute, second
@@ -54,7 +53,6 @@ uint8_t gbTimeField = 0;           // 0 minutes, 1 seconds
 uint8_t gabEditDate[5];            // hours 0..23, minutes 0..59, day 1..31, month 1..12, year 0..99
 uint8_t gbSavedDevice = 0, gbSavedBaud = 0, gbSavedAutoPrint = 0;  // entry values
 uint8_t gbSavedHeater = 0;         // 0 or 1
-uint8_t gbHeaterOn = 0;            // 0 or 1
 uint8_t gbDiagOption = 0;          // 0..3
 uint8_t gbFinalTestItem = 0;       // 0..1
 uint8_t gbMessageShown = 0;        // 0 or 1

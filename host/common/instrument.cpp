@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/probe.h"
+#include "core/heater.h"
 #include "core/runtime.h"
 #include "core/serial.h"
 #include "serial_endpoint.h"
@@ -261,6 +262,14 @@ uint16_t CInstrument::ReceiveRoom() const
     FirmwareUnlock(unSaved);
     return unRoom;
 }
+
+void CInstrument::FitHeater(bool bFitted)
+{
+    gbHeaterOn.store(0, std::memory_order_relaxed);
+    gbHeaterFitted.store(bFitted ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool CInstrument::HeaterFitted() const { return gbHeaterFitted.load(std::memory_order_relaxed) != 0; }
 
 int CInstrument::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
 

@@ -210,6 +210,14 @@ bool CSampleParser::Line(std::string_view sLine)
         m_bSpectrum = true;
         return true;
     }
+    if (sKeyword == "saturation") {
+        if (!Once(sKeyword) || !Numbers(words, 1, "'saturation HALF' (a concentration)", v))
+            return false;
+        if (!(v[0] > 0))
+            return Fail("the saturation must be a concentration above 0");
+        m_sample.m_fSaturation = v[0];
+        return true;
+    }
     if (sKeyword == "seed") {
         if (!Once(sKeyword))
             return false;
@@ -223,8 +231,8 @@ bool CSampleParser::Line(std::string_view sLine)
         return true;
     }
     return Fail("unknown setting '" + sKeyword +
-                "'; the settings are name description recorded band point concentration hidden turbidity stray rate "
-                "seed");
+                "'; the settings are name description recorded band point concentration hidden saturation turbidity "
+                "stray rate seed");
 }
 
 std::optional<CSample> CSampleParser::Parse(std::string_view sText)
@@ -250,6 +258,10 @@ std::optional<CSample> CSampleParser::Parse(std::string_view sText)
     }
     if (m_sample.m_bHidden && !m_sample.m_bConcentration) {
         Fail("'hidden' needs a concentration to hide");
+        return std::nullopt;
+    }
+    if (m_sample.m_fSaturation > 0 && !m_sample.m_bConcentration) {
+        Fail("'saturation' needs a concentration");
         return std::nullopt;
     }
     if (!m_bSeed)
@@ -291,9 +303,16 @@ double CSample::Absorptivity(double fNm) const
     return fSum;
 }
 
+double CSample::ColourConcentration(double fConcentration) const
+{
+    if (m_fSaturation <= 0 || fConcentration <= 0)
+        return fConcentration;
+    return fConcentration * m_fSaturation / (m_fSaturation + fConcentration);
+}
+
 double CSample::Absorbance(double fNm, double fConcentration, double fMinutes) const
 {
-    double fColour = Absorptivity(fNm) * (m_bConcentration ? fConcentration : 1.0);
+    double fColour = Absorptivity(fNm) * (m_bConcentration ? ColourConcentration(fConcentration) : 1.0);
     if (m_fRatePerMin > 0)
         fColour *= std::exp(-m_fRatePerMin * std::max(fMinutes, 0.0));
     double fScatter = m_fTurbidity600 > 0 ? m_fTurbidity600 * std::pow(600.0 / fNm, m_fTurbidityExponent) : 0.0;

@@ -1,8 +1,10 @@
 // The sample compartment and its frame source.
 #include "sample_compartment.h"
 
+#include <cmath>
 #include <cstring>
 
+#include "core/heater.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 
@@ -30,6 +32,8 @@ void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fCo
     contents.pSample = std::make_shared<const CSample>(sample);
     contents.fConcentration = fConcentration.value_or(sample.m_fConcentration);
     contents.ullInsertedMs = m_fnFirmwareMs();
+    contents.ullReactedToMs = contents.ullInsertedMs;
+    contents.bHeated = HeaterHeating();
     std::lock_guard lock(m_mtx);
     m_contents = std::move(contents);
 }
@@ -38,6 +42,23 @@ CSampleCompartment::Contents CSampleCompartment::Current() const
 {
     std::lock_guard lock(m_mtx);
     return m_contents;
+}
+
+double CSampleCompartment::RateFactor(double fCelsius) { return std::pow(2.0, (fCelsius - ROOM_C) / 10.0); }
+
+double CSampleCompartment::CellCelsius() { return HeaterHeating() ? HEATED_C : ROOM_C; }
+
+double CSampleCompartment::React(uint64_t ullNow)
+{
+    std::lock_guard lock(m_mtx);
+    Contents& c = m_contents;
+    if (ullNow > c.ullReactedToMs) {
+        double fMinutes = static_cast<double>(ullNow - c.ullReactedToMs) / 60000.0;
+        c.fReactedMin += fMinutes * RateFactor(c.bHeated ? HEATED_C : ROOM_C);
+        c.ullReactedToMs = ullNow;
+    }
+    c.bHeated = HeaterHeating();
+    return c.fReactedMin;
 }
 
 std::string CSampleCompartment::Label() const
@@ -86,7 +107,7 @@ bool CSampleCompartment::Supply(uint8_t bKind, FrameRecord* pFrames)
     case RecordedCell::None:
         break;
     }
-    double fMinutes = static_cast<double>(ullNow - std::min(ullNow, contents.ullInsertedMs)) / 60000.0;
+    double fMinutes = React(ullNow);
     uint64_t ullConcentrationBits = 0;
     std::memcpy(&ullConcentrationBits, &contents.fConcentration, sizeof ullConcentrationBits);
     // A fresh draw of the detector noise for every reading, the same in
