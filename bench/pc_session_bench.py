@@ -4,7 +4,7 @@
 
 Serves the port on TCP (halden-cli --serial-tcp) from a scratch directory
 with a fresh EEPROM, and runs the session a PC program runs: the greeting
-(ID?), CONTROL, a reference reading, a sample reading (^T), three READA?,
+(^H), CONTROL, a reference reading, a sample reading (^T), three READA?,
 SCANBIN, SCANTXT and RELEASE. Prints the wall time of the session at each
 speed and their ratio, then the process's CPU time (user + system, from
 /proc) over a measuring period while the instrument waits for the client,
@@ -84,7 +84,8 @@ def session(port):
     """The session; returns its wall time in seconds."""
     client = Client(port)
     t0 = time.monotonic()
-    client.command(b"ID?")
+    client.sock.sendall(b"\x08")
+    client.until(lambda t: t == b"HELLO")
     client.command(b"CONTROL")
     client.command(b"SETREF")
     client.sock.sendall(b"\x14")

@@ -2,6 +2,7 @@
 #include "stop_signals.h"
 
 #include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -38,4 +39,13 @@ std::string StopSignalName(int nSignal)
     if (nSignal == SIGTERM)
         return "SIGTERM";
     return "signal " + std::to_string(nSignal);
+}
+
+int StatusAfterStopSignal(const char* pszProgram, int nStatus, bool bSignalIsTheEnd, const std::string& sNotRun)
+{
+    const int nSignal = StopSignal();
+    if (nSignal == 0 || bSignalIsTheEnd)
+        return nStatus;
+    std::fprintf(stderr, "%s: stopped by %s; %s\n", pszProgram, StopSignalName(nSignal).c_str(), sNotRun.c_str());
+    return StopSignalStatus(nSignal);
 }

@@ -28,9 +28,8 @@
 #include "serial_endpoint.h"
 #include "serial_log.h"
 #include "stop_signals.h"
-#include "comms/remote.h"
+#include "app/probe.h"
 #include "core/serial.h"
-#include "measure/reading.h"
 #include "ui/ui.h"
 
 namespace {
@@ -273,7 +272,7 @@ void CConsole::FeedPending()
 bool CConsole::Quiet()
 {
     return m_sPending.empty() && (!m_pServed || m_pServed->HeldInput() == 0) && m_host.ReceiveRoom() == RX_RING_SIZE &&
-           gbTraceOn == 0 && gnAcqState == 0;
+           !ProbeRemoteBusy();
 }
 
 // Sets the speed when it changes (setting it restarts the pacing).
@@ -650,62 +649,54 @@ int main(int argc, char** argv)
         host.AddSerialTap(&log);
     ConnectOutputs(host, options, options.sAnalogueLog.empty() ? nullptr : &analogueLog);
     host.SetInterruptFlag(InstallStopSignals());
-    if (options.serial.Wanted())
-        host.AttachSerialEndpoint(&endpoint);
 
-    // Nobody can press a key for a port served in the background, so the
-    // start-up is confirmed first, at full speed; the port appears once the
-    // instrument is ready for a client.
-    if (options.serial.Wanted()) {
-        host.PowerUp();
-        const bool bBackground = !options.bHaveScenario;
+    // Three shells over the one board: a scenario, the console, and the
+    // console beside a served port (where a stop signal is the normal end).
+    const bool bServing = options.serial.Wanted();
+    const bool bBackground = bServing && !options.bHaveScenario;
+    if (bServing)
+        host.AttachSerialEndpoint(&endpoint);
+    else if (!options.bHaveScenario)
+        host.SetSerialEcho(stdout);
+    int nStatus = 0;
+    bool bRun = true;
+    host.PowerUp();
+    if (bServing) {
+        // Nobody can press a key for a port served in the background, so the
+        // start-up is confirmed first, at full speed; the port appears once
+        // the instrument is ready for a client.
         if (options.bPowerOn || bBackground) {
             std::string sError;
             host.SetSpeed(0);
             const bool bOn = PowerOnToMainMenu(host, &sError);
             host.SetSpeed(options.host.dSpeed);
-            if (host.Interrupted()) {
-                if (bBackground)
-                    return 0;
-                std::fprintf(stderr, "halden-cli: stopped by %s during --power-on; nothing run\n",
-                             StopSignalName(StopSignal()).c_str());
-                return StopSignalStatus(StopSignal());
+            if (!bOn && !host.Interrupted()) {
+                std::fprintf(stderr, "halden-cli: --power-on: %s\n", sError.c_str());
+                nStatus = 1;
             }
-            if (!bOn) {
-                std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
-                return 1;
-            }
+            bRun = bOn;
             options.bPowerOn = false;
         }
-        if (!OpenSerialCliEndpoint(options.serial, endpoint))
-            return 2;
-        if (bBackground) {
-            const auto tServeStart = std::chrono::steady_clock::now();
-            const uint64_t ullServeStartMs = host.VirtualMs();
+        if (bRun && !OpenSerialCliEndpoint(options.serial, endpoint)) {
+            nStatus = 2;
+            bRun = false;
+        }
+        if (bRun && bBackground) {
             std::fprintf(stderr, "halden-cli: %s; ':' commands on standard input (:help); stop with Ctrl+C or "
                          "SIGTERM\n", endpoint.Describe().c_str());
             // Started in the background of a shell ('&'), reading the terminal
             // would stop the process; ignored, the read fails and the port is
             // served without a console.
             std::signal(SIGTTIN, SIG_IGN);
-            CConsole console(host, options, &endpoint);
-            const int nBackground = console.Run();
-            if (options.bStats)
-                PrintStats(host.VirtualMs() - ullServeStartMs, tServeStart);
-            host.Shutdown();
-            return WriteOutputs(host, options, nBackground);
         }
     }
 
     const auto tStart = std::chrono::steady_clock::now();
-    int nStatus = 0;
-    if (!options.bHaveScenario) {
-        host.SetSerialEcho(stdout);
-        host.PowerUp();
-        CConsole console(host, options, nullptr);
+    const uint64_t ullStartMs = host.VirtualMs();
+    if (bRun && !options.bHaveScenario) {
+        CConsole console(host, options, bServing ? &endpoint : nullptr);
         nStatus = console.Run();
-    } else {
-        host.PowerUp();
+    } else if (bRun) {
         std::string sError;
         CScenario scenario(host, std::cout);
         if (options.bPowerOn && !PowerOnToMainMenu(host, &sError)) {
@@ -718,15 +709,13 @@ int main(int argc, char** argv)
             nStatus = 1;
         }
     }
-    // A run cut short by a stop signal fails, whatever its last command did.
-    if (const int nSignal = StopSignal()) {
-        std::fprintf(stderr, "halden-cli: stopped by %s; %s\n", StopSignalName(nSignal).c_str(),
-                     options.bHaveScenario ? ("the rest of " + options.sScenario + " was not run").c_str()
-                                           : "the rest of the input was not run");
-        nStatus = StopSignalStatus(nSignal);
-    }
+    // A run cut short by a stop signal fails, whatever its last command did;
+    // serving a port in the background, the signal is the way to stop.
+    nStatus = StatusAfterStopSignal("halden-cli", nStatus, bBackground,
+                                    options.bHaveScenario ? "the rest of " + options.sScenario + " was not run"
+                                                          : "the rest of the input was not run");
     if (options.bStats)
-        PrintStats(host.VirtualMs(), tStart);
+        PrintStats(host.VirtualMs() - ullStartMs, tStart);
     host.Shutdown();
     analogueLog.Close();
     nStatus = WriteOutputs(host, options, nStatus);
