@@ -74,6 +74,7 @@ void FirmwareMain()
 
 void FirmwareSetUiStep(UiStepFunction pfnStep) { gpfnStep = pfnStep ? pfnStep : InstrumentStep; }
 
+uint8_t ProbeScreenState() { return gunScreenState; }
 bool ProbeRemoteBusy() { return gbTraceOn != 0 || gnAcqState != 0; }
 uint8_t ProbeOutputDevice() { return gbOutputDevice; }
 int32_t ProbeScaleOffset() { return gnHolmiumOffset + gnDiodeArrayOffset; }

@@ -11,10 +11,12 @@
 using UiStepFunction = void (*)(uint8_t bPhase);
 void FirmwareSetUiStep(UiStepFunction pfnStep);
 
+// The screen state shown (STATE_* of ui/states.h).
+uint8_t ProbeScreenState();
 // The instrument is busy with the PC: a command line executes (its trace is
 // on) or a reading is under way.
 bool ProbeRemoteBusy();
-// Where reports go: 0 none, 1 PC, 2 and 3 the printers (PR1, PR2).
+// Where reports go: 0 the printer PR1, 1 the printer PR2, 2 the PC.
 uint8_t ProbeOutputDevice();
 // The wavelength scale's offset from the nominal, in pixels (holmium
 // calibration plus the diode array's LED offset).
