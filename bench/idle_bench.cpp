@@ -3,15 +3,15 @@
 
 #include <filesystem>
 
-#include "headless_host.h"
+#include "instrument.h"
 
 // The firmware runs once per process, so every run of the benchmark shares one host.
-static CHeadlessHost& PoweredHost()
+static CInstrument& PoweredHost()
 {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "halden-bench-idle";
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    static CHeadlessHost host;
+    static CInstrument host;
     host.PowerUp();
     host.AdvanceMs(60000);  // past power-up, into the idle loop
     return host;
@@ -19,7 +19,7 @@ static CHeadlessHost& PoweredHost()
 
 static void BM_IdleVirtualSeconds(benchmark::State& state)
 {
-    static CHeadlessHost& host = PoweredHost();
+    static CInstrument& host = PoweredHost();
     for (auto _ : state)
         host.Tick(20);  // one virtual second
     state.counters["virtual_s_per_wall_s"] =

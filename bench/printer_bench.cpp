@@ -10,7 +10,7 @@
 #include "comms/hardcopy.h"
 #include "core/serial.h"
 #include "display/lcd.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "printer.h"
 #include "storage/params.h"
 
@@ -21,7 +21,7 @@ static std::string HardcopyBytes()
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "halden-bench-printer";
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     LcdClear();
     for (int x = 0; x < LCD_WIDTH; x++)

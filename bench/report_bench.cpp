@@ -8,16 +8,16 @@
 #include "comms/hardcopy.h"
 #include "core/serial.h"
 #include "display/lcd.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "storage/params.h"
 
 // A host without a running firmware; the benchmark thread calls the firmware.
-static CHeadlessHost& IdleHost()
+static CInstrument& IdleHost()
 {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "halden-bench-report";
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    static CHeadlessHost host;
+    static CInstrument host;
     SerialInit();
     return host;
 }
@@ -34,7 +34,7 @@ static void DrawPicture()
 
 static void BM_HardcopyPr2(benchmark::State& state)
 {
-    CHeadlessHost& host = IdleHost();
+    CInstrument& host = IdleHost();
     DrawPicture();
     gbOutputDevice = 1;
     for (auto _ : state) {

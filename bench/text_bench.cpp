@@ -6,13 +6,13 @@
 #include "display/font.h"
 #include "display/lcd.h"
 #include "display/script.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
-CHeadlessHost& Display()
+CInstrument& Display()
 {
-    static CHeadlessHost host;  // display memory only, never powered up
+    static CInstrument host;  // display memory only, never powered up
     return host;
 }
 

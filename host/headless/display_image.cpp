@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ bool IsPbmName(const std::string& s)
     return sEnd == ".pbm";
 }
 
-bool WritePbm(const CHeadlessHost& host, const std::string& sPath)
+bool WritePbm(const CInstrument& host, const std::string& sPath)
 {
     std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
     if (!pFile)
@@ -33,7 +33,7 @@ bool WritePbm(const CHeadlessHost& host, const std::string& sPath)
 }
 
 // A PNG in the display window's colours: light cyan background, black dots.
-bool WritePng(const CHeadlessHost& host, const std::string& sPath)
+bool WritePng(const CInstrument& host, const std::string& sPath)
 {
     std::vector<uint8_t> abRgb(240 * 128 * 3);
     for (int y = 0; y < 128; y++)
@@ -72,14 +72,14 @@ bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_
     return std::fclose(pFile) == 0;
 }
 
-bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath)
+bool WriteDisplayImage(const CInstrument& host, const std::string& sPath)
 {
     return IsPbmName(sPath) ? WritePbm(host, sPath) : WritePng(host, sPath);
 }
 
 // Each character cell shows two by two pixels with the quadrant block
 // characters, so the 240 x 128 screen takes 120 columns and 64 lines.
-std::string DisplayTextArt(const CHeadlessHost& host)
+std::string DisplayTextArt(const CInstrument& host)
 {
     // Indexed by the lit quadrants: 1 upper left, 2 upper right, 4 lower left, 8 lower right.
     static const char* const kapszCell[16] = {

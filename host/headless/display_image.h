@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-class CHeadlessHost;
+class CInstrument;
 
 // Writes the shown 240 x 128 screen; a name ending in ".pbm" (any case) gives a PBM
 // file, anything else a PNG in the panel's colours. False on a write error.
-bool WriteDisplayImage(const CHeadlessHost& host, const std::string& sPath);
+bool WriteDisplayImage(const CInstrument& host, const std::string& sPath);
 
 // Writes an 8-bit RGB image (3 bytes a pixel, rows top first) as a PNG file.
 // False when the file cannot be written.
@@ -16,4 +16,4 @@ bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_
 
 // The screen as text, two by two pixels per character (Unicode quadrant
 // blocks): 64 lines of 120 characters.
-std::string DisplayTextArt(const CHeadlessHost& host);
+std::string DisplayTextArt(const CInstrument& host);

@@ -18,7 +18,7 @@
 #include "analogue_log.h"
 #include "chart.h"
 #include "escape.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "scenario.h"
 #include "power_on.h"
 #include "printer_tap.h"
@@ -80,7 +80,7 @@ int BadUsage(const std::string& sMessage)
 }
 
 struct Options {
-    CHeadlessHost::Options host;
+    CInstrument::Options host;
     std::string sSerialLog;
     bool bSerialLogBoth = false;
     std::string sAnalogueLog;
@@ -108,7 +108,7 @@ struct ConsoleItem {
 
 class CConsole {
 public:
-    CConsole(CHeadlessHost& host, const Options& options) : m_host(host), m_options(options), m_scenario(host, std::cout)
+    CConsole(CInstrument& host, const Options& options) : m_host(host), m_options(options), m_scenario(host, std::cout)
     {
     }
     int Run();
@@ -121,7 +121,7 @@ private:
     bool Quiet();
     void Linger();
 
-    CHeadlessHost& m_host;
+    CInstrument& m_host;
     const Options& m_options;
     CScenario m_scenario;
     std::mutex m_mtx;
@@ -414,7 +414,7 @@ public:
     explicit COutputs(const Options& options) : m_options(options) {}
 
     // Attaches the printer and the analogue trace readers (before PowerUp).
-    void Attach(CHeadlessHost& host, CAnalogueLog* pAnalogueLog)
+    void Attach(CInstrument& host, CAnalogueLog* pAnalogueLog)
     {
         m_pAnalogueLog = pAnalogueLog;
         if (!m_options.asPrintout.empty())
@@ -528,7 +528,7 @@ int main(int argc, char** argv)
 
     COutputs outputs(options);  // outlives the host, whose firmware writes to it
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
-    CHeadlessHost host(options.host);
+    CInstrument host(options.host);
     if (!host.Bus().StatusMessage().empty())
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())

@@ -5,7 +5,7 @@
 
 #include "app/probe.h"
 #include "core/timers.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "ui/ui.h"
 
 namespace {
@@ -16,18 +16,18 @@ constexpr uint32_t MENU_LIMIT_MS = 5000;
 
 // Runs the ticks of the limit in one go; the firmware thread checks the
 // screen state at the end of each slice.
-bool WaitFor(CHeadlessHost& host, uint32_t unLimitMs, const std::function<bool()>& fnDone)
+bool WaitFor(CInstrument& host, uint32_t unLimitMs, const std::function<bool()>& fnDone)
 {
-    return host.TickUntil((unLimitMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS, fnDone);
+    return host.TickUntil((unLimitMs + CInstrument::TICK_MS - 1) / CInstrument::TICK_MS, fnDone);
 }
 
 }  // namespace
 
-bool PowerOnToMainMenu(CHeadlessHost& host, std::string* psError)
+bool PowerOnToMainMenu(CInstrument& host, std::string* psError)
 {
     // A firmware that leaves standby by itself at power-up has done so
     // after its first passes; one that waits for the key is still there.
-    host.AdvanceMs(4 * CHeadlessHost::TICK_MS);
+    host.AdvanceMs(4 * CInstrument::TICK_MS);
     if (ProbeScreenState() == STATE_STANDBY)
         host.KeyStroke(KEY_STANDBY, KEY_STROKE_MS, KEY_STROKE_MS);
     if (!WaitFor(host, START_UP_LIMIT_MS, [] {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-class CHeadlessHost;
+class CInstrument;
 
 // Runs at the host's current pace; false with a message when the main
 // menu does not show within the start-up's time.
-bool PowerOnToMainMenu(CHeadlessHost& host, std::string* psError);
+bool PowerOnToMainMenu(CInstrument& host, std::string* psError);

@@ -8,7 +8,7 @@
 
 #include "display_image.h"
 #include "escape.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "core/timers.h"
 #include "app/probe.h"
 #include "ui/ui.h"
@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t KEY_STROKE_MS = 100;
 
 // Host ticks in a time limit, the last one begun within it.
-uint32_t TicksWithin(uint32_t unMs) { return (unMs + CHeadlessHost::TICK_MS - 1) / CHeadlessHost::TICK_MS; }
+uint32_t TicksWithin(uint32_t unMs) { return (unMs + CInstrument::TICK_MS - 1) / CInstrument::TICK_MS; }
 
 }  // namespace
 
@@ -31,7 +31,7 @@ std::string FormatDuration(uint32_t unMs)
     return std::to_string(unMs) + "ms";
 }
 
-CScenario::CScenario(CHeadlessHost& host, std::ostream& out) : m_host(host), m_out(out) {}
+CScenario::CScenario(CInstrument& host, std::ostream& out) : m_host(host), m_out(out) {}
 
 bool CScenario::Fail(const std::string& sMessage)
 {

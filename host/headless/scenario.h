@@ -12,11 +12,11 @@
 
 #include "scenario_parse.h"
 
-class CHeadlessHost;
+class CInstrument;
 
 class CScenario {
 public:
-    explicit CScenario(CHeadlessHost& host, std::ostream& out);
+    explicit CScenario(CInstrument& host, std::ostream& out);
 
     // Checks the whole scenario first: with any fault nothing runs and
     // Error() lists every fault, one a line ("NAME:LINE:COLUMN: ..."). Then
@@ -43,7 +43,7 @@ private:
     bool WaitScreen(const ScenarioCommand& command);
     bool Expect(const ScenarioCommand& command);
 
-    CHeadlessHost& m_host;
+    CInstrument& m_host;
     std::ostream& m_out;
     std::string m_sError;
     size_t m_nExpectFrom = 0;  // serial output before this index is already matched

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "headless_host.h"
+#include "instrument.h"
 #include "serial_endpoint.h"
 
 namespace {
@@ -68,7 +68,7 @@ const std::atomic<bool>* InstallStopSignals()
     return &gbStopSignal;
 }
 
-int RunSerialBackground(CHeadlessHost& host, const CSerialEndpoint& endpoint)
+int RunSerialBackground(CInstrument& host, const CSerialEndpoint& endpoint)
 {
     std::fprintf(stderr, "halden-cli: %s; stop with Ctrl+C or SIGTERM\n", endpoint.Describe().c_str());
     host.SetSpeed(1);

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-class CHeadlessHost;
+class CInstrument;
 class CSerialEndpoint;
 
 struct SerialCliOptions {
@@ -27,4 +27,4 @@ const std::atomic<bool>* InstallStopSignals();
 // Runs in real time until a stop signal; the transmitted bytes go to the
 // client (and to --serial-log), not to standard output. Returns the exit
 // status.
-int RunSerialBackground(CHeadlessHost& host, const CSerialEndpoint& endpoint);
+int RunSerialBackground(CInstrument& host, const CSerialEndpoint& endpoint);

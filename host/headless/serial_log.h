@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "headless_host.h"
+#include "instrument.h"
 
-class CSerialLog final : public CHeadlessHost::SerialTap {
+class CSerialLog final : public CInstrument::SerialTap {
 public:
     enum class Mode { Transmitted, Both };
 

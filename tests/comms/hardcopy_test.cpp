@@ -8,7 +8,7 @@
 #include "comms/hardcopy.h"
 #include "core/serial.h"
 #include "display/lcd.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "storage/params.h"
 
 namespace {
@@ -59,7 +59,7 @@ TEST(HardcopyTest, KnownPicturesGiveTheirBytes)
         {2, {{100, 127}}, {{35 * 42 + 2, 0x30}}},
     };
     for (const HardcopyCase& c : acases) {
-        CHeadlessHost host;
+        CInstrument host;
         SerialInit();
         LcdClear();
         for (auto [x, y] : c.aPixels)

@@ -131,7 +131,7 @@ TEST_F(RemoteTest, TestResultBlockInBothModes)
 
 TEST(RemotePixelListingTest, LinesOfTheLastReading)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     host.ClearSerialText();
     for (int p = 0; p < PIXEL_COUNT; p++) {

@@ -375,7 +375,7 @@ TEST_F(RemoteTest, TraceLinesNumberedPerCommand)
 
 TEST(RemoteTraceTest, OnlyWhileALineExecutesAndWrapsAfter99)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     RemoteInit();
     host.ClearSerialText();

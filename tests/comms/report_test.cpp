@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         ScratchDirTest::SetUp();
-        m_pHost = std::make_unique<CHeadlessHost>();
+        m_pHost = std::make_unique<CInstrument>();
         SerialInit();
         m_pHost->ClearSerialText();
         ReportInit();
@@ -74,7 +74,7 @@ protected:
         for (double& f : m.afStdConc)
             f = 100000.0;
     }
-    std::unique_ptr<CHeadlessHost> m_pHost;
+    std::unique_ptr<CInstrument> m_pHost;
 };
 
 struct SingleCase {

@@ -6,7 +6,7 @@
 #include "core/serial.h"
 #include "core/runtime.h"
 #include "measure/measure_output.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "storage/params.h"
 
 TEST(ByteRingTest, WrapsAtItsSize)
@@ -27,7 +27,7 @@ TEST(ByteRingTest, WrapsAtItsSize)
 
 TEST(SerialTest, OutputPrimitivesReachTheHostSink)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     EXPECT_EQ(host.SerialText(), "START\r\n");
     host.ClearSerialText();
@@ -41,7 +41,7 @@ TEST(SerialTest, OutputPrimitivesReachTheHostSink)
 
 TEST(SerialTest, DiagLinesOnlyWithBaseSelfTestInfo)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     host.ClearSerialText();
     gbBaseSelfTestInfo = 0;
@@ -54,7 +54,7 @@ TEST(SerialTest, DiagLinesOnlyWithBaseSelfTestInfo)
 
 TEST(SerialTest, TransmitterAlwaysEmptyAndIdle)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     SerialPutString("HELLO\r\n");
     EXPECT_TRUE(SerialTxEmpty());
@@ -63,7 +63,7 @@ TEST(SerialTest, TransmitterAlwaysEmptyAndIdle)
 
 TEST(SerialTest, InitEmptiesReceiveQueue)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     SerialInjectByte('x');
     EXPECT_FALSE(SerialRxEmpty());

@@ -12,13 +12,13 @@ namespace {
 
 // Runs ticks until the limit and returns the virtual time (ms after the
 // first tick) of every key event, clearing each event as the state machine would.
-std::vector<uint32_t> EventTimes(CHeadlessHost& host, uint32_t unTicks, std::vector<uint8_t>* pKeys = nullptr)
+std::vector<uint32_t> EventTimes(CInstrument& host, uint32_t unTicks, std::vector<uint8_t>* pKeys = nullptr)
 {
     std::vector<uint32_t> times;
     for (uint32_t i = 0; i < unTicks; i++) {
         host.Tick();
         if (uint8_t bKey = GetKey()) {
-            times.push_back(i * CHeadlessHost::TICK_MS);
+            times.push_back(i * CInstrument::TICK_MS);
             if (pKeys)
                 pKeys->push_back(bKey);
         }
@@ -133,9 +133,9 @@ TEST_F(CoreFirmwareTest, HeldArrowRepeatsInEditingScreens)
     for (uint32_t i = 0; i < 24; i++) {
         Host().Tick();
         if (GetKey() == KEY_UP) {
-            times.push_back(i * CHeadlessHost::TICK_MS);
+            times.push_back(i * CInstrument::TICK_MS);
             if (gbFastRepeat)
-                fastAt.push_back(i * CHeadlessHost::TICK_MS);
+                fastAt.push_back(i * CInstrument::TICK_MS);
         }
     }
     std::vector<uint32_t> expected = {0, 250, 350, 450, 550, 650, 750, 900, 1050};

@@ -8,7 +8,7 @@
 #include "display/font.h"
 #include "display/lcd.h"
 #include "display/text_data.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ protected:
         uint16_t a = static_cast<uint16_t>(LCD_GRAPHIC_BASE + 30 * y + x / 8);
         return (static_cast<uint8_t>(a * 37 + 0x5A) >> (7 - x % 8)) & 1;
     }
-    CHeadlessHost m_host;  // attached as the display, never powered up
+    CInstrument m_host;  // attached as the display, never powered up
 };
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "display/lcd.h"
 #include "display/script.h"
 #include "display_image.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "storage/params.h"
 #include "ui/ui.h"
 
@@ -83,7 +83,7 @@ protected:
         EXPECT_EQ(nDiffering, 0) << sName << ": " << nDiffering << " dots differ, the first at (" << nFirstX << ", "
                                  << nFirstY << "); the drawn screen is golden-actual-" << sName << ".png";
     }
-    CHeadlessHost m_host;
+    CInstrument m_host;
 };
 
 }  // namespace

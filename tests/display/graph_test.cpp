@@ -11,7 +11,7 @@
 #include "display/graph.h"
 #include "display/lcd.h"
 #include "display/script.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ protected:
         for (int c = 0; c < GRAPH_COLUMNS; c++)
             GraphSetTracePoint(static_cast<uint8_t>(c), bHeight);
     }
-    CHeadlessHost m_host;  // attached as the display, never powered up
+    CInstrument m_host;  // attached as the display, never powered up
 };
 
 std::vector<std::pair<int, int>> Diff(const std::vector<bool>& a, const std::vector<bool>& b)

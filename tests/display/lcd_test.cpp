@@ -7,7 +7,7 @@
 
 #include "core/bridge.h"
 #include "display/lcd.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ protected:
                     pixels.insert({x, y});
         return pixels;
     }
-    CHeadlessHost m_host;  // attached as the display, never powered up
+    CInstrument m_host;  // attached as the display, never powered up
 };
 
 PixelSet Column(int x, int y0, int y1)

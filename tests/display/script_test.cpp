@@ -14,7 +14,7 @@
 #include "display/lcd.h"
 #include "display/script.h"
 #include "display/text_data.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "storage/params.h"
 #include "ui/ui.h"
 
@@ -74,7 +74,7 @@ protected:
         DisplayScript(sScript.c_str());
         return gszValueText;
     }
-    CHeadlessHost m_host;
+    CInstrument m_host;
 };
 
 void PutStringAt(uint8_t x, uint8_t y, uint8_t bFont, const char* psz)

@@ -29,7 +29,7 @@
 #include "core/runtime.h"
 #include "eeprom.h"
 #include "fuzz_scratch.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "measure/reading.h"
 #include "storage/i2c.h"
 #include "storage/params.h"
@@ -50,7 +50,7 @@ constexpr uint32_t ABANDON_TICKS = 200;
 // sends its first two (a reference and a sample) and leaves out the rest.
 constexpr int READINGS_PER_INPUT = 2;
 
-CHeadlessHost* gpHost = nullptr;
+CInstrument* gpHost = nullptr;
 std::string gsEepromPath;  // the instrument's eeprom.bin, in a scratch directory
 
 void Require(bool bHolds)
@@ -148,9 +148,9 @@ size_t NextPiece(std::string_view sInput, int* pnState, bool* pbLine)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     gsEepromPath = fuzz_scratch::EepromFile("remote");
-    CHeadlessHost::Options options;
+    CInstrument::Options options;
     options.sEepromPath = gsEepromPath;
-    static CHeadlessHost host(options);
+    static CInstrument host(options);
     gpHost = &host;
     FirmwareSetUiStep(remote_test::RemoteStep);
     host.PowerUp();

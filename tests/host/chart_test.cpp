@@ -11,7 +11,7 @@
 
 #include "chart.h"
 #include "comms/analogue.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ protected:
         m_host.SetAnalogueTrace(&m_copy);
         AnalogueInit();
     }
-    CHeadlessHost m_host;
+    CInstrument m_host;
     CChartRecorder m_chart;
     CTraceCopy m_copy{m_chart};
 };

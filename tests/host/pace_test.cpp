@@ -84,8 +84,8 @@ TEST_F(CoreFirmwareTest, TickUntilStopsAtTheFirstSliceWhereTheConditionHolds)
         // own millisecond counter, which moves only as ticks are consumed.
         bool bResult = Host().TickUntil(c.unMaxTicks, [&] { return gunElapsedMs - unStartElapsed >= c.unStopAfterMs; });
         EXPECT_EQ(bResult, c.bExpected) << c.pszName;
-        EXPECT_EQ(Host().VirtualMs() - ullStartMs, c.unExpectedTicks * CHeadlessHost::TICK_MS) << c.pszName;
-        EXPECT_EQ(gunElapsedMs - unStartElapsed, c.unExpectedTicks * CHeadlessHost::TICK_MS) << c.pszName;
+        EXPECT_EQ(Host().VirtualMs() - ullStartMs, c.unExpectedTicks * CInstrument::TICK_MS) << c.pszName;
+        EXPECT_EQ(gunElapsedMs - unStartElapsed, c.unExpectedTicks * CInstrument::TICK_MS) << c.pszName;
         EXPECT_EQ(Host().PendingTickCount(), 0) << c.pszName;
     }
 }
@@ -96,7 +96,7 @@ TEST_F(CoreFirmwareTest, TickWithoutConditionDeliversEveryTick)
     const uint32_t unStartElapsed = gunElapsedMs;
     Host().Tick(7);
     Host().AdvanceMs(120);  // whole ticks: 3
-    EXPECT_EQ(gunElapsedMs - unStartElapsed, 10 * CHeadlessHost::TICK_MS);
+    EXPECT_EQ(gunElapsedMs - unStartElapsed, 10 * CInstrument::TICK_MS);
     EXPECT_EQ(Host().PendingTickCount(), 0);
 }
 

@@ -11,7 +11,7 @@
 #include "comms/hardcopy.h"
 #include "core/serial.h"
 #include "display/lcd.h"
-#include "headless_host.h"
+#include "instrument.h"
 #include "printer.h"
 #include "printer_tap.h"
 #include "storage/params.h"
@@ -176,7 +176,7 @@ TEST(PrinterTest, HardcopyDecodesToTheDisplayTurnedAQuarter)
         {65, 127}, {65, 0}, {66, 64}, {100, 8}, {100, 7}, {150, 100}, {237, 1}, {238, 127}, {238, 0}, {64, 50}, {239, 50}};
     for (uint8_t bDevice : {uint8_t{0}, uint8_t{1}}) {
         SCOPED_TRACE(bDevice == 1 ? "PR2" : "PR1");
-        CHeadlessHost host;
+        CInstrument host;
         SerialInit();
         LcdClear();
         for (auto [x, y] : aPixels)
@@ -205,7 +205,7 @@ TEST(PrinterTest, HardcopyDecodesToTheDisplayTurnedAQuarter)
 
 TEST(PrinterTest, TheCableCarriesOnlyWhatGoesToAPrinter)
 {
-    CHeadlessHost host;
+    CInstrument host;
     SerialInit();
     CPrinterTap tap;
     host.SetPrinterSink(&tap);

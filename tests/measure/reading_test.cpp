@@ -43,7 +43,7 @@ TEST_F(Reading, LastsFiveSecondsThreeHundredOfFirmwareTime)
 
 namespace {
 
-int DarkPixels(const CHeadlessHost& host, int nLeft, int nTop, int nRight, int nBottom)
+int DarkPixels(const CInstrument& host, int nLeft, int nTop, int nRight, int nBottom)
 {
     int n = 0;
     for (int y = nTop; y <= nBottom; y++)

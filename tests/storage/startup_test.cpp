@@ -61,7 +61,7 @@ TEST_F(StoreStartupTest, PowerUpRepairsAStoredWavelengthOfOneHundred)
     abImage[0x2E] = 0x01;
     abImage[0x2F] = 0x2C;
     WriteFileBytes("eeprom.bin", abImage);
-    m_pHost = std::make_unique<CHeadlessHost>(HostOptions());
+    m_pHost = std::make_unique<CInstrument>(HostOptions());
 
     PowerUp();
     EXPECT_EQ(Host().SerialText(), "START\r\n");

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "headless_host.h"
+#include "instrument.h"
 
 // Runs the test inside a fresh temporary directory (removed afterwards), so
 // "eeprom.bin" and other files never leak between tests.
@@ -40,7 +40,7 @@ protected:
     void SetUp() override
     {
         ScratchDirTest::SetUp();
-        m_pHost = std::make_unique<CHeadlessHost>(HostOptions());
+        m_pHost = std::make_unique<CInstrument>(HostOptions());
     }
     void TearDown() override
     {
@@ -48,18 +48,18 @@ protected:
         ScratchDirTest::TearDown();
     }
     // Override to change the host's options (for example no state machine).
-    virtual CHeadlessHost::Options HostOptions() { return {}; }
+    virtual CInstrument::Options HostOptions() { return {}; }
 
-    CHeadlessHost& Host() { return *m_pHost; }
-    std::unique_ptr<CHeadlessHost> m_pHost;
+    CInstrument& Host() { return *m_pHost; }
+    std::unique_ptr<CInstrument> m_pHost;
 };
 
 // The firmware's core services without the user-interface state machine.
 class CoreFirmwareTest : public FirmwareTest {
 protected:
-    CHeadlessHost::Options HostOptions() override
+    CInstrument::Options HostOptions() override
     {
-        CHeadlessHost::Options options;
+        CInstrument::Options options;
         options.bUserInterface = false;
         return options;
     }

@@ -50,7 +50,7 @@ protected:
     // Runs the firmware until the serial output since nFrom holds sText.
     bool WaitSerial(size_t nFrom, const std::string& sText, uint32_t unMaxMs = 60000)
     {
-        for (uint32_t unMs = 0; unMs <= unMaxMs; unMs += CHeadlessHost::TICK_MS) {
+        for (uint32_t unMs = 0; unMs <= unMaxMs; unMs += CInstrument::TICK_MS) {
             if (Host().SerialText().find(sText, nFrom) != std::string::npos)
                 return true;
             Host().Tick();

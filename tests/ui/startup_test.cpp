@@ -169,7 +169,7 @@ protected:
                                       "wait-screen 14 within 0\n";
         ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " first.scn >first.out 2>&1").c_str()), 0)
             << ReadFile("first.out");
-        m_pHost = std::make_unique<CHeadlessHost>(HostOptions());
+        m_pHost = std::make_unique<CInstrument>(HostOptions());
     }
 };
 

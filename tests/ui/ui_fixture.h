@@ -22,7 +22,7 @@ protected:
     // Advances time until the screen state is bState; false after unMaxMs.
     bool WaitState(uint8_t bState, uint32_t unMaxMs = 60000)
     {
-        for (uint32_t unMs = 0; unMs <= unMaxMs; unMs += CHeadlessHost::TICK_MS) {
+        for (uint32_t unMs = 0; unMs <= unMaxMs; unMs += CInstrument::TICK_MS) {
             if (gunScreenState == bState)
                 return true;
             Host().Tick();

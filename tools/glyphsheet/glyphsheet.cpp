@@ -12,7 +12,7 @@
 #include "display/font.h"
 #include "display/lcd.h"
 #include "display_image.h"
-#include "headless_host.h"
+#include "instrument.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ struct FontInfo {
 
 // Draws s on a cleared display at (0, 0) and copies the dots to the canvas,
 // each dot nScale x nScale; returns the width drawn in dots.
-int CopyDrawing(const CHeadlessHost& host, CCanvas& canvas, int x0, int y0, int nScale, int nDotsWide, int nDotsHigh,
+int CopyDrawing(const CInstrument& host, CCanvas& canvas, int x0, int y0, int nScale, int nDotsWide, int nDotsHigh,
                 bool bShowCell)
 {
     for (int y = 0; y < nDotsHigh; y++)
@@ -71,7 +71,7 @@ int CopyDrawing(const CHeadlessHost& host, CCanvas& canvas, int x0, int y0, int 
     return nDotsWide;
 }
 
-void DrawLabel(const CHeadlessHost& host, CCanvas& canvas, int x0, int y0, const std::string& s)
+void DrawLabel(const CInstrument& host, CCanvas& canvas, int x0, int y0, const std::string& s)
 {
     LcdInit();
     gbFont = FONT_SMALL;
@@ -83,7 +83,7 @@ void DrawLabel(const CHeadlessHost& host, CCanvas& canvas, int x0, int y0, const
                 canvas.Fill(x0 + 2 * x, y0 + 2 * y, 2, 2, LABEL);
 }
 
-bool WriteSheet(const CHeadlessHost& host, const FontInfo& font, const std::string& sDir)
+bool WriteSheet(const CInstrument& host, const FontInfo& font, const std::string& sDir)
 {
     const int nColumns = 16;
     const int nCellW = font.nWidth * font.nScale + 6;
@@ -147,7 +147,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: halden-glyphsheet OUTDIR\n");
         return 2;
     }
-    CHeadlessHost host;  // the display memory the firmware draws into; never powered up
+    CInstrument host;  // the display memory the firmware draws into; never powered up
     const FontInfo fonts[] = {
         {FONT_SMALL, "glyphs_font0_small.png", 6, 8, 6, Codes(0x20, 0x99),
          "R\x8Dp\x8Dter \x87\x88\x89\x8A \x84\x85 \x82\x83 \x80=405nm 0.123\x86g/l"},

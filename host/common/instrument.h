@@ -1,4 +1,4 @@
-// The headless host: runs the firmware without a window, deterministically.
+// The instrument as every host sees it: runs the firmware, deterministically.
 //
 // The firmware thread runs only while the host lets it: RunSlice hands it the
 // turn and waits until the firmware yields (end of a main-loop pass, or one
@@ -15,7 +15,7 @@
 //
 // The host keeps the display memory with its changed flags, counts display
 // refreshes, captures every transmitted byte and sets key states. There is
-// one firmware per process, so there is at most one CHeadlessHost at a time.
+// one firmware per process, so there is at most one CInstrument at a time.
 #pragma once
 
 #include <array>
@@ -35,7 +35,7 @@
 
 class CSerialEndpoint;
 
-class CHeadlessHost final : public HostBridge, private SerialSink {
+class CInstrument final : public HostBridge, private SerialSink {
 public:
     struct Options {
         std::string sEepromPath = "eeprom.bin";  // backing file of the EEPROM
@@ -45,11 +45,11 @@ public:
 
     static constexpr uint32_t TICK_MS = 50;
 
-    CHeadlessHost();
-    explicit CHeadlessHost(const Options& options);
-    ~CHeadlessHost() override;
-    CHeadlessHost(const CHeadlessHost&) = delete;
-    CHeadlessHost& operator=(const CHeadlessHost&) = delete;
+    CInstrument();
+    explicit CInstrument(const Options& options);
+    ~CInstrument() override;
+    CInstrument(const CInstrument&) = delete;
+    CInstrument& operator=(const CInstrument&) = delete;
 
     // Starts the firmware thread and runs the power-up pass (phase 1). The
     // firmware runs once per process: a later power-up leaves Running() false.

@@ -1,6 +1,6 @@
-// The headless host: bridge operations without a window, turn passing with
+// The instrument as its hosts see it: bridge operations, turn passing with
 // the firmware thread, virtual time.
-#include "headless_host.h"
+#include "instrument.h"
 
 #include <thread>
 
@@ -9,21 +9,21 @@
 #include "core/runtime.h"
 #include "serial_endpoint.h"
 
-CHeadlessHost::CHeadlessHost() : CHeadlessHost(Options{}) {}
+CInstrument::CInstrument() : CInstrument(Options{}) {}
 
-CHeadlessHost::CHeadlessHost(const Options& options)
+CInstrument::CInstrument(const Options& options)
     : m_options(options), m_bus(options.sEepromPath), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
 {
     FirmwareAttachHost(this);
 }
 
-CHeadlessHost::~CHeadlessHost()
+CInstrument::~CInstrument()
 {
     Shutdown();
     FirmwareAttachHost(nullptr);
 }
 
-void CHeadlessHost::PowerUp()
+void CInstrument::PowerUp()
 {
     if (m_bStarted)
         return;
@@ -40,7 +40,7 @@ void CHeadlessHost::PowerUp()
     RunSlice();
 }
 
-void CHeadlessHost::Shutdown()
+void CInstrument::Shutdown()
 {
     if (!m_bStarted)
         return;
@@ -48,7 +48,7 @@ void CHeadlessHost::Shutdown()
     m_bStarted = false;
 }
 
-void CHeadlessHost::RunTurn()
+void CInstrument::RunTurn()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bThreadDone || !m_bStarted)
@@ -58,20 +58,20 @@ void CHeadlessHost::RunTurn()
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone; });
 }
 
-void CHeadlessHost::RunSlice()
+void CInstrument::RunSlice()
 {
     m_unTicksLeft = 0;
     m_pfnDone = nullptr;
     RunTurn();
 }
 
-void CHeadlessHost::SetSpeed(double dSpeed)
+void CInstrument::SetSpeed(double dSpeed)
 {
     m_dSpeed = dSpeed > 0 ? dSpeed : 0;
     m_tNextTick = std::chrono::steady_clock::now();
 }
 
-void CHeadlessHost::DeliverTick()
+void CInstrument::DeliverTick()
 {
     if (m_dSpeed > 0) {
         m_tNextTick += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -86,7 +86,7 @@ void CHeadlessHost::DeliverTick()
     m_ullTicks++;
 }
 
-bool CHeadlessHost::TickUntil(uint32_t unMaxTicks, const std::function<bool()>& fnDone)
+bool CInstrument::TickUntil(uint32_t unMaxTicks, const std::function<bool()>& fnDone)
 {
     auto bDone = [&fnDone] { return fnDone && fnDone(); };
     if (bDone())
@@ -110,17 +110,17 @@ bool CHeadlessHost::TickUntil(uint32_t unMaxTicks, const std::function<bool()>& 
     return bDone();
 }
 
-void CHeadlessHost::Tick(uint32_t n) { TickUntil(n, nullptr); }
+void CInstrument::Tick(uint32_t n) { TickUntil(n, nullptr); }
 
-void CHeadlessHost::AdvanceMs(uint32_t unMs) { Tick((unMs + TICK_MS - 1) / TICK_MS); }
+void CInstrument::AdvanceMs(uint32_t unMs) { Tick((unMs + TICK_MS - 1) / TICK_MS); }
 
-void CHeadlessHost::SetKey(uint8_t bKey, bool bDown)
+void CInstrument::SetKey(uint8_t bKey, bool bDown)
 {
     if (bKey >= 1 && bKey <= 12)
         m_abKeys[bKey].store(bDown ? 1 : 0, std::memory_order_relaxed);
 }
 
-void CHeadlessHost::KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs)
+void CInstrument::KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs)
 {
     const uint32_t unDownTicks = (unDownMs + TICK_MS - 1) / TICK_MS;
     const uint32_t unUpTicks = (unUpMs + TICK_MS - 1) / TICK_MS;
@@ -134,12 +134,12 @@ void CHeadlessHost::KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs)
     SetKey(bKey, false);
 }
 
-bool CHeadlessHost::KeyDown(uint8_t bKey) const
+bool CInstrument::KeyDown(uint8_t bKey) const
 {
     return bKey >= 1 && bKey <= 12 && m_abKeys[bKey].load(std::memory_order_relaxed) != 0;
 }
 
-void CHeadlessHost::Inject(std::string_view sBytes)
+void CInstrument::Inject(std::string_view sBytes)
 {
     if (m_pSerialTap)
         m_pSerialTap->Received(sBytes);
@@ -147,7 +147,7 @@ void CHeadlessHost::Inject(std::string_view sBytes)
         SerialInjectByte(static_cast<uint8_t>(c));
 }
 
-uint16_t CHeadlessHost::ReceiveRoom() const
+uint16_t CInstrument::ReceiveRoom() const
 {
     uint16_t unSaved = FirmwareLock();
     uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
@@ -155,27 +155,27 @@ uint16_t CHeadlessHost::ReceiveRoom() const
     return unRoom;
 }
 
-uint8_t CHeadlessHost::DisplayByte(uint16_t unAddress) const
+uint8_t CInstrument::DisplayByte(uint16_t unAddress) const
 {
     if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
         return 0;
     return m_abData[unAddress - MEMORY_BASE].load(std::memory_order_relaxed);
 }
 
-bool CHeadlessHost::ByteChanged(uint16_t unAddress) const
+bool CInstrument::ByteChanged(uint16_t unAddress) const
 {
     if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
         return false;
     return m_abChanged[unAddress - MEMORY_BASE].load(std::memory_order_relaxed) != 0;
 }
 
-void CHeadlessHost::ClearChangedFlags()
+void CInstrument::ClearChangedFlags()
 {
     for (auto& b : m_abChanged)
         b.store(0, std::memory_order_relaxed);
 }
 
-bool CHeadlessHost::Pixel(int x, int y) const
+bool CInstrument::Pixel(int x, int y) const
 {
     if (x < 0 || x >= 240 || y < 0 || y >= 128)
         return false;
@@ -183,10 +183,10 @@ bool CHeadlessHost::Pixel(int x, int y) const
     return (DisplayByte(unAddress) & (0x80 >> (x % 8))) != 0;
 }
 
-int CHeadlessHost::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
+int CInstrument::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
 
 // Writes and reads outside the host's display memory are ignored (read as 0).
-void CHeadlessHost::LcdWrite(uint16_t unAddress, uint8_t bValue)
+void CInstrument::LcdWrite(uint16_t unAddress, uint8_t bValue)
 {
     if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
         return;
@@ -194,13 +194,13 @@ void CHeadlessHost::LcdWrite(uint16_t unAddress, uint8_t bValue)
     m_abChanged[unAddress - MEMORY_BASE].store(1, std::memory_order_relaxed);
 }
 
-uint8_t CHeadlessHost::LcdRead(uint16_t unAddress) { return DisplayByte(unAddress); }
+uint8_t CInstrument::LcdRead(uint16_t unAddress) { return DisplayByte(unAddress); }
 
-void CHeadlessHost::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_relaxed); }
+void CInstrument::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_relaxed); }
 
-int32_t CHeadlessHost::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
+int32_t CInstrument::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
 
-void CHeadlessHost::ConsumePendingTick()
+void CInstrument::ConsumePendingTick()
 {
     m_nPendingTicks.fetch_sub(1, std::memory_order_relaxed);
     m_ullTicksConsumed.fetch_add(1, std::memory_order_relaxed);
@@ -211,7 +211,7 @@ void CHeadlessHost::ConsumePendingTick()
 // The end of a slice. Inside a run of ticks the firmware thread delivers the
 // next tick itself and carries on, unless the run's condition holds; only
 // then, or when the ticks are spent, does it wake the host.
-void CHeadlessHost::Yield()
+void CInstrument::Yield()
 {
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Pump();
@@ -228,13 +228,13 @@ void CHeadlessHost::Yield()
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
 }
 
-void CHeadlessHost::ThreadBegin()
+void CInstrument::ThreadBegin()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
 }
 
-void CHeadlessHost::ThreadEnd()
+void CInstrument::ThreadEnd()
 {
     std::lock_guard<std::mutex> lock(m_mtxTurn);
     m_bThreadDone = true;
@@ -242,19 +242,19 @@ void CHeadlessHost::ThreadEnd()
     m_cvTurn.notify_all();
 }
 
-void CHeadlessHost::StopRequested()
+void CInstrument::StopRequested()
 {
     std::lock_guard<std::mutex> lock(m_mtxTurn);
     m_bFreeRun = true;
     m_cvTurn.notify_all();
 }
 
-void CHeadlessHost::I2cSetScl(int nLevel) { m_bus.SetScl(nLevel); }
-void CHeadlessHost::I2cSetSda(int nLevel) { m_bus.SetSda(nLevel); }
-int CHeadlessHost::I2cGetScl() { return m_bus.GetScl(); }
-int CHeadlessHost::I2cGetSda() { return m_bus.GetSda(); }
+void CInstrument::I2cSetScl(int nLevel) { m_bus.SetScl(nLevel); }
+void CInstrument::I2cSetSda(int nLevel) { m_bus.SetSda(nLevel); }
+int CInstrument::I2cGetScl() { return m_bus.GetScl(); }
+int CInstrument::I2cGetSda() { return m_bus.GetSda(); }
 
-void CHeadlessHost::Write(uint8_t b)
+void CInstrument::Write(uint8_t b)
 {
     m_sSerialOut += static_cast<char>(b);
     if (m_pSerialTap)
