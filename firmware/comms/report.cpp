@@ -150,6 +150,7 @@ enum : uint8_t {
     TRANS_COLUMNS,      // " ", the %T field, "   % T   %3d"
     DENSITY_COLUMNS,    // value field, " OD    %3d"
     RATIO_COLUMNS,      // ratio field, " Ratio"
+    RATIO_OUTSIDE,      // "Sample out of range" when the ratio is no value
     DATE_LINE,          // "Date : "
     TIME_LINE,          // "Time : "
     SAMPLE_LINE,        // "Sample No. : "
@@ -204,7 +205,7 @@ const ReportLayout kaReportLayouts[REPORT_KIND_COUNT] = {
      {NEWLINE, CSV_PREFIX, CSV_DENSITY, NEWLINE, END}, 1},
     // REPORT_RATIO
     {{HEADING, PREFIX, ABS_COLUMNS, NEWLINE, CONTINUATION, ABS_COLUMNS, NEWLINE, CONTINUATION, RATIO_COLUMNS,
-      NEWLINE, END},
+      NEWLINE, RATIO_OUTSIDE, END},
      {NEWLINE, CSV_PREFIX, CSV_ABS_NEXT, CSV_ABS_NEXT, CSV_RATIO, NEWLINE, END}, 1},
     // REPORT_MULTI
     {{HEADING, PREFIX, ABS_COLUMNS, NEWLINE, CONTINUATION, ABS_COLUMNS, NEWLINE, CONTINUATION, ABS_COLUMNS,
@@ -445,6 +446,12 @@ void SendPiece(uint8_t bPiece, int* pnValue)
     case RESULT_LINES:
         SendResultLines();
         break;
+    case RATIO_OUTSIDE:
+        if (gReport.afValue[2] > NO_VALUE_ABOVE) {
+            Send("Sample out of range");
+            EndLine();
+        }
+        break;
     case KINETICS_TIMES:
         SendKineticsTimes();
         break;
@@ -473,7 +480,7 @@ void SendPiece(uint8_t bPiece, int* pnValue)
         SendDateLine(LanguageText(113));
         break;
     case GRAPH_TIME:
-        SendTimeLine(LanguageText(93));
+        SendTimeLine(LanguageText(TEXT_TIME_OF_DAY));
         break;
     case GRAPH_SAMPLE:
         SendSampleLine(LanguageText(20));

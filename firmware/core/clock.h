@@ -4,8 +4,13 @@
 
 #include <cstdint>
 
-// Day, month, year modulo 100, hour, minute, second of the computer's local time.
+// Day, month, year modulo 100, hour, minute, second of the computer's local
+// time, or of the fixed clock while one is set.
 void ReadClock(uint8_t* pbClock);
+// Stops the clock at the six fields of pbClock (as ReadClock gives them), so
+// that screens and reports showing it can be reproduced; null lets it follow
+// the computer again. Set by a host before the firmware reads the clock.
+void FixClock(const uint8_t* pbClock);
 // Days in a month (1..12) of a year modulo 100; every fourth year is a leap year.
 uint8_t DaysInMonth(uint8_t bMonth, uint8_t bYear);
 // True for a day and month that exist in that year.

@@ -2,10 +2,13 @@
 // fall, the inverting cross-hair and zoom box, and the axis-label scripts.
 #include "display/graph.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "core/bridge.h"
 #include "core/timers.h"
+#include "display/font.h"
 #include "display/lcd.h"
 #include "display/script.h"
 
@@ -367,16 +370,124 @@ void GraphPan(uint16_t* punPosition, uint16_t unLow)
     LcdRefresh();
 }
 
+namespace {
+
+// Labels keep two columns clear of the soft-key frames (columns 5..63).
+constexpr int LABEL_FIRST_COLUMN = 66;
+
+// Ink of a digit-font text of n characters: 5 columns per cell, the last
+// column of a cell blank.
+int DigitInk(int nChars) { return nChars > 0 ? 5 * nChars - 1 : 0; }
+
+// Draws a text in the digit font with its ink from column x, its rows
+// y .. y + 4.
+void DigitText(int x, int y, const char* pszText)
+{
+    if (x < 0)
+        x = 0;
+    if (x > LCD_WIDTH - 1)
+        x = LCD_WIDTH - 1;
+    // The digit font draws 5 rows below the cursor.
+    gbCursorX = static_cast<uint8_t>(x);
+    gbCursorY = static_cast<uint8_t>(y - 5);
+    gbFont = 2;
+    gbInverse = 0;
+    LcdPutString(pszText);
+    gbFont = 0;
+}
+
+// A y-axis label: the ink of its last cell ends one column left of the
+// ticks (or of the axis, without ticks), and its rows lie inside the plot's
+// span beside the row it names.
+void YLabel(const char* pszText, uint8_t bRow, bool bBottom)
+{
+    bool bTicks = false;
+    for (uint8_t t : gabYTicks)
+        bTicks = bTicks || t != GRAPH_NONE_8;
+    int nEnd = gbGraphLeft - (bTicks ? 7 : 2);
+    int nLength = static_cast<int>(std::strlen(pszText));
+    DigitText(nEnd - DigitInk(nLength) + 1, bBottom ? bRow - 4 : bRow, pszText);
+}
+
+// The number with bDecimals decimals; a value that rounds to zero is "0",
+// never "-0".
+int FixedText(char* pszText, size_t nSize, double fValue, uint8_t bDecimals)
+{
+    int n = std::snprintf(pszText, nSize, "%.*f", bDecimals, fValue);
+    if (pszText[0] == '-' && std::strspn(pszText + 1, "0.") == std::strlen(pszText + 1))
+        n = std::snprintf(pszText, nSize, "%.*f", bDecimals, 0.0);
+    return n;
+}
+
+}  // namespace
+
+uint8_t GraphLabelDecimals(double fLow, double fHigh, uint8_t bChars)
+{
+    char szText[32];
+    for (int d = 3; d > 0; d--)
+        if (FixedText(szText, sizeof szText, fLow, static_cast<uint8_t>(d)) <= bChars &&
+            FixedText(szText, sizeof szText, fHigh, static_cast<uint8_t>(d)) <= bChars)
+            return static_cast<uint8_t>(d);
+    return 0;
+}
+
+uint8_t GraphAxisRange(double* pfLow, double* pfHigh, uint8_t bChars)
+{
+    for (int d = 3; d >= 0; d--) {
+        double fUnit = std::pow(10.0, -d);
+        // A hair of tolerance, so that 0.24 stays 0.24 and is not taken
+        // down to 0.23 by its binary rounding.
+        double fLow = std::floor(*pfLow / fUnit + 1e-6) * fUnit;
+        double fHigh = std::ceil(*pfHigh / fUnit - 1e-6) * fUnit;
+        if (fHigh <= fLow)
+            fHigh = fLow + fUnit;
+        char szText[32];
+        if (d == 0 || (FixedText(szText, sizeof szText, fLow, static_cast<uint8_t>(d)) <= bChars &&
+                       FixedText(szText, sizeof szText, fHigh, static_cast<uint8_t>(d)) <= bChars)) {
+            *pfLow = fLow;
+            *pfHigh = fHigh;
+            return static_cast<uint8_t>(d);
+        }
+    }
+    return 0;
+}
+
+void GraphLabelYValues(double fBottom, double fTop, uint8_t bDecimals)
+{
+    char szText[32];
+    FixedText(szText, sizeof szText, fBottom, bDecimals);
+    YLabel(szText, gbGraphBase, true);
+    FixedText(szText, sizeof szText, fTop, bDecimals);
+    YLabel(szText, static_cast<uint8_t>(gbGraphBase - gbGraphHeight), false);
+    LcdRefresh();
+}
+
+void GraphLabelXTexts(const char* pszFirst, const char* pszLast)
+{
+    // Each text centred under its end of the axis, kept on the display and
+    // clear of the y-axis labels' corner; rows base + 2 .. base + 6, under
+    // the ticks' ends.
+    int nFirst = DigitInk(static_cast<int>(std::strlen(pszFirst)));
+    int nLast = DigitInk(static_cast<int>(std::strlen(pszLast)));
+    int xFirst = gbGraphLeft - nFirst / 2;
+    if (xFirst < LABEL_FIRST_COLUMN)
+        xFirst = LABEL_FIRST_COLUMN;
+    int xLast = gbGraphLeft + gbGraphWidth - nLast / 2;
+    if (xLast + nLast > LCD_WIDTH)
+        xLast = LCD_WIDTH - nLast;
+    DigitText(xFirst, gbGraphBase + 2, pszFirst);
+    DigitText(xLast, gbGraphBase + 2, pszLast);
+    LcdRefresh();
+}
+
 void GraphLabelXAxis(uint16_t unFirstNm, uint16_t unLastNm)
 {
     gnShowI11 = unFirstNm;
     gnShowI10 = unLastNm;
-    // The digit font draws 5 rows below the cursor: the labels' rows are
-    // base + 2 .. base + 6, under the ticks' ends.
-    char szScript[48];
-    std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I11 X%uY%u I10 F0", gbGraphLeft - 2, gbGraphBase - 3,
-                  gbGraphLeft + gbGraphWidth - 14, gbGraphBase - 3);
-    DisplayScript(szScript);
+    char szFirst[8], szLast[8];
+    std::snprintf(szFirst, sizeof szFirst, "%u", unFirstNm);
+    std::snprintf(szLast, sizeof szLast, "%u", unLastNm);
+    GraphLabelXTexts(szFirst, szLast);
 }
 
 void GraphLabelYAxis(uint8_t bKind, uint8_t bOffset, double fScale)
@@ -385,26 +496,17 @@ void GraphLabelYAxis(uint8_t bKind, uint8_t bOffset, double fScale)
         fScale = 1.0;
     double fBottom = bOffset;
     double fTop = bOffset + gbGraphHeight / fScale;
-    // Digit-font rows base - 4 .. base and top .. top + 4 (the font draws 5
-    // rows below the cursor).
-    unsigned uBottomY = gbGraphBase - 9u, uTopY = static_cast<unsigned>(gbGraphBase - gbGraphHeight - 5);
-    char szScript[48];
     if (bKind == 0 || bKind == 7 || bKind == 8 || bKind == 9) {
         // Plot units back to %T, counts or frames, shown as whole numbers.
         double fPerUnit = bKind == 7 ? 1.0 / 0.0016 : bKind == 8 ? 1.0 / 0.005 : 1.0;
         gnShowI3 = static_cast<int32_t>(fBottom * fPerUnit + 0.5);
         gnShowI4 = static_cast<int32_t>(fTop * fPerUnit + 0.5);
-        char szDigits[16];
-        int nBottom = std::snprintf(szDigits, sizeof szDigits, "%3d", static_cast<int>(gnShowI3));
-        int nTop = std::snprintf(szDigits, sizeof szDigits, "%3d", static_cast<int>(gnShowI4));
-        std::snprintf(szScript, sizeof szScript, "F2 X%uY%u I3 X%uY%u I4 F0", gbGraphLeft - 1 - 5u * nBottom,
-                      uBottomY, gbGraphLeft - 1 - 5u * nTop, uTopY);
+        GraphLabelYValues(gnShowI3, gnShowI4, 0);
     } else {
-        // Plot units back to absorbance: 100 rows for -0.3..2.5 A.
+        // Plot units back to absorbance: 100 rows for -0.3..2.5 A; both ends
+        // with the same decimals, five characters at most.
         gfShowD7 = fBottom * 0.028 - 0.3;
         gfShowD8 = fTop * 0.028 - 0.3;
-        std::snprintf(szScript, sizeof szScript, "F2 X%uY%u D7 X%uY%u D8 F0", gbGraphLeft - 27u, uBottomY,
-                      gbGraphLeft - 27u, uTopY);
+        GraphLabelYValues(gfShowD7, gfShowD8, GraphLabelDecimals(gfShowD7, gfShowD8, 5));
     }
-    DisplayScript(szScript);
 }

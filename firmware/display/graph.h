@@ -3,8 +3,8 @@
 // scans, a zoom box that selects the part of a spectrum to magnify. Graph
 // coordinates count x to the right from the y-axis and y upward from the
 // x-axis; graph point (x, y) is display column gbGraphLeft + x, row
-// gbGraphBase - y. The plotter draws no numbers: the axis labels are display
-// scripts over the D and I registers (GraphLabelXAxis, GraphLabelYAxis).
+// gbGraphBase - y. The axis labels are drawn in the digit font at the ends
+// of the axes, each beside the end it names.
 #pragma once
 
 #include <cstdint>
@@ -84,6 +84,21 @@ void GraphPan(uint16_t* punPosition, uint16_t unLow);
 
 // Axis labels in the digit font. The x-axis: the wavelengths of its two ends.
 void GraphLabelXAxis(uint16_t unFirstNm, uint16_t unLastNm);
+// The x-axis: two texts, each centred under its end of the axis.
+void GraphLabelXTexts(const char* pszFirst, const char* pszLast);
+// The y-axis: the values of the bottom and the top row, both with bDecimals
+// decimals ("-0" never shown), right-aligned left of the axis and its ticks,
+// each inside the plot's span beside the row it names.
+void GraphLabelYValues(double fBottom, double fTop, uint8_t bDecimals);
+// The most decimals (3..0) with which both values print in bChars characters.
+uint8_t GraphLabelDecimals(double fLow, double fHigh, uint8_t bChars);
+// Widens [*pfLow, *pfHigh] outward to whole units of the last decimal with
+// the most decimals (3..0) at which both ends print in bChars characters;
+// returns those decimals. An empty range gains one unit at the top.
+uint8_t GraphAxisRange(double* pfLow, double* pfHigh, uint8_t bChars);
+// Characters of a y-axis label beside ticks: it then clears the soft-key
+// frames.
+constexpr uint8_t GRAPH_TICKED_LABEL_CHARS = 4;
 // The y-axis: the values at the bottom and at the top of a plot whose
 // heights are (value - bOffset) * fScale in plot units of the kind (0 %T,
 // 7 light minus dark counts, 8 dark counts, 9 frames, any other absorbance).

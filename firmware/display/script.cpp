@@ -290,12 +290,34 @@ const RealRegister gRealRegisters[] = {
     {27, ShowD27}, {28, ShowD28}, {31, ShowD31}, {40, ShowD40}, {60, ShowD60},
 };
 
+// A value that rounds to zero never shows as "-0.000": a sign position
+// (the number formatter's fields) gets a space, a left-aligned number moves
+// left and a space keeps its width.
+void DropNegativeZero(uint16_t unNumber)
+{
+    char* psz = gszValueText;
+    if (psz[0] != '-' || psz[1] < '0' || psz[1] > '9')
+        return;
+    for (const char* p = psz + 1; *p && *p != ' '; p++)
+        if (*p != '0' && *p != '.')
+            return;
+    bool bSignPosition = unNumber == 6 || (unNumber >= 20 && unNumber <= 24) || unNumber == 31;
+    if (bSignPosition) {
+        psz[0] = ' ';
+        return;
+    }
+    size_t n = std::strlen(psz);
+    std::memmove(psz, psz + 1, n - 1);
+    psz[n - 1] = ' ';
+}
+
 // D: draws the register by its rule (if it has one) and refreshes.
 void ShowRealRegister(uint16_t unNumber)
 {
     for (const RealRegister& reg : gRealRegisters)
         if (reg.unNumber == unNumber) {
             reg.pfnShow();
+            DropNegativeZero(unNumber);
             LcdPutString(gszValueText);
             break;
         }

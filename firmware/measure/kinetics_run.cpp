@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "display/graph.h"
+
 #include "core/timers.h"
 #include "measure/standard_curve.h"
 
@@ -130,6 +132,8 @@ void KineticsPlot(uint8_t bHeight)
         fLow -= 0.05;
         fHigh += 0.05;
     }
+    // Axis ends that the labels beside the ticks can show as they are.
+    GraphAxisRange(&fLow, &fHigh, GRAPH_TICKED_LABEL_CHARS);
     run.fPlotAbsLow = fLow;
     run.fPlotAbsHigh = fHigh;
     uint32_t unLastMs = run.aunTimeMs[run.bCount - 1];

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "display/graph.h"
 #include "measure/reading.h"
 
 StandardCurve gStandardCurve;
@@ -38,6 +39,9 @@ void SetRanges()
         curve.fConcLow = std::fmin(curve.fConcLow, curve.afNodeConc[i]);
         curve.fConcHigh = std::fmax(curve.fConcHigh, curve.afNodeConc[i]);
     }
+    curve.fPlotAbsLow = curve.fAbsLow;
+    curve.fPlotAbsHigh = curve.fAbsHigh;
+    GraphAxisRange(&curve.fPlotAbsLow, &curve.fPlotAbsHigh, GRAPH_TICKED_LABEL_CHARS);
 }
 
 double Ratio(double fNumerator, double fDenominator) { return fDenominator == 0.0 ? 0.0 : fNumerator / fDenominator; }
@@ -45,8 +49,8 @@ double Ratio(double fNumerator, double fDenominator) { return fDenominator == 0.
 uint8_t PlotRow(double fAbs)
 {
     const StandardCurve& curve = gStandardCurve;
-    double fWidth = curve.fAbsHigh - curve.fAbsLow;
-    double fRow = std::floor((fAbs - curve.fAbsLow) / (fWidth > 0.0 ? fWidth : 1.0) * CURVE_PLOT_HEIGHT + 0.5);
+    double fWidth = curve.fPlotAbsHigh - curve.fPlotAbsLow;
+    double fRow = std::floor((fAbs - curve.fPlotAbsLow) / (fWidth > 0.0 ? fWidth : 1.0) * CURVE_PLOT_HEIGHT + 0.5);
     if (!(fRow >= 0.0))  // also NaN
         return 0;
     return fRow > CURVE_PLOT_HEIGHT ? CURVE_PLOT_HEIGHT : static_cast<uint8_t>(fRow);

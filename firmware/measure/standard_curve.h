@@ -35,6 +35,8 @@ struct StandardCurve {
     // The span of the fit, also the axes of the calibration graph.
     double fAbsLow, fAbsHigh;    // absorbance span of the standards (and the origin when used)
     double fConcLow, fConcHigh;  // concentration range of the same points
+    // The absorbance axis of the graph: the span widened to values its labels show whole.
+    double fPlotAbsLow, fPlotAbsHigh;
     uint8_t abPlot[CURVE_PLOT_COLUMNS];  // plot height of each column, 0..80; 255 = none
 };
 

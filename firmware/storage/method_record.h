@@ -8,6 +8,7 @@
 constexpr int METHOD_NAME_LENGTH = 13;
 constexpr int METHOD_CHECKED_BYTES = 144;     // bytes 0..143 are summed; 144..145 hold the check word
 constexpr int METHOD_UNITS_COUNT = 19;        // units list entries 0..18
+constexpr int METHOD_NAMED_UNITS = 14;        // entries 0..13 have a unit; 14..18 are blank
 constexpr double STANDARD_NOT_SET = 100000.0; // standard concentration not entered
 constexpr int METHOD_STANDARD_COUNT = 5;
 constexpr uint32_t METHOD_WAVELENGTH_MIN = 330;  // nm

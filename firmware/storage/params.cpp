@@ -33,11 +33,11 @@ uint8_t gunMethodField = 0;             // 0x10
 uint8_t gbSetting11 = 0;                // 0x11
 uint8_t gbSetting12 = 0;                // 0x12
 uint16_t gunSetting13 = 0;              // 0x13
-uint16_t gunWavelength = 600;           // 0x15 nm, 200..825
-uint16_t gunWavelengthB = 360;          // 0x17 nm, 200..825
-uint16_t gunWavelengthC = 380;          // 0x19 nm, 200..825
-uint16_t gunWavelengthD = 600;          // 0x1B nm, 200..825
-uint16_t gunMultiWavelength[4] = {340, 546, 628, 830}; // 0x1D, 0x1F, 0x21, 0x23 nm, 200..825
+uint16_t gunWavelength = 600;           // 0x15 nm, 200..830
+uint16_t gunWavelengthB = 360;          // 0x17 nm, 200..830
+uint16_t gunWavelengthC = 380;          // 0x19 nm, 200..830
+uint16_t gunWavelengthD = 600;          // 0x1B nm, 200..830
+uint16_t gunMultiWavelength[4] = {340, 546, 628, 830}; // 0x1D, 0x1F, 0x21, 0x23 nm, 200..830
 uint8_t gbAutoPrint = 0;                // 0x25 0 off, 1 on
 uint8_t gbSetting26 = 0;                // 0x26
 uint8_t gbSetting27 = 1;                // 0x27
@@ -75,14 +75,14 @@ const ParamSetting gParamSettings[PARAM_SETTING_COUNT] = {
     {0x11, "gbSetting11", &gbSetting11, nullptr, 0, false, 0, 0},
     {0x12, "gbSetting12", &gbSetting12, nullptr, 0, false, 0, 0},
     {0x13, "gunSetting13", nullptr, &gunSetting13, 0, false, 0, 0},
-    {0x15, "gunWavelength", nullptr, &gunWavelength, 600, true, 200, 825},
-    {0x17, "gunWavelengthB", nullptr, &gunWavelengthB, 360, true, 200, 825},
-    {0x19, "gunWavelengthC", nullptr, &gunWavelengthC, 380, true, 200, 825},
-    {0x1B, "gunWavelengthD", nullptr, &gunWavelengthD, 600, true, 200, 825},
-    {0x1D, "gunMultiWavelength1", nullptr, &gunMultiWavelength[0], 340, true, 200, 825},
-    {0x1F, "gunMultiWavelength2", nullptr, &gunMultiWavelength[1], 546, true, 200, 825},
-    {0x21, "gunMultiWavelength3", nullptr, &gunMultiWavelength[2], 628, true, 200, 825},
-    {0x23, "gunMultiWavelength4", nullptr, &gunMultiWavelength[3], 830, true, 200, 825},
+    {0x15, "gunWavelength", nullptr, &gunWavelength, 600, true, 200, 830},
+    {0x17, "gunWavelengthB", nullptr, &gunWavelengthB, 360, true, 200, 830},
+    {0x19, "gunWavelengthC", nullptr, &gunWavelengthC, 380, true, 200, 830},
+    {0x1B, "gunWavelengthD", nullptr, &gunWavelengthD, 600, true, 200, 830},
+    {0x1D, "gunMultiWavelength1", nullptr, &gunMultiWavelength[0], 340, true, 200, 830},
+    {0x1F, "gunMultiWavelength2", nullptr, &gunMultiWavelength[1], 546, true, 200, 830},
+    {0x21, "gunMultiWavelength3", nullptr, &gunMultiWavelength[2], 628, true, 200, 830},
+    {0x23, "gunMultiWavelength4", nullptr, &gunMultiWavelength[3], 830, true, 200, 830},
     {0x25, "gbAutoPrint", &gbAutoPrint, nullptr, 0, true, 0, 1},
     {0x26, "gbSetting26", &gbSetting26, nullptr, 0, false, 0, 0},
     {0x27, "gbSetting27", &gbSetting27, nullptr, 1, false, 0, 0},

@@ -303,8 +303,11 @@ void DrawKineticsGraph(uint8_t)
     GraphDraw(GRAPH_LOWER);
     gfShowD7 = gKinetics.fPlotAbsLow;
     gfShowD8 = gKinetics.fPlotAbsHigh;
+    GraphLabelYValues(gfShowD7, gfShowD8, GraphLabelDecimals(gfShowD7, gfShowD8, GRAPH_TICKED_LABEL_CHARS));
     gnShowI11 = 0;
     gnShowI10 = static_cast<int32_t>((gKinetics.aunTimeMs[gKinetics.bCount ? gKinetics.bCount - 1 : 0] + 500) / 1000);
-    DisplayScript("F2 X65Y98 D7 X65Y40 D8 X92Y111 I11 X200Y111 I10 F0");
+    char szLast[12];
+    std::snprintf(szLast, sizeof szLast, "%d", static_cast<int>(gnShowI10));
+    GraphLabelXTexts("0", szLast);
     DisplayScript("F0A0 X76Y60T121 X76Y68T130 X76Y76T131 X130Y119T136");
 }

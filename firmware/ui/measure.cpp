@@ -66,9 +66,12 @@ void RecomputeValues()
     }
     gfShownAbs = Absorbance(gunWavelength);
     gfShownTrans = Transmittance(gunWavelength);
-    gfRatioA1 = Absorbance(gunWavelengthB);
-    gfRatioA2 = Absorbance(gunWavelengthC);
-    gfRatio = RatioOfAbsorbances(gfRatioA1, gfRatioA2);
+    // A clipped absorbance (">2.5", "<-0.3") is no number to divide: the
+    // ratio of one is out of range.
+    uint8_t bOut1 = 0, bOut2 = 0;
+    gfRatioA1 = Absorbance(gunWavelengthB, &bOut1);
+    gfRatioA2 = Absorbance(gunWavelengthC, &bOut2);
+    gfRatio = bOut1 || bOut2 ? NO_VALUE : RatioOfAbsorbances(gfRatioA1, gfRatioA2);
     for (int i = 0; i < 4; i++)
         gafMultiAbs[i] = Absorbance(gunMultiWavelength[i]);
     gfOpticalDensity = OpticalDensity(gunCellNm1, gunCellNm2);

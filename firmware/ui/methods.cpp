@@ -8,6 +8,7 @@
 #include "display/lcd.h"
 #include "display/script.h"
 #include "measure/reading.h"
+#include "measure/standard_curve.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
 
@@ -287,8 +288,12 @@ void HandleMethodRun()
 
 void HandleMemoryFull()
 {
-    if (gunScreenTimer == 0)
+    // The message covers the lower rows of the list: the list is drawn
+    // again whole.
+    if (gunScreenTimer == 0) {
+        gunLastDrawnState = STATE_NEVER_DRAWN;
         Go(STATE_METHOD_LIST);
+    }
 }
 
 void HandleDeleteConfirm()
@@ -392,7 +397,14 @@ void PrepareMethodRun(uint8_t bState)
     PrepareMethodValues(bState);
 }
 
-void PrepareDeleteMethod(uint8_t) { SetEditText(gMethod.szName); }
+// The name without its padding, so that the "?" follows its last letter.
+void PrepareDeleteMethod(uint8_t)
+{
+    SetEditText(gMethod.szName);
+    size_t nLength = std::strlen(gszEditText);
+    while (nLength > 0 && gszEditText[nLength - 1] == ' ')
+        gszEditText[--nLength] = '\0';
+}
 
 void DrawMethodListScreen(uint8_t) { DrawMethodListRows(); }
 
@@ -414,12 +426,22 @@ void DrawUnits(uint8_t)
     for (int i = 0; i < 19; i++) {
         uint8_t x = static_cast<uint8_t>(i < 10 ? 76 : 160);
         uint8_t y = static_cast<uint8_t>(14 + 10 * (i % 10));
-        DrawText(x, y, gaunMethodUnitText[i], gbChoice == i ? 1 : 0);
+        // The blank units read "(none)" in the list.
+        uint16_t unText = i < METHOD_NAMED_UNITS ? gaunMethodUnitText[i] : 145;
+        DrawText(x, y, unText, gbChoice == i ? 1 : 0);
     }
 }
 
+// A factor method shows its factor; a standard-curve method its calibration
+// and the fit it uses, since a factor means nothing for it.
 void DrawMethodRun(uint8_t)
 {
+    if (gMethod.bCalibration == 1) {
+        DisplayScript("F0A0 X68Y28T49T15T88");
+        DrawText(68, 40, gMethod.bCurveFit == FIT_LINEAR ? 290 : 291);
+    } else {
+        DisplayScript("F0A0 X68Y28T123T15D6");
+    }
     EraseCells(68, 76, 12, 1);
     DrawFragment(FRAG_METHOD_RESULT);
     if (gMethod.bCalibration == 1)

@@ -20,8 +20,8 @@ const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST] = {
     "F0A0 X208T240",
     // 141..143 self-test failure advice (the cursor row is set first)
     "F0A0 X68T244",
-    "F0A0 X68T249 X68y8T250",
-    "F0A0 X68T246 X68y8T242 X68y8T243",
+    "F0A0 X68T249 X68y10T250",
+    "F0A0 X68T246 X68y10T242 X68y10T243",
     // 144 date and time of the self-test result
     "F0A0 X68Y92I7T16I8T16I9 X128Y92I5T94I6",
     // 145 out-of-range message
@@ -44,7 +44,7 @@ const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST] = {
     // 156 blank the lower rows of the last method-list page
     "X100Y72 c20X100Y80 c20X100Y88 c20X100Y96 c20",
     // 157 memory full message
-    "F0A0 X64Y104c29 X64Y112c29 X68Y104T143 X68Y112T144",
+    "F0A0 X64Y72c29 X64Y80c29 X64Y88c29 X64Y96c29 X64Y104c29 X64Y111c29 X68Y86T143 X68Y96T144",
     // 158 delete prompt (name in the edit text)
     "F0A0 X64Y84c29 X64Y92c29 X64Y100c29 X68Y84T125 X68Y96S1T126",
     // 159 language not available
@@ -56,10 +56,10 @@ const char* const gapszScreenFragment[SCREEN_SCRIPT_COUNT - FRAG_FIRST] = {
     // 162 PC Control waiting for the sample
     "F0A0 X64Y80c29 X84Y80T328",
     // 163 detector plot value at the cursor
-    "F0A0 X68Y1T183I12 X160Y1T12T15I1T22",
+    "F0A0 X68Y1T183I12 X178Y1T12T15I1T22",
     // 164, 165 scan value at the cursor
-    "F0A0 X68Y1T183D26c2 X160Y1T12T15I1T22",
-    "F0A0 X68Y1T183D27c2 X160Y1T12T15I1T22",
+    "F0A0 X68Y1T183D26c2 X178Y1T12T15I1T22",
+    "F0A0 X68Y1T183D27c2 X178Y1T12T15I1T22",
     // 166 name field of the method program (edit text)
     "F0A0 X128Y12S1c1",
     // 167, 168 "Std" label before the unit of a standard-curve method

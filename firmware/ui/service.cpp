@@ -246,6 +246,8 @@ void HandleDiagTable()
     if (Key(KEY_REF)) {
         gunDiagResult = 0;
         RunSelfDiagnostics(&gunDiagResult);
+        // The diagnostics draw their progress over the screen: draw it anew.
+        gunLastDrawnState = STATE_NEVER_DRAWN;
         DrawScreen();
     } else if (Key(KEY_SOFT4)) {
         gbAutoClock = gbAutoClock ? 0 : 1;

@@ -13,6 +13,9 @@ namespace {
 
 // The set-up menu's service sequence: three keys, each within 100 ticks of the last.
 constexpr uint8_t SETUP_SERVICE_KEYS[3] = {KEY_UP, KEY_DOWN, KEY_TEST};
+constexpr uint8_t LANGUAGE_GERMAN = 2;
+constexpr uint16_t TEXT_SET_FIELD = 112;  // "Set" before a field's name
+constexpr uint16_t TEXT_DATE = 113;
 
 // Date-time editor fields in display order: hours, minutes, then the date
 // fields; index into gabEditDate for each of states 62..66.
@@ -198,6 +201,13 @@ void DrawDateTime(uint8_t bState)
     gnShowI7 = gabEditDate[bFirst];
     gnShowI8 = gabEditDate[bSecond];
     gnShowI9 = gabEditDate[4];
+    // "Set" and the field's name on two lines; German puts the name first
+    // ("Uhrzeit" / "einstellen").
+    bool bNameFirst = gbLanguage == LANGUAGE_GERMAN;
+    DrawText(68, 30, bNameFirst ? TEXT_TIME_OF_DAY : TEXT_SET_FIELD);
+    DrawText(68, 42, bNameFirst ? TEXT_SET_FIELD : TEXT_TIME_OF_DAY);
+    DrawText(68, 70, bNameFirst ? TEXT_DATE : TEXT_SET_FIELD);
+    DrawText(68, 82, bNameFirst ? TEXT_SET_FIELD : TEXT_DATE);
     DrawInteger(140, 36, 5, bState == STATE_SET_HOURS ? 1 : 0);
     DrawText(152, 36, 94);
     DrawInteger(158, 36, 6, bState == STATE_SET_MINUTES ? 1 : 0);

@@ -8,8 +8,10 @@
 
 #include "comms/report.h"
 #include "core/clock.h"
+#include "core/format.h"
 #include "core/timers.h"
 #include "display/graph.h"
+#include "display/lcd.h"
 #include "display/script.h"
 #include "measure/reading.h"
 #include "measure/standard_curve.h"
@@ -326,12 +328,19 @@ void DrawCurveCoefficients(uint8_t)
         GraphSetYTick(i, static_cast<uint8_t>(i * CURVE_PLOT_HEIGHT / 4));
     }
     GraphDraw(GRAPH_LOWER);
-    gfShowD7 = curve.fAbsLow;
-    gfShowD8 = curve.fAbsHigh;
+    gfShowD7 = curve.fPlotAbsLow;
+    gfShowD8 = curve.fPlotAbsHigh;
+    GraphLabelYValues(gfShowD7, gfShowD8, GraphLabelDecimals(gfShowD7, gfShowD8, GRAPH_TICKED_LABEL_CHARS));
     gfShowD20 = curve.fConcLow;
     gfShowD21 = curve.fConcHigh;
-    DisplayScript("F2 X65Y98 D7 X65Y40 D8 X85Y111 D20 X200Y111 D21 F0");
-    DisplayScript("F0A0 X76Y60T121 X76Y68T130 X76Y76T131");
+    char szLow[FORMAT_BUFFER_SIZE], szHigh[FORMAT_BUFFER_SIZE];
+    FormatNumber(szLow, gfShowD20, 0);
+    FormatNumber(szHigh, gfShowD21, 0);
+    GraphLabelXTexts(szLow + std::strspn(szLow, " "), szHigh + std::strspn(szHigh, " "));
+    // The axes' names: "Abs" down the y-axis, the concentration and its unit
+    // under the x-axis.
+    DisplayScript("F0A0 X76Y60T121 X76Y68T130 X76Y76T131 X130Y119T98T184");
+    DrawText(gbCursorX, 119, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
     if (curve.bFit == FIT_LINEAR) {
         gfShowD9 = curve.fCorrelation;
         DisplayScript("F0A0 X68Y14T97T15D9");

@@ -192,13 +192,16 @@ void DrawSelfTestResult()
         return;
     static constexpr uint16_t kaunAdvice[3] = {FRAG_FAIL_LAMP, FRAG_FAIL_WAVELENGTH, FRAG_FAIL_ARRAY};
     static constexpr uint8_t kabLines[3] = {1, 2, 3};
-    uint8_t bY = 70;
+    static constexpr uint8_t ADVICE_PITCH = 10;
+    // Advice lines keep the test rows' 10-row pitch, so that descenders
+    // never touch the line below.
+    uint8_t bY = 68;
     for (int nRow = 0; nRow < 3; nRow++) {
         if (gabSelfTestRow[nRow] != ROW_FAILED)
             continue;
         gbCursorY = bY;
         DrawFragment(kaunAdvice[nRow]);
-        bY = static_cast<uint8_t>(bY + 8 * kabLines[nRow]);
+        bY = static_cast<uint8_t>(bY + ADVICE_PITCH * kabLines[nRow]);
     }
 }
 

@@ -145,8 +145,9 @@ TEST_F(ReportTest, RatioAndMultiPrintOneLinePerValue)
                            " 3.500 Ratio\r\n");
     gReport.afValue[0] = 61111.0;
     gReport.afValue[2] = 61111.0;
+    // A ratio that is no value says why, as the screen does.
     EXPECT_EQ(Print(), "05/03/26 10:07 03 -----  A     360\r\n" + SP18 + " 0.250 A     380\r\n" + SP18 +
-                           "-----  Ratio\r\n");
+                           "-----  Ratio\r\nSample out of range\r\n");
     gbOutputDevice = 2;
     gReport.afValue[0] = 0.5;
     gReport.afValue[2] = 2.0;
@@ -288,7 +289,7 @@ TEST_F(ReportTest, GraphPrintsLinesInTheLanguageThenThePicture)
     gReport.bKind = REPORT_SCAN;
     gbLanguage = 2;
     std::string s = Print();
-    const std::string sLines = "Datum : 05/03/26\r\nZeit : 10:07\r\nProbe Nr. : 03\r\n";
+    const std::string sLines = "Datum : 05/03/26\r\nUhrzeit : 10:07\r\nProbe Nr. : 03\r\n";
     ASSERT_EQ(s.size(), sLines.size() + 7308);
     EXPECT_EQ(s.substr(0, sLines.size()), sLines);
     EXPECT_EQ(s.substr(sLines.size() + 35 * 42, 3), std::string("\x1B\x01\x30"));

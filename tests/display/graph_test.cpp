@@ -3,6 +3,7 @@
 // and zoom box with their clamps, the arrow keys, and the axis labels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 #include <vector>
@@ -433,3 +434,59 @@ TEST_F(GraphTest, AxisLabelsComeFromTheRegisters)
 }
 
 }  // namespace
+
+// Axis ends that labels beside ticks (four characters) can show exactly,
+// and one precision for both ends of a label pair.
+TEST(GraphAxisRangeTest, EndsWidenToWhatTheLabelsShow)
+{
+    struct Case {
+        double fLow, fHigh;
+        double fWantLow, fWantHigh;
+        int nDecimals;
+    } kCases[] = {{0.244, 0.344, 0.24, 0.35, 2}, {0.1, 0.4, 0.1, 0.4, 2},     {-0.05, 0.1, -0.1, 0.1, 1},
+                  {1.5, 2.5, 1.5, 2.5, 2},       {0.3, 0.3, 0.3, 0.31, 2},    {12.3, 47.0, 12.3, 47.0, 1},
+                  {123.4, 470.0, 123.0, 470.0, 0}};
+    for (const Case& c : kCases) {
+        double fLow = c.fLow, fHigh = c.fHigh;
+        EXPECT_EQ(GraphAxisRange(&fLow, &fHigh, GRAPH_TICKED_LABEL_CHARS), c.nDecimals) << c.fLow << ".." << c.fHigh;
+        EXPECT_NEAR(fLow, c.fWantLow, 1e-9) << c.fLow;
+        EXPECT_NEAR(fHigh, c.fWantHigh, 1e-9) << c.fHigh;
+    }
+    EXPECT_EQ(GraphLabelDecimals(-0.3, 2.5, 5), 2) << "-0.30 and 2.50, not -0.30 and 2.500";
+    EXPECT_EQ(GraphLabelDecimals(0.008, 0.542, 5), 3);
+}
+
+// On a plot with ticks the y labels stand beside the top and bottom rows
+// they name, clear of the ticks and of the soft-key frames (x <= 63); the
+// x labels stand centred under the ends of the axis.
+TEST_F(GraphTest, LabelsStandAtTheEndsTheyName)
+{
+    for (uint8_t i = 0; i < 5; i++) {
+        GraphSetXTick(i, static_cast<uint8_t>(i * 125 / 4));
+        GraphSetYTick(i, static_cast<uint8_t>(i * 20));
+    }
+    GraphDraw(GRAPH_LOWER);
+    GraphLabelYValues(0.24, 0.35, 2);
+    GraphLabelXTexts("0", "30");
+    bool bTop = false, bBottom = false;
+    for (int y = 0; y < LCD_HEIGHT; y++)
+        for (int x = 0; x < 88; x++) {
+            if (!m_host.Pixel(x, y))
+                continue;
+            EXPECT_GE(x, 66) << "label at " << x << "," << y;
+            EXPECT_LE(x, 85) << "label at " << x << "," << y;
+            bool bAtTop = y >= 30 && y <= 34, bAtBottom = y >= 106 && y <= 110;
+            EXPECT_TRUE(bAtTop || bAtBottom) << "label row " << y;
+            bTop = bTop || bAtTop;
+            bBottom = bBottom || bAtBottom;
+        }
+    EXPECT_TRUE(bTop && bBottom);
+    int nFirst = LCD_WIDTH, nLast = -1;
+    for (int y = 115; y <= 116; y++)  // below the ticks' ends
+        for (int x = 150; x < LCD_WIDTH; x++)
+            if (m_host.Pixel(x, y)) {
+                nFirst = std::min(nFirst, x);
+                nLast = std::max(nLast, x);
+            }
+    EXPECT_NEAR((nFirst + nLast) / 2.0, 92 + 125, 2.0) << "the last time under the axis end";
+}

@@ -110,7 +110,7 @@ TEST(LanguageTableTest, TellingRowsOfTheTranslations)
         {286, {"PRET", "FERTIG", "LISTO", "PRONTO"}},
         // Translated where the screens have room for it.
         {96, {"Calcul\x8D", "Ber.", "Calculada", "Calcolata"}},
-        {135, {"Sans", "Keine", "Sin ", "No  "}},
+        {135, {"Sans", "Keine", "Sin ", "Nessuna"}},
         {183, {"Valeur = ", "Wert = ", "Valor = ", "Valore = "}},
     };
     for (const Case& c : kCases) {
@@ -181,7 +181,7 @@ TEST(LanguageTextTest, FollowsTheLanguageCode)
 
 TEST(LanguageTextTest, NumbersPastTheTableGiveTheEmptyText)
 {
-    for (uint16_t un : {329, 330, 1000, 65535}) {
+    for (uint16_t un : {330, 331, 1000, 65535}) {
         EXPECT_STREQ(LanguageText(un), "") << un;
         EXPECT_STREQ(LanguageTextIn(1, un), "") << un;
     }

@@ -185,7 +185,7 @@ TEST_F(ScriptTest, TextsFollowTheLanguageCode)
     // Text numbers use the low 16 bits; numbers past the table draw nothing.
     EXPECT_EQ(DrawnBy("X0Y0T65864"), DrawnBy("X0Y0T328"));
     EXPECT_TRUE(Blank() == false);
-    DrawnBy("X0Y0T329 T1000 T65535");
+    DrawnBy("X0Y0T330 T1000 T65535");
     EXPECT_TRUE(Blank());
     EXPECT_EQ(gbCursorX, 0);
 }
@@ -515,7 +515,7 @@ TEST_F(ScriptTest, NothingIsWrittenPastTheScreen)
     gfShowD1 = 1.5;
     gnShowI1 = 405;
     for (const char* psz : {"Y250 X235 F1 T5 D1 I1 S2 s0 c9", "X236 Y127 F1 T274 F0 T127 F2 T23",
-                            "Y120 X0 F1 T127 T127", "X239Y127 T65535 T329"})
+                            "Y120 X0 F1 T127 T127", "X239Y127 T65535 T330"})
         DisplayScript(psz);
     EXPECT_FALSE(ChangedPastScreen());
 }

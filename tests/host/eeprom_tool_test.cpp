@@ -221,7 +221,7 @@ TEST_F(EepromToolTest, CheckReportsWhatTheInstrumentWouldRepair)
     WriteImage("bad.bin", abImage);
     Result bad = Run({"check", "bad.bin"});
     EXPECT_EQ(bad.nStatus, 1);
-    for (const char* psz : {"gbLanguage is 7, outside 0..4: becomes 0", "gunWavelengthB is 100, outside 200..825: becomes 360",
+    for (const char* psz : {"gbLanguage is 7, outside 0..4: becomes 0", "gunWavelengthB is 100, outside 200..830: becomes 360",
                             "gfSValue is 20, outside 0..15: becomes 0", "holmium offset is -16, outside -8..+8: loads as -8",
                             "method slot 5 \"DAMAGED      \": bad check word", "method slot 6 \"FAR          \": wavelength out of range"})
         EXPECT_NE(bad.sOut.find(psz), std::string::npos) << psz << "\n" << bad.sOut;

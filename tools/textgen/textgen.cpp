@@ -183,7 +183,7 @@ int GenerateFonts(const std::string& sSmall, const std::string& sLarge, const st
 // ---------------------------------------------------------------- language
 
 constexpr int LANGUAGES = 5;
-constexpr int TEXTS = 329;
+constexpr int TEXTS = 330;  // LANGUAGE_TEXT_COUNT of display/language.h
 
 // Display code of a UTF-8 character outside ASCII.
 const std::map<std::string, uint8_t>& SymbolCodes()
