@@ -1,26 +1,49 @@
-// The instrument as its hosts see it: bridge operations, turn passing with
-// the firmware thread, virtual time.
+// The instrument board: bridge operations, turn passing or free running with
+// the firmware thread, the pace of firmware time, the serial fan-out.
 #include "instrument.h"
 
-#include <thread>
+#include <algorithm>
 
-#include "core/serial.h"
 #include "app/probe.h"
 #include "core/runtime.h"
+#include "core/serial.h"
 #include "serial_endpoint.h"
+
+namespace {
+
+// A free-running yield with nothing to do sleeps this long at most, so the
+// firmware thread does not spin a core; ticks falling due, keys, serial
+// input and the stop request end the sleep early.
+constexpr auto IDLE_WAIT = std::chrono::milliseconds(4);
+// Free-running at a high speed, ticks are added no more often than this:
+// each time, all the ticks the wall clock says are due.
+constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
+
+}  // namespace
 
 CInstrument::CInstrument() : CInstrument(Options{}) {}
 
 CInstrument::CInstrument(const Options& options)
-    : m_options(options), m_bus(options.sEepromPath), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
+    : m_options(options), m_pBus(std::make_unique<CEepromBus>(options.sEepromPath)), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
 {
+    m_tPaceStart = std::chrono::steady_clock::now();
     FirmwareAttachHost(this);
 }
 
 CInstrument::~CInstrument()
 {
     Shutdown();
-    FirmwareAttachHost(nullptr);
+    if (FirmwareHost() == this)
+        FirmwareAttachHost(nullptr);
+}
+
+void CInstrument::OpenEeprom(const std::string& sPath)
+{
+    if (m_bStarted)
+        return;
+    m_options.sEepromPath = sPath;
+    m_pBus.reset();  // closes the old file before the new one is opened
+    m_pBus = std::make_unique<CEepromBus>(sPath);
 }
 
 void CInstrument::PowerUp()
@@ -31,13 +54,15 @@ void CInstrument::PowerUp()
     if (!m_options.bUserInterface)
         FirmwareSetUiStep([](uint8_t) {});
     m_tNextTick = std::chrono::steady_clock::now();
+    SetSpeed(Speed());
     FirmwareStart();
     if (!FirmwareThreadActive()) {
         // The firmware starts once per process; a second power-up cannot run.
         m_bStarted = false;
         return;
     }
-    RunSlice();
+    if (!m_options.bFreeRunning)
+        RunSlice();
 }
 
 void CInstrument::Shutdown()
@@ -51,7 +76,7 @@ void CInstrument::Shutdown()
 void CInstrument::RunTurn()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
-    if (m_bThreadDone || !m_bStarted)
+    if (m_bThreadDone || !m_bStarted || m_options.bFreeRunning)
         return;
     m_turn = Turn::Firmware;
     m_cvTurn.notify_all();
@@ -67,15 +92,22 @@ void CInstrument::RunSlice()
 
 void CInstrument::SetSpeed(double dSpeed)
 {
-    m_dSpeed = dSpeed > 0 ? dSpeed : 0;
+    dSpeed = dSpeed > 0 ? dSpeed : 0;
+    m_dSpeed.store(dSpeed, std::memory_order_relaxed);
     m_tNextTick = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_tPaceStart = m_tNextTick;
+    m_ullTicksPaced = 0;
+    m_ullWakes++;
+    m_cvSync.notify_all();
 }
 
 void CInstrument::DeliverTick()
 {
-    if (m_dSpeed > 0) {
+    const double dSpeed = Speed();
+    if (dSpeed > 0) {
         m_tNextTick += std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::duration<double, std::milli>(TICK_MS / m_dSpeed));
+            std::chrono::duration<double, std::milli>(TICK_MS / dSpeed));
         auto tNow = std::chrono::steady_clock::now();
         if (m_tNextTick > tNow)
             std::this_thread::sleep_until(m_tNextTick);
@@ -114,10 +146,40 @@ void CInstrument::Tick(uint32_t n) { TickUntil(n, nullptr); }
 
 void CInstrument::AdvanceMs(uint32_t unMs) { Tick((unMs + TICK_MS - 1) / TICK_MS); }
 
+void CInstrument::AddPendingTicks(int32_t n)
+{
+    m_nPendingTicks.fetch_add(n, std::memory_order_relaxed);
+    Wake();
+}
+
+double CInstrument::SampleAchievedSpeed()
+{
+    const auto tNow = std::chrono::steady_clock::now();
+    const uint64_t ullRun = m_ullTicksConsumed.load(std::memory_order_relaxed);
+    double dPercent = -1;
+    if (m_bSampled && tNow > m_tSample)
+        dPercent = 100.0 * static_cast<double>(ullRun - m_ullTicksSampled) * TICK_MS /
+                   std::chrono::duration<double, std::milli>(tNow - m_tSample).count();
+    m_bSampled = true;
+    m_tSample = tNow;
+    m_ullTicksSampled = ullRun;
+    return dPercent;
+}
+
+void CInstrument::Wake()
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_ullWakes++;
+    m_cvSync.notify_all();
+}
+
 void CInstrument::SetKey(uint8_t bKey, bool bDown)
 {
-    if (bKey >= 1 && bKey <= 12)
+    if (bKey >= 1 && bKey <= 12) {
         m_abKeys[bKey].store(bDown ? 1 : 0, std::memory_order_relaxed);
+        if (m_options.bFreeRunning)
+            Wake();
+    }
 }
 
 void CInstrument::KeyStroke(uint8_t bKey, uint32_t unDownMs, uint32_t unUpMs)
@@ -139,12 +201,48 @@ bool CInstrument::KeyDown(uint8_t bKey) const
     return bKey >= 1 && bKey <= 12 && m_abKeys[bKey].load(std::memory_order_relaxed) != 0;
 }
 
+void CInstrument::AddSerialTap(SerialTap* pTap)
+{
+    if (pTap && std::find(m_apTaps.begin(), m_apTaps.end(), pTap) == m_apTaps.end())
+        m_apTaps.push_back(pTap);
+}
+
+void CInstrument::RemoveSerialTap(SerialTap* pTap) { std::erase(m_apTaps, pTap); }
+
+void CInstrument::AttachSerialEndpoint(CSerialEndpoint* pEndpoint)
+{
+    m_pSerialEndpoint = pEndpoint;
+    if (!pEndpoint)
+        return;
+    pEndpoint->SetInjectListener([this](const char* pBytes, size_t nCount) { NoteReceived({pBytes, nCount}); });
+    pEndpoint->SetActivityListener([this] { Wake(); });
+}
+
+void CInstrument::NoteReceived(std::string_view sBytes)
+{
+    for (SerialTap* pTap : m_apTaps)
+        pTap->Received(sBytes);
+}
+
+// The firmware may hold its lock while it waits for a paint; a host thread
+// that injects says so first, so that the wait ends and taking the lock here
+// cannot deadlock.
 void CInstrument::Inject(std::string_view sBytes)
 {
-    if (m_pSerialTap)
-        m_pSerialTap->Received(sBytes);
+    if (sBytes.empty())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxSync);
+        m_nHostWantsLock++;
+        m_cvSync.notify_all();
+    }
+    NoteReceived(sBytes);
     for (char c : sBytes)
         SerialInjectByte(static_cast<uint8_t>(c));
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_nHostWantsLock--;
+    m_ullWakes++;
+    m_cvSync.notify_all();
 }
 
 uint16_t CInstrument::ReceiveRoom() const
@@ -155,48 +253,56 @@ uint16_t CInstrument::ReceiveRoom() const
     return unRoom;
 }
 
-uint8_t CInstrument::DisplayByte(uint16_t unAddress) const
-{
-    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
-        return 0;
-    return m_abData[unAddress - MEMORY_BASE].load(std::memory_order_relaxed);
-}
-
-bool CInstrument::ByteChanged(uint16_t unAddress) const
-{
-    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
-        return false;
-    return m_abChanged[unAddress - MEMORY_BASE].load(std::memory_order_relaxed) != 0;
-}
-
-void CInstrument::ClearChangedFlags()
-{
-    for (auto& b : m_abChanged)
-        b.store(0, std::memory_order_relaxed);
-}
-
-bool CInstrument::Pixel(int x, int y) const
-{
-    if (x < 0 || x >= 240 || y < 0 || y >= 128)
-        return false;
-    uint16_t unAddress = static_cast<uint16_t>(MEMORY_BASE + 30 * y + x / 8);
-    return (DisplayByte(unAddress) & (0x80 >> (x % 8))) != 0;
-}
-
 int CInstrument::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
 
-// Writes and reads outside the host's display memory are ignored (read as 0).
 void CInstrument::LcdWrite(uint16_t unAddress, uint8_t bValue)
 {
-    if (unAddress < MEMORY_BASE || unAddress >= MEMORY_BASE + MEMORY_SIZE)
-        return;
-    m_abData[unAddress - MEMORY_BASE].store(bValue, std::memory_order_relaxed);
-    m_abChanged[unAddress - MEMORY_BASE].store(1, std::memory_order_relaxed);
+    m_display.Write(unAddress, bValue);
+    m_bActivity.store(true, std::memory_order_relaxed);
 }
 
-uint8_t CInstrument::LcdRead(uint16_t unAddress) { return DisplayByte(unAddress); }
+uint8_t CInstrument::LcdRead(uint16_t unAddress) { return m_display.Read(unAddress); }
 
-void CInstrument::LcdRefresh() { m_unRefreshes.fetch_add(1, std::memory_order_relaxed); }
+// Without a display listener a refresh is only counted. With one, the
+// firmware thread has the host paint and waits until it has. The wait also
+// ends when the firmware is asked to stop (the host may be about to join the
+// firmware thread and will never paint) and while a host thread wants the
+// firmware lock; the stop flag is set under the same mutex as the wait, so a
+// stop request between the caller's check and this wait is never missed.
+void CInstrument::LcdRefresh()
+{
+    m_unRefreshes.fetch_add(1, std::memory_order_relaxed);
+    if (!m_pDisplayListener)
+        return;
+    std::unique_lock<std::mutex> lock(m_mtxSync);
+    if (m_bStopping)
+        return;
+    const uint64_t ullRequest = ++m_ullRefreshRequested;
+    lock.unlock();
+    if (m_pDisplayListener->Paint())
+        return;
+    lock.lock();
+    m_bRefreshWaiting.store(true);
+    m_cvSync.wait(lock, [&] { return m_ullRefreshDone >= ullRequest || m_bStopping || m_nHostWantsLock > 0; });
+    m_bRefreshWaiting.store(false);
+    m_bActivity.store(true, std::memory_order_relaxed);
+}
+
+uint64_t CInstrument::RefreshRequests()
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    return m_ullRefreshRequested;
+}
+
+// A paint shows the memory as it stood when it began, which covers every
+// request made before then.
+void CInstrument::PaintDone(uint64_t ullRequests)
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    if (ullRequests > m_ullRefreshDone)
+        m_ullRefreshDone = ullRequests;
+    m_cvSync.notify_all();
+}
 
 int32_t CInstrument::PendingTicks() { return m_nPendingTicks.load(std::memory_order_relaxed); }
 
@@ -208,10 +314,18 @@ void CInstrument::ConsumePendingTick()
         m_pSerialEndpoint->TickConsumed();
 }
 
+void CInstrument::Yield()
+{
+    if (m_options.bFreeRunning)
+        FreeYield();
+    else
+        SteppedYield();
+}
+
 // The end of a slice. Inside a run of ticks the firmware thread delivers the
 // next tick itself and carries on, unless the run's condition holds; only
 // then, or when the ticks are spent, does it wake the host.
-void CInstrument::Yield()
+void CInstrument::SteppedYield()
 {
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Pump();
@@ -228,8 +342,64 @@ void CInstrument::Yield()
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
 }
 
+// Adds the host ticks that the wall clock says are due at the chosen speed.
+// After a long stall (a suspended machine) at most one second of them comes
+// at once: the firmware does not race to catch up. With m_mtxSync held.
+std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks()
+{
+    const double dSpeed = Speed();
+    const auto tNow = std::chrono::steady_clock::now();
+    const double dTickMs = TICK_MS / dSpeed;
+    const double dDue = std::chrono::duration<double, std::milli>(tNow - m_tPaceStart).count() / dTickMs;
+    const uint64_t ullDue = static_cast<uint64_t>(dDue);
+    if (ullDue > m_ullTicksPaced) {
+        const uint64_t ullMax = std::max<uint64_t>(1, static_cast<uint64_t>(1000.0 / TICK_MS * dSpeed));
+        const uint64_t ullNew = std::min(ullDue - m_ullTicksPaced, ullMax);
+        m_ullTicksPaced = ullDue;
+        m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew), std::memory_order_relaxed);
+    }
+    const auto tDue = m_tPaceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                         std::chrono::duration<double, std::milli>(dTickMs * static_cast<double>(m_ullTicksPaced + 1)));
+    return std::max(tDue, tNow + MIN_PACE_STEP);
+}
+
+// Returns at once while there is work (a pending tick, a wake-up since the
+// last yield, or drawing and output in the pass just ended); otherwise
+// sleeps until the next tick falls due or something wakes it, a few
+// milliseconds at most. Firmware time comes only from the pending ticks, so
+// the sleep changes no firmware timing.
+void CInstrument::FreeYield()
+{
+    // A PC client's bytes enter the receive queue here, between passes, at
+    // the line's pace; the next pass takes them at once.
+    if (m_pSerialEndpoint && m_pSerialEndpoint->Pump() > 0)
+        return;
+    if (Speed() == 0) {
+        // As fast as possible: the next pass has a tick to run, whenever the
+        // last one is used up, and nothing waits. A step waiting for a key
+        // inside its own loop leaves that one tick pending.
+        if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0)
+            m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
+        m_bActivity.store(false, std::memory_order_relaxed);
+        return;
+    }
+    std::unique_lock<std::mutex> lock(m_mtxSync);
+    const auto tNextDue = DeliverDueTicks();
+    if (m_bActivity.exchange(false, std::memory_order_relaxed))
+        return;
+    if (m_bStopping || m_nPendingTicks.load(std::memory_order_relaxed) > 0)
+        return;
+    if (m_ullWakes == m_ullWakesSeen) {
+        const auto tWake = std::min(tNextDue, std::chrono::steady_clock::now() + IDLE_WAIT);
+        m_cvSync.wait_until(lock, tWake, [this] { return m_bStopping || m_ullWakes != m_ullWakesSeen; });
+    }
+    m_ullWakesSeen = m_ullWakes;
+}
+
 void CInstrument::ThreadBegin()
 {
+    if (m_options.bFreeRunning)
+        return;
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
 }
@@ -244,23 +414,43 @@ void CInstrument::ThreadEnd()
 
 void CInstrument::StopRequested()
 {
-    std::lock_guard<std::mutex> lock(m_mtxTurn);
-    m_bFreeRun = true;
-    m_cvTurn.notify_all();
+    {
+        std::lock_guard<std::mutex> lock(m_mtxTurn);
+        m_bFreeRun = true;
+        m_cvTurn.notify_all();
+    }
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_bStopping = true;
+    m_cvSync.notify_all();
 }
 
-void CInstrument::I2cSetScl(int nLevel) { m_bus.SetScl(nLevel); }
-void CInstrument::I2cSetSda(int nLevel) { m_bus.SetSda(nLevel); }
-int CInstrument::I2cGetScl() { return m_bus.GetScl(); }
-int CInstrument::I2cGetSda() { return m_bus.GetSda(); }
+void CInstrument::I2cSetScl(int nLevel) { m_pBus->SetScl(nLevel); }
+void CInstrument::I2cSetSda(int nLevel) { m_pBus->SetSda(nLevel); }
+int CInstrument::I2cGetScl() { return m_pBus->GetScl(); }
+int CInstrument::I2cGetSda() { return m_pBus->GetSda(); }
+
+SerialSink* CInstrument::AnalogueTrace()
+{
+    return m_bChartConnected || m_pAnalogueExtra ? &m_traceFanOut : nullptr;
+}
+
+void CInstrument::CTraceFanOut::Write(uint8_t b)
+{
+    if (m_pOwner->m_bChartConnected)
+        m_pOwner->m_chart.Write(b);
+    if (m_pOwner->m_pAnalogueExtra)
+        m_pOwner->m_pAnalogueExtra->Write(b);
+}
 
 void CInstrument::Write(uint8_t b)
 {
-    m_sSerialOut += static_cast<char>(b);
-    if (m_pSerialTap)
-        m_pSerialTap->Transmitted(b);
-    if (m_pPrinterSink)
-        m_pPrinterSink->Write(b);
+    m_bActivity.store(true, std::memory_order_relaxed);
+    if (m_options.bKeepSerialText)
+        m_sSerialOut += static_cast<char>(b);
+    for (SerialTap* pTap : m_apTaps)
+        pTap->Transmitted(b);
+    if (m_bPrinterConnected)
+        m_printerTap.Write(b);
     if (m_pSerialEndpoint)
         m_pSerialEndpoint->Transmit(b);
     if (m_pSerialEcho) {

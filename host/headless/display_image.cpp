@@ -25,10 +25,11 @@ bool WritePbm(const CInstrument& host, const std::string& sPath)
     std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
     if (!pFile)
         return false;
-    std::fprintf(pFile, "P4\n240 128\n");
-    for (int y = 0; y < 128; y++)
-        for (int b = 0; b < 30; b++)
-            std::fputc(host.DisplayByte(static_cast<uint16_t>(640 + 30 * y + b)), pFile);
+    const CDisplayMemory& memory = host.Display();
+    std::fprintf(pFile, "P4\n%d %d\n", CDisplayMemory::WIDTH, CDisplayMemory::HEIGHT);
+    for (int y = 0; y < CDisplayMemory::HEIGHT; y++)
+        for (int b = 0; b < CDisplayMemory::ROW_BYTES; b++)
+            std::fputc(memory.ShownByte(y, b), pFile);
     return std::fclose(pFile) == 0;
 }
 

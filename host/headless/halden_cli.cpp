@@ -407,65 +407,40 @@ std::optional<int> ReadScenario(const std::string& sName, std::string& sText)
     return std::nullopt;
 }
 
-// The printer and the chart recorder on the instrument's outputs, written
-// to their files when the run ends.
-class COutputs {
-public:
-    explicit COutputs(const Options& options) : m_options(options) {}
+// Connects the printer and the chart recorder to the instrument's outputs
+// when their files are asked for (before PowerUp).
+void ConnectOutputs(CInstrument& host, const Options& options, CAnalogueLog* pAnalogueLog)
+{
+    if (!options.asPrintout.empty())
+        host.ConnectPrinter();
+    if (!options.asChart.empty())
+        host.ConnectChart();
+    if (pAnalogueLog)
+        host.SetAnalogueTrace(pAnalogueLog);
+}
 
-    // Attaches the printer and the analogue trace readers (before PowerUp).
-    void Attach(CInstrument& host, CAnalogueLog* pAnalogueLog)
-    {
-        m_pAnalogueLog = pAnalogueLog;
-        if (!m_options.asPrintout.empty())
-            host.SetPrinterSink(&m_printerTap);
-        if (!m_options.asChart.empty() || pAnalogueLog)
-            host.SetAnalogueTrace(&m_trace);
-    }
-    // After the firmware has stopped: writes the files; the exit status
-    // given, or 2 when a file cannot be written.
-    int Finish(int nStatus)
-    {
-        std::string sError;
-        auto fail = [&] {
-            std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
-            nStatus = nStatus ? nStatus : 2;
-        };
-        CPrinter printer;
-        m_printerTap.DrainInto(printer);
-        for (const std::string& sPath : m_options.asPrintout)
-            if (!WritePrintout(printer, sPath, &sError))
-                fail();
-        const uint64_t ullEndMs = m_chart.Ms() ? m_chart.Ms() - 1 : 0;
-        for (const std::string& sPath : m_options.asChart)
-            if (!WriteChart(m_chart.Points(), ullEndMs, sPath, &sError))
-                fail();
-        return nStatus;
-    }
-
-private:
-    // The trace goes to the log and the chart alike.
-    class CTraceFanOut final : public SerialSink {
-    public:
-        explicit CTraceFanOut(COutputs* pOwner) : m_pOwner(pOwner) {}
-        void Write(uint8_t b) override
-        {
-            if (m_pOwner->m_pAnalogueLog)
-                m_pOwner->m_pAnalogueLog->Write(b);
-            if (!m_pOwner->m_options.asChart.empty())
-                m_pOwner->m_chart.Write(b);
-        }
-
-    private:
-        COutputs* m_pOwner;
+// After the firmware has stopped: writes what the printer printed and the
+// chart recorder drew; the exit status given, or 2 when a file cannot be
+// written.
+int WriteOutputs(CInstrument& host, const Options& options, int nStatus)
+{
+    std::string sError;
+    auto fail = [&] {
+        std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
+        nStatus = nStatus ? nStatus : 2;
     };
-
-    const Options& m_options;
-    CAnalogueLog* m_pAnalogueLog = nullptr;
-    CPrinterTap m_printerTap;
-    CChartRecorder m_chart;
-    CTraceFanOut m_trace{this};
-};
+    CPrinter printer;
+    host.PrinterCable().DrainInto(printer);
+    for (const std::string& sPath : options.asPrintout)
+        if (!WritePrintout(printer, sPath, &sError))
+            fail();
+    const CChartRecorder& chart = host.Chart();
+    const uint64_t ullEndMs = chart.Ms() ? chart.Ms() - 1 : 0;
+    for (const std::string& sPath : options.asChart)
+        if (!WriteChart(chart.Points(), ullEndMs, sPath, &sError))
+            fail();
+    return nStatus;
+}
 
 }  // namespace
 
@@ -526,7 +501,6 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    COutputs outputs(options);  // outlives the host, whose firmware writes to it
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CInstrument host(options.host);
     if (!host.Bus().StatusMessage().empty())
@@ -536,8 +510,8 @@ int main(int argc, char** argv)
     if (sample)
         host.Compartment().Insert(*sample);
     if (!options.sSerialLog.empty())
-        host.SetSerialTap(&log);
-    outputs.Attach(host, options.sAnalogueLog.empty() ? nullptr : &analogueLog);
+        host.AddSerialTap(&log);
+    ConnectOutputs(host, options, options.sAnalogueLog.empty() ? nullptr : &analogueLog);
     host.SetInterruptFlag(InstallStopSignals());
     if (options.serial.Wanted())
         host.AttachSerialEndpoint(&endpoint);
@@ -566,7 +540,7 @@ int main(int argc, char** argv)
         if (bBackground) {
             const int nBackground = RunSerialBackground(host, endpoint);
             host.Shutdown();
-            return outputs.Finish(nBackground);
+            return WriteOutputs(host, options, nBackground);
         }
     }
 
@@ -597,8 +571,8 @@ int main(int argc, char** argv)
     }
     host.Shutdown();
     analogueLog.Close();
-    nStatus = outputs.Finish(nStatus);
-    host.SetSerialTap(nullptr);
+    nStatus = WriteOutputs(host, options, nStatus);
+    host.RemoveSerialTap(&log);
     host.SetSerialEcho(nullptr);
     if (!log.Close()) {
         std::fprintf(stderr, "halden-cli: cannot write %s\n", options.sSerialLog.c_str());

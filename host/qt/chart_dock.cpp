@@ -122,7 +122,8 @@ void CStripChart::paintEvent(QPaintEvent*)
     painter.drawPath(path);
 }
 
-CChartDock::CChartDock(QWidget* pParent) : QDockWidget(QStringLiteral("Chart Recorder"), pParent)
+CChartDock::CChartDock(CChartRecorder& recorder, QWidget* pParent)
+    : QDockWidget(QStringLiteral("Chart Recorder"), pParent), m_recorder(recorder)
 {
     setObjectName(QStringLiteral("chartRecorder"));
     auto* pBody = new QWidget;

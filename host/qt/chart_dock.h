@@ -46,10 +46,9 @@ public:
     };
     static const std::vector<SpeedChoice>& Speeds();
 
-    explicit CChartDock(QWidget* pParent = nullptr);
-    // The analogue output's trace: the view hands it to the firmware, which
-    // writes it on the firmware thread.
-    SerialSink* Trace() { return &m_recorder; }
+    // recorder: the instrument's chart recorder, which the firmware's
+    // analogue trace feeds on the firmware thread.
+    explicit CChartDock(CChartRecorder& recorder, QWidget* pParent = nullptr);
     const CChartRecorder& Recorder() const { return m_recorder; }
     CStripChart* Chart() const { return m_pChart; }
     void SetSpeed(double dMmPerMinute);
@@ -60,7 +59,7 @@ public:
 private:
     void OnSave();
 
-    CChartRecorder m_recorder;
+    CChartRecorder& m_recorder;
     CStripChart* m_pChart;
     QComboBox* m_pSpeed;
     QTimer* m_pTimer;

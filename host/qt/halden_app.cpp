@@ -10,7 +10,6 @@
 
 #include <algorithm>
 
-#include "core/runtime.h"
 #include "dialogs.h"
 #include "eeprom_bus.h"
 #include "halden_doc.h"
@@ -43,16 +42,17 @@ int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 CHaldenApp::CHaldenApp(const Options& options) : m_options(options) { gpApp = this; }
 CHaldenApp::CHaldenApp() : CHaldenApp(Options{}) {}
 
-// The windows go first (ExitInstance), then the bus with its EEPROM.
+// The windows go, and with the view the instrument with its EEPROM file.
 CHaldenApp::~CHaldenApp()
 {
     ExitInstance();
-    m_pBus.reset();
     if (gpApp == this)
         gpApp = nullptr;
 }
 
 CHaldenApp* CHaldenApp::Instance() { return gpApp; }
+
+CEepromBus* CHaldenApp::Bus() const { return View() ? &View()->Instrument().Bus() : nullptr; }
 
 CHaldenView* CHaldenApp::View() const { return m_pFrame ? m_pFrame->View() : nullptr; }
 
@@ -90,15 +90,15 @@ bool CHaldenApp::InitInstance()
     m_pFrame->show();
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
-    m_pBus = std::make_unique<CEepromBus>(m_options.sEepromPath.toStdString());
-    if (m_pBus->Refused() && !ChooseOtherStore())
+    CInstrument& instrument = m_pFrame->View()->Instrument();
+    instrument.OpenEeprom(m_options.sEepromPath.toStdString());
+    if (instrument.Bus().Refused() && !ChooseOtherStore())
         return false;
-    m_pFrame->View()->SetBus(m_pBus.get());
-    m_pFrame->ShowEepromStatus(QString::fromStdString(m_pBus->StatusMessage()));
+    m_pFrame->ShowEepromStatus(QString::fromStdString(instrument.Bus().StatusMessage()));
     m_pFrame->SetEepromFile(m_options.sEepromPath);
     // A write that fails later is reported on the firmware thread; the
     // status bar learns of it on the UI thread.
-    m_pBus->SetStatusListener([this](const std::string& sMessage) {
+    instrument.Bus().SetStatusListener([this](const std::string& sMessage) {
         {
             std::lock_guard<std::mutex> lock(m_mtxStatus);
             m_sPendingStatus = sMessage;
@@ -110,12 +110,11 @@ bool CHaldenApp::InitInstance()
     // monitor, a client's arrival wakes the firmware and updates the status.
     m_pSerialPort = std::make_unique<CSerialEndpoint>();
     CHaldenView* pView = m_pFrame->View();
-    m_pSerialPort->SetInjectListener([pView](const char* pBytes, size_t nCount) { pView->NoteInjected(pBytes, nCount); });
+    pView->Instrument().AttachSerialEndpoint(m_pSerialPort.get());
     m_pSerialPort->SetActivityListener([this, pView] {
-        pView->Wake();
+        pView->Instrument().Wake();
         QMetaObject::invokeMethod(this, &CHaldenApp::UpdateSerialStatus, Qt::QueuedConnection);
     });
-    pView->SetSerialEndpoint(m_pSerialPort.get());
     SerialPortChoice choice;
     if (m_options.serialPort) {
         choice = *m_options.serialPort;
@@ -135,9 +134,10 @@ bool CHaldenApp::InitInstance()
 // with a new file elsewhere, with the store in memory only, or not at all.
 bool CHaldenApp::ChooseOtherStore()
 {
-    while (m_pBus->Refused()) {
+    CInstrument& instrument = m_pFrame->View()->Instrument();
+    while (instrument.Bus().Refused()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Halden"),
-                        QString::fromStdString(m_pBus->StatusMessage()), QMessageBox::NoButton,
+                        QString::fromStdString(instrument.Bus().StatusMessage()), QMessageBox::NoButton,
                         m_pFrame.get());
         box.setInformativeText(QStringLiteral(
             "Start with a new EEPROM file elsewhere, or with the store in memory only "
@@ -154,10 +154,10 @@ bool CHaldenApp::ChooseOtherStore()
             if (sPath.isEmpty())
                 continue;
             m_options.sEepromPath = sPath;
-            m_pBus = std::make_unique<CEepromBus>(sPath.toStdString());
+            instrument.OpenEeprom(sPath.toStdString());
         } else if (box.clickedButton() == pMemory) {
             m_options.sEepromPath.clear();
-            m_pBus = std::make_unique<CEepromBus>(std::string());
+            instrument.OpenEeprom(std::string());
         } else {
             return false;
         }
@@ -180,7 +180,7 @@ void CHaldenApp::StartFirmware()
 {
     // Not when the window was closed before the event loop first ran.
     if (m_pFrame && m_pFrame->isVisible() && !m_bExited)
-        FirmwareStart();
+        View()->Instrument().PowerUp();
 }
 
 void CHaldenApp::ExitInstance()
@@ -190,7 +190,8 @@ void CHaldenApp::ExitInstance()
     m_bExited = true;
     if (m_pFrame->isVisible())
         m_pFrame->close();  // stores the bar states and stops the firmware
-    FirmwareStop();
+    if (View())
+        View()->Instrument().Shutdown();
     if (m_pSerialPort)
         m_pSerialPort->Close();  // removes the link while the firmware no longer sends
     m_pFrame.reset();

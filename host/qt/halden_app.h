@@ -59,7 +59,8 @@ public:
     CMainFrame* Frame() const { return m_pFrame.get(); }
     CHaldenDoc* Doc() const { return m_pDoc.get(); }
     CHaldenView* View() const;
-    CEepromBus* Bus() const { return m_pBus.get(); }
+    // The instrument's two-wire bus with the EEPROM; null before the window exists.
+    CEepromBus* Bus() const;
 
     int m_bShowToolBar = 1;    // toolbar shown; 1 until the profile is read
     int m_bShowStatusBar = 1;  // status bar shown; 1 until the profile is read
@@ -76,7 +77,6 @@ private:
     void ShowPendingStatus();
 
     Options m_options;
-    std::unique_ptr<CEepromBus> m_pBus;  // the two-wire bus, its master pins and the EEPROM
     std::unique_ptr<CSerialEndpoint> m_pSerialPort;  // where PC software connects
     SerialPortChoice m_serialChoice;                 // what the port was last set to
     QString m_sSerialError;                          // why it did not open, shown in the status bar

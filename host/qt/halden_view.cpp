@@ -1,5 +1,5 @@
-// The front-panel view, its keys and display window, and the host bridge
-// operations that the firmware thread calls.
+// The front-panel view, its keys and display window over the instrument
+// board.
 #include "halden_view.h"
 
 #include <QMouseEvent>
@@ -10,21 +10,25 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/serial.h"
-#include "core/runtime.h"
-#include "eeprom_bus.h"
 #include "panel_layout.h"
 #include "sample_dialog.h"
-#include "serial_endpoint.h"
 
 namespace {
 
-CHaldenView* gpView = nullptr;  // the view published for the bridge
+CHaldenView* gpView = nullptr;  // the view published last
 
-// A firmware yield with nothing to do waits this long at most, so the
-// firmware thread does not spin a core; ticks, keys, serial input and the
-// stop request end the wait early.
-constexpr auto IDLE_WAIT = std::chrono::milliseconds(4);
+// The desktop's instrument runs on its own at real time until the
+// application opens its EEPROM file; the monitor, not the board, keeps the
+// transmitted bytes.
+CInstrument::Options ViewInstrumentOptions()
+{
+    CInstrument::Options options;
+    options.sEepromPath.clear();
+    options.dSpeed = 1;
+    options.bFreeRunning = true;
+    options.bKeepSerialText = false;
+    return options;
+}
 
 QImage LoadBitmap(int nId)
 {
@@ -300,38 +304,25 @@ void CShapedKey::paintEvent(QPaintEvent*)
 
 // CLcdWnd
 
-CLcdWnd::CLcdWnd(QWidget* pParent) : QWidget(pParent)
+CLcdWnd::CLcdWnd(const CDisplayMemory& memory, QWidget* pParent) : QWidget(pParent), m_memory(memory)
 {
-    resize(240, 128);
+    resize(WIDTH, HEIGHT);
     // The paint covers the whole window, so the background is never erased
     // and a repaint does not flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void CLcdWnd::Write(uint16_t unAddress, uint8_t bValue)
-{
-    if (unAddress >= BASE && unAddress < BASE + MIRROR_BYTES)
-        m_abData[unAddress - BASE].store(bValue, std::memory_order_relaxed);
-}
-
-uint8_t CLcdWnd::Read(uint16_t unAddress) const
-{
-    if (unAddress >= BASE && unAddress < BASE + MIRROR_BYTES)
-        return m_abData[unAddress - BASE].load(std::memory_order_relaxed);
-    return 0;
-}
-
 // 128 rows of 30 bytes, most significant bit leftmost: the layout of a
 // one-bit image, so each row is copied as it stands.
 QImage CLcdWnd::Frame() const
 {
-    QImage image(240, 128, QImage::Format_Mono);
+    QImage image(WIDTH, HEIGHT, QImage::Format_Mono);
     image.setColorTable({LIGHT, DARK});
-    for (int y = 0; y < 128; y++) {
+    for (int y = 0; y < HEIGHT; y++) {
         uchar* pbRow = image.scanLine(y);
-        for (int i = 0; i < 30; i++)
-            pbRow[i] = m_abData[30 * y + i].load(std::memory_order_relaxed);
+        for (int i = 0; i < CDisplayMemory::ROW_BYTES; i++)
+            pbRow[i] = m_memory.ShownByte(y, i);
     }
     return image;
 }
@@ -350,10 +341,11 @@ void CLcdWnd::paintEvent(QPaintEvent*)
 
 CHaldenView* CHaldenView::Current() { return gpView; }
 
-CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
+CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent), m_instrument(ViewInstrumentOptions())
 {
     gpView = this;
-    FirmwareAttachHost(this);
+    m_instrument.SetDisplayListener(this);
+    m_instrument.AddSerialTap(&m_serialTap);
     RegisterArtwork();
 
     m_bmpPanel = QPixmap(QStringLiteral(":/bitmap/%1").arg(panel::PANEL_BITMAP));
@@ -366,8 +358,6 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
     setWidget(m_pCanvas);
     setAlignment(Qt::AlignCenter);
 
-    SetSpeed(1.0);
-
     for (const panel::KeyLayout& layout : panel::KEYS) {
         QImage imgUp = LoadBitmap(layout.nUpImage);
         QImage imgDown = LoadBitmap(layout.nDownImage);
@@ -379,12 +369,12 @@ CHaldenView::CHaldenView(QWidget* pParent) : QScrollArea(pParent)
         else
             pKey = new CPanelKey(layout.bCode, imgUp, imgDown, m_pCanvas);
         pKey->setToolTip(QStringLiteral("%1 (key %2)").arg(QString::fromLatin1(layout.pszLabel), ShortcutText(layout.bCode)));
-        connect(pKey, &CKeyBase::StateChanged, this, &CHaldenView::Wake);
+        connect(pKey, &CKeyBase::StateChanged, this, [this, pKey] { m_instrument.SetKey(pKey->Code(), pKey->IsDown()); });
         m_apKeys[layout.bCode] = pKey;
     }
 
-    m_pLcd = new CLcdWnd(m_pCanvas);
-    m_pLid = new CSampleLid(m_compartment, m_pCanvas);
+    m_pLcd = new CLcdWnd(m_instrument.Display(), m_pCanvas);
+    m_pLid = new CSampleLid(m_instrument.Compartment(), m_pCanvas);
     PlaceChildren();
     m_bCreated = true;
 }
@@ -393,11 +383,9 @@ CHaldenView::~CHaldenView()
 {
     // A view that goes away while the firmware still runs (a test, or a
     // frame that never closed properly) stops it first: the firmware thread
-    // must never call into a destroyed host.
-    if (FirmwareThreadActive() && FirmwareHost() == this)
-        FirmwareStop();
-    if (FirmwareHost() == this)
-        FirmwareAttachHost(nullptr);
+    // must never paint into a destroyed window.
+    m_instrument.Shutdown();
+    m_instrument.SetDisplayListener(nullptr);
     if (gpView == this)
         gpView = nullptr;
 }
@@ -502,212 +490,37 @@ void CHaldenView::ReleaseKeyboardKeys()
 
 void CHaldenView::InjectSerial(const QByteArray& abBytes)
 {
-    if (abBytes.isEmpty())
-        return;
-    {
-        // The firmware may hold its lock while it waits for a paint; tell it
-        // not to wait, so that taking the lock here cannot deadlock.
-        std::lock_guard<std::mutex> lock(m_mtxSync);
-        m_nUiWantsLock++;
-        m_cvSync.notify_all();
-    }
-    NoteInjected(abBytes.constData(), static_cast<size_t>(abBytes.size()));
-    for (char c : abBytes)
-        SerialInjectByte(static_cast<uint8_t>(c));
-    std::lock_guard<std::mutex> lock(m_mtxSync);
-    m_nUiWantsLock--;
-    m_ullWakes++;
-    m_cvSync.notify_all();
+    m_instrument.Inject(std::string_view(abBytes.constData(), static_cast<size_t>(abBytes.size())));
 }
 
-void CHaldenView::NoteInjected(const char* pBytes, size_t nCount) { QueueSerial(true, pBytes, nCount); }
-
-void CHaldenView::ConsumePendingTick()
+// A refresh on the UI thread paints at once; from the firmware thread the
+// paint is queued here and the firmware waits for it.
+bool CHaldenView::Paint()
 {
-    m_nPendingTicks.fetch_sub(1);
-    m_ullTicksRun.fetch_add(1, std::memory_order_relaxed);
-    if (m_pSerialEndpoint)
-        m_pSerialEndpoint->TickConsumed();
-}
-
-void CHaldenView::Wake()
-{
-    std::lock_guard<std::mutex> lock(m_mtxSync);
-    m_ullWakes++;
-    m_cvSync.notify_all();
-}
-
-void CHaldenView::SetSpeed(double dSpeed)
-{
-    m_dSpeed = dSpeed > 0 ? dSpeed : 0;
-    m_clockPace.start();
-    m_ullTicksDelivered = 0;
-    m_bFlatOut.store(m_dSpeed == 0);
-    if (m_dSpeed == 0) {
-        m_tickTimer.stop();
-    } else {
-        // At real time one tick per 50 ms timer message; faster, a shorter
-        // period, and the ticks due by the wall clock on each message.
-        const int nPeriod = std::max(MIN_TIMER_MS, static_cast<int>(TICK_PERIOD_MS / m_dSpeed + 0.5));
-        m_tickTimer.start(nPeriod, Qt::PreciseTimer, this);
-    }
-    Wake();
-}
-
-double CHaldenView::SampleAchievedSpeed()
-{
-    const uint64_t ullRun = m_ullTicksRun.load(std::memory_order_relaxed);
-    double dPercent = -1;
-    if (m_clockSample.isValid() && m_clockSample.nsecsElapsed() > 0)
-        dPercent = 100.0 * static_cast<double>(ullRun - m_ullTicksSampled) * TICK_PERIOD_MS * 1e6 /
-                   static_cast<double>(m_clockSample.nsecsElapsed());
-    m_clockSample.start();
-    m_ullTicksSampled = ullRun;
-    return dPercent;
-}
-
-// Adds the host ticks that the wall clock says are due at the chosen speed.
-// After a long stall (a suspended machine) at most one second of them comes
-// at once: the firmware does not race to catch up.
-void CHaldenView::DeliverDueTicks()
-{
-    const double dDue = static_cast<double>(m_clockPace.nsecsElapsed()) * m_dSpeed / (TICK_PERIOD_MS * 1e6);
-    const uint64_t ullDue = static_cast<uint64_t>(dDue);
-    if (ullDue <= m_ullTicksDelivered)
-        return;
-    const uint64_t ullMax = std::max<uint64_t>(1, static_cast<uint64_t>(1000.0 / TICK_PERIOD_MS * m_dSpeed));
-    const uint64_t ullNew = std::min(ullDue - m_ullTicksDelivered, ullMax);
-    m_ullTicksDelivered = ullDue;
-    m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew));
-    Wake();
-}
-
-void CHaldenView::timerEvent(QTimerEvent* pEvent)
-{
-    if (pEvent->timerId() != m_tickTimer.timerId()) {
-        QScrollArea::timerEvent(pEvent);
-        return;
-    }
-    DeliverDueTicks();
-}
-
-// Bridge operations, called on the firmware thread.
-
-int CHaldenView::KeyIsDown(uint8_t bKey)
-{
-    CKeyBase* pKey = Key(bKey);
-    return pKey && pKey->IsDown() ? 1 : 0;
-}
-
-void CHaldenView::LcdWrite(uint16_t unAddress, uint8_t bValue)
-{
-    if (m_pLcd)
-        m_pLcd->Write(unAddress, bValue);
-    m_bActivity.store(true, std::memory_order_relaxed);
-}
-
-uint8_t CHaldenView::LcdRead(uint16_t unAddress) { return m_pLcd ? m_pLcd->Read(unAddress) : 0; }
-
-// Has the UI thread repaint the display window and waits until it has. The
-// wait also ends when the firmware is asked to stop (the UI thread may be
-// about to join the firmware thread and will never paint) and while the UI
-// thread wants the firmware lock; the stop flag is set under the same mutex
-// as the wait, so a stop request between the caller's check and this wait
-// is never missed.
-void CHaldenView::LcdRefresh()
-{
-    if (!m_pLcd)
-        return;
     if (QThread::currentThread() == thread()) {
         m_pLcd->repaint();
-        return;
+        return true;
     }
-    std::unique_lock<std::mutex> lock(m_mtxSync);
-    if (m_bStopping)
-        return;
-    const uint64_t ullRequest = ++m_ullRefreshRequested;
     QMetaObject::invokeMethod(this, &CHaldenView::PaintLcdNow, Qt::QueuedConnection);
-    m_bRefreshWaiting.store(true);
-    m_cvSync.wait(lock, [&] { return m_ullRefreshDone >= ullRequest || m_bStopping || m_nUiWantsLock > 0; });
-    m_bRefreshWaiting.store(false);
-    m_bActivity.store(true, std::memory_order_relaxed);
+    return false;
 }
 
 void CHaldenView::PaintLcdNow()
 {
-    uint64_t ullRequested;
-    {
-        std::lock_guard<std::mutex> lock(m_mtxSync);
-        ullRequested = m_ullRefreshRequested;
-    }
+    const uint64_t ullRequests = m_instrument.RefreshRequests();
     m_pLcd->repaint();
-    std::lock_guard<std::mutex> lock(m_mtxSync);
-    if (ullRequested > m_ullRefreshDone)
-        m_ullRefreshDone = ullRequested;
-    m_cvSync.notify_all();
+    m_instrument.PaintDone(ullRequests);
 }
 
-// Returns at once while there is work (a pending tick, a wake-up since the
-// last yield, or drawing and output in the pass just ended); otherwise waits
-// a few milliseconds for one. Firmware time comes only from the pending
-// ticks, so the wait changes no firmware timing.
-void CHaldenView::Yield()
+void CHaldenView::CSerialTap::Transmitted(uint8_t b)
 {
-    // A PC client's bytes enter the receive queue here, between passes, at
-    // the line's pace; the next pass takes them at once.
-    if (m_pSerialEndpoint && m_pSerialEndpoint->Pump() > 0)
-        return;
-    if (m_bFlatOut.load(std::memory_order_relaxed)) {
-        // As fast as possible: the next pass has a tick to run, whenever the
-        // last one is used up, and nothing waits. A step waiting for a key
-        // inside its own loop leaves that one tick pending.
-        if (m_nPendingTicks.load() <= 0)
-            m_nPendingTicks.fetch_add(1);
-        m_bActivity.store(false, std::memory_order_relaxed);
-        return;
-    }
-    if (m_bActivity.exchange(false, std::memory_order_relaxed))
-        return;
-    std::unique_lock<std::mutex> lock(m_mtxSync);
-    if (m_bStopping || m_nPendingTicks.load() > 0)
-        return;
-    if (m_ullWakes == m_ullWakesSeen)
-        m_cvSync.wait_for(lock, IDLE_WAIT, [this] { return m_bStopping || m_ullWakes != m_ullWakesSeen; });
-    m_ullWakesSeen = m_ullWakes;
-}
-
-void CHaldenView::StopRequested()
-{
-    std::lock_guard<std::mutex> lock(m_mtxSync);
-    m_bStopping = true;
-    m_cvSync.notify_all();
-}
-
-void CHaldenView::I2cSetScl(int nLevel)
-{
-    if (m_pBus)
-        m_pBus->SetScl(nLevel);
-}
-
-void CHaldenView::I2cSetSda(int nLevel)
-{
-    if (m_pBus)
-        m_pBus->SetSda(nLevel);
-}
-
-int CHaldenView::I2cGetScl() { return m_pBus ? m_pBus->GetScl() : 1; }
-int CHaldenView::I2cGetSda() { return m_pBus ? m_pBus->GetSda() : 1; }
-
-void CHaldenView::CSerialTap::Write(uint8_t b)
-{
-    CHaldenView* pView = m_pView;
-    pView->m_bActivity.store(true, std::memory_order_relaxed);
-    if (pView->m_pSerialEndpoint)
-        pView->m_pSerialEndpoint->Transmit(b);
-    if (pView->m_pPrinterSink)
-        pView->m_pPrinterSink->Write(b);
     const char c = static_cast<char>(b);
-    pView->QueueSerial(false, &c, 1);
+    m_pView->QueueSerial(false, &c, 1);
+}
+
+void CHaldenView::CSerialTap::Received(std::string_view sBytes)
+{
+    m_pView->QueueSerial(true, sBytes.data(), sBytes.size());
 }
 
 void CHaldenView::QueueSerial(bool bInjected, const char* pBytes, size_t nCount)

@@ -71,16 +71,17 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
 
     // The printer and the chart recorder share the right-hand side as tabs.
-    m_pPrinterDock = new CPrinterDock(this);
-    m_pChartDock = new CChartDock(this);
+    CInstrument& instrument = m_pView->Instrument();
+    instrument.ConnectPrinter();
+    instrument.ConnectChart();
+    m_pPrinterDock = new CPrinterDock(instrument.PrinterCable(), this);
+    m_pChartDock = new CChartDock(instrument.Chart(), this);
     addDockWidget(Qt::RightDockWidgetArea, m_pPrinterDock);
     addDockWidget(Qt::RightDockWidgetArea, m_pChartDock);
     tabifyDockWidget(m_pPrinterDock, m_pChartDock);
     m_pPrinterDock->setVisible(pApp->m_bShowPrinter != 0);
     m_pChartDock->setVisible(pApp->m_bShowChart != 0);
     m_pPrinterDock->raise();
-    m_pView->SetPrinterSink(m_pPrinterDock->Cable());
-    m_pView->SetAnalogueTrace(m_pChartDock->Trace());
     connect(m_pView, &CHaldenView::SerialReceived, m_pPrinterDock, &CPrinterDock::TakeCable);
 
     CreateMenus();
@@ -395,7 +396,7 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     m_pApp->m_bShowChart = m_pChartDock && !m_pChartDock->isHidden() ? 1 : 0;
     m_pApp->m_baWindowGeometry = saveGeometry();
     m_pApp->m_baWindowLayout = saveState();
-    FirmwareStop();
+    m_pView->Instrument().Shutdown();
     pEvent->accept();
 }
 

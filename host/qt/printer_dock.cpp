@@ -56,7 +56,8 @@ void CPaperView::paintEvent(QPaintEvent*)
     painter.drawImage(QRect(QPoint(0, 0), m_image.size() * m_nZoom), m_image);
 }
 
-CPrinterDock::CPrinterDock(QWidget* pParent) : QDockWidget(QStringLiteral("Printer"), pParent)
+CPrinterDock::CPrinterDock(CPrinterTap& cable, QWidget* pParent)
+    : QDockWidget(QStringLiteral("Printer"), pParent), m_tap(cable)
 {
     setObjectName(QStringLiteral("printer"));
     auto* pBody = new QWidget;

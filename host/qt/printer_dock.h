@@ -38,10 +38,9 @@ public:
     static constexpr int ZOOM_MIN = 1;
     static constexpr int ZOOM_MAX = 4;
 
-    explicit CPrinterDock(QWidget* pParent = nullptr);
-    // The cable from the serial port: the view writes every transmitted byte
-    // to it on the firmware thread.
-    SerialSink* Cable() { return &m_tap; }
+    // cable: the instrument's printer cable, which collects what the
+    // firmware sends to the printer on the firmware thread.
+    explicit CPrinterDock(CPrinterTap& cable, QWidget* pParent = nullptr);
     // Prints what has come down the cable since the last call.
     void TakeCable();
     // Prints bytes as if they had come down the cable.
@@ -60,7 +59,7 @@ public:
 private:
     void Refresh();
 
-    CPrinterTap m_tap;
+    CPrinterTap& m_tap;
     CPrinter m_printer;
     CPaperView* m_pPaper;
     QScrollArea* m_pScroll;

@@ -182,10 +182,9 @@ TEST(PrinterTest, HardcopyDecodesToTheDisplayTurnedAQuarter)
         for (auto [x, y] : aPixels)
             LcdSetPixel(static_cast<uint8_t>(x), static_cast<uint8_t>(y));
         gbOutputDevice = bDevice;
-        CPrinterTap tap;
-        host.SetPrinterSink(&tap);
+        host.ConnectPrinter();
+        CPrinterTap& tap = host.PrinterCable();
         LcdPrintScreen();
-        host.SetPrinterSink(nullptr);
         CPrinter printer;
         ASSERT_TRUE(tap.DrainInto(printer));
 
@@ -207,8 +206,8 @@ TEST(PrinterTest, TheCableCarriesOnlyWhatGoesToAPrinter)
 {
     CInstrument host;
     SerialInit();
-    CPrinterTap tap;
-    host.SetPrinterSink(&tap);
+    host.ConnectPrinter();
+    CPrinterTap& tap = host.PrinterCable();
     const std::pair<uint8_t, bool> acases[] = {{0, true}, {1, true}, {2, false}};
     for (auto [bDevice, bPrinted] : acases) {
         gbOutputDevice = bDevice;
@@ -217,7 +216,6 @@ TEST(PrinterTest, TheCableCarriesOnlyWhatGoesToAPrinter)
         EXPECT_EQ(tap.DrainInto(printer), bPrinted) << int(bDevice);
         EXPECT_EQ(printer.Text(), bPrinted ? "E00\n" : "") << int(bDevice);
     }
-    host.SetPrinterSink(nullptr);
 }
 
 }  // namespace

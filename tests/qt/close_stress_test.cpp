@@ -69,7 +69,7 @@ int RunChild(int argc, char** argv, const char* pszMode)
             return;
         // redraw: the firmware waits for a paint still queued behind us;
         // reading: the firmware is in its wait loop.
-        const bool bMoment = bRedraw ? pView->RefreshWaiting() : gbInReading.load() && !pView->RefreshWaiting();
+        const bool bMoment = bRedraw ? pView->Instrument().RefreshWaiting() : gbInReading.load() && !pView->Instrument().RefreshWaiting();
         if (!bMoment)
             return;
         poll.stop();

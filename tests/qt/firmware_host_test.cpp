@@ -71,7 +71,7 @@ private slots:
         m_pApp->SendBytes("ID?\x14\r\n");
         QTRY_COMPARE(pMonitor->Bytes(), QByteArrayLiteral("ID?\x14\r\n"));
         QTRY_VERIFY(pLcd->PaintCount() > ullPaints);
-        QCOMPARE(pLcd->Read(LCD_GRAPHIC_BASE), uint8_t('\n'));
+        QCOMPARE(m_pApp->View()->Instrument().DisplayByte(LCD_GRAPHIC_BASE), uint8_t('\n'));
     }
 
     // As fast as possible the firmware makes its own ticks: the view timer
@@ -127,7 +127,7 @@ private slots:
     {
         m_pApp->Frame()->close();
         QVERIFY(!FirmwareThreadActive());
-        QCOMPARE(FirmwareHost(), static_cast<HostBridge*>(m_pApp->View()));
+        QCOMPARE(FirmwareHost(), static_cast<HostBridge*>(&m_pApp->View()->Instrument()));
     }
 };
 
