@@ -6,13 +6,20 @@ exit), in a scratch directory, and prints the median, the fastest and the
 slowest wall time, the spread (slowest / median), the speed as a multiple of
 real time (firmware time of the scenario / median wall time), the median CPU
 time (user + system, less disturbed by other work on the machine) and the
-largest peak resident memory (one extra run of each case under /usr/bin/time).
+largest peak resident memory (one extra run of each case under /usr/bin/time). Then the power-up on an
+existing and on a new eeprom.bin each side by side with an empty scenario,
+which only starts and ends the process: PAIRS pairs of runs, one of each in
+alternating order, and the median of the pairs' ratios of wall time and of
+CPU time. A ratio is steadier than a time on a machine that other work
+slows down, since both runs of a pair see about the same machine.
 The load average before and after the runs is printed with the figures.
 
-    bench/powerup_bench.py [--cli PATH] [--runs N] [--strace] [--clock-cli PATH]
+    bench/powerup_bench.py [--cli PATH] [--runs N] [--pairs N] [--strace] [--clock-cli PATH]
 
   --cli     halden-cli to run (default build/release/host/headless/halden-cli)
   --runs    runs per case (default 10)
+  --pairs   pairs of runs for each ratio against the empty scenario (default 25;
+            0 leaves the ratios out)
   --strace  also count the futex calls of one run of each case (strace -c -f)
   --clock-cli PATH  take the firmware time from this halden-cli (--cli may be a build
             from before halden-cli reported it)
@@ -53,6 +60,9 @@ wait-screen 15 within 0
 wait 6s
 wait-screen 15 within 0
 """
+
+
+EMPTY = "# nothing: the process starts and ends\n"
 
 
 def run_once(cli, scenario_path, workdir, fresh):
@@ -108,6 +118,33 @@ def measure(cli, runs, scenario, workdir, fresh):
     return [run_once(cli, path, workdir, fresh) for _ in range(runs)]
 
 
+def ratios(cli, pairs, scenario, workdir, fresh):
+    """Pairs of runs, the scenario and the empty one on the same kind of
+    eeprom.bin (missing when fresh), in alternating order: the medians of
+    each side and the median ratios, as ((wall, CPU) scenario, (wall, CPU)
+    empty, wall ratio, CPU ratio)."""
+    path = os.path.join(workdir, "scenario.scn")
+    empty = os.path.join(workdir, "empty.scn")
+    with open(path, "w") as f:
+        f.write(scenario)
+    with open(empty, "w") as f:
+        f.write(EMPTY)
+    run_once(cli, path, workdir, True)  # an initialised eeprom.bin unless fresh, and a warm cache
+    runs, empties = [], []
+    for i in range(pairs):
+        if i % 2 == 0:
+            runs.append(run_once(cli, path, workdir, fresh))
+            empties.append(run_once(cli, empty, workdir, fresh))
+        else:
+            empties.append(run_once(cli, empty, workdir, fresh))
+            runs.append(run_once(cli, path, workdir, fresh))
+    def side(rs):
+        return statistics.median(r[0] for r in rs), statistics.median(r[1] for r in rs)
+    wall = statistics.median(r[0] / e[0] for r, e in zip(runs, empties))
+    cpu = statistics.median(r[1] / e[1] for r, e in zip(runs, empties) if e[1] > 0)
+    return side(runs), side(empties), wall, cpu
+
+
 def virtual_ms(cli, scenario, workdir, fresh):
     """The scenario's firmware time, as halden-cli --stats reports it."""
     path = os.path.join(workdir, "clock.scn")
@@ -131,6 +168,7 @@ def main():
     parser.add_argument("--cli", default=os.path.join(here, "..", "build", "release", "host", "headless",
                                                       "halden-cli"))
     parser.add_argument("--runs", type=int, default=10)
+    parser.add_argument("--pairs", type=int, default=25)
     parser.add_argument("--strace", action="store_true")
     parser.add_argument("--clock-cli", help="halden-cli that reports the firmware time (--stats), when --cli "
                         "is an older build without it")
@@ -176,6 +214,13 @@ def main():
                       f"below the noise of the runs")
         if peak_kb:
             print(f"peak resident memory of halden-cli: {peak_kb / 1024.0:.1f} MB")
+        if args.pairs > 0:
+            print(f"side by side with an empty scenario, medians of {args.pairs} pairs:")
+            print(f"{'case':<10}{'wall':>9}{'empty':>9}{'ratio':>8}{'cpu':>9}{'empty':>9}{'ratio':>8}")
+            for name, fresh in (("existing", False), ("new", True)):
+                (wall, cpu), (ewall, ecpu), wratio, cratio = ratios(cli, args.pairs, POWERUP, workdir, fresh)
+                print(f"{name:<10}{wall * 1000:>7.2f}ms{ewall * 1000:>7.2f}ms{wratio:>8.2f}"
+                      f"{cpu * 1000:>7.2f}ms{ecpu * 1000:>7.2f}ms{cratio:>8.2f}")
     print("load average after: %.2f %.2f %.2f" % os.getloadavg())
 
 

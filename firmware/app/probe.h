@@ -23,3 +23,14 @@ uint8_t ProbeOutputDevice();
 int32_t ProbeScaleOffset();
 // Runs a display-script text on the display memory, as a screen does.
 void ProbeDrawScript(const char* pszScript);
+// The detector's linearity correction as the firmware applies it: a summed
+// count d becomes ((A2 x + A1) x + A0) d with x = d / scale. Fills
+// afCoeff with A0, A1, A2 and the scale.
+void ProbeLinearity(double afCoeff[4]);
+
+// The cell heater is hardware: the host fits it (or takes it out, which
+// also switches it off) before or while the firmware runs.
+void FitCellHeater(bool bFitted);
+bool ProbeHeaterFitted();
+// True while a fitted heater is switched on.
+bool ProbeCellHeated();

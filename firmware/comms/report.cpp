@@ -17,6 +17,7 @@
 #include "core/clock.h"
 #include "display/language.h"
 #include "measure/diag.h"
+#include "measure/protein_assay.h"
 #include "measure/reading.h"
 #include "storage/params.h"
 
@@ -184,6 +185,17 @@ enum : uint8_t {
     CSV_RATE,           // "dA/min*F,rate,result,units"
     CSV_COEFFICIENTS,   // ",%.3f," "%.3f," "%.3f" corr, m, c
     CSV_SCAN,           // CR LF, then one record per point and the sums
+    PROTEIN_NAME_LINE,      // the assay's name
+    PROTEIN_DILUTION_LINE,  // "Dilution : "
+    PROTEIN_CAL_LINES,      // "Cal : Std", or "Cal : Factor" and "Factor : "
+    PROTEIN_HEADING,        // "Date     Time  No Value   Units   nm"
+    PROTEIN_RESULT_LINE,    // prefix, result, units, wavelength
+    PROTEIN_WAVELENGTH,     // "Wavelength : %dnm"
+    PROTEIN_STANDARDS,      // the standards table, replicates or their mean
+    PROTEIN_COEFFICIENTS,   // "Corr Coeff", "Coefficient m", "Coefficient c" (linear fit only)
+    CSV_SHORT_PREFIX,       // "%2.2d,%2.2d,%2.2d,%2.2d,%2.2d," date and time
+    CSV_PROTEIN_RESULT,     // name padded to 16, ",", result, ",units,nm,"
+    CSV_PROTEIN_STANDARDS,  // name, ",nm,", then "%.3f," per value
 };
 
 // The layouts: for each kind, the printed and the comma-separated sequence.
@@ -232,6 +244,14 @@ const ReportLayout kaReportLayouts[REPORT_KIND_COUNT] = {
     // REPORT_KINETICS_PLOT
     {{GRAPH_DATE, GRAPH_TIME, GRAPH_SAMPLE, PICTURE, END},
      {NEWLINE, CSV_PREFIX, CSV_METHOD, CSV_READINGS, CSV_RATE, NEWLINE, END}, 0},
+    // REPORT_PROTEIN
+    {{PROTEIN_NAME_LINE, PROTEIN_DILUTION_LINE, PROTEIN_CAL_LINES, PROTEIN_HEADING, PROTEIN_RESULT_LINE, NEWLINE,
+      END},
+     {NEWLINE, CSV_SHORT_PREFIX, CSV_PROTEIN_RESULT, NEWLINE, END}, 0},
+    // REPORT_PROTEIN_STANDARDS
+    {{PROTEIN_NAME_LINE, DATE_LINE, TIME_LINE, PROTEIN_WAVELENGTH, PROTEIN_STANDARDS, PROTEIN_COEFFICIENTS, NEWLINE,
+      END},
+     {NEWLINE, CSV_SHORT_PREFIX, CSV_PROTEIN_STANDARDS, NEWLINE, END}, 0},
 };
 
 // The pieces that print one value: its field and the text around it (the
@@ -387,6 +407,79 @@ void SendCsvSettings()
          ReportUnits(gReport.method.bUnits));
 }
 
+const char* const kapszProteinUnits[] = {"mg/ml", "ug/ml", "A"};
+
+const ProteinAssay& ReportedAssay() { return gProteinAssays[gReport.protein.bAssay % PROTEIN_ASSAY_COUNT]; }
+const char* ProteinUnits() { return kapszProteinUnits[gReport.protein.bUnits % 3]; }
+bool ProteinLinear() { return gReport.protein.bCalibration == 1 && gReport.protein.bCurveFit == 0; }
+
+// The protein result: "------" for no value, else FormatNumber mode 0.
+void ProteinResultField(char* pszField)
+{
+    if (gReport.protein.fResult > NO_VALUE_ABOVE)
+        std::snprintf(pszField, FIELD_SIZE, "------");
+    else
+        FormatNumber(pszField, gReport.protein.fResult, 0);
+}
+
+// The absorbances a standard's row shows: each replicate, or their mean.
+int ProteinStandardAbs(int nStandard, double* afAbs)
+{
+    const ReportProtein& p = gReport.protein;
+    if (p.bAverage || p.bReplicates <= 1) {
+        afAbs[0] = p.bReplicates <= 1 ? p.afStdAbs[3 * nStandard] : p.afStdMean[nStandard];
+        return 1;
+    }
+    for (int r = 0; r < p.bReplicates && r < 3; r++)
+        afAbs[r] = p.afStdAbs[3 * nStandard + r];
+    return p.bReplicates < 3 ? p.bReplicates : 3;
+}
+
+void SendProteinStandards()
+{
+    const ReportProtein& p = gReport.protein;
+    double afAbs[3];
+    int nColumns = ProteinStandardAbs(0, afAbs);
+    if (p.bAverage && p.bReplicates > 1)
+        Send("Std  Units   Av Abs");
+    else
+        Send("Std  Units   Abs1%s%s", nColumns > 1 ? "   Abs2" : "", nColumns > 2 ? "   Abs3" : "");
+    EndLine();
+    for (int i = 0; i < 5; i++) {
+        if (p.afStdConc[i] == STD_NOT_SET)
+            continue;
+        char szConc[FIELD_SIZE], szAbs[FIELD_SIZE];
+        FormatNumber(szConc, p.afStdConc[i], 0);
+        Send("%-4d%s", i + 1, szConc);
+        ProteinStandardAbs(i, afAbs);
+        for (int c = 0; c < nColumns; c++) {
+            if (afAbs[c] > NO_VALUE_ABOVE)
+                std::snprintf(szAbs, sizeof szAbs, "-----");
+            else
+                FormatNumber(szAbs, afAbs[c], 1);
+            Send("%7s", szAbs);
+        }
+        EndLine();
+    }
+}
+
+void SendCsvProteinStandards()
+{
+    const ReportProtein& p = gReport.protein;
+    Send("%s,%3d,", ReportedAssay().pszName, ReportedAssay().unNm);
+    double afAbs[3];
+    for (int i = 0; i < 5; i++) {
+        if (p.afStdConc[i] == STD_NOT_SET)
+            continue;
+        Send("%.3f,", p.afStdConc[i]);
+        int nColumns = ProteinStandardAbs(i, afAbs);
+        for (int c = 0; c < nColumns; c++)
+            Send("%.3f,", afAbs[c] > NO_VALUE_ABOVE ? 0.0 : afAbs[c]);
+    }
+    if (ProteinLinear())
+        Send("%.3f,%.3f,%.3f", gReport.fCorrCoeff, gReport.fSlope, gReport.fIntercept);
+}
+
 void SendPiece(uint8_t bPiece, int* pnValue)
 {
     char szField[FIELD_SIZE];
@@ -516,6 +609,70 @@ void SendPiece(uint8_t bPiece, int* pnValue)
     case CSV_SCAN:
         EndLine();
         SendSpectrumPoints(gReport.unScanFirst, gReport.unScanLast, gReport.bTransmittance);
+        break;
+    case PROTEIN_NAME_LINE:
+        Send("%s", ReportedAssay().pszName);
+        EndLine();
+        break;
+    case PROTEIN_DILUTION_LINE:
+        FormatNumber(szField, gReport.protein.fDilution, 2);
+        Send("Dilution : %s", szField);
+        EndLine();
+        break;
+    case PROTEIN_CAL_LINES:
+        Send(gReport.protein.bCalibration ? "Cal : Std" : "Cal : Factor");
+        EndLine();
+        if (!gReport.protein.bCalibration) {
+            FormatNumber(szField, gReport.protein.fFactor, 2);
+            Send("Factor : %s", szField);
+            EndLine();
+        }
+        break;
+    case PROTEIN_HEADING:
+        Send("Date     Time  No Value   Units   nm");
+        EndLine();
+        break;
+    case PROTEIN_RESULT_LINE: {
+        int nFirst = 0, nSecond = 0;
+        DateOrder(gReport.abClock, &nFirst, &nSecond);
+        ProteinResultField(szField);
+        Send("%2.2d/%2.2d/%2.2d %2.2d:%2.2d %2.2d %-7s %-8s%3d", nFirst, nSecond, gReport.abClock[2],
+             gReport.abClock[3], gReport.abClock[4], gunSampleNumber, szField, ProteinUnits(),
+             ReportedAssay().unNm);
+        EndLine();
+        break;
+    }
+    case PROTEIN_WAVELENGTH:
+        Send("Wavelength : %dnm", ReportedAssay().unNm);
+        EndLine();
+        break;
+    case PROTEIN_STANDARDS:
+        SendProteinStandards();
+        break;
+    case PROTEIN_COEFFICIENTS:
+        if (ProteinLinear()) {
+            Send("Corr Coeff : %.3f", gReport.fCorrCoeff);
+            EndLine();
+            Send("Coefficient m : %.3f", gReport.fSlope);
+            EndLine();
+            Send("Coefficient c : %.3f", gReport.fIntercept);
+            EndLine();
+        }
+        break;
+    case CSV_SHORT_PREFIX: {
+        int nFirst = 0, nSecond = 0;
+        DateOrder(gReport.abClock, &nFirst, &nSecond);
+        Send("%2.2d,%2.2d,%2.2d,%2.2d,%2.2d,", nFirst, nSecond, gReport.abClock[2], gReport.abClock[3],
+             gReport.abClock[4]);
+        break;
+    }
+    case CSV_PROTEIN_RESULT:
+        ProteinResultField(szField);
+        TrimRight(szField);
+        Send("%-16s,%s,%s,%3d,", ReportedAssay().pszName, szField, ProteinUnits(), ReportedAssay().unNm);
+        break;
+    case CSV_PROTEIN_STANDARDS:
+        SendCsvProteinStandards();
         break;
     default:
         break;

@@ -23,7 +23,9 @@ constexpr uint8_t REPORT_SCAN = 7;           // the spectrum: PC record, or the 
 constexpr uint8_t REPORT_CURVE = 8;          // the calibration: PC coefficients, or the printed graph
 constexpr uint8_t REPORT_METHOD_SETTINGS = 9;  // the stored method itself (method summary print)
 constexpr uint8_t REPORT_KINETICS_PLOT = 10;   // the kinetics graph: printed graph, PC kinetics record
-constexpr uint8_t REPORT_KIND_COUNT = 11;
+constexpr uint8_t REPORT_PROTEIN = 11;         // a protein assay's result (gReport.protein)
+constexpr uint8_t REPORT_PROTEIN_STANDARDS = 12;  // a protein assay's standards and calibration
+constexpr uint8_t REPORT_KIND_COUNT = 13;
 
 constexpr int REPORT_KINETICS_MAX = 21;      // readings A0..A20 of a kinetics run
 constexpr int REPORT_UNITS_COUNT = 14;       // unit indices 0..13 print a text; above, none
@@ -45,6 +47,23 @@ struct ReportMethod {
     uint8_t bCurveFit;              // 0 linear least squares, 1 polynomial
 };
 
+// The protein assay a protein report is about.
+struct ReportProtein {
+    uint8_t bAssay;                 // 0 BCA, 1 Bradford, 2 Lowry, 3 Biuret
+    uint8_t bUnits;                 // 0 mg/ml, 1 ug/ml, 2 A
+    uint8_t bCalibration;           // 0 factor, 1 standards
+    uint8_t bReplicates;            // 1..3
+    uint8_t bAverage;               // standards: 1 prints the mean of the replicates
+    uint8_t bCurveFit;              // 0 linear least squares, 1 polynomial
+    double fFactor;
+    double fDilution;
+    double fAbsorbance;             // of the (diluted) sample; above 61110 no value
+    double fResult;                 // in the units, times the dilution; above 61110 no value
+    double afStdConc[5];            // 100000.0 = not set
+    double afStdAbs[15];            // standard i replicate r at [3 i + r]; above 61110 not taken
+    double afStdMean[5];            // mean of the replicates; above 61110 none
+};
+
 // The result to report.
 struct ReportData {
     uint8_t bKind;                  // REPORT_*
@@ -63,6 +82,7 @@ struct ReportData {
     uint16_t unScanFirst, unScanLast;  // scan: wavelengths shown, nm
     uint8_t bTransmittance;         // scan: 1 in %T mode
     ReportMethod method;
+    ReportProtein protein;
 };
 
 extern ReportData gReport;          // the result the next report is about

@@ -10,6 +10,7 @@
 
 #include "core/serial.h"
 #include "storage/i2c.h"
+#include "storage/protein_group.h"
 
 // The working copies start at their defaults, so the firmware has sound
 // values before the store is loaded.
@@ -353,11 +354,14 @@ void SaveSerialNumber() { StoreLong(PARAM_SERIAL_NUMBER, gulSerialNumber); }
 
 // Protein-assay groups.
 
+
 void SetProteinHead(int nGroup, int nIndex, double f)
 {
     if (!ValidIndex(nGroup, 4) || !ValidIndex(nIndex, 2))
         return;
     gProteinGroups[nGroup].afHead[nIndex] = f;
+    if (StoreBlankProteinGroup(nGroup))
+        return;
     StoreDouble(ProteinAddress(nGroup, static_cast<uint16_t>(PROTEIN_HEAD + 8 * nIndex)), f);
 }
 
@@ -366,6 +370,8 @@ void SetProteinFlag(int nGroup, int nIndex, uint8_t b)
     if (!ValidIndex(nGroup, 4) || !ValidIndex(nIndex, 4))
         return;
     gProteinGroups[nGroup].abFlags[nIndex] = b;
+    if (StoreBlankProteinGroup(nGroup))
+        return;
     StoreByte(ProteinAddress(nGroup, static_cast<uint16_t>(PROTEIN_FLAGS + nIndex)), b);
 }
 
@@ -374,6 +380,8 @@ void SetProteinValue(int nGroup, int nIndex, double f)
     if (!ValidIndex(nGroup, 4) || !ValidIndex(nIndex, 5))
         return;
     gProteinGroups[nGroup].afValues[nIndex] = f;
+    if (StoreBlankProteinGroup(nGroup))
+        return;
     StoreDouble(ProteinAddress(nGroup, static_cast<uint16_t>(PROTEIN_VALUES + 8 * nIndex)), f);
 }
 
@@ -382,13 +390,15 @@ void SetProteinStandard(int nGroup, int nIndex, double f)
     if (!ValidIndex(nGroup, 4) || !ValidIndex(nIndex, 15))
         return;
     gProteinGroups[nGroup].afStandards[nIndex] = f;
+    if (StoreBlankProteinGroup(nGroup))
+        return;
     StoreDouble(ProteinAddress(nGroup, static_cast<uint16_t>(PROTEIN_STANDARDS + 8 * nIndex)), f);
 }
 
 // Writes the group's 15 standards from their working copies, one write each.
 void SaveProteinGroup(int nGroup)
 {
-    if (!ValidIndex(nGroup, 4))
+    if (!ValidIndex(nGroup, 4) || StoreBlankProteinGroup(nGroup))
         return;
     for (int i = 0; i < 15; i++)
         StoreDouble(ProteinAddress(nGroup, static_cast<uint16_t>(PROTEIN_STANDARDS + 8 * i)),
@@ -487,6 +497,7 @@ void RepairParameters()
     }
     if (SValueNeedsRepair(gfSValue))
         SetSValue(0.0);
+    RepairProteinGroups();
 }
 
 void StartParameterStore()

@@ -83,12 +83,13 @@ extern int32_t gnHolmiumOffset;       // holmium pixel offset, -8..+8
 extern uint32_t gulSerialNumber;      // 0 = not set
 extern char gszSignature[PARAM_SIGNATURE_SIZE];
 
-// Protein-assay setting groups (four, one per assay).
+// Protein-assay setting groups (four, one per assay; the meaning of each
+// field is in storage/protein_group.h).
 struct ProteinGroup {
-    double afHead[2];
-    uint8_t abFlags[4];
-    double afValues[5];
-    double afStandards[15];
+    double afHead[2];        // factor, dilution
+    uint8_t abFlags[4];      // units, calibration, replicates, curve fit
+    double afValues[5];      // standard concentrations
+    double afStandards[15];  // standard absorbances, three replicates each
 };
 extern ProteinGroup gProteinGroups[4];
 

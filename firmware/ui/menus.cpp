@@ -39,8 +39,7 @@ void HandleMeasureMenu()
     } else if (Key(KEY_SOFT1)) {
         Go(STATE_CHOOSE_MEASUREMENT);
     } else if (Key(KEY_SOFT2)) {
-        RecomputeValues();
-        Go(STATE_CELL_DENSITY);
+        Go(STATE_DENSITY_OR_PROTEINS);
     } else if (Key(KEY_SOFT3)) {
         if (gunMethodListPage > 96 || gunMethodListPage % 8 != 0)
             SetMethodListPage(0);

@@ -131,7 +131,7 @@ bool DescribeResult(uint8_t bState)
         DescribeKinetics(REPORT_KINETICS_PLOT);
         break;
     default:
-        return false;
+        return DescribeProteinResult(bState);
     }
     return true;
 }

@@ -66,8 +66,10 @@ void RestoreStandardsOnEntry()
     gMethod.bCurveFit = gbCurveFitOnEntry;
 }
 
+}  // namespace
+
 // Evaluation 1 shows the mark at its start; every 35 evaluations it moves on.
-void DrawProgressMark(uint16_t unEvaluations)
+static void DrawProgressMark(uint16_t unEvaluations)
 {
     if (unEvaluations == 1) {
         DrawText(gbProgressX, 120, 156);
@@ -137,7 +139,11 @@ double ThreeDecimals(double fAbs)
     return f;
 }
 
-}  // namespace
+CurveProgress StartCurveProgress()
+{
+    gbProgressX = PROGRESS_FIRST_X;
+    return DrawProgressMark;
+}
 
 void EnterStandardsTable()
 {
@@ -149,9 +155,9 @@ void EnterStandardsTable()
 
 bool FitMethodCurve(bool bShowProgress)
 {
-    gbProgressX = PROGRESS_FIRST_X;
+    CurveProgress pfnProgress = StartCurveProgress();
     return FitStandardCurve(gMethod.afStdAbs, gMethod.afStdConc, gMethod.bCurveFit,
-                            bShowProgress ? DrawProgressMark : nullptr);
+                            bShowProgress ? pfnProgress : nullptr);
 }
 
 // An absorbance out of the photometric range lies outside every span too.
@@ -309,18 +315,23 @@ void DrawStandardsTable(uint8_t bState)
 
 void DrawCurveCoefficients(uint8_t)
 {
-    const StandardCurve& curve = gStandardCurve;
     SetEditText(gMethod.szName);
     DisplayScript("F0A0 X68Y1S1");
+    DrawCalibrationGraph(gMethod.afStdConc, gMethod.afStdAbs, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
+}
+
+void DrawCalibrationGraph(const double* afConc, const double* afAbs, uint16_t unUnitsText)
+{
+    const StandardCurve& curve = gStandardCurve;
     GraphReset();
     for (int c = 0; c < CURVE_PLOT_COLUMNS; c++)
         GraphSetTracePoint(static_cast<uint8_t>(c), curve.abPlot[c]);
     uint8_t bMarker = 0;
     for (int i = 0; i < STANDARD_COUNT; i++) {
-        if (!StandardIsSet(gMethod.afStdConc, i))
+        if (!StandardIsSet(afConc, i))
             continue;
         uint8_t x, y;
-        CurvePlotPoint(gMethod.afStdConc[i], gMethod.afStdAbs[i], &x, &y);
+        CurvePlotPoint(afConc[i], afAbs[i], &x, &y);
         GraphSetMarker(bMarker++, x, y);
     }
     for (uint8_t i = 0; i < 5; i++) {
@@ -340,7 +351,7 @@ void DrawCurveCoefficients(uint8_t)
     // The axes' names: "Abs" down the y-axis, the concentration and its unit
     // under the x-axis.
     DisplayScript("F0A0 X76Y60T121 X76Y68T130 X76Y76T131 X130Y119T98T184");
-    DrawText(gbCursorX, 119, gaunMethodUnitText[gMethod.unUnits % METHOD_UNITS_COUNT]);
+    DrawText(gbCursorX, 119, unUnitsText);
     if (curve.bFit == FIT_LINEAR) {
         gfShowD9 = curve.fCorrelation;
         DisplayScript("F0A0 X68Y14T97T15D9");

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/heater.h"
+#include "measure/standard_curve.h"
 #include "storage/method_record.h"
 #include "ui/ui.h"
 
@@ -246,6 +248,21 @@ uint32_t Seconds(uint32_t unMinutes, uint32_t unSeconds);
 void EnterStandardsTable();
 bool FitMethodCurve(bool bShowProgress);
 double MethodConcentration(double fAbs);
+// The "C" progress mark of a curve being computed, started at its first place.
+CurveProgress StartCurveProgress();
+// The calibration graph of gStandardCurve with the standards as markers,
+// the concentration axis labelled with the units text (the title is the
+// caller's).
+void DrawCalibrationGraph(const double* afConc, const double* afAbs, uint16_t unUnitsText);
+// The absorbance editor ("d.ddd", 0.000..1.999) in gszNumberText.
+void StartAbsorbanceEditor(double fAbs);
+bool HandleAbsorbanceKeys();  // true when the key was taken
+double AbsorbanceEditorValue();
+// A measured absorbance as a standards table keeps it: three decimals.
+double ThreeDecimals(double fAbs);
+// Protein assays (protein.cpp): the result a protein screen shows,
+// described in gReport; false for any other state.
+bool DescribeProteinResult(uint8_t bState);
 // Kinetics (kinetics.cpp): TEST on the method run of a kinetics method, and
 // the final value of the last run (rate x factor, final A x factor or a
 // concentration).
@@ -357,5 +374,30 @@ void DrawCurveFit(uint8_t bState);
 void DrawLedCheck(uint8_t bState);
 void DrawStrayLight(uint8_t bState);
 void DrawPcControl(uint8_t bState);
+// The protein assays (protein.cpp).
+void HandleProteinEntry();
+void HandleProteinMenu();
+void HandleProteinRun();
+void HandleProteinProgram();
+void HandleProteinUnits();
+void HandleProteinCalibration();
+void HandleProteinReplicates();
+void HandleProteinFactor();
+void HandleProteinDilution();
+void HandleProteinStandards();
+void HandleProteinSetStandard();
+void HandleProteinSetAbsorbance();
+void HandleProteinCurve();
+void HandleProteinStandardEntry();
+void HandleProteinAbsorbanceEntry();
+void HandleProteinInvalidCurve();
+void HandleProteinCurveFit();
+void PrepareProteinRun(uint8_t bState);
+void DrawProteinRun(uint8_t bState);
+void DrawProteinProgram(uint8_t bState);
+void DrawProteinUnits(uint8_t bState);
+void DrawProteinStandards(uint8_t bState);
+void DrawProteinCurve(uint8_t bState);
+void DrawProteinCurveFit(uint8_t bState);
 // The hint line of a state and a pending out-of-range message.
 void DrawHintLine(uint8_t bState);

@@ -218,14 +218,8 @@ void CEeprom::GoReadOnly(const std::string& sWhy)
     m_sStatus = sWhy + NOT_SAVED;
 }
 
-void CEeprom::ShiftIn()
-{
-    m_bShift = static_cast<uint8_t>((m_bShift << 1) | (m_pBus->Sda() ? 1 : 0));
-    m_nBitCount++;
-}
-
 // Start and stop conditions: SDA changing while SCL is high.
-void CEeprom::OnSdaChanged()
+void CEeprom::StartOrStop()
 {
     if (!m_pBus->Scl())
         return;
@@ -239,10 +233,10 @@ void CEeprom::OnSdaChanged()
     }
 }
 
-// Clock edges. Bits are sampled on the rising edge; the device changes SDA
-// (acknowledge, data bits, release) only while SCL is low. The ninth rising
-// edge of a byte completes it.
-void CEeprom::OnSclChanged()
+// Clock edges, every case. Bits are sampled on the rising edge; the device
+// changes SDA (acknowledge, data bits, release) only while SCL is low. The
+// ninth rising edge of a byte completes it.
+void CEeprom::ClockEdge()
 {
     if (m_nState == STATE_IDLE)
         return;
@@ -283,7 +277,8 @@ void CEeprom::OnSclChanged()
     }
 
     if (m_nBitCount < 8) {
-        ShiftIn();
+        m_bShift = static_cast<uint8_t>((m_bShift << 1) | m_pBus->Sda());
+        m_nBitCount++;
         return;
     }
     m_nBitCount = 0;

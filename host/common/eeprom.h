@@ -47,8 +47,36 @@ public:
     // memory is then all 0xFF and nothing is written anywhere.
     bool Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath);
 
-    void OnSclChanged() override;
-    void OnSdaChanged() override;
+    void OnSclChanged() override
+    {
+        if (!TakeSclQuietly())
+            ClockEdge();
+    }
+    void OnSdaChanged() override
+    {
+        if (!TakeSdaQuietly())
+            StartOrStop();
+    }
+    // The line changes that leave the device's outputs alone, handled inline
+    // (true): the clock while idle, a bit clocked into a byte being
+    // received and the fall between two such bits, and SDA changing while
+    // SCL is low. Anything else is left untouched (false) for ClockEdge or
+    // StartOrStop. The bus's owner calls these first (CI2cBus::DriveScl).
+    bool TakeSclQuietly()
+    {
+        if (m_nState == STATE_IDLE)
+            return true;
+        if (m_nState == STATE_READ_DATA || m_nBitCount >= 8)
+            return false;
+        if (m_pBus->Scl()) {
+            m_bShift = static_cast<uint8_t>((m_bShift << 1) | m_pBus->Sda());
+            m_nBitCount++;
+            return true;
+        }
+        // The fall between two bits: SDA stays released.
+        return m_nState == STATE_CONTROL || m_nSda == 1;
+    }
+    bool TakeSdaQuietly() const { return !m_pBus->Scl(); }
 
     // Memory and engine state, for inspection.
     uint8_t Peek(uint16_t unAddress) const { return m_abMemory[unAddress & (MEMORY_SIZE - 1)]; }
@@ -70,7 +98,8 @@ public:
     }
 
 private:
-    void ShiftIn();
+    void ClockEdge();
+    void StartOrStop();
     void CommitPage();
     void ReadFile(int nFile);
     bool CheckImage(int nFile);

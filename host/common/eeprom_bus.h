@@ -5,10 +5,10 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 
-class CEeprom;
+#include "eeprom.h"
+#include "i2c_bus.h"
 
 class CEepromBus {
 public:
@@ -19,10 +19,10 @@ public:
 
     // The firmware's pin operations (0 pulls a line low, 1 releases it) and
     // the resolved line levels.
-    void SetScl(int nLevel);
-    void SetSda(int nLevel);
-    int GetScl() const;
-    int GetSda() const;
+    void SetScl(int nLevel) { m_bus.DriveScl(m_masterPins, nLevel, m_eeprom); }
+    void SetSda(int nLevel) { m_bus.DriveSda(m_masterPins, nLevel, m_eeprom); }
+    int GetScl() const { return m_bus.Scl(); }
+    int GetSda() const { return m_bus.Sda(); }
 
     // True when changes cannot be written to the file (read-only file, or
     // the file is in use by another simulator); they then stay in memory.
@@ -38,9 +38,12 @@ public:
     void SetStatusListener(std::function<void(const std::string&)> fnListener);
 
     // The EEPROM itself (memory and transfer state), for inspection.
-    const CEeprom& Eeprom() const;
+    const CEeprom& Eeprom() const { return m_eeprom; }
 
 private:
-    struct Impl;
-    std::unique_ptr<Impl> m_pImpl;
+    // Held inline, so that a pin operation reaches the bus without a call of
+    // its own, and the EEPROM (the bus's one listener) is notified directly.
+    CI2cBus m_bus;
+    CI2cDevice m_masterPins;  // the firmware's SCL and SDA pins
+    CEeprom m_eeprom;
 };

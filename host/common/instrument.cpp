@@ -247,11 +247,15 @@ void CInstrument::Inject(std::string_view sBytes)
 
 uint16_t CInstrument::ReceiveRoom() const
 {
-    uint16_t unSaved = FirmwareLock();
-    uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
-    FirmwareUnlock(unSaved);
-    return unRoom;
+    return SerialRxRoom();
 }
+
+void CInstrument::FitHeater(bool bFitted)
+{
+    FitCellHeater(bFitted);
+}
+
+bool CInstrument::HeaterFitted() const { return ProbeHeaterFitted(); }
 
 int CInstrument::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
 

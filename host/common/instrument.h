@@ -186,6 +186,11 @@ public:
     CEepromBus& Bus() { return *m_pBus; }
     void OpenEeprom(const std::string& sPath);
 
+    // The cell holder's heater, any thread. Fitting or removing one switches
+    // it off; set-up offers "Heater Control" the next time its menu is drawn.
+    void FitHeater(bool bFitted);
+    bool HeaterFitted() const;
+
     // What stands in the cell (the recorded sample until something else goes in).
     CSampleCompartment& Compartment() { return m_compartment; }
     // Firmware time run so far: the host ticks the firmware has consumed.

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "detector_model.h"
+#include "app/probe.h"
 #include "measure/reading.h"
 
 namespace {
@@ -210,6 +211,14 @@ bool CSampleParser::Line(std::string_view sLine)
         m_bSpectrum = true;
         return true;
     }
+    if (sKeyword == "saturation") {
+        if (!Once(sKeyword) || !Numbers(words, 1, "'saturation HALF' (a concentration)", v))
+            return false;
+        if (!(v[0] > 0))
+            return Fail("the saturation must be a concentration above 0");
+        m_sample.m_fSaturation = v[0];
+        return true;
+    }
     if (sKeyword == "seed") {
         if (!Once(sKeyword))
             return false;
@@ -223,8 +232,8 @@ bool CSampleParser::Line(std::string_view sLine)
         return true;
     }
     return Fail("unknown setting '" + sKeyword +
-                "'; the settings are name description recorded band point concentration hidden turbidity stray rate "
-                "seed");
+                "'; the settings are name description recorded band point concentration hidden saturation turbidity "
+                "stray rate seed");
 }
 
 std::optional<CSample> CSampleParser::Parse(std::string_view sText)
@@ -250,6 +259,10 @@ std::optional<CSample> CSampleParser::Parse(std::string_view sText)
     }
     if (m_sample.m_bHidden && !m_sample.m_bConcentration) {
         Fail("'hidden' needs a concentration to hide");
+        return std::nullopt;
+    }
+    if (m_sample.m_fSaturation > 0 && !m_sample.m_bConcentration) {
+        Fail("'saturation' needs a concentration");
         return std::nullopt;
     }
     if (!m_bSeed)
@@ -291,9 +304,16 @@ double CSample::Absorptivity(double fNm) const
     return fSum;
 }
 
+double CSample::ColourConcentration(double fConcentration) const
+{
+    if (m_fSaturation <= 0 || fConcentration <= 0)
+        return fConcentration;
+    return fConcentration * m_fSaturation / (m_fSaturation + fConcentration);
+}
+
 double CSample::Absorbance(double fNm, double fConcentration, double fMinutes) const
 {
-    double fColour = Absorptivity(fNm) * (m_bConcentration ? fConcentration : 1.0);
+    double fColour = Absorptivity(fNm) * (m_bConcentration ? ColourConcentration(fConcentration) : 1.0);
     if (m_fRatePerMin > 0)
         fColour *= std::exp(-m_fRatePerMin * std::max(fMinutes, 0.0));
     double fScatter = m_fTurbidity600 > 0 ? m_fTurbidity600 * std::pow(600.0 / fNm, m_fTurbidityExponent) : 0.0;
@@ -408,18 +428,22 @@ std::array<double, PIXEL_COUNT> PixelWavelengths(int32_t nOffset)
 // The firmware's linearity correction of a summed count.
 double Linearised(double d)
 {
-    double x = d / gfLinScale;
-    return ((gfLinA2 * x + gfLinA1) * x + gfLinA0) * d;
+    double af[4];
+    ProbeLinearity(af);
+    double x = d / af[3];
+    return ((af[2] * x + af[1]) * x + af[0]) * d;
 }
 
 // The summed count the detector records for a linear light sum: the inverse
 // of the correction, by Newton's method.
 double DetectorCounts(double fLight)
 {
+    double af[4];
+    ProbeLinearity(af);
     double d = fLight;
     for (int i = 0; i < 20; i++) {
-        double x = d / gfLinScale;
-        double fDerivative = (3 * gfLinA2 * x + 2 * gfLinA1) * x + gfLinA0;
+        double x = d / af[3];
+        double fDerivative = (3 * af[2] * x + 2 * af[1]) * x + af[0];
         if (fDerivative <= 0)
             break;
         double fStep = (Linearised(d) - fLight) / fDerivative;

@@ -16,6 +16,11 @@
 //   concentration VALUE [UNIT]       bands and points are absorptivities; the
 //                                    chooser may change VALUE
 //   hidden                           an unknown: its concentration is not shown
+//   saturation HALF                  the colour stops following the
+//                                    concentration c as the reagent runs out:
+//                                    it grows as c * HALF / (HALF + c), half
+//                                    its straight-line value at c = HALF
+//                                    (needs a concentration)
 //   turbidity OD600 EXPONENT         scattering: OD600 * (600 / nm)^EXPONENT
 //   stray FRACTION                   light reaching the array past the cell
 //   rate K                           the colour fades first-order, K per
@@ -59,6 +64,7 @@ public:
     double m_fConcentration = 1.0;  // the file's concentration
     std::string m_sUnit;
     bool m_bHidden = false;
+    double m_fSaturation = 0;  // concentration at which the colour is half its linear value; 0 = linear
     double m_fTurbidity600 = 0;  // optical density of the scattering at 600 nm
     double m_fTurbidityExponent = 0;
     double m_fStray = 0;     // fraction of the light that bypasses the cell
@@ -68,6 +74,9 @@ public:
     // The recorded sample of the instrument: the default.
     static CSample Recorded();
 
+    // The concentration the colour follows: the concentration itself, or
+    // less as the reagent saturates.
+    double ColourConcentration(double fConcentration) const;
     // The cell's own absorbance at a wavelength (without stray light), for a
     // concentration, minutes after the cell went in.
     double Absorbance(double fNm, double fConcentration, double fMinutes) const;

@@ -1,6 +1,7 @@
 // The sample compartment and its frame source.
 #include "sample_compartment.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "app/probe.h"
@@ -18,6 +19,8 @@ void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fCo
     contents.pSample = std::make_shared<const CSample>(sample);
     contents.fConcentration = fConcentration.value_or(sample.m_fConcentration);
     contents.ullInsertedMs = m_fnFirmwareMs();
+    contents.ullReactedToMs = contents.ullInsertedMs;
+    contents.bHeated = ProbeCellHeated();
     std::lock_guard lock(m_mtx);
     m_contents = std::move(contents);
 }
@@ -26,6 +29,23 @@ CSampleCompartment::Contents CSampleCompartment::Current() const
 {
     std::lock_guard lock(m_mtx);
     return m_contents;
+}
+
+double CSampleCompartment::RateFactor(double fCelsius) { return std::pow(2.0, (fCelsius - ROOM_C) / 10.0); }
+
+double CSampleCompartment::CellCelsius() { return ProbeCellHeated() ? HEATED_C : ROOM_C; }
+
+double CSampleCompartment::React(uint64_t ullNow)
+{
+    std::lock_guard lock(m_mtx);
+    Contents& c = m_contents;
+    if (ullNow > c.ullReactedToMs) {
+        double fMinutes = static_cast<double>(ullNow - c.ullReactedToMs) / 60000.0;
+        c.fReactedMin += fMinutes * RateFactor(c.bHeated ? HEATED_C : ROOM_C);
+        c.ullReactedToMs = ullNow;
+    }
+    c.bHeated = ProbeCellHeated();
+    return c.fReactedMin;
 }
 
 std::string CSampleCompartment::Label() const
@@ -68,7 +88,7 @@ bool CSampleCompartment::SupplyFrames(uint8_t bKind, FrameRecord* pFrames)
     case RecordedCell::None:
         break;
     }
-    double fMinutes = static_cast<double>(ullNow - std::min(ullNow, contents.ullInsertedMs)) / 60000.0;
+    double fMinutes = React(ullNow);
     uint64_t ullConcentrationBits = 0;
     std::memcpy(&ullConcentrationBits, &contents.fConcentration, sizeof ullConcentrationBits);
     // A fresh draw of the detector noise for every reading, the same in

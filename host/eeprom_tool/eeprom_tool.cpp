@@ -1,4 +1,5 @@
-// halden-eeprom's commands: show, check, export-methods, import-methods.
+// halden-eeprom's commands: show, check, export-methods, import-methods,
+// export-proteins, import-proteins.
 // Settings are read through the parameter store's own table and byte-order
 // helpers, method records through the firmware's record decoder and encoder.
 #include "eeprom_tool.h"
@@ -11,8 +12,10 @@
 #include "display/language.h"
 #include "eeprom_file.h"
 #include "method_json.h"
+#include "protein_json.h"
 #include "storage/method_record.h"
 #include "storage/params.h"
+#include "storage/protein_group.h"
 
 namespace {
 
@@ -20,7 +23,9 @@ constexpr const char* USAGE =
     "usage: halden-eeprom show FILE\n"
     "       halden-eeprom check FILE\n"
     "       halden-eeprom export-methods FILE OUT.json\n"
-    "       halden-eeprom import-methods FILE IN.json [--slot N | --first-free] [--replace]\n";
+    "       halden-eeprom import-methods FILE IN.json [--slot N | --first-free] [--replace]\n"
+    "       halden-eeprom export-proteins FILE OUT.json\n"
+    "       halden-eeprom import-proteins FILE IN.json\n";
 
 std::string Text(uint16_t unNumber) { return DisplayToUtf8(LanguageTextIn(0, unNumber)); }
 
@@ -101,6 +106,51 @@ bool ReadImageOrSay(const std::string& sFile, EepromImage* pImage, std::ostream&
     return false;
 }
 
+const uint8_t* ProteinGroupBytes(const EepromImage& image, int nGroup)
+{
+    return image.data() + PARAM_PROTEIN_GROUP_BASE + PARAM_PROTEIN_GROUP_SIZE * nGroup;
+}
+
+// One group, field by field: factor, dilution, units, calibration,
+// replicates, curve fit, then each standard's concentration and absorbances.
+void ShowProteinGroup(const EepromImage& image, int nGroup, std::ostream& out)
+{
+    ProteinGroup group;
+    DecodeProteinGroup(ProteinGroupBytes(image, nGroup), &group);
+    char szLine[200];
+    std::snprintf(szLine, sizeof szLine, "  %s  %s", Hex(PARAM_PROTEIN_GROUP_BASE + PARAM_PROTEIN_GROUP_SIZE * nGroup, 4).c_str(),
+                  ProteinAssayName(nGroup));
+    out << szLine;
+    ProteinGroup repaired = group;
+    unsigned unRepair = RepairProteinGroup(nGroup, &repaired);
+    if (unRepair & PROTEIN_REPAIR_BLANK) {
+        out << ": never set up (the instrument gives it its defaults at the next start)\n";
+        return;
+    }
+    static const char* const kapszUnits[] = {"mg/ml", "ug/ml", "A"};
+    uint8_t bUnits = group.abFlags[PROTEIN_FLAG_UNITS];
+    std::snprintf(szLine, sizeof szLine,
+                  "\n        factor %s  dilution %s  units %s  calibration %s  replicates %u  curve fit %s\n",
+                  Number(group.afHead[PROTEIN_HEAD_FACTOR]).c_str(), Number(group.afHead[PROTEIN_HEAD_DILUTION]).c_str(),
+                  bUnits < 3 ? kapszUnits[bUnits] : "(not a choice)",
+                  ChoiceText(group.abFlags[PROTEIN_FLAG_CALIBRATION], {"Factor", "Std"}),
+                  group.abFlags[PROTEIN_FLAG_REPLICATES],
+                  ChoiceText(group.abFlags[PROTEIN_FLAG_CURVE_FIT], {"Linear Least Squares", "Polynomial (Curve)"}));
+    out << szLine;
+    for (int i = 0; i < PROTEIN_STANDARD_COUNT; i++) {
+        std::string sConc = group.afValues[i] == PROTEIN_CONC_NOT_SET ? "not set" : Number(group.afValues[i]);
+        std::string sAbs;
+        for (int r = 0; r < group.abFlags[PROTEIN_FLAG_REPLICATES] && r < PROTEIN_REPLICATE_MAX; r++) {
+            double f = group.afStandards[ProteinReplicateIndex(i, r)];
+            sAbs += "  " + (f == PROTEIN_ABS_NOT_TAKEN ? std::string("-") : Number(f));
+        }
+        std::snprintf(szLine, sizeof szLine, "        standard %d  %-10s abs%s\n", i + 1, sConc.c_str(), sAbs.c_str());
+        out << szLine;
+    }
+    if (unRepair != 0)
+        out << "        (values out of range: the instrument repairs them at the next start)\n";
+}
+
 int Show(const std::string& sFile, std::ostream& out, std::ostream& err)
 {
     EepromImage image;
@@ -129,6 +179,10 @@ int Show(const std::string& sFile, std::ostream& out, std::ostream& err)
         out << " (loads as " << LimitHolmiumOffset(nHolmium) << ")";
     uint32_t ulSerial = GetParamLong(image.data() + PARAM_SERIAL_NUMBER);
     out << "\nSerial number: " << ulSerial << (ulSerial == 0 ? " (not set)" : "") << "\n";
+
+    out << "\nProtein assays (180-byte groups from " << Hex(PARAM_PROTEIN_GROUP_BASE, 4) << "):\n";
+    for (int g = 0; g < PROTEIN_GROUP_COUNT; g++)
+        ShowProteinGroup(image, g, out);
 
     int nUsed = 0;
     std::string sRows;
@@ -249,6 +303,74 @@ int ExportMethods(const std::string& sFile, const std::string& sOut, std::ostrea
     return EEPROM_TOOL_OK;
 }
 
+int ExportProteins(const std::string& sFile, const std::string& sOut, std::ostream& out, std::ostream& err)
+{
+    EepromImage image;
+    std::string sError;
+    if (!ReadImageOrSay(sFile, &image, err))
+        return EEPROM_TOOL_FAILED;
+    nlohmann::ordered_json document = ProteinsDocument();
+    nlohmann::ordered_json assays = nlohmann::ordered_json::array();
+    for (int g = 0; g < PROTEIN_GROUP_COUNT; g++) {
+        ProteinGroup group;
+        DecodeProteinGroup(ProteinGroupBytes(image, g), &group);
+        nlohmann::ordered_json object;
+        if (!ProteinGroupToJson(g, group, &object, &sError)) {
+            err << "halden-eeprom: " << sError << "\n";
+            return EEPROM_TOOL_FAILED;
+        }
+        assays.push_back(object);
+    }
+    document["assays"] = std::move(assays);
+    std::string sText = document.dump(2) + "\n";
+    if (!ReplaceFile(sOut, sText.data(), sText.size(), &sError)) {
+        err << "halden-eeprom: " << sError << "\n";
+        return EEPROM_TOOL_FAILED;
+    }
+    out << PROTEIN_GROUP_COUNT << " protein assays written to " << sOut << "\n";
+    return EEPROM_TOOL_OK;
+}
+
+int ImportProteins(const std::string& sFile, const std::string& sIn, std::ostream& out, std::ostream& err)
+{
+    std::string sError;
+    auto Refuse = [&](const std::string& sWhy) {
+        err << "halden-eeprom: " << sWhy << "; nothing was written\n";
+        return EEPROM_TOOL_FAILED;
+    };
+    std::string sText;
+    if (!ReadWholeFile(sIn, METHODS_JSON_MAX_BYTES, &sText, &sError))
+        return Refuse(sError);
+    std::vector<ImportedProteinGroup> groups;
+    if (!ParseProteinsJson(sText, &groups, &sError))
+        return Refuse(sIn + ": " + sError);
+    CEepromLock lock;
+    if (!lock.Acquire(sFile, &sError))
+        return Refuse(sError);
+    EepromImage image;
+    if (!lock.Exists()) {
+        BuildInitialisedImage(image.data());
+        out << sFile << " does not exist: a new image with the first-start settings is made\n";
+    } else {
+        if (!ReadEepromImage(sFile, &image, &sError))
+            return Refuse(sError);
+        if (!SignaturePresent(image)) {
+            BuildInitialisedImage(image.data());
+            out << sFile << " was never initialised by the instrument: its settings start from the first-start "
+                            "values\n";
+        }
+    }
+    for (const ImportedProteinGroup& imported : groups)
+        EncodeProteinGroup(imported.group,
+                           image.data() + PARAM_PROTEIN_GROUP_BASE + PARAM_PROTEIN_GROUP_SIZE * imported.nGroup);
+    if (!ReplaceFile(sFile, image.data(), image.size(), &sError))
+        return Refuse(sError);
+    for (const ImportedProteinGroup& imported : groups)
+        out << ProteinAssayName(imported.nGroup) << "\n";
+    out << groups.size() << " protein assay" << (groups.size() == 1 ? "" : "s") << " imported into " << sFile << "\n";
+    return EEPROM_TOOL_OK;
+}
+
 struct ImportOptions {
     int nFirstSlot = -1;     // --slot N
     bool bFirstFree = false; // --first-free
@@ -354,6 +476,12 @@ int RunEepromTool(const std::vector<std::string>& asArgs, std::ostream& out, std
         if (asArgs.size() != 3)
             return Usage("export-methods takes FILE and OUT.json");
         return ExportMethods(asArgs[1], asArgs[2], out, err);
+    }
+    if (sCommand == "export-proteins" || sCommand == "import-proteins") {
+        if (asArgs.size() != 3)
+            return Usage(sCommand + " takes FILE and " + (sCommand == "export-proteins" ? "OUT.json" : "IN.json"));
+        return sCommand == "export-proteins" ? ExportProteins(asArgs[1], asArgs[2], out, err)
+                                              : ImportProteins(asArgs[1], asArgs[2], out, err);
     }
     if (sCommand == "import-methods") {
         if (asArgs.size() < 3)

@@ -36,7 +36,8 @@ const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
     "                  [--linger DURATION] [--stats]\n"
-    "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [SCENARIO|-]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [--heater]\n"
+    "                  [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
 void Usage()
@@ -66,6 +67,8 @@ void Usage()
                "  --linger DURATION  console: run this long after the end of input (default:\n"
                "                     until the instrument has been quiet for a second)\n"
                "  --sample NAME      put a sample from the library (or a .sample file) in the cell\n"
+               "  --heater           fit the cell heater: set-up offers Heater Control, and a\n"
+               "                     reacting sample reacts faster while it is on\n"
                "  --states           list the screen states by number and name\n"
                "Without a scenario: a serial console in real time. Each line typed is decoded\n"
                "like Send Message and sent with CR LF (a lone ^H, ^R or ^T goes alone); a line\n"
@@ -93,6 +96,7 @@ struct Options {
     std::string sScenario;
     bool bHaveScenario = false;
     std::string sSample;  // library name or path; empty: the recorded sample
+    bool bHeater = false;  // a cell heater fitted
 };
 
 // How long the instrument must have been quiet before the console ends, and
@@ -311,6 +315,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
         } else if (sArg == "--stats")
             options.bStats = true;
+        else if (sArg == "--heater")
+            options.bHeater = true;
         else if (sArg == "--sample") {
             const char* psz = value();
             if (!psz)
@@ -507,6 +513,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;
+    host.FitHeater(options.bHeater);
     if (sample)
         host.Compartment().Insert(*sample);
     if (!options.sSerialLog.empty())

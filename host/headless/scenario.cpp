@@ -127,6 +127,9 @@ bool CScenario::Execute(const ScenarioCommand& command)
         std::string sError;
         return PutSampleIn(m_host.Compartment(), command.sText, command.fConcentration, sError) || Fail(sError);
     }
+    case ScenarioOp::Heater:
+        m_host.FitHeater(command.bKey != 0);
+        return true;
     case ScenarioOp::Script:
         // The firmware thread is parked between slices, so the script draws
         // while the firmware waits for its turn.

@@ -33,6 +33,7 @@ const CommandInfo kaCommands[] = {
     {"state", "state", ScenarioOp::State},
     {"script", "script TEXT", ScenarioOp::Script},
     {"sample", "sample NAME [CONCENTRATION]", ScenarioOp::Sample},
+    {"heater", "heater fitted|none", ScenarioOp::Heater},
 };
 
 const struct {
@@ -390,6 +391,12 @@ std::optional<ScenarioCommand> CLineParser::Parse()
         break;
     case ScenarioOp::Sample:
         bOk = TakeSample(command);
+        break;
+    case ScenarioOp::Heater:
+        if (!More() || m_tokens[m_nNext].bQuoted || (TokenText(m_nNext) != "fitted" && TokenText(m_nNext) != "none"))
+            bOk = Fail(More() ? m_tokens[m_nNext].nBegin : m_nCodeEnd, "heater needs 'fitted' or 'none'");
+        else
+            command.bKey = TokenText(m_nNext++) == "fitted" ? 1 : 0;
         break;
     case ScenarioOp::Script:
         bOk = TakeText(command.sText, false);

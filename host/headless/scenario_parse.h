@@ -33,6 +33,7 @@ enum class ScenarioOp : uint8_t {
     State,
     Script,  // sText
     Sample,  // sText (library name or path), fConcentration (optional)
+    Heater,  // bKey: 1 a cell heater fitted, 0 none
 };
 
 struct ScenarioCommand {

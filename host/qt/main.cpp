@@ -19,11 +19,12 @@ int main(int argc, char** argv)
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Halden"));
     QCoreApplication::setApplicationName(QStringLiteral("halden-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HALDEN_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Halden PC Simulation: the front panel of the Halden spectrophotometer."));
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption eeprom(QStringLiteral("eeprom"), QStringLiteral("EEPROM image file (default eeprom.bin)."),
                               QStringLiteral("PATH"), QStringLiteral("eeprom.bin"));
     parser.addOption(eeprom);

@@ -13,11 +13,18 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QKeyEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+#include <QLayout>
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -40,7 +47,10 @@ constexpr int SPEED_SAMPLE_MS = 1000;
 constexpr int RIGHT_DOCK_WIDTH = 330;  // the printer's paper at 1x zoom, with its scroll bar  // the status bar's speed is the average over this period
 // Shown from power-on until the standby key first goes down: the instrument
 // waits in standby with a blank display until then.
-const QString STANDBY_MESSAGE = QStringLiteral("Press the standby key (S) to switch the instrument on");
+const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on");
+// The widest a status-bar pane grows; longer texts are shortened and shown
+// whole in the tooltip.
+constexpr int PANE_MAX_WIDTH = 280;
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -92,6 +102,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pEepromPane->setObjectName(QStringLiteral("eepromStatus"));
     m_pEepromPane->hide();
     pStatus->addPermanentWidget(m_pEepromPane);
+    m_pEepromPane->setMaximumWidth(PANE_MAX_WIDTH);
     m_pSerialPane = new QLabel;
     m_pSerialPane->setObjectName(QStringLiteral("serialStatus"));
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -226,6 +237,11 @@ void CMainFrame::CreateMenus()
     m_pSampleAction = pOptions->addAction(QStringLiteral("Sa&mple..."), this, &CMainFrame::OnSample);
     m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
+    m_pHeaterAction = pOptions->addAction(QStringLiteral("Cell &Heater"), this,
+                                          [this](bool bFitted) { m_pView->Instrument().FitHeater(bFitted); });
+    m_pHeaterAction->setCheckable(true);
+    m_pHeaterAction->setChecked(m_pView->Instrument().HeaterFitted());
+    SetPrompt(m_pHeaterAction, QStringLiteral("Fit a heater to the cell holder: warms reacting samples to 37 C\nCell Heater"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -305,18 +321,37 @@ void CMainFrame::ShowAchievedSpeed()
 
 void CMainFrame::SetZoom(int nZoom)
 {
-    const QSize sizeBefore = m_pView->Canvas()->size();
     m_pView->SetZoom(nZoom);
     for (QAction* pZoom : m_apZoomActions)
         pZoom->setChecked(pZoom->data().toInt() == m_pView->Zoom());
     m_pApp->m_nZoom = m_pView->Zoom();
-    // The window grows or shrinks with the panel, within the screen.
-    if (isVisible() && !isMaximized() && !isFullScreen()) {
-        QSize size = this->size() + (m_pView->Canvas()->size() - sizeBefore);
-        if (QScreen* pScreen = screen())
-            size = size.boundedTo(pScreen->availableGeometry().size());
-        resize(size);
+    FitWindowToPanel();
+}
+
+// The window is sized so the view shows the whole panel, with the bars and
+// the visible docks at the size they have, as far as the screen allows. The
+// size is worked out afresh each time, so zooming in and out again comes back
+// to the same window.
+void CMainFrame::FitWindowToPanel()
+{
+    if (!isVisible() || isMaximized() || isFullScreen())
+        return;
+    if (QLayout* pLayout = layout())
+        pLayout->activate();
+    const int nFrame = 2 * m_pView->frameWidth();
+    const QSize sizeView = m_pView->Canvas()->size() + QSize(nFrame, nFrame);
+    QSize size = this->size() - m_pView->size() + sizeView;
+    if (QScreen* pScreen = screen()) {
+        const QSize sizeMax = pScreen->availableGeometry().size() - (frameGeometry().size() - geometry().size());
+        // A scroll bar needed in one direction takes room in the other.
+        const int nBar = m_pView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_pView);
+        if (size.height() > sizeMax.height())
+            size.rwidth() += nBar;
+        if (size.width() > sizeMax.width())
+            size.rheight() += nBar;
+        size = size.boundedTo(sizeMax);
     }
+    resize(size);
 }
 
 void CMainFrame::SetEepromFile(const QString& sPath)
@@ -326,7 +361,29 @@ void CMainFrame::SetEepromFile(const QString& sPath)
                        .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
 }
 
-void CMainFrame::OnCopyDisplay() { QApplication::clipboard()->setImage(m_pView->DisplayImage()); }
+namespace {
+// A widget the user types or selects text in: it keeps the keyboard to itself.
+bool IsTextField(const QWidget* pWidget)
+{
+    return qobject_cast<const QLineEdit*>(pWidget) || qobject_cast<const QPlainTextEdit*>(pWidget) ||
+           qobject_cast<const QTextEdit*>(pWidget) || qobject_cast<const QAbstractSpinBox*>(pWidget) ||
+           (qobject_cast<const QComboBox*>(pWidget) && static_cast<const QComboBox*>(pWidget)->isEditable());
+}
+}  // namespace
+
+// Ctrl+C copies the text selected in a text field that has the focus, such
+// as the serial monitor; anywhere else it copies the display's picture.
+void CMainFrame::OnCopyDisplay()
+{
+    QWidget* pFocus = QApplication::focusWidget();
+    if (auto* pEdit = qobject_cast<QPlainTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QTextEdit*>(pFocus); pEdit && pEdit->textCursor().hasSelection())
+        return pEdit->copy();
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pFocus); pEdit && pEdit->hasSelectedText())
+        return pEdit->copy();
+    QApplication::clipboard()->setImage(m_pView->DisplayImage());
+}
 
 bool CMainFrame::SaveDisplay(const QString& sPath, QString* psError)
 {
@@ -364,14 +421,14 @@ void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()
 
 void CMainFrame::ShowEepromStatus(const QString& sMessage)
 {
-    m_pEepromPane->setText(sMessage);
+    m_pEepromPane->setText(m_pEepromPane->fontMetrics().elidedText(sMessage, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pEepromPane->setToolTip(sMessage);
     m_pEepromPane->setVisible(!sMessage.isEmpty());
 }
 
 void CMainFrame::ShowSerialStatus(const QString& sText)
 {
-    m_pSerialPane->setText(sText);
+    m_pSerialPane->setText(m_pSerialPane->fontMetrics().elidedText(sText, Qt::ElideRight, PANE_MAX_WIDTH));
     m_pSerialPane->setToolTip(sText);
     m_pSerialPane->setVisible(!sText.isEmpty());
 }
@@ -401,7 +458,9 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
 }
 
 // Keyboard shortcuts for the panel keys: a key is down while its keyboard
-// key is held. They apply to this window only, not to its dialogs.
+// key is held. They apply to this window only, not to its dialogs, and not
+// while a text field has the focus (a release always goes to the panel, so
+// no key stays down when the focus moves).
 bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
 {
     const QEvent::Type type = pEvent->type();
@@ -409,7 +468,8 @@ bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
         static_cast<QWidget*>(pWatched)->window() == this) {
         auto* pKeyEvent = static_cast<QKeyEvent*>(pEvent);
         const Qt::KeyboardModifiers mods = pKeyEvent->modifiers() & ~Qt::KeypadModifier;
-        const uint8_t bCode = mods == Qt::NoModifier ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
+        const bool bTyping = type == QEvent::KeyPress && IsTextField(QApplication::focusWidget());
+        const uint8_t bCode = mods == Qt::NoModifier && !bTyping ? CHaldenView::KeyForShortcut(pKeyEvent->key()) : 0;
         if (bCode) {
             if (!pKeyEvent->isAutoRepeat())
                 m_pView->SetKeyFromKeyboard(bCode, type == QEvent::KeyPress);

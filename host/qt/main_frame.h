@@ -60,6 +60,7 @@ public:
     // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
     void OnSample();
     QAction* SampleAction() const { return m_pSampleAction; }
+    QAction* HeaterAction() const { return m_pHeaterAction; }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -68,6 +69,7 @@ protected:
 
 private:
     void CreateMenus();
+    void FitWindowToPanel();
     void UpdateMainsCheck();
     void ShowKeyboardHelp();
     void CreateSpeedMenu(QMenu* pViewMenu);
@@ -82,6 +84,7 @@ private:
     CChartDock* m_pChartDock = nullptr;
     QAction* m_pMainsAction = nullptr;
     QAction* m_pSampleAction = nullptr;
+    QAction* m_pHeaterAction = nullptr;
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -29,12 +30,18 @@ CSampleDlg::CSampleDlg(const CSampleCompartment& compartment, QWidget* pParent) 
     pConcentrationRow->addWidget(m_pConcentration, 1);
     pConcentrationRow->addWidget(m_pUnit);
     auto* pForm = new QFormLayout;
-    pForm->addRow(QStringLiteral("&Concentration:"), pConcentrationRow);
+    auto* pConcentrationLabel = new QLabel(QStringLiteral("&Concentration:"), this);
+    pConcentrationLabel->setBuddy(m_pConcentration);
+    pForm->addRow(pConcentrationLabel, pConcentrationRow);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(pButtons, &QDialogButtonBox::accepted, this, &CSampleDlg::accept);
     connect(pButtons, &QDialogButtonBox::rejected, this, &CSampleDlg::reject);
     auto* pLayout = new QVBoxLayout(this);
-    pLayout->addWidget(new QLabel(QStringLiteral("&Samples in %1:").arg(QString::fromStdString(SampleLibraryDir().string())), this));
+    // Alt+S reaches the list; where the samples come from is in the tooltip.
+    auto* pListLabel = new QLabel(QStringLiteral("&Samples:"), this);
+    pListLabel->setBuddy(m_pList);
+    pListLabel->setToolTip(QDir::toNativeSeparators(QString::fromStdString(SampleLibraryDir().string())));
+    pLayout->addWidget(pListLabel);
     pLayout->addWidget(m_pList, 1);
     pLayout->addWidget(m_pDescription);
     pLayout->addLayout(pForm);

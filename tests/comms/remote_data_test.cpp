@@ -4,6 +4,7 @@
 // photometric queries, so they hold for any recorded spectrum.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <regex>
@@ -77,6 +78,7 @@ TEST_F(RemoteTest, ScanTxtOneLinePerWavelength)
 TEST_F(RemoteTest, TestResultBlockInBothModes)
 {
     std::regex header("([0-9]{2}),([0-9]{2}),([0-9]{2}),([0-9]{2}),([0-9]{2}),([0-9]{2}),");
+    ASSERT_EQ(Converse("\x12"), "REF DONE\r\n");  // a real reference: the points are a spectrum, not the clip value
     for (uint8_t bMode : {0, 1}) {
         SCOPED_TRACE(bMode ? "transmittance" : "absorbance");
         gbTransmittanceMode = bMode;
@@ -97,19 +99,25 @@ TEST_F(RemoteTest, TestResultBlockInBothModes)
 
         double fSum = 0;
         unsigned long ulSum = 0;
+        int nUnclipped = 0;
+        double fExactSum = 0;
         std::regex point(bMode ? "([0-9]+),([0-9]+)," : "([0-9]+),([ -][0-9]+\\.[0-9]{3}),");
         for (int i = 0; i < 501; i++) {
             ASSERT_TRUE(std::regex_match(lines[1 + i], match, point)) << lines[1 + i];
             EXPECT_EQ(std::stoi(match[1]), 330 + i);
+            // Each point is the reading at its own wavelength: %T rounded to
+            // a whole number at most 200, or the absorbance to a thousandth.
             if (bMode) {
                 unsigned long ul = std::stoul(match[2]);
-                EXPECT_LE(ul, 200u);
+                long lExpected = std::clamp(std::lround(Transmittance(330 + i)), 0L, 200L);
+                EXPECT_EQ(static_cast<long>(ul), lExpected) << 330 + i << " nm: " << Transmittance(330 + i);
                 ulSum += ul;
             } else {
                 double f = std::stod(match[2]);
-                EXPECT_GE(f, -0.301);
-                EXPECT_LE(f, 2.5);
+                EXPECT_NEAR(f, Absorbance(330 + i), 0.0005) << 330 + i << " nm";
+                nUnclipped += f > -0.3 && f < 2.5;
                 fSum += f;
+                fExactSum += Absorbance(330 + i);
             }
         }
         const std::string& sCheck = lines[502];
@@ -119,6 +127,11 @@ TEST_F(RemoteTest, TestResultBlockInBothModes)
             ASSERT_TRUE(std::regex_match(sCheck, match, std::regex("([ -][0-9]+\\.[0-9]+),290580,"))) << sCheck;
             // The sum of the unrounded values: within half a thousandth per point.
             EXPECT_NEAR(std::stod(match[1]), fSum, 501 * 0.0005 + 0.01);
+            // Exactly the sum of the points, to half a unit of its last digit.
+            const std::string sSum = match[1].str();
+            const int nDecimals = static_cast<int>(sSum.size() - sSum.find('.') - 1);
+            EXPECT_NEAR(std::stod(sSum), fExactSum, 0.5 * std::pow(10.0, -nDecimals) + 1e-9);
+            EXPECT_GT(nUnclipped, 400);
         }
         EXPECT_EQ(lines[503], "");
         EXPECT_EQ(lines[504], "TEST DONE");

@@ -3,9 +3,11 @@
 // step with its sample-number rules, and the per-reading record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "comms/analogue.h"
@@ -390,6 +392,22 @@ TEST_F(ReportTest, ScanRecordCoversTheShownRangeInBothModes)
     s = Print();
     ASSERT_TRUE(std::regex_match(s, match, std::regex("\r\n05,03,26,10,07,03,\r\n(\\d{3},\\d{1,3},\r\n){125}(\\d+),(\\d+),\r\n\r\n")));
     EXPECT_EQ(match[3].str(), std::to_string((705 + 829) * 125 / 2));
+    // Each point is its %T rounded to the nearest whole number, at most 200;
+    // the sum line adds them up.
+    std::istringstream lines(s.substr(s.find('\n', 2) + 1));
+    long lSum = 0;
+    int nRoundedUp = 0;
+    for (int nNm = 705; nNm <= 829; nNm++) {
+        double fPercent = Transmittance(nNm);
+        long lExpected = std::clamp(std::lround(fPercent), 0L, 200L);
+        nRoundedUp += std::lround(fPercent) > static_cast<long>(fPercent);
+        std::string sLine;
+        std::getline(lines, sLine);
+        EXPECT_EQ(sLine, std::to_string(nNm) + "," + std::to_string(lExpected) + ",\r") << fPercent;
+        lSum += lExpected;
+    }
+    EXPECT_GT(nRoundedUp, 10);  // the spectrum has points that round up
+    EXPECT_EQ(match[2].str(), std::to_string(lSum));
 }
 
 // The print step after a reading, with the sample number it prints and stores.
@@ -470,6 +488,25 @@ TEST_F(ReportTest, ReadingRecordSetsTheAnalogueOutputAndSendsTheDataMode)
     EXPECT_TRUE(std::regex_match(m_pHost->SerialText(),
                                  std::regex("450 nm\t\\d{1,3} %\t\\d\\d:\\d\\d\t\\d\\d/\\d\\d/\\d\\d \\(dd/mm/yy\\)\r\n")))
         << m_pHost->SerialText();
+    // %T is rounded: a wavelength whose %T has a fraction of a half or more
+    // shows the next whole number, one with less shows the number below.
+    int nUp = 0, nDown = 0;
+    for (int nNm = 330; nNm <= 830 && (nUp == 0 || nDown == 0); nNm++) {
+        double fFraction = Transmittance(nNm) - std::floor(Transmittance(nNm));
+        if (Transmittance(nNm) > 1.0 && fFraction > 0.55 && fFraction < 0.95 && nUp == 0)
+            nUp = nNm;
+        if (Transmittance(nNm) > 1.0 && fFraction > 0.05 && fFraction < 0.45 && nDown == 0)
+            nDown = nNm;
+    }
+    ASSERT_NE(nUp, 0);
+    ASSERT_NE(nDown, 0);
+    for (int nNm : {nUp, nDown}) {
+        m_pHost->ClearSerialText();
+        SendReadingRecord(1, nNm);
+        EXPECT_TRUE(m_pHost->SerialText().starts_with(std::to_string(nNm) + " nm\t" +
+                                                     std::to_string(std::lround(Transmittance(nNm))) + " %\t"))
+            << Transmittance(nNm) << ": " << m_pHost->SerialText();
+    }
 
     m_pHost->ClearSerialText();
     gnDataMode = 1;

@@ -107,6 +107,27 @@ TEST_F(CoreFirmwareTest, ReferenceWinsOverTestAndTestFollowsItsRelease)
     EXPECT_EQ(GetKey(), KEY_NONE);
 }
 
+// Of any two keys held together, the one earlier in the scan order makes the
+// event: reference, test, escape, the four arrows, the soft keys, standby.
+TEST_F(CoreFirmwareTest, OfTwoKeysHeldTogetherTheEarlierInTheScanOrderWins)
+{
+    const uint8_t kabOrder[KEY_COUNT] = {KEY_REF,   KEY_TEST,  KEY_ESCAPE, KEY_UP,    KEY_DOWN,  KEY_LEFT,
+                                         KEY_RIGHT, KEY_SOFT1, KEY_SOFT2,  KEY_SOFT3, KEY_SOFT4, KEY_STANDBY};
+    Host().PowerUp();
+    for (int i = 0; i < KEY_COUNT; i++) {
+        for (int j = i + 1; j < KEY_COUNT; j++) {
+            Host().SetKey(kabOrder[j], true);
+            Host().SetKey(kabOrder[i], true);
+            Host().Tick();
+            EXPECT_EQ(GetKey(), kabOrder[i]) << "keys " << int(kabOrder[i]) << " and " << int(kabOrder[j]);
+            Host().SetKey(kabOrder[i], false);
+            Host().SetKey(kabOrder[j], false);
+            Host().Tick();
+            GetKey();
+        }
+    }
+}
+
 TEST_F(CoreFirmwareTest, KeyPressedAndReleasedBetweenPassesIsNeverSeen)
 {
     Host().PowerUp();

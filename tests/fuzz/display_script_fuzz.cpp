@@ -2,12 +2,20 @@
 // arbitrary register values. The display memory it may touch is 640..5759;
 // any access outside it, and any read past the end of the text (the text
 // sits at the very end of its own allocation), stops the run.
+//
+// Whatever state the script leaves, a probe script then checks what the
+// commands establish: spaces ("c") fill whole opaque cells of the font's
+// size (clear, or set in inverse video) and move the cursor one cell width
+// each (6, 9 or 5 dots), leaving its row; a language text ("T") moves the
+// cursor by the widths of the characters the font has.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "core/bridge.h"
 #include "display/font.h"
+#include "display/language.h"
 #include "display/lcd.h"
 #include "display/script.h"
 #include "storage/params.h"
@@ -27,6 +35,10 @@ public:
             __builtin_trap();
         m_abMemory[unAddress - FIRST_ADDRESS] = bValue;
     }
+    bool Pixel(int x, int y) const
+    {
+        return (m_abMemory[LCD_GRAPHIC_BASE - FIRST_ADDRESS + LCD_BYTES_PER_ROW * y + x / 8] & (0x80 >> (x % 8))) != 0;
+    }
     uint8_t LcdRead(uint16_t unAddress) override
     {
         if (unAddress < FIRST_ADDRESS || unAddress > LAST_ADDRESS)
@@ -39,6 +51,57 @@ private:
 };
 
 CDisplayOnlyHost gHost;
+
+// Cell width and height of each font, and whether it has a character.
+constexpr int kanCellWidth[3] = {6, 9, 5};
+constexpr int kanCellHeight[3] = {8, 14, 5};
+
+bool FontHas(int nFont, unsigned char c)
+{
+    if (nFont == FONT_SMALL)
+        return c >= 0x20 && c <= 0x99;
+    if (nFont == FONT_LARGE)
+        return c >= 0x20 && c <= 0x96;
+    return c != '\0' && std::strchr("0123456789.n/- ", c) != nullptr;
+}
+
+void Check(bool bHolds)
+{
+    if (!bHolds)
+        __builtin_trap();
+}
+
+// The probe, its settings taken from a hash of the whole input.
+void Probe(const uint8_t* pbData, size_t nSize)
+{
+    uint32_t unHash = 2166136261u;
+    for (size_t i = 0; i < nSize; i++)
+        unHash = (unHash ^ pbData[i]) * 16777619u;
+    const int nFont = static_cast<int>(unHash % 3);
+    const int nInverse = static_cast<int>((unHash >> 2) & 1);
+    const int nCount = 1 + static_cast<int>((unHash >> 3) % 5);
+    const int nWidth = kanCellWidth[nFont] * nCount;
+    const int x = static_cast<int>((unHash >> 6) % (LCD_WIDTH - nWidth + 1));
+    const int y = static_cast<int>((unHash >> 14) % LCD_HEIGHT);
+    const int nText = static_cast<int>((unHash >> 22) % LANGUAGE_TEXT_COUNT);
+
+    char szProbe[64];
+    std::snprintf(szProbe, sizeof szProbe, "A%dF%dX%dY%dc%d", nInverse, nFont, x, y, nCount);
+    DisplayScript(szProbe);
+    Check(gbCursorX == x + nWidth && gbCursorY == y);
+    // Digits of font 2 sit 5 rows below the cursor row.
+    const int nTop = nFont == FONT_DIGITS ? y + 5 : y;
+    for (int r = nTop; r < nTop + kanCellHeight[nFont] && r < LCD_HEIGHT; r++)
+        for (int c = x; c < x + nWidth; c++)
+            Check(gHost.Pixel(c, r) == (nInverse == 1));
+
+    std::snprintf(szProbe, sizeof szProbe, "A0F%dX0Y%dT%d", nFont, y, nText);
+    DisplayScript(szProbe);
+    int nAdvance = 0;
+    for (const char* p = LanguageText(static_cast<uint16_t>(nText)); *p != '\0'; p++)
+        nAdvance += FontHas(nFont, static_cast<unsigned char>(*p)) ? kanCellWidth[nFont] : 0;
+    Check(gbCursorX == (nAdvance & 0xFF) && gbCursorY == y);
+}
 
 // Takes register values from the front of the input while it lasts.
 class CReader {
@@ -98,5 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
     std::vector<char> acText(reader.Data(), reader.Data() + reader.Size());
     acText.push_back('\0');
     DisplayScript(acText.data());
+    Probe(pbData, nSize);
     return 0;
 }

@@ -17,6 +17,7 @@
 #include "i2c_bus.h"
 #include "storage/method_record.h"
 #include "storage/params.h"
+#include "storage/protein_group.h"
 
 namespace fs = std::filesystem;
 
@@ -309,6 +310,92 @@ TEST_F(EepromToolTest, BadInputIsRefusedWithOneMessageAndNothingWritten)
             after.insert(entry.path());
         EXPECT_EQ(after, before) << "no file made or left behind";
         fs::current_path(m_dir);
+    }
+}
+
+// The four protein groups, each with other settings: replicates one to
+// three, standards and replicates not taken, every units and fit.
+void VariedProteinGroups(uint8_t* pbImage)
+{
+    for (int g = 0; g < PROTEIN_GROUP_COUNT; g++) {
+        ProteinGroup group;
+        ProteinGroupDefaults(g, &group);
+        group.afHead[PROTEIN_HEAD_FACTOR] = -12.345 + g;
+        group.afHead[PROTEIN_HEAD_DILUTION] = 1.0 + 2.5 * g;
+        group.abFlags[PROTEIN_FLAG_UNITS] = static_cast<uint8_t>(g % PROTEIN_UNITS_COUNT);
+        group.abFlags[PROTEIN_FLAG_CALIBRATION] = static_cast<uint8_t>(g % 2);
+        group.abFlags[PROTEIN_FLAG_REPLICATES] = static_cast<uint8_t>(1 + g % 3);
+        group.abFlags[PROTEIN_FLAG_CURVE_FIT] = static_cast<uint8_t>((g + 1) % 2);
+        for (int i = 0; i < 4; i++) {
+            group.afValues[i] = 125.0 * (i + 1) + 0.001 * g;
+            for (int r = 0; r < group.abFlags[PROTEIN_FLAG_REPLICATES]; r++)
+                if (i != 2 || r != 0)
+                    group.afStandards[ProteinReplicateIndex(i, r)] = 0.1 * (i + 1) + 0.003 * r + 1e-9;
+        }
+        EncodeProteinGroup(group, pbImage + PARAM_PROTEIN_GROUP_BASE + PARAM_PROTEIN_GROUP_SIZE * g);
+    }
+}
+
+std::string GroupBytes(const std::string& sPath)
+{
+    return ReadText(sPath).substr(PARAM_PROTEIN_GROUP_BASE, PARAM_PROTEIN_GROUP_SIZE * PROTEIN_GROUP_COUNT);
+}
+
+TEST_F(EepromToolTest, ProteinGroupsRoundTripThroughJson)
+{
+    std::vector<uint8_t> abImage = Image({});
+    VariedProteinGroups(abImage.data());
+    WriteImage("a.bin", abImage);
+    Result exported = Run({"export-proteins", "a.bin", "proteins.json"});
+    ASSERT_EQ(exported.nStatus, EEPROM_TOOL_OK) << exported.sErr;
+    Result imported = Run({"import-proteins", "b.bin", "proteins.json"});
+    ASSERT_EQ(imported.nStatus, EEPROM_TOOL_OK) << imported.sErr;
+    EXPECT_EQ(GroupBytes("b.bin"), GroupBytes("a.bin"));
+    EXPECT_NE(imported.sOut.find("4 protein assays imported"), std::string::npos) << imported.sOut;
+    // The methods and settings of the image imported into are left alone.
+    std::string sB = ReadText("b.bin");
+    std::vector<uint8_t> abFirst = Image({});
+    EXPECT_EQ(sB.substr(0, PARAM_PROTEIN_GROUP_BASE), std::string(abFirst.begin(), abFirst.begin() + PARAM_PROTEIN_GROUP_BASE));
+
+    std::string sJson = ReadText("proteins.json");
+    EXPECT_NE(sJson.find("\"assay\": \"Bradford\""), std::string::npos) << sJson;
+    EXPECT_NE(sJson.find("null"), std::string::npos) << "a replicate not taken";
+
+    Result shown = Run({"show", "a.bin"});
+    ASSERT_EQ(shown.nStatus, EEPROM_TOOL_OK);
+    EXPECT_NE(shown.sOut.find("0x00EC  Bradford"), std::string::npos) << shown.sOut;
+    EXPECT_NE(shown.sOut.find("replicates 2"), std::string::npos) << shown.sOut;
+    EXPECT_NE(shown.sOut.find("dilution 3.5"), std::string::npos) << shown.sOut;
+}
+
+TEST_F(EepromToolTest, ProteinImportRefusesWhatTheScreensCouldNotStore)
+{
+    std::vector<uint8_t> abImage = Image({});
+    VariedProteinGroups(abImage.data());
+    WriteImage("a.bin", abImage);
+    ASSERT_EQ(Run({"export-proteins", "a.bin", "good.json"}).nStatus, EEPROM_TOOL_OK);
+    std::string sGood = ReadText("good.json");
+    const struct {
+        const char* pszFrom;
+        const char* pszTo;
+        const char* pszMessage;
+    } CASES[] = {
+        {"\"dilution\": 1.0", "\"dilution\": 0", "BCA dilution"},
+        {"\"replicates\": 1", "\"replicates\": 4", "replicates"},
+        {"\"units\": \"mg/ml\"", "\"units\": \"g/l\"", "BCA units"},
+        {"\"assay\": \"Lowry\"", "\"assay\": \"BCA\"", "given twice"},
+        {"\"curve fit\"", "\"fit\"", "unknown field"},
+    };
+    for (const auto& c : CASES) {
+        std::string sBad = sGood;
+        size_t n = sBad.find(c.pszFrom);
+        ASSERT_NE(n, std::string::npos) << c.pszFrom;
+        sBad.replace(n, std::strlen(c.pszFrom), c.pszTo);
+        WriteText("bad.json", sBad);
+        Result r = Run({"import-proteins", "b.bin", "bad.json"});
+        EXPECT_EQ(r.nStatus, EEPROM_TOOL_FAILED) << c.pszTo;
+        EXPECT_NE(r.sErr.find(c.pszMessage), std::string::npos) << r.sErr;
+        EXPECT_FALSE(fs::exists("b.bin")) << "nothing written for " << c.pszTo;
     }
 }
 

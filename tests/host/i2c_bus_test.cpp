@@ -1,5 +1,6 @@
-// The simulated bus: wired-AND line levels, the order of notifications, and
-// changes made by a device while it is being notified.
+// The simulated bus: wired-AND line levels, the order of notifications,
+// changes made by a device while it is being notified, and driving the bus
+// with its one listener named.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,6 +21,9 @@ public:
             SetSda(0);
     }
     void OnSdaChanged() override { Log("SDA"); }
+    // Nothing is taken quietly: every change reaches the handlers above.
+    bool TakeSclQuietly() { return false; }
+    bool TakeSdaQuietly() { return false; }
     void Log(const char* pszLine)
     {
         m_asLog.push_back(std::string(pszLine) + " scl=" + std::to_string(m_pBus->Scl()) +
@@ -50,6 +54,29 @@ TEST(I2cBusTest, LinesAreTheAndOfEveryDevicesOutputs)
     b.SetScl(0);
     EXPECT_EQ(bus.Scl(), 0);
     EXPECT_EQ(bus.Sda(), 1);
+}
+
+// An output change that leaves the line as it was (another device still
+// holds it low) is no line change: nobody is told.
+TEST(I2cBusTest, ALineHeldByAnotherDeviceDoesNotMove)
+{
+    CI2cBus bus;
+    CI2cDevice master, holder;
+    CLoggingDevice watcher;
+    for (CI2cDevice* p : {&master, &holder, static_cast<CI2cDevice*>(&watcher)}) {
+        p->Attach(&bus);
+        bus.AddDevice(p);
+    }
+    holder.SetScl(0);
+    holder.SetSda(0);
+    watcher.m_asLog.clear();
+    master.SetScl(0);
+    master.SetSda(0);
+    master.SetScl(1);
+    master.SetSda(1);
+    EXPECT_TRUE(watcher.m_asLog.empty());
+    EXPECT_EQ(bus.Scl(), 0);
+    EXPECT_EQ(bus.Sda(), 0);
 }
 
 TEST(I2cBusTest, ChangesAreNotifiedOnceToEveryDeviceInOrder)
@@ -86,6 +113,60 @@ TEST(I2cBusTest, ADeviceAnsweringInsideANotificationIsResolvedAfterTheClock)
     master.SetScl(0);
     EXPECT_EQ(bus.Sda(), 0);
     EXPECT_EQ(watcher.m_asLog, (std::vector<std::string>{"SCL scl=0 sda=1", "SDA scl=0 sda=0"}));
+}
+
+// The same steps through SetScl / SetSda of the driver and through the
+// bus's DriveScl / DriveSda with the listener named give the same
+// notifications and levels, also when a device added with SDA already low
+// left a change pending, and when the listener answers a clock edge.
+TEST(I2cBusTest, DrivingWithTheListenerNamedIsTheSameAsSettingThePins)
+{
+    struct Rig {
+        CI2cBus bus;
+        CI2cDevice master, late;
+        CLoggingDevice listener;
+        Rig()
+        {
+            master.Attach(&bus);
+            bus.AddDevice(&master);
+            listener.Attach(&bus);
+            bus.AddDevice(&listener);
+            listener.m_bAnswerSclFall = true;
+        }
+    };
+    Rig plain, driven;
+    // Each step: 'c' or 'd' (SCL or SDA), the level; 'p' adds a device
+    // that pulls SDA low without a resolution; 'r' lets the listener
+    // release SDA.
+    const char* kSteps = "c0 d0 c1 r1 d1 c0 c1 p0 c0 d0 c1 d1 c0";
+    for (const char* p = kSteps; *p; p += (p[2] ? 3 : 2)) {
+        const int nLevel = p[1] - '0';
+        for (Rig* pRig : {&plain, &driven}) {
+            switch (p[0]) {
+            case 'c':
+                pRig == &plain ? pRig->master.SetScl(nLevel) : pRig->bus.DriveScl(pRig->master, nLevel, pRig->listener);
+                break;
+            case 'd':
+                pRig == &plain ? pRig->master.SetSda(nLevel) : pRig->bus.DriveSda(pRig->master, nLevel, pRig->listener);
+                break;
+            case 'p':
+                pRig->late.SetSda(0);
+                pRig->bus.AddDevice(&pRig->late);
+                break;
+            default:
+                pRig->listener.m_bAnswerSclFall = false;
+                pRig->listener.SetSda(1);
+                break;
+            }
+        }
+        SCOPED_TRACE(std::string(p, 2));
+        EXPECT_EQ(driven.listener.m_asLog, plain.listener.m_asLog);
+        EXPECT_EQ(driven.bus.Scl(), plain.bus.Scl());
+        EXPECT_EQ(driven.bus.Sda(), plain.bus.Sda());
+    }
+    // The steps reached every case: the pending change, and the answer.
+    EXPECT_EQ(plain.bus.Sda(), 0);
+    EXPECT_GE(plain.listener.m_asLog.size(), 10u);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "measure/kinetics_run.h"
 #include "measure/reading.h"
 #include "sample.h"
+#include "sample_compartment.h"
 #include "scenario.h"
 #include "ui/ui_internal.h"
 
@@ -222,6 +223,61 @@ TEST_F(SampleReading, ReactingMixtureFadesAtItsRate)
     EXPECT_NEAR(-fSxy / fSxx, sample.m_fRatePerMin, 0.02 * sample.m_fRatePerMin);
 }
 
+// With the cell heater on the mixture is at 37 C and fades 2^1.2 = 2.30
+// times as fast as at 25 C; a heater switched on but not fitted warms nothing.
+TEST_F(SampleReading, HeatedMixtureFadesFaster)
+{
+    constexpr int NM = 590;
+    CSample sample = Library("reaction");
+    for (uint8_t bFitted : {1, 0}) {
+        gbHeaterFitted = bFitted;
+        gbHeaterOn = 1;
+        Host().Compartment().Insert(sample);
+        std::vector<double> t, lnA;
+        for (int i = 0; i < 6; i++) {
+            ReadSample();
+            t.push_back(static_cast<double>(Host().Compartment().LastFramesMs()) / 60000.0);
+            lnA.push_back(std::log(Absorbance(NM)));
+            Host().AdvanceMs(15000);
+        }
+        double fMt = 0, fMa = 0;
+        for (size_t i = 0; i < t.size(); i++)
+            fMt += t[i] / t.size(), fMa += lnA[i] / t.size();
+        double fSxy = 0, fSxx = 0;
+        for (size_t i = 0; i < t.size(); i++)
+            fSxy += (t[i] - fMt) * (lnA[i] - fMa), fSxx += (t[i] - fMt) * (t[i] - fMt);
+        double fWant = sample.m_fRatePerMin * (bFitted ? std::pow(2.0, 1.2) : 1.0);
+        EXPECT_NEAR(-fSxy / fSxx, fWant, 0.03 * fWant) << (bFitted ? "heated" : "no heater fitted");
+    }
+}
+
+// The temperature holds from one reading to the next: the reaction runs at
+// the heater's state taken at the previous reading.
+TEST(SampleCompartmentHeater, ReactionFollowsTheCellTemperature)
+{
+    uint64_t ullNow = 0;
+    CSampleCompartment compartment([&ullNow] { return ullNow; });
+    gbHeaterFitted = 1;
+    gbHeaterOn = 0;
+    compartment.Insert(Library("reaction"));
+    const double fHot = std::pow(2.0, 1.2);
+    EXPECT_DOUBLE_EQ(CSampleCompartment::RateFactor(CSampleCompartment::HEATED_C), fHot);
+    EXPECT_DOUBLE_EQ(CSampleCompartment::RateFactor(CSampleCompartment::ROOM_C), 1.0);
+    struct Step {
+        uint64_t ullMs;
+        uint8_t bOnAfter;  // the heater switched after this reading
+        double fReacted;   // minutes at 25 C
+    } kSteps[] = {{60000, 1, 1.0}, {120000, 1, 2.0}, {180000, 0, 2.0 + fHot}, {240000, 0, 2.0 + 2 * fHot}};
+    for (const Step& s : kSteps) {
+        ullNow = s.ullMs;
+        EXPECT_NEAR(compartment.React(ullNow), s.fReacted, 1e-12) << s.ullMs;
+        gbHeaterOn = s.bOnAfter;
+    }
+    EXPECT_NEAR(compartment.React(ullNow), 2.0 + 2 * fHot, 1e-12) << "no time, no reaction";
+    gbHeaterFitted = 0;
+    gbHeaterOn = 0;
+}
+
 // A cell far darker than the instrument can measure reads out of range, as
 // a real dark sample does; nothing breaks on the way.
 TEST_F(SampleReading, TooDarkReadsOutOfRange)
@@ -272,6 +328,27 @@ TEST(SampleScenario, SampleCommandIsChecked)
 }
 
 class SampleScenarioRun : public FirmwareTest {};
+
+// "heater fitted" and "heater none" fit and remove the heater (switched
+// off); set-up offers Heater Control only with it fitted.
+TEST_F(SampleScenarioRun, HeaterCommandFitsTheHeater)
+{
+    Host().PowerUp();
+    std::ostringstream out;
+    CScenario scenario(Host(), out);
+    ASSERT_TRUE(scenario.RunText("heater fitted\nkey standby\nwait-screen 9 within 60s\nkey soft2\nkey soft3\n"
+                                 "wait-screen 14 within 0\nkey soft4\nwait-screen 81 within 0\nkey right\n",
+                                 "s"))
+        << scenario.Error();
+    EXPECT_EQ(gbHeaterOn, 1);
+    ASSERT_TRUE(scenario.RunText("key soft4\nwait-screen 14 within 0\nheater none\nkey escape\nkey soft3\n"
+                                 "wait-screen 14 within 0\nkey soft4\nwait-screen 14 within 0\n",
+                                 "s"))
+        << scenario.Error();
+    EXPECT_EQ(gbHeaterOn, 0) << "removing the heater switches it off";
+    EXPECT_FALSE(scenario.RunText("heater on\n", "s"));
+    EXPECT_NE(scenario.Error().find("heater needs 'fitted' or 'none'"), std::string::npos) << scenario.Error();
+}
 
 // The command puts the sample in; a name that is not in the library, or a
 // concentration for a sample without one, fails the scenario and says why.

@@ -104,9 +104,9 @@ TEST(ScenarioParseTest, RefusalsNameLineColumnAndFault)
         {"snapshot", "t.scn:1:9: snapshot needs a file name ending in .png or .pbm"},
         {"script \"\"", "t.scn:1:8: script needs a TEXT that is not empty"},
         {"\"key\" ref", "t.scn:1:1: unknown command '\"key\"'; the commands are press release key hold wait "
-                        "wait-screen send sendln expect snapshot screen state script sample"},
+                        "wait-screen send sendln expect snapshot screen state script sample heater"},
         {"fly away", "t.scn:1:1: unknown command 'fly'; the commands are press release key hold wait wait-screen "
-                     "send sendln expect snapshot screen state script sample"},
+                     "send sendln expect snapshot screen state script sample heater"},
     };
     for (const Case& c : kCases) {
         ScenarioParse parse = ParseScenario(c.sLine);

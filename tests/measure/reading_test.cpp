@@ -258,7 +258,7 @@ TEST_F(Corrections, SpectrumPointsFollowBothOffsetsWithinTheArray)
     EXPECT_DOUBLE_EQ(SpectrumPoint(500), PixelValue(1023));
 }
 
-TEST_F(Corrections, StrayLightTermNeedsAllThreeLampLevels)
+TEST_F(Corrections, StrayLightTermNeedsAllThreeLampLevelsAndWeighsTheirRatios)
 {
     CompleteReading(READ_REFERENCE);
     float afPlain[SPECTRUM_POINTS];
@@ -274,6 +274,15 @@ TEST_F(Corrections, StrayLightTermNeedsAllThreeLampLevels)
     CompleteReading(READ_REFERENCE);
     for (int k : {0, 78, 250, 500})
         EXPECT_NEAR(gfReferenceReadings[k], afPlain[k] - 15.0, 0.02) << k;
+
+    // Lamp levels a half and a quarter of today's at 510 and 691 nm: ratios
+    // 1, 2 and 4 weighted 0, 1 and 2 make 15 * (2 + 8) / 3.
+    const double kafRatio[STRAY_POINTS] = {1.0, 2.0, 4.0};
+    for (int i = 0; i < STRAY_POINTS; i++)
+        gfLRValue[i] /= kafRatio[i];
+    CompleteReading(READ_REFERENCE);
+    for (int k : {0, 78, 250, 500})
+        EXPECT_NEAR(gfReferenceReadings[k], afPlain[k] - 50.0, 0.05) << k;
 }
 
 TEST_F(Corrections, WavelengthToPixelClampsAndTakesTheDiagnosticOffsetOnlyInItsMode)

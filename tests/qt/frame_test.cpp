@@ -1,8 +1,12 @@
 // The main window: the profile entries (bars and docks) across a restart, the Mains check
 // mark, the status bar's EEPROM pane and the serial monitor's text.
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextDocumentFragment>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -151,7 +155,7 @@ private slots:
         auto pApp = StartWindowOnly();
         QVERIFY(pApp);
         QStatusBar* pStatus = pApp->Frame()->statusBar();
-        const QString sPrompt = QStringLiteral("Press the standby key (S) to switch the instrument on");
+        const QString sPrompt = QStringLiteral("Press standby (S) to switch on");
         QCOMPARE(pStatus->currentMessage(), sPrompt);
         pStatus->showMessage(QStringLiteral("Turn the mains on and off"));
         pStatus->clearMessage();
@@ -177,7 +181,7 @@ private slots:
             auto pApp = StartWindowOnly();
             QLabel* pPane = pApp->Frame()->EepromPane();
             QCOMPARE(pPane->isVisibleTo(pApp->Frame()), !pApp->Bus()->StatusMessage().empty());
-            QCOMPARE(pPane->text().toStdString(), pApp->Bus()->StatusMessage());
+            QCOMPARE(pPane->toolTip().toStdString(), pApp->Bus()->StatusMessage());
             pApp->Frame()->ShowEepromStatus(QStringLiteral("eeprom.bin is read-only"));
             QVERIFY(pPane->isVisibleTo(pApp->Frame()));
             QCOMPARE(pPane->text(), QStringLiteral("eeprom.bin is read-only"));
@@ -189,8 +193,70 @@ private slots:
         QVERIFY(pSecond->Bus()->ReadOnly());
         QLabel* pPane = pSecond->Frame()->EepromPane();
         QVERIFY(pPane->isVisibleTo(pSecond->Frame()));
-        QVERIFY(pPane->text().contains(QStringLiteral("eeprom.bin")));
-        QCOMPARE(pPane->text().toStdString(), pSecond->Bus()->StatusMessage());
+        QVERIFY2(pPane->text().contains(QStringLiteral("eeprom.bin")), qPrintable(pPane->toolTip()));
+        QCOMPARE(pPane->toolTip().toStdString(), pSecond->Bus()->StatusMessage());
+    }
+
+    // A long file message in its pane and the standby prompt in the message
+    // area: the pane is shortened and the prompt fits whole left of it.
+    void statusMessagesDoNotOverlap()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        CMainFrame* pFrame = pApp->Frame();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        const QString sLong = QDir::current().absoluteFilePath(
+            QStringLiteral("a/rather/deep/folder/of/the/build/tree/eeprom.bin is in use by another simulator"));
+        pFrame->ShowEepromStatus(sLong);
+        QCOMPARE(pFrame->EepromPane()->toolTip(), sLong);
+        QCoreApplication::processEvents();
+        QStatusBar* pStatus = pFrame->statusBar();
+        QLabel* pPane = pFrame->EepromPane();
+        QVERIFY(pPane->text().endsWith(QChar(0x2026)));
+        QVERIFY(pPane->width() < pStatus->width() / 2);
+        const int nRoom = pPane->x() - 2 - 6;
+        QVERIFY2(pStatus->fontMetrics().horizontalAdvance(pFrame->IdleMessage()) <= nRoom,
+                 qPrintable(QStringLiteral("%1 px for the message").arg(nRoom)));
+    }
+
+    // With the focus in the serial monitor, Esc and the arrows stay there and
+    // Ctrl+C copies the selected text; back on the panel, the same keys reach
+    // the instrument and Ctrl+C copies the display.
+    void textFieldsKeepTheKeyboard()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        QVERIFY(pApp);
+        CMainFrame* pFrame = pApp->Frame();
+        pFrame->SerialMonitor()->show();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        pFrame->SerialMonitor()->AppendBytes(QByteArray("E00\r\n"));
+        auto* pText = pFrame->SerialMonitor()->findChild<QPlainTextEdit*>();
+        QVERIFY(pText);
+        pText->setFocus();
+        QTRY_VERIFY(pText->hasFocus());
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Down, Qt::Key_Left}) {
+            QTest::keyPress(pText, key);
+            QCOMPARE(DownKeys(), QList<int>{});
+            QTest::keyRelease(pText, key);
+        }
+        pText->selectAll();
+        QApplication::clipboard()->clear();
+        QTest::keyClick(pText, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), pText->textCursor().selection().toPlainText());
+        QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("E00")));
+        QVERIFY(QApplication::clipboard()->image().isNull());
+
+        pApp->View()->setFocus();
+        QTRY_VERIFY(pApp->View()->hasFocus());
+        QTest::keyPress(pApp->View(), Qt::Key_Down);
+        QCOMPARE(DownKeys(), QList<int>{KEY_DOWN});
+        QTest::keyRelease(pApp->View(), Qt::Key_Down);
+        QCOMPARE(DownKeys(), QList<int>{});
+        QTest::keyClick(pApp->View(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pApp->View()->DisplayImage());
     }
 
     void serialTextMakesControlsVisible_data()

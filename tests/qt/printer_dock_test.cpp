@@ -3,14 +3,9 @@
 // printer ("PC" is the tap's own test), the paper scrolls to its newest
 // line, zooms, saves as PNG and PDF and tears off; the chart follows the analogue output at the chosen
 // speed and saves as CSV.
-//
-// With HALDEN_PRINTER_SCREENSHOT=PATH the printer dock, holding the
-// printout of a reading and a scan on "PR2" (printed by halden-cli), is
-// also saved as a PNG picture for the README.
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -147,34 +142,6 @@ private slots:
 
         Chart()->Clear();
         QVERIFY(Chart()->Recorder().Points().size() <= 2);
-    }
-
-    // For the README: the printout of tests/host/scenarios/printer_pr2.scn.
-    void screenshot()
-    {
-        const QString sPath = qEnvironmentVariable("HALDEN_PRINTER_SCREENSHOT");
-        if (sPath.isEmpty())
-            QSKIP("HALDEN_PRINTER_SCREENSHOT is not set");
-        QProcess cli;
-        cli.setWorkingDirectory(m_pEnv->Path() + QStringLiteral("/cli"));
-        QDir().mkpath(cli.workingDirectory());
-        cli.start(QStringLiteral(HALDEN_CLI),
-                  {QStringLiteral("--serial-log"), QStringLiteral("sent.bin"),
-                   QStringLiteral(HALDEN_SOURCE_DIR "/tests/host/scenarios/printer_pr2.scn")});
-        QVERIFY(cli.waitForFinished(120000));
-        QCOMPARE(cli.exitCode(), 0);
-        QFile sent(cli.workingDirectory() + QStringLiteral("/sent.bin"));
-        QVERIFY(sent.open(QIODevice::ReadOnly));
-        const QByteArray abSent = sent.readAll();
-        // The printer was chosen just before the reading's record went out.
-        const qsizetype nFirst = abSent.indexOf("600 nm\t");
-        QVERIFY(nFirst >= 0);
-        Printer()->Clear();
-        Printer()->Feed(abSent.mid(nFirst));
-        Printer()->SetZoom(1);
-        Printer()->resize(340, 560);
-        Printer()->Scroller()->verticalScrollBar()->setValue(0);
-        QVERIFY(Printer()->grab().save(sPath, "PNG"));
     }
 };
 

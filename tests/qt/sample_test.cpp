@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QListWidget>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 
@@ -89,6 +90,29 @@ private slots:
 
     // The lid's window shows the colour light through the cell has: the dye
     // passes blue and absorbs in the yellow, the blank is clear.
+    // The chooser's labels read as plain words: an ampersand only marks the
+    // shortcut of a label that has a field to go to, and no label shows the
+    // folder the samples are read from.
+    void chooserLabelsAreClean()
+    {
+        CSampleDlg dlg(View()->Compartment(), Frame());
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QString sFolder = QDir::toNativeSeparators(QString::fromStdString(SampleLibraryDir().string()));
+        const QList<QLabel*> labels = dlg.findChildren<QLabel*>();
+        QVERIFY(!labels.isEmpty());
+        bool bListLabel = false;
+        for (const QLabel* pLabel : labels) {
+            const QString sText = pLabel->text();
+            QVERIFY2(!sText.contains(sFolder), qPrintable(sText));
+            if (sText.contains(QLatin1Char('&')))
+                QVERIFY2(pLabel->buddy(), qPrintable(sText));
+            if (pLabel->buddy() && qobject_cast<QListWidget*>(pLabel->buddy()))
+                bListLabel = true;
+        }
+        QVERIFY(bListLabel);
+    }
+
     void sampleColourFollowsTheSpectrum()
     {
         std::string sError;

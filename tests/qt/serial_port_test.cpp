@@ -110,7 +110,7 @@ private:
     std::unique_ptr<CScratchEnvironment> m_pEnv;
     std::unique_ptr<CHaldenApp> m_pApp;
 
-    QString PaneText() const { return m_pApp->Frame()->SerialPane()->text(); }
+    QString PaneText() const { return m_pApp->Frame()->SerialPane()->toolTip(); }
 
 private slots:
     void initTestCase()

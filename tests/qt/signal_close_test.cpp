@@ -1,19 +1,84 @@
 // SIGINT and SIGTERM close halden-sim as its close button does: the
 // program ends with status 0 after writing its profile, also while a dialog
 // is open.
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <string>
 
 #include "qt_fixture.h"
 #include "signal_close.h"
+
+namespace {
+
+// A TCP port on the loopback that nothing listens on just now.
+uint16_t FreeTcpPort()
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof addr;
+    const bool bOk = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLength) == 0;
+    ::close(fd);
+    return bOk ? ntohs(addr.sin_port) : 0;
+}
+
+// The firmware answers ^H on the serial port (served on the TCP port) with
+// its greeting, in standby too: proof that its thread runs. Retries the
+// connection and the greeting until it comes or the guard runs out.
+bool FirmwareGreets(uint16_t unPort, int nGuardMs)
+{
+    std::string sSeen;
+    int fd = -1;
+    QDeadlineTimer deadline(nGuardMs);
+    while (!deadline.hasExpired()) {
+        if (fd < 0) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            sockaddr_in addr {};
+            addr.sin_family = AF_INET;
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            addr.sin_port = htons(unPort);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS) {
+                ::close(fd);
+                fd = -1;
+                QTest::qWait(100);
+                continue;
+            }
+        }
+        if (::send(fd, "\x08", 1, MSG_NOSIGNAL) < 0 && errno != EAGAIN && errno != ENOTCONN) {
+            ::close(fd);
+            fd = -1;
+        }
+        QTest::qWait(200);
+        char ab[256];
+        for (ssize_t n; fd >= 0 && (n = ::recv(fd, ab, sizeof ab, 0)) > 0;)
+            sSeen.append(ab, static_cast<size_t>(n));
+        if (sSeen.find("HELLO\r\n") != std::string::npos)
+            break;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return sSeen.find("HELLO\r\n") != std::string::npos;
+}
+
+}  // namespace
 
 class CSignalCloseTest : public QObject {
     Q_OBJECT
@@ -37,6 +102,26 @@ private slots:
         QTRY_VERIFY(!pApp->Frame()->isVisible());
     }
 
+    // halden-sim --version prints its name and version and ends at once,
+    // without opening a window or touching an EEPROM file.
+    void versionOptionPrintsAndExits()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(environment);
+        child.setWorkingDirectory(dir.path());
+        child.start(QStringLiteral(HALDEN_SIM), {QStringLiteral("--version")});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        const QString sOut = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+        QVERIFY2(QRegularExpression(QStringLiteral("^halden-sim \\d+\\.\\d+")).match(sOut).hasMatch(), qPrintable(sOut));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("eeprom.bin"))));
+    }
+
     void signalClosesLikeTheCloseButton_data()
     {
         QTest::addColumn<int>("nSignal");
@@ -55,15 +140,17 @@ private slots:
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         child.setProcessEnvironment(environment);
         child.setWorkingDirectory(dir.path());
-        child.start(QStringLiteral(HALDEN_SIM), {});
+        const uint16_t unPort = FreeTcpPort();
+        QVERIFY(unPort != 0);
+        child.start(QStringLiteral(HALDEN_SIM), {QStringLiteral("--serial-tcp"), QString::number(unPort)});
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
 
-        // The EEPROM file appears once the window and the bus exist; the
-        // firmware starts with the event loop just after.
-        const QString sEeprom = QDir(dir.path()).filePath(QStringLiteral("eeprom.bin"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile(sEeprom).size() == 32768, 60000);
-        QTest::qWait(500);
+        // The signal comes once the firmware thread runs: it has answered on
+        // the serial port. The guard only stops a hang.
+        QVERIFY2(FirmwareGreets(unPort, 60000), qPrintable(QString::fromLocal8Bit(child.readAllStandardError().right(2000))));
         QCOMPARE(child.state(), QProcess::Running);
+        const QString sEeprom = QDir(dir.path()).filePath(QStringLiteral("eeprom.bin"));
+        QCOMPARE(QFile(sEeprom).size(), 32768);
 
         ::kill(static_cast<pid_t>(child.processId()), nSignal);
         if (!child.waitForFinished(60000)) {

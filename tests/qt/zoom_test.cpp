@@ -7,12 +7,16 @@
 #include <QFile>
 #include <QPrinter>
 #include <QSettings>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "core/bridge.h"
 #include "core/timers.h"
 #include "panel_layout.h"
+#include "printer_dock.h"
 #include "qt_fixture.h"
+#include "serial_monitor.h"
 
 class CZoomTest : public QObject {
     Q_OBJECT
@@ -150,6 +154,50 @@ private slots:
         QCOMPARE(View()->Zoom(), 4);
     }
 
+    // Zooming in and back out, and in again from the keyboard, the window
+    // always fits the whole panel and keeps the docks at their size, unless
+    // the screen is too small for it in that direction.
+    void windowFitsThePanelBothWays()
+    {
+        Frame()->SerialMonitor()->show();
+        Frame()->PrinterDock()->show();
+        QCoreApplication::processEvents();
+        const QSize sizeScreen = Frame()->screen()->availableGeometry().size();
+        const int nMonitorHeight = Frame()->SerialMonitor()->height();
+        const int nPrinterWidth = Frame()->PrinterDock()->width();
+        QSize sizeAt1x;
+        auto check = [&](int nZoom) {
+            const QSize sizeCanvas = View()->Canvas()->size();
+            const QSize sizeShown = View()->viewport()->size();
+            const QSize sizeWindow = Frame()->frameGeometry().size();
+            const QString sWhere = QStringLiteral("%1x: window %2x%3, panel %4x%5 shown in %6x%7")
+                                       .arg(nZoom).arg(sizeWindow.width()).arg(sizeWindow.height())
+                                       .arg(sizeCanvas.width()).arg(sizeCanvas.height())
+                                       .arg(sizeShown.width()).arg(sizeShown.height());
+            const bool bWide = sizeShown.width() == sizeCanvas.width() || sizeWindow.width() == sizeScreen.width();
+            const bool bHigh = sizeShown.height() == sizeCanvas.height() || sizeWindow.height() == sizeScreen.height();
+            QVERIFY2(bWide && bHigh, qPrintable(sWhere));
+            QVERIFY2(Frame()->SerialMonitor()->height() >= nMonitorHeight, qPrintable(sWhere));
+            QVERIFY2(Frame()->PrinterDock()->width() >= nPrinterWidth, qPrintable(sWhere));
+        };
+        Frame()->SetZoom(1);
+        QCoreApplication::processEvents();
+        check(1);
+        sizeAt1x = Frame()->size();
+        for (int nZoom : {2, 4, 1}) {
+            Frame()->SetZoom(nZoom);
+            QCoreApplication::processEvents();
+            check(nZoom);
+        }
+        QCOMPARE(Frame()->size(), sizeAt1x);
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
+        QTest::keyClick(Frame(), Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(View()->Zoom(), 2);
+        QCoreApplication::processEvents();
+        check(2);
+        QCOMPARE(View()->viewport()->size(), View()->Canvas()->size());
+    }
+
     void copyAndSaveDisplay()
     {
         DrawPattern();
@@ -191,5 +239,22 @@ private slots:
     }
 };
 
-QTEST_MAIN(CZoomTest)
+// The tests run on a screen large enough for the panel at 2x with its docks.
+int main(int argc, char** argv)
+{
+    const QByteArray abPlatform = qgetenv("QT_QPA_PLATFORM");
+    QTemporaryDir dirScreen;
+    if (abPlatform.isEmpty() || abPlatform == "offscreen") {
+        QFile config(dirScreen.filePath(QStringLiteral("screen.json")));
+        if (config.open(QIODevice::WriteOnly))
+            config.write(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 2560, "height": 1600,)"
+                         R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        config.close();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    }
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    CZoomTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "zoom_test.moc"

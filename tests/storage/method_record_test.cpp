@@ -31,7 +31,7 @@ MethodWork SampleMethod()
         method.afStdAbs[i] = 0.1 * (i + 1);
         method.afStdConc[i] = 10.0 * (i + 1);
     }
-    method.bCurveFit = 0;
+    method.bCurveFit = 1;  // non-zero, so a check word that skips it differs
     return method;
 }
 
@@ -55,7 +55,7 @@ TEST(MethodRecordTest, FieldsLieAtTheirOffsetsLittleEndianWithTheCheckWord)
     EXPECT_EQ(abRecord[57], 5);
     double fConc5 = 50.0;
     EXPECT_EQ(std::memcmp(abRecord + 102 + 32, &fConc5, 8), 0);
-    EXPECT_EQ(abRecord[142], 0);
+    EXPECT_EQ(abRecord[142], 1);
 
     unsigned unSum = 0;
     for (int i = 0; i < 144; i++)
@@ -70,8 +70,13 @@ TEST(MethodRecordTest, FieldsLieAtTheirOffsetsLittleEndianWithTheCheckWord)
     EncodeMethodRecord(decoded, abAgain);
     EXPECT_EQ(std::memcmp(abRecord, abAgain, METHOD_RECORD_SIZE), 0);
 
-    abRecord[57] ^= 1;  // any changed byte breaks the check word
-    EXPECT_FALSE(MethodRecordValid(abRecord));
+    // Any changed byte, the check word's own included, breaks the record.
+    for (int i = 0; i < METHOD_RECORD_SIZE; i++) {
+        uint8_t abChanged[METHOD_RECORD_SIZE];
+        std::memcpy(abChanged, abRecord, sizeof abChanged);
+        abChanged[i] ^= 1;
+        EXPECT_FALSE(MethodRecordValid(abChanged)) << "byte " << i;
+    }
 }
 
 TEST(MethodRecordTest, DeletedAndClearedRecordsAreFreeAndInvalid)

@@ -133,6 +133,51 @@ TEST_F(ParamStoreTest, SettersWriteOnlyWhenTheValueChanges)
     EXPECT_EQ(FileAt(0x28, 1)[0], 2);
 }
 
+// Every setting's setter writes its own slot and nothing else: bytes as
+// they are, words most significant byte first.
+TEST_F(ParamStoreTest, EverySetterWritesItsSlotAndOnlyIt)
+{
+    struct ByteSetting {
+        void (*pfnSet)(uint8_t);
+        uint16_t unSlot;
+    } kBytes[] = {
+        {SetLastOperation, 0x00},   {SetSampleNumber, 0x01},   {SetSetting02, 0x02},
+        {SetOutputDevice, 0x03},    {SetBaudRate, 0x04},       {SetDateFormat, 0x05},
+        {SetCurrentMethod, 0x06},   {SetMethodListRow, 0x07},  {SetSetting08, 0x08},
+        {SetMethodListPage, 0x09},  {SetSetting0A, 0x0A},      {SetSetting0B, 0x0B},
+        {SetStandardsRow, 0x0C},    {SetTransmittanceMode, 0x0D}, {SetSetting0E, 0x0E},
+        {SetSetting0F, 0x0F},       {SetMethodField, 0x10},    {SetSetting11, 0x11},
+        {SetSetting12, 0x12},       {SetAutoPrint, 0x25},      {SetSetting26, 0x26},
+        {SetSetting27, 0x27},       {SetLanguage, 0x28},       {SetPrintCalCoeff, 0x29},
+        {SetBaseSelfTestInfo, 0x2A}, {SetReadingsDump, 0x2B},
+    };
+    struct WordSetting {
+        void (*pfnSet)(uint16_t);
+        uint16_t unSlot;
+    } kWords[] = {
+        {SetSetting13, 0x13},  {SetWavelength, 0x15},          {SetWavelengthB, 0x17},
+        {SetWavelengthC, 0x19}, {SetWavelengthD, 0x1B},        {[](uint16_t un) { SetMultiWavelength(0, un); }, 0x1D},
+        {[](uint16_t un) { SetMultiWavelength(1, un); }, 0x1F}, {[](uint16_t un) { SetMultiWavelength(2, un); }, 0x21},
+        {[](uint16_t un) { SetMultiWavelength(3, un); }, 0x23}, {SetCalibratedLedPixel, 0x2C},
+        {SetPixelClock, 0x2E},
+    };
+    StartParameterStore();
+    std::vector<uint8_t> abExpected = ReadFileBytes("eeprom.bin");
+    for (const ByteSetting& setting : kBytes) {
+        uint8_t b = static_cast<uint8_t>(abExpected[setting.unSlot] ^ 0x5A);
+        setting.pfnSet(b);
+        abExpected[setting.unSlot] = b;
+        ASSERT_EQ(ReadFileBytes("eeprom.bin"), abExpected) << "byte slot " << setting.unSlot;
+    }
+    for (const WordSetting& setting : kWords) {
+        uint16_t un = static_cast<uint16_t>(((abExpected[setting.unSlot] << 8) | abExpected[setting.unSlot + 1]) ^ 0x1234);
+        setting.pfnSet(un);
+        abExpected[setting.unSlot] = static_cast<uint8_t>(un >> 8);
+        abExpected[setting.unSlot + 1] = static_cast<uint8_t>(un);
+        ASSERT_EQ(ReadFileBytes("eeprom.bin"), abExpected) << "word slot " << setting.unSlot;
+    }
+}
+
 TEST_F(ParamStoreTest, DoublesAreStoredAsLittleEndianBytes)
 {
     StartParameterStore();

@@ -68,7 +68,7 @@ TEST_F(AfterReadingPrintTest, WithoutAutoPrintTheNumberFollowsPrintedResults)
     PowerUpToMainMenu();
     SetAutoPrint(0);
     SetSampleNumber(7);
-    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_CELL_DENSITY}});
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_DENSITY_OR_PROTEINS}, {KEY_SOFT1, STATE_CELL_DENSITY}});
     Reading(KEY_REF);
     Reading(KEY_TEST);
     NewOutput();

@@ -69,7 +69,7 @@ TEST_F(UiTest, HeldUpKeyOnSingleWavelengthSpeedsUpAndStopsAt830)
 TEST_F(UiTest, SampleNumberWrapsAndEscapeRestoresIt)
 {
     PowerUpToMainMenu();
-    Walk({{KEY_SOFT2, 12}, {KEY_SOFT2, 77}, {KEY_SOFT4, 69}});
+    Walk({{KEY_SOFT2, 12}, {KEY_SOFT2, 94}, {KEY_SOFT1, 77}, {KEY_SOFT4, 69}});
     uint8_t bOnEntry = gunSampleNumber;
     SetSampleNumber(99);
     Press(KEY_UP);

@@ -5,7 +5,8 @@
 //
 // To regenerate the golden images after a deliberate change of a screen:
 //   HALDEN_UPDATE_GOLDEN=1 ctest --test-dir build/release -R MenuWalk
-// then look at them (tools/ui_contact_sheet.py draws docs/ui_screens.png).
+// then look at them (tools/ui_contact_sheet.py draws the live screens in
+// every language on docs/ui_screens.png).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,6 +112,8 @@ TEST_F(MenuWalkTest, SelfTestFailureScreens) { RunScenarioAndCompare("self_test_
 
 TEST_F(MenuWalkTest, MainMenusInTheOtherLanguages) { RunScenarioAndCompare("languages.scn"); }
 
+TEST_F(MenuWalkTest, ProteinScreens) { RunScenarioAndCompare("protein_screens.scn"); }
+
 // The two screens the walk cannot reach on a fresh instrument: the heater
 // (only with a heater fitted) and "Memory Full" (all 100 method slots used).
 TEST_F(MenuWalkTest, HeaterAndMemoryFullScreens)
@@ -172,7 +175,7 @@ TEST_F(MenuWalkTest, MeasuringScreensAndTheReadoutAgainstReadA)
 TEST_F(MenuWalkTest, OutOfRangeMessageAndHintsInEveryLanguage)
 {
     PowerUpToMainMenu();
-    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_CELL_DENSITY}});
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_DENSITY_OR_PROTEINS}, {KEY_SOFT1, STATE_CELL_DENSITY}});
     Press(KEY_REF);
     Host().AdvanceMs(6000);
     Press(KEY_TEST);

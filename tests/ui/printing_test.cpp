@@ -94,7 +94,7 @@ TEST_F(PrintingTest, AutoPrintPrintsEveryTestWithTheNextSampleNumber)
     SetOutputDevice(2);
     SetAutoPrint(1);
     SetSampleNumber(7);
-    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_CELL_DENSITY}});
+    Walk({{KEY_SOFT2, STATE_MEASURE_MENU}, {KEY_SOFT2, STATE_DENSITY_OR_PROTEINS}, {KEY_SOFT1, STATE_CELL_DENSITY}});
     Reading(KEY_REF);
     EXPECT_EQ(Sent().find(",OD,"), std::string::npos) << "a reference reading prints nothing";
     Host().ClearSerialText();

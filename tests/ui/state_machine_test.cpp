@@ -100,7 +100,7 @@ TEST_F(UiTest, KeysAStateDoesNotAcceptChangeNothing)
 TEST_F(UiTest, UnhandledStateValuesReactOnlyToStandby)
 {
     PowerUpToMainMenu();
-    for (uint8_t bState : {uint8_t{3}, uint8_t{94}, uint8_t{131}, uint8_t{140}, uint8_t{255}}) {
+    for (uint8_t bState : {uint8_t{3}, uint8_t{88}, uint8_t{90}, uint8_t{140}, uint8_t{255}}) {
         gunScreenState = bState;
         Host().ClearChangedFlags();
         for (uint8_t bKey : {KEY_SOFT1, KEY_SOFT2, KEY_ESCAPE, KEY_TEST, KEY_UP})

@@ -54,7 +54,7 @@ TEST(StateTable, FlagsAreTheInstrumentsLists)
                     {125, 126, 128, 129}}));
     // Self-test, splash, standby and PC Control have no hint line; nor have
     // the calibration and kinetics graphs, whose axis labels take the bottom rows.
-    std::set<int> noHints = Join({Range(0, 10), {47, 55, 85}, Range(132, 255)});
+    std::set<int> noHints = Join({Range(0, 10), {47, 55, 85, 127}, Range(132, 255)});
     for (int i = 0; i < 256; i++)
         EXPECT_EQ(HasHintLine(static_cast<uint8_t>(i)), noHints.count(i) == 0) << "state " << i;
 }
@@ -68,6 +68,11 @@ TEST(StateTable, OverlaysNameTheScreenTheyAreDrawnOver)
     const Parent aParents[] = {
         {{2, 5, 6, 7, 8, 9, 10}, 1},  {{16}, 15}, {{18, 19}, 17}, {{28, 29, 31, 33, 38, 40, 41, 42}, 27},
         {{46}, 45}, {Range(50, 53), 49}, {Range(63, 66), 62}, {{67}, 25}, {{68}, 26}, {{92, 93}, 83},
+        // The protein program screens: the choosers and the factor over the
+        // program, the dilution over the assay's run screen.
+        {Range(102, 104), 100}, {{105}, 97}, {Range(108, 110), 106}, {{111}, 96},
+        {Range(114, 116), 112}, {{117}, 98}, {Range(120, 122), 118}, {{123}, 99},
+        {{125, 126, 128, 129}, 124},
     };
     std::set<int> withParent;
     for (const Parent& p : aParents)
