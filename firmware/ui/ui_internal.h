@@ -146,7 +146,6 @@ void TakeScreenReading(uint8_t bKind);
 double RatioOfAbsorbances(double fA1, double fA2);
 
 // Set-up screens (setup.cpp).
-extern uint8_t gbHeaterFitted;      // 1 when the instrument has a sample heater
 extern uint8_t gabEditDate[5];      // date and time editor: hours, minutes, day, month, year
 void ResetSetupScreens();           // message, upload and heater state, at power-up
 
