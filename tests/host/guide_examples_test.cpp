@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "eeprom_tool.h"
+#include "scenario_parse.h"
 #include "support/files.h"
 #include "support/firmware_fixture.h"
 
@@ -243,26 +244,34 @@ TEST_F(ScratchDirTest, EepromJsonExamplesImportAndExportUnchanged)
     }
 }
 
-// The guide's list of screen states is what halden-cli --states prints from
-// the state table. HALDEN_UPDATE_README=1 writes the list into the chapter.
-TEST_F(ScratchDirTest, GuideListsTheScreenStatesOfTheTable)
+// The halden-cli chapter describes every command of the parser's table
+// under a heading of its own, and every option halden-cli --help names in
+// its table of options.
+TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
 {
-    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --states >states.txt").c_str()), 0);
-    std::string sStates = ReadWholeFile("states.txt");
-    ASSERT_NE(sStates.find(" 11 main-menu\n"), std::string::npos) << sStates;
-    fs::path chapter = kSource / "docs" / "halden-cli.md";
-    std::string sChapter = ReadWholeFile(chapter);
-    const std::string sCaption = "`halden-cli --states`:\n\n```\n";
-    size_t nBegin = sChapter.find(sCaption);
-    ASSERT_NE(nBegin, std::string::npos) << "docs/halden-cli.md has no list of screen states";
-    nBegin += sCaption.size();
-    size_t nEnd = sChapter.find("```\n", nBegin);
-    ASSERT_NE(nEnd, std::string::npos);
-    if (std::getenv("HALDEN_UPDATE_README")) {
-        WriteWholeFile(chapter, sChapter.substr(0, nBegin) + sStates + sChapter.substr(nEnd));
-        return;
+    const std::string sChapter = ReadWholeFile(kSource / "docs" / "halden-cli.md");
+    std::vector<std::string> headings;
+    std::istringstream in(sChapter);
+    for (std::string sLine; std::getline(in, sLine);)
+        if (sLine.starts_with("### "))
+            headings.push_back(" " + sLine.substr(4) + ",");
+    for (const std::string& sUsage : ScenarioCommandUsages()) {
+        const std::string sName = sUsage.substr(0, sUsage.find(' '));
+        const bool bFound = std::any_of(headings.begin(), headings.end(), [&](const std::string& sHeading) {
+            return sHeading.find(" " + sName + " ") != std::string::npos ||
+                   sHeading.find(" " + sName + ",") != std::string::npos;
+        });
+        EXPECT_TRUE(bFound) << "docs/halden-cli.md has no heading '### " << sUsage << "' under Commands";
     }
-    EXPECT_EQ(sChapter.substr(nBegin, nEnd - nBegin), sStates);
+
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help >help.txt").c_str()), 0);
+    const std::string sHelp = ReadWholeFile("help.txt");
+    const std::regex option("--[a-z][a-z-]*");
+    int nOptions = 0;
+    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++)
+        EXPECT_NE(sChapter.find("| `" + it->str()), std::string::npos)
+            << "docs/halden-cli.md's table of options has no row for " << it->str();
+    EXPECT_GT(nOptions, 5) << sHelp;
 }
 
 class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
