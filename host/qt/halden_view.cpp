@@ -437,9 +437,12 @@ void CLcdWnd::FlushDirty()
     m_pSinceRepaint->restart();
 }
 
-// Copies the exposed part of the picture, never scaled or smoothed.
+// Copies the exposed part of the picture, never scaled or smoothed. Any
+// repaint shows the memory as it stands: a change not yet taken is taken
+// first (its rows outside this paint follow in the next).
 void CLcdWnd::paintEvent(QPaintEvent* pEvent)
 {
+    TakeFrame();
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     const QRect rTarget = pEvent->rect();
