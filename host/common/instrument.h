@@ -215,6 +215,7 @@ public:
     void I2cSetSda(int nLevel) override;
     int I2cGetScl() override;
     int I2cGetSda() override;
+    bool SupplyFrames(uint8_t bKind, FrameRecord* pFrames) override { return m_compartment.SupplyFrames(bKind, pFrames); }
     SerialSink* SerialOutput() override { return this; }
     SerialSink* AnalogueTrace() override;
 
