@@ -51,16 +51,35 @@ CEeprom::~CEeprom()
         close(m_nFile);
 }
 
-bool CEeprom::Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath)
+bool CEeprom::Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath, bool bSnapshot)
 {
     Attach(pBus);
     m_bDeviceAddress = bDeviceAddress & 0xFE;
     m_sPath = sPath;
     m_bRefused = false;
+    m_bSnapshot = bSnapshot;
     m_abMemory.fill(0xFF);
 
     if (sPath.empty()) {
         m_sStatus = "the store is kept in memory only; settings changes are not saved";
+        return true;
+    }
+    if (bSnapshot) {
+        // Read only, and a missing file is a blank store: nothing is created.
+        int nFile = open(sPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (nFile < 0 && errno != ENOENT) {
+            Refuse("cannot open " + sPath + " (" + Reason(errno) + ")");
+            return false;
+        }
+        if (nFile >= 0) {
+            const bool bImage = CheckImage(nFile);
+            if (bImage)
+                ReadFile(nFile);
+            close(nFile);
+            if (!bImage)
+                return false;
+        }
+        m_sStatus = sPath + " is used as a snapshot; changes are kept in memory and not saved";
         return true;
     }
 

@@ -14,7 +14,9 @@
 // by another simulator, cannot be created, or a write fails, the contents
 // that could be read are kept, changes stay in memory only, and
 // StatusMessage() says so in one line. An empty path keeps the store in
-// memory only.
+// memory only. A snapshot loads the image (or starts blank when there is
+// none) and keeps every change in memory: the file is never written,
+// created or locked.
 #pragma once
 
 #include <array>
@@ -45,7 +47,7 @@ public:
     // Attaches to the bus, answers at bDeviceAddress (bit 0 is not
     // compared) and loads the file. False when the file is refused; the
     // memory is then all 0xFF and nothing is written anywhere.
-    bool Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath);
+    bool Open(CI2cBus* pBus, uint8_t bDeviceAddress, const std::string& sPath, bool bSnapshot = false);
 
     void OnSclChanged() override
     {
@@ -86,6 +88,8 @@ public:
 
     // True when changes are not written to the file.
     bool ReadOnly() const { return m_nFile < 0; }
+    // True when the file was opened as a snapshot.
+    bool Snapshot() const { return m_bSnapshot; }
     // True when the file is not an EEPROM image and was left alone.
     bool Refused() const { return m_bRefused; }
     // Why changes are not saved, in one line; empty while the file is written.
@@ -111,6 +115,7 @@ private:
     std::string m_sPath;              // the file's path as given
     std::string m_sStatus;            // why changes are not saved, empty when they are
     bool m_bRefused = false;          // the file is not an EEPROM image and is not used
+    bool m_bSnapshot = false;         // changes are kept in memory by request
     std::function<void(const std::string&)> m_fnListener;
     uint8_t m_bDeviceAddress = 0xA0;  // control byte the device answers, bit 0 ignored
     uint16_t m_unAddress = 0;         // next memory address, 0..32767

@@ -2,11 +2,11 @@
 // standing for the firmware's pins (added first), and the EEPROM at 0xA0.
 #include "eeprom_bus.h"
 
-CEepromBus::CEepromBus(const std::string& sPath)
+CEepromBus::CEepromBus(const std::string& sPath, bool bSnapshot)
 {
     m_masterPins.Attach(&m_bus);
     m_bus.AddDevice(&m_masterPins);
-    m_eeprom.Open(&m_bus, 0xA0, sPath);
+    m_eeprom.Open(&m_bus, 0xA0, sPath, bSnapshot);
     m_bus.AddDevice(&m_eeprom);
 }
 

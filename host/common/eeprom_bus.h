@@ -12,7 +12,8 @@
 
 class CEepromBus {
 public:
-    explicit CEepromBus(const std::string& sPath);
+    // bSnapshot: load the file and keep every change in memory (CEeprom::Open).
+    explicit CEepromBus(const std::string& sPath, bool bSnapshot = false);
     ~CEepromBus();
     CEepromBus(const CEepromBus&) = delete;
     CEepromBus& operator=(const CEepromBus&) = delete;

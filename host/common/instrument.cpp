@@ -24,7 +24,7 @@ constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
 CInstrument::CInstrument() : CInstrument(Options{}) {}
 
 CInstrument::CInstrument(const Options& options)
-    : m_options(options), m_pBus(std::make_unique<CEepromBus>(options.sEepromPath)), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
+    : m_options(options), m_pBus(std::make_unique<CEepromBus>(options.sEepromPath, options.bEepromSnapshot)), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
 {
     m_tPaceStart = std::chrono::steady_clock::now();
     FirmwareAttachHost(this);
@@ -37,13 +37,21 @@ CInstrument::~CInstrument()
         FirmwareAttachHost(nullptr);
 }
 
+void CInstrument::OpenEeprom(const std::string& sPath, bool bSnapshot)
+{
+    if (m_bStarted)
+        return;
+    m_options.bEepromSnapshot = bSnapshot;
+    OpenEeprom(sPath);
+}
+
 void CInstrument::OpenEeprom(const std::string& sPath)
 {
     if (m_bStarted)
         return;
     m_options.sEepromPath = sPath;
     m_pBus.reset();  // closes the old file before the new one is opened
-    m_pBus = std::make_unique<CEepromBus>(sPath);
+    m_pBus = std::make_unique<CEepromBus>(sPath, m_options.bEepromSnapshot);
 }
 
 void CInstrument::PowerUp()

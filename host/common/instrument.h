@@ -59,6 +59,7 @@ class CInstrument final : public HostBridge, private SerialSink {
 public:
     struct Options {
         std::string sEepromPath = "eeprom.bin";  // backing file of the EEPROM
+        bool bEepromSnapshot = false;             // load the file, keep every change in memory
         double dSpeed = 0;                        // pace: 1 real time, N times real time, 0 as fast as possible
         bool bUserInterface = true;               // false: run the core services without the state machine
         bool bFreeRunning = false;                // the firmware paces itself (desktop) instead of taking turns
@@ -186,10 +187,11 @@ public:
     bool RefreshWaiting() const { return m_bRefreshWaiting.load(); }
 
     // The two-wire bus and the EEPROM file. OpenEeprom replaces the file
-    // (before PowerUp).
+    // (before PowerUp), as a snapshot when Options::bEepromSnapshot says so.
     const CEepromBus& Bus() const { return *m_pBus; }
     CEepromBus& Bus() { return *m_pBus; }
     void OpenEeprom(const std::string& sPath);
+    void OpenEeprom(const std::string& sPath, bool bSnapshot);
 
     // The cell holder's heater, any thread. Fitting or removing one switches
     // it off; set-up offers "Heater Control" the next time its menu is drawn.

@@ -35,7 +35,7 @@
 namespace {
 
 const char* const USAGE_LINE =
-    "usage: halden-cli [--eeprom PATH] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
+    "usage: halden-cli [--eeprom PATH [--eeprom-snapshot]] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
     "                  [--linger DURATION] [--stats]\n"
     "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [--heater]\n"
@@ -48,6 +48,8 @@ void Usage()
     std::fputs("  SCENARIO           run a scenario file ('-' reads it from standard input);\n"
                "                     it is checked whole before anything runs\n"
                "  --eeprom PATH      the EEPROM image (default eeprom.bin)\n"
+               "  --eeprom-snapshot  load the image and keep every change in memory: the file\n"
+               "                     is never written\n"
                "  --realtime         pace firmware time to the wall clock (the same as --speed 1)\n"
                "  --speed N          run firmware time N times as fast as the wall clock; 'max' as\n"
                "                     fast as the host allows (the default for scenarios)\n"
@@ -430,7 +432,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             if (!psz)
                 return BadUsage("--eeprom needs a PATH");
             options.host.sEepromPath = psz;
-        } else if (sArg == "--realtime" || sArg == "--speed") {
+        } else if (sArg == "--eeprom-snapshot")
+            options.host.bEepromSnapshot = true;
+        else if (sArg == "--realtime" || sArg == "--speed") {
             if (options.bSpeedGiven)
                 return BadUsage("give one pace: --realtime (the same as --speed 1) or --speed N|max, once");
             options.bSpeedGiven = true;
@@ -651,7 +655,8 @@ int main(int argc, char** argv)
 
     CSerialEndpoint endpoint;  // outlives the host: the firmware stops before the port closes
     CInstrument host(options.host);
-    if (!host.Bus().StatusMessage().empty())
+    // A snapshot asked for is not news; a file that cannot be used is.
+    if (!host.Bus().StatusMessage().empty() && (!options.host.bEepromSnapshot || host.Bus().Refused()))
         std::fprintf(stderr, "halden-cli: %s\n", host.Bus().StatusMessage().c_str());
     if (host.Bus().Refused())
         return 1;

@@ -91,7 +91,7 @@ bool CHaldenApp::InitInstance()
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
     CInstrument& instrument = m_pFrame->View()->Instrument();
-    instrument.OpenEeprom(m_options.sEepromPath.toStdString());
+    instrument.OpenEeprom(m_options.sEepromPath.toStdString(), m_options.bEepromSnapshot);
     if (instrument.Bus().Refused() && !ChooseOtherStore())
         return false;
     m_pFrame->ShowEepromStatus(QString::fromStdString(instrument.Bus().StatusMessage()));

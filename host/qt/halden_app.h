@@ -25,6 +25,7 @@ class CHaldenApp final : public QObject {
 public:
     struct Options {
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
+        bool bEepromSnapshot = false;                         // load it, keep every change in memory
         bool bStartFirmware = true;                           // false: window only (tests)
         std::optional<SerialPortChoice> serialPort;           // from the command line: wins over the profile
         double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible

@@ -28,6 +28,10 @@ int main(int argc, char** argv)
     QCommandLineOption eeprom(QStringLiteral("eeprom"), QStringLiteral("EEPROM image file (default eeprom.bin)."),
                               QStringLiteral("PATH"), QStringLiteral("eeprom.bin"));
     parser.addOption(eeprom);
+    QCommandLineOption eepromSnapshot(QStringLiteral("eeprom-snapshot"),
+                                      QStringLiteral("Load the EEPROM image and keep every change in memory: the file "
+                                                     "is never written."));
+    parser.addOption(eepromSnapshot);
     QCommandLineOption speed(QStringLiteral("speed"),
                              QStringLiteral("Run firmware time N times as fast as real time (default 1), or 'max' "
                                             "for as fast as possible."),
@@ -51,6 +55,7 @@ int main(int argc, char** argv)
 
     CHaldenApp::Options options;
     options.sEepromPath = parser.value(eeprom);
+    options.bEepromSnapshot = parser.isSet(eepromSnapshot);
     const QString sSpeed = parser.value(speed);
     if (sSpeed == QStringLiteral("max")) {
         options.dSpeed = 0;

@@ -453,3 +453,29 @@ TEST_F(ScratchDirTest, PowerOnOptionOpensTheMainMenuFirst)
     EXPECT_EQ(result.nStatus, 0) << result.sStderr;
     EXPECT_TRUE(result.sStdout.ends_with("state 11 main-menu\nE00\r\n")) << result.sStdout;
 }
+
+// --eeprom-snapshot: the image is loaded and every change stays in memory.
+// A missing file is not created, an existing one keeps its bytes and its
+// time, and the next run sees the file as it was.
+TEST_F(ScratchDirTest, CliEepromSnapshotNeverWritesTheFile)
+{
+    WriteWholeFile("serial.scn", "sendln \"CONTROL\"\nexpect \"E00\\r\\n\"\nsendln \"SERIAL 4242\"\n"
+                                 "expect \"E00\\r\\n\"\nsendln \"SERIAL?\"\nexpect \"E00 4242\\r\\n\"\n");
+    WriteWholeFile("ask.scn", "sendln \"CONTROL\"\nexpect \"E00\\r\\n\"\nsendln \"SERIAL?\"\nexpect \"E00 0\\r\\n\"\n");
+
+    CliResult fresh = RunCli("--eeprom-snapshot --eeprom new.bin --power-on serial.scn");
+    EXPECT_EQ(fresh.nStatus, 0) << fresh.sStderr;
+    EXPECT_EQ(fresh.sStderr, "");
+    EXPECT_FALSE(std::filesystem::exists("new.bin"));
+
+    ASSERT_EQ(RunCli("--eeprom kept.bin --power-on ask.scn").nStatus, 0);
+    const std::string sImage = ReadWholeFile("kept.bin");
+    ASSERT_EQ(sImage.size(), 32768u);
+    const auto tWritten = std::filesystem::last_write_time("kept.bin");
+    CliResult changed = RunCli("--eeprom kept.bin --eeprom-snapshot --power-on serial.scn");
+    EXPECT_EQ(changed.nStatus, 0) << changed.sStderr;
+    EXPECT_TRUE(ReadWholeFile("kept.bin") == sImage) << "the snapshot run changed kept.bin";
+    EXPECT_EQ(std::filesystem::last_write_time("kept.bin"), tWritten);
+    CliResult after = RunCli("--eeprom kept.bin --power-on ask.scn");
+    EXPECT_EQ(after.nStatus, 0) << after.sStderr;
+}
