@@ -245,8 +245,8 @@ TEST_F(ScratchDirTest, EepromJsonExamplesImportAndExportUnchanged)
 }
 
 // The halden-cli chapter describes every command of the parser's table
-// under a heading of its own, and every option halden-cli --help names in
-// its table of options.
+// under a heading of its own, and every option halden-cli --help-all names
+// in its table of options; the manual page names every option too.
 TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
 {
     const std::string sChapter = ReadWholeFile(kSource / "docs" / "halden-cli.md");
@@ -264,13 +264,20 @@ TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
         EXPECT_TRUE(bFound) << "docs/halden-cli.md has no heading '### " << sUsage << "' under Commands";
     }
 
-    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help >help.txt").c_str()), 0);
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help-all >help.txt").c_str()), 0);
     const std::string sHelp = ReadWholeFile("help.txt");
+    const std::string sManual = ReadWholeFile(kSource / "docs" / "man" / "halden-cli.1");
     const std::regex option("--[a-z][a-z-]*");
     int nOptions = 0;
-    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++)
+    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++) {
         EXPECT_NE(sChapter.find("| `" + it->str()), std::string::npos)
             << "docs/halden-cli.md's table of options has no row for " << it->str();
+        // troff writes each '-' of an option as "\-".
+        std::string sTroff;
+        for (char c : it->str())
+            sTroff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(sManual.find(sTroff), std::string::npos) << "docs/man/halden-cli.1 does not name " << it->str();
+    }
     EXPECT_GT(nOptions, 5) << sHelp;
 }
 
