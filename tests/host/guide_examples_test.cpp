@@ -151,7 +151,7 @@ TEST(GuideExamplesTest, EveryExampleBlockIsItsFile)
     for (const std::string& sFile : GuideFiles()) {
         for (const FencedBlock& block : FencedBlocks(ReadWholeFile(kSource / sFile))) {
             const std::string sWhere = sFile + ":" + std::to_string(block.nLine);
-            if (block.sInfo == "scn" || block.sInfo == "json") {
+            if (block.sInfo == "scn" || block.sInfo == "json" || block.sInfo == "console") {
                 EXPECT_FALSE(block.sCaption.empty()) << sWhere << ": a " << block.sInfo
                                                      << " block must follow a line naming its file, as `examples/x."
                                                      << block.sInfo << "`:";
@@ -167,7 +167,8 @@ TEST(GuideExamplesTest, EveryExampleBlockIsItsFile)
     for (const char* pszFile : {"examples/first_look.scn", "examples/single_reading.scn",
                                 "examples/remote_session.scn", "examples/stray_light_calibration.scn",
                                 "examples/display_script.scn", "examples/methods.json", "examples/proteins.json",
-                                "examples/pc_client.out"})
+                                "examples/pc_client.out", "tests/docs/console.console",
+                                "tests/docs/scenario_errors.console", "tests/docs/eeprom_tool.console"})
         EXPECT_TRUE(shown.count(pszFile)) << pszFile << " is not shown in the guide";
 }
 
@@ -279,6 +280,119 @@ TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
         EXPECT_NE(sManual.find(sTroff), std::string::npos) << "docs/man/halden-cli.1 does not name " << it->str();
     }
     EXPECT_GT(nOptions, 5) << sHelp;
+}
+
+// A console transcript of the guide (tests/docs/*.console): each "$ " line
+// is run by bash in one scratch directory, with halden-cli and halden-eeprom
+// on the PATH and examples/ beside it, and what it prints (standard output
+// and error, CR LF as LF, blanks at line ends dropped) is the lines up to
+// the next "$ ".
+class ConsoleTranscriptTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
+
+namespace {
+
+std::string WithoutTrailingBlanks(const std::string& sText)
+{
+    std::string sOut;
+    std::istringstream in(sText);
+    for (std::string sLine; std::getline(in, sLine);) {
+        while (!sLine.empty() && (sLine.back() == ' ' || sLine.back() == '\r'))
+            sLine.pop_back();
+        sOut += sLine + "\n";
+    }
+    return sOut;
+}
+
+std::string ShellQuoted(const std::string& s)
+{
+    std::string sOut = "'";
+    for (char c : s)
+        sOut += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return sOut + "'";
+}
+
+std::vector<std::string> TranscriptNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kSource / "tests" / "docs"))
+        if (entry.path().extension() == ".console")
+            names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST_P(ConsoleTranscriptTest, PrintsWhatTheGuideShows)
+{
+    fs::create_directory_symlink(kSource / "examples", "examples");
+    const std::string sPath = "PATH=" + fs::path(HALDEN_CLI).parent_path().string() + ":" +
+                              fs::path(HALDEN_EEPROM).parent_path().string() + ":/usr/bin:/bin";
+    std::istringstream in(ReadWholeFile(kSource / "tests" / "docs" / (GetParam() + ".console")));
+    std::vector<std::pair<std::string, std::string>> steps;  // command, what it prints
+    for (std::string sLine; std::getline(in, sLine);) {
+        if (sLine.starts_with("$ "))
+            steps.push_back({sLine.substr(2), ""});
+        else {
+            ASSERT_FALSE(steps.empty()) << "the transcript must start with a '$ ' line";
+            steps.back().second += sLine + "\n";
+        }
+    }
+    ASSERT_FALSE(steps.empty());
+    for (const auto& [sCommand, sExpected] : steps) {
+        const std::string sRun = "env -u HALDEN_SAMPLES " + sPath + " bash -c " + ShellQuoted(sCommand) + " >out.txt 2>&1";
+        std::system(sRun.c_str());
+        EXPECT_EQ(WithoutTrailingBlanks(ReadWholeFile("out.txt")), WithoutTrailingBlanks(sExpected)) << "$ " << sCommand;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transcripts, ConsoleTranscriptTest, ::testing::ValuesIn(TranscriptNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The PC conversation docs/pc-software.md draws beside the example session
+// is what examples/remote_session.scn makes the instrument say: every reply
+// line it shows (the parts between "..." marks) comes out of the port, in
+// that order; only the ^T header's date and time differ from run to run.
+TEST_F(ScratchDirTest, PcConversationIsWhatTheSessionSays)
+{
+    std::string sCommand = std::string(HALDEN_CLI) + " --serial-log session.log " + HALDEN_SOURCE_DIR +
+                           "/examples/remote_session.scn >cli.out 2>cli.err";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0) << ReadWholeFile("cli.err");
+    std::string sLog = ReadWholeFile("session.log");
+    sLog.erase(std::remove(sLog.begin(), sLog.end(), '\r'), sLog.end());
+
+    const FencedBlock* pConversation = nullptr;
+    const std::vector<FencedBlock> blocks = FencedBlocks(ReadWholeFile(kSource / "docs" / "pc-software.md"));
+    for (const FencedBlock& block : blocks)
+        if (block.sText.starts_with("^H ") && block.sText.find("-> ") != std::string::npos)
+            pConversation = &block;
+    ASSERT_NE(pConversation, nullptr) << "docs/pc-software.md shows no conversation";
+
+    static const std::regex dateHeader("[0-9]{2}(,[0-9]{2}){5},");
+    size_t nAt = 0;
+    int nChecked = 0;
+    std::istringstream in(pConversation->sText);
+    for (std::string sLine; std::getline(in, sLine);) {
+        const size_t nArrow = sLine.find("-> ");
+        std::string sReply = nArrow != std::string::npos ? sLine.substr(nArrow + 3) : sLine;
+        sReply.erase(0, sReply.find_first_not_of(' '));
+        if (sReply.empty() || sReply == "..." || std::regex_match(sReply, dateHeader))
+            continue;
+        for (size_t nFrom = 0; nFrom <= sReply.size();) {
+            size_t nDots = sReply.find("...", nFrom);
+            const std::string sPart = sReply.substr(nFrom, nDots == std::string::npos ? std::string::npos : nDots - nFrom);
+            nFrom = nDots == std::string::npos ? sReply.size() + 1 : nDots + 3;
+            if (sPart.empty())
+                continue;
+            const size_t nFound = sLog.find(sPart, nAt);
+            EXPECT_NE(nFound, std::string::npos) << "'" << sPart << "' (from: " << sLine << ") is not in the session's output after byte " << nAt;
+            if (nFound == std::string::npos)
+                return;
+            nAt = nFound + sPart.size();
+            nChecked++;
+        }
+    }
+    EXPECT_GT(nChecked, 10);
 }
 
 class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
