@@ -57,6 +57,7 @@ const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on")
 // The widest a status-bar pane grows; longer texts are shortened and shown
 // whole in the tooltip.
 constexpr int PANE_MAX_WIDTH = 280;
+constexpr int MONITOR_LINES = 12;  // text lines the serial monitor shows at first
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -143,7 +144,8 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(pDoc, &CHaldenDoc::UpdateAllViews, this, &CMainFrame::OnMainsChanged);
     UpdateMainsCheck();
     qApp->installEventFilter(this);
-    resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
+    // Tall enough for a whole reply block (a ^T result: a dozen lines).
+    resizeDocks({m_pSerialMonitor}, {m_pSerialMonitor->HeightForLines(MONITOR_LINES)}, Qt::Vertical);
     resizeDocks({m_pPrinterDock}, {RIGHT_DOCK_WIDTH}, Qt::Horizontal);
     // The window's first size leaves room for the panel at the zoom kept
     // in the profile, within the screen.
@@ -390,8 +392,9 @@ void CMainFrame::FitWindowToPanel()
 void CMainFrame::SetEepromFile(const QString& sPath)
 {
     const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
-    setWindowTitle(QStringLiteral("%1 - %2 - %3")
-                       .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
+    const QString sStore = sPath.isEmpty() ? QStringLiteral("EEPROM in memory only")
+                                           : QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath());
+    setWindowTitle(QStringLiteral("%1 - %2 - %3").arg(m_pDoc->Title(), sAppTitle, sStore));
 }
 
 namespace {
