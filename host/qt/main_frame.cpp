@@ -145,13 +145,14 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     // Tall enough for a whole reply block (a ^T result: a dozen lines).
-    resizeDocks({m_pSerialMonitor}, {m_pSerialMonitor->HeightForLines(MONITOR_LINES)}, Qt::Vertical);
+    const int nMonitorHeight = m_pSerialMonitor->HeightForLines(MONITOR_LINES);
+    resizeDocks({m_pSerialMonitor}, {nMonitorHeight}, Qt::Vertical);
     resizeDocks({m_pPrinterDock}, {RIGHT_DOCK_WIDTH}, Qt::Horizontal);
     // The window's first size leaves room for the panel at the zoom kept
     // in the profile, within the screen.
     const QSize sizeCanvas1x = m_pView->Canvas()->size();
     SetZoom(pApp->m_nZoom);
-    QSize sizeWindow = QSize(600 + RIGHT_DOCK_WIDTH, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    QSize sizeWindow = QSize(600 + RIGHT_DOCK_WIDTH, 560 + nMonitorHeight) + (m_pView->Canvas()->size() - sizeCanvas1x);
     if (QScreen* pScreen = screen())
         sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
     resize(sizeWindow);
