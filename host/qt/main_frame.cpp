@@ -115,6 +115,10 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pSerialPane->hide();
     pStatus->addPermanentWidget(m_pSerialPane);
+    m_pKeysPane = new QLabel;
+    m_pKeysPane->setObjectName(QStringLiteral("keysStatus"));
+    pStatus->addPermanentWidget(m_pKeysPane);
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateKeysPane);
     m_pSpeedPane = new QLabel;
     m_pSpeedPane->setObjectName(QStringLiteral("speedStatus"));
     m_pSpeedPane->setToolTip(QStringLiteral("Firmware time as a percentage of real time"));
@@ -128,6 +132,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
             pStatus->showMessage(IdleMessage());
     });
     pStatus->showMessage(IdleMessage());
+    UpdateKeysPane();
     if (CKeyBase* pStandby = m_pView->Key(KEY_STANDBY)) {
         connect(pStandby, &CKeyBase::StateChanged, this, [this, pStandby, pStatus] {
             if (!m_bStandbyPrompt || !pStandby->IsDown())
@@ -407,6 +412,18 @@ bool IsTextField(const QWidget* pWidget)
            (qobject_cast<const QComboBox*>(pWidget) && static_cast<const QComboBox*>(pWidget)->isEditable());
 }
 }  // namespace
+
+void CMainFrame::UpdateKeysPane()
+{
+    if (IsTextField(QApplication::focusWidget())) {
+        m_pKeysPane->setText(QStringLiteral("Keys: text field"));
+        m_pKeysPane->setToolTip(QStringLiteral("Typed keys go to the text field that has the focus; "
+                                               "click the panel to send them to the instrument again"));
+    } else {
+        m_pKeysPane->setText(QStringLiteral("Keys: panel"));
+        m_pKeysPane->setToolTip(QStringLiteral("R, T, Esc, the arrows, 1 to 4 and S press the panel's keys"));
+    }
+}
 
 // Ctrl+C copies the text selected in a text field that has the focus, such
 // as the serial monitor; anywhere else it copies the display's picture.

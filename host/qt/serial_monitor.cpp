@@ -91,8 +91,8 @@ CSerialMonitor::CSerialMonitor(QWidget* pParent) : QDockWidget(QStringLiteral("S
     m_pView->setPlaceholderText(
         QStringLiteral("What the instrument sends on its serial port appears here, and in blue what it receives."));
 
-    auto* pClear = new QPushButton(QStringLiteral("&Clear"));
-    auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
+    auto* pClear = new QPushButton(QStringLiteral("Clear"));
+    auto* pSave = new QPushButton(QStringLiteral("Save..."));
     pClear->setFocusPolicy(Qt::NoFocus);
     pSave->setFocusPolicy(Qt::NoFocus);
     connect(pClear, &QPushButton::clicked, this, &CSerialMonitor::Clear);

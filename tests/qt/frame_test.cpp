@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QAbstractButton>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextDocumentFragment>
 #include <QStatusBar>
@@ -312,6 +315,39 @@ private slots:
         QCOMPARE(DownKeys(), QList<int>{});
         QTest::keyClick(pApp->View(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pApp->View()->DisplayImage());
+    }
+
+    // The status bar says where typed keys go, and follows the focus; no two
+    // controls of the window share an Alt shortcut (three "Save" buttons once
+    // took Alt+V from the View menu).
+    void keysPaneAndUniqueAltShortcuts()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        pFrame->SerialMonitor()->show();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        auto* pText = pFrame->SerialMonitor()->findChild<QPlainTextEdit*>();
+        pText->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: text field"));
+        pApp->View()->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: panel"));
+
+        QMap<QChar, QString> owners;
+        auto note = [&](const QString& sText) {
+            const qsizetype nAt = sText.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (nAt < 0)
+                return;
+            const QChar c = sText.at(nAt + 1).toLower();
+            QVERIFY2(!owners.contains(c), qPrintable(QStringLiteral("Alt+%1: %2 and %3").arg(c, owners.value(c), sText)));
+            owners[c] = sText;
+        };
+        for (QAction* pMenu : pFrame->menuBar()->actions())
+            note(pMenu->text());
+        for (QAbstractButton* pButton : pFrame->findChildren<QAbstractButton*>())
+            note(pButton->text());
+        QVERIFY(owners.contains(QLatin1Char('v')));
     }
 
     void serialTextMakesControlsVisible_data()
