@@ -109,6 +109,11 @@ public:
     // instrument since the previous call: a client's bytes, a speed change.
     bool WaitForActivity(std::chrono::steady_clock::time_point tUntil);
 
+    // Free-running: a paused firmware stands still at its next yield, its
+    // time with it, until resumed; keys and serial bytes wait meanwhile.
+    void SetPaused(bool bPaused);
+    bool Paused() const { return m_bPaused.load(std::memory_order_relaxed); }
+
     // Keys (codes 1..12); any thread.
     void SetKey(uint8_t bKey, bool bDown);
     bool KeyDown(uint8_t bKey) const;
@@ -303,6 +308,7 @@ private:
     uint64_t m_ullHostWakesSeen = 0;     // wake-ups WaitForActivity has taken note of
     std::atomic<bool> m_bActivity{false};  // the firmware drew or sent since its last yield
     std::atomic<bool> m_bRefreshWaiting{false};
+    std::atomic<bool> m_bPaused{false};    // the desktop's pause: no passes, no firmware time
     DisplayListener* m_pDisplayListener = nullptr;
     std::chrono::steady_clock::time_point m_tSample;  // last SampleAchievedSpeed
     uint64_t m_ullTicksSampled = 0;                   // m_ullTicksConsumed then

@@ -42,6 +42,10 @@ public:
     // checks the matching menu item; the status bar shows the speed reached.
     void SetSpeed(double dSpeed);
     QLabel* SpeedPane() const { return m_pSpeedPane; }
+    // Says where unmodified keys go: to the panel, or to the text field that
+    // has the focus.
+    QLabel* KeysPane() const { return m_pKeysPane; }
+    void UpdateKeysPane();
     QList<QAction*> SpeedActions() const;
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
@@ -64,6 +68,21 @@ public:
     // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
     void OnSample();
     QAction* SampleAction() const { return m_pSampleAction; }
+    // Options/Pause: the firmware and its time stand still until resumed.
+    void SetPaused(bool bPaused);
+    QAction* PauseAction() const { return m_pPauseAction; }
+    // Options/Mains off switches the instrument off (the firmware stops, the
+    // display goes dark); on again, or Options/Power Cycle, restarts it.
+    void OnMainsChanged();
+    void OnPowerCycle();
+    bool InstrumentOff() const { return m_bInstrumentOff; }
+    // View/Full Screen.
+    void SetFullScreen(bool bFull);
+    QAction* FullScreenAction() const { return m_pFullScreenAction; }
+    // File/Screenshot: the display (or the whole window) to the next free
+    // numbered PNG file in the screenshot folder; the path, empty on failure.
+    QString SaveScreenshot(bool bWindow);
+    QString ScreenshotFolder() const;
     QAction* HeaterAction() const { return m_pHeaterAction; }
 
 protected:
@@ -89,10 +108,14 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pSampleAction = nullptr;
     QAction* m_pHeaterAction = nullptr;
+    QAction* m_pPauseAction = nullptr;
+    QAction* m_pFullScreenAction = nullptr;
+    bool m_bInstrumentOff = false;  // the mains was switched off
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;
     QLabel* m_pSpeedPane = nullptr;
+    QLabel* m_pKeysPane = nullptr;
     class QActionGroup* m_pSpeedGroup = nullptr;
     QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;

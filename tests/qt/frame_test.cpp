@@ -3,15 +3,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QAbstractButton>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextDocumentFragment>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 
 #include "core/timers.h"
+#include "display/lcd.h"
 #include "eeprom_bus.h"
 #include "chart_dock.h"
 #include "halden_doc.h"
@@ -129,21 +135,73 @@ private slots:
         QCOMPARE(pApp->Frame()->size(), sizeFirst);
     }
 
-    void mainsCheckFollowsDocument()
+    // Mains off switches the instrument off: the display goes unlit and the
+    // status bar says how to switch on again; Mains on asks for the restart
+    // that powers the firmware up afresh (here, without firmware, only
+    // noted). Power Cycle is both at once. File/New sets the check again.
+    void mainsSwitchesTheInstrument()
     {
         CScratchEnvironment env;
         auto pApp = StartWindowOnly();
-        QAction* pMains = pApp->Frame()->MainsAction();
+        CMainFrame* pFrame = pApp->Frame();
+        QAction* pMains = pFrame->MainsAction();
         QVERIFY(pMains->isChecked());
+        LcdWriteByte(640, 0xFF);
+        pFrame->View()->Lcd()->TakeFrame(true);
         pMains->trigger();
         QVERIFY(!pMains->isChecked());
         QVERIFY(!pApp->Doc()->Mains());
+        QVERIFY(pFrame->InstrumentOff());
+        QVERIFY(!pApp->RestartRequested());
+        QCOMPARE(pFrame->SpeedPane()->text(), QStringLiteral("Off"));
+        const QImage glass = pFrame->View()->Lcd()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(glass.pixel(0, 0), CLcdWnd::UNLIT);
+        QCOMPARE(glass.pixel(200, 100), CLcdWnd::UNLIT);
+        QVERIFY(pFrame->statusBar()->currentMessage().contains(QStringLiteral("Mains")));
         pMains->trigger();
         QVERIFY(pMains->isChecked());
-        pMains->trigger();
+        QVERIFY(pApp->RestartRequested());
         pApp->OnFileNew();
         QVERIFY(pMains->isChecked());
         QVERIFY(pApp->Doc()->Mains());
+
+        pApp.reset();
+        auto pCycled = StartWindowOnly();
+        QVERIFY(!pCycled->RestartRequested());
+        pCycled->Frame()->OnPowerCycle();
+        QVERIFY(pCycled->RestartRequested());
+        QVERIFY(pCycled->Doc()->Mains());
+    }
+
+    // F11 fills the screen and leaves it again; F12 saves the display, and
+    // Shift+F12 the window, each to the next free numbered file.
+    void fullScreenAndScreenshots()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        pApp->m_sScreenshotDir = env.Path();
+        QTest::keyClick(pFrame, Qt::Key_F11);
+        QTRY_VERIFY(pFrame->isFullScreen());
+        QTest::keyClick(pFrame, Qt::Key_F11);
+        QTRY_VERIFY(!pFrame->isFullScreen());
+
+        LcdWriteByte(640 + 30 * 5, 0xF0);
+        QFile taken(QDir(env.Path()).filePath(QStringLiteral("halden-display-002.png")));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        QTest::keyClick(pFrame, Qt::Key_F12);
+        QTest::keyClick(pFrame, Qt::Key_F12);
+        QTest::keyClick(pFrame, Qt::Key_F12, Qt::ShiftModifier);
+        const QDir dir(env.Path());
+        QCOMPARE(dir.entryList({QStringLiteral("halden-*.png")}, QDir::Files, QDir::Name),
+                 QStringList({QStringLiteral("halden-display-001.png"), QStringLiteral("halden-display-002.png"),
+                              QStringLiteral("halden-display-003.png"), QStringLiteral("halden-window-001.png")}));
+        const QImage display(dir.filePath(QStringLiteral("halden-display-003.png")));
+        QCOMPARE(display.convertToFormat(QImage::Format_RGB32), pFrame->View()->DisplayImage());
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("halden-window-001.png"))).size(), pFrame->grab().size());
+        QVERIFY(pFrame->statusBar()->currentMessage().contains(QStringLiteral("halden-window-001.png")));
     }
 
     // From power-on the status bar asks for the standby key; a status tip
@@ -259,6 +317,39 @@ private slots:
         QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pApp->View()->DisplayImage());
     }
 
+    // The status bar says where typed keys go, and follows the focus; no two
+    // controls of the window share an Alt shortcut (three "Save" buttons once
+    // took Alt+V from the View menu).
+    void keysPaneAndUniqueAltShortcuts()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        pFrame->SerialMonitor()->show();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        auto* pText = pFrame->SerialMonitor()->findChild<QPlainTextEdit*>();
+        pText->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: text field"));
+        pApp->View()->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: panel"));
+
+        QMap<QChar, QString> owners;
+        auto note = [&](const QString& sText) {
+            const qsizetype nAt = sText.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (nAt < 0)
+                return;
+            const QChar c = sText.at(nAt + 1).toLower();
+            QVERIFY2(!owners.contains(c), qPrintable(QStringLiteral("Alt+%1: %2 and %3").arg(c, owners.value(c), sText)));
+            owners[c] = sText;
+        };
+        for (QAction* pMenu : pFrame->menuBar()->actions())
+            note(pMenu->text());
+        for (QAbstractButton* pButton : pFrame->findChildren<QAbstractButton*>())
+            note(pButton->text());
+        QVERIFY(owners.contains(QLatin1Char('v')));
+    }
+
     void serialTextMakesControlsVisible_data()
     {
         QTest::addColumn<QByteArray>("abBytes");
@@ -267,6 +358,10 @@ private slots:
         QTest::newRow("tab and control") << QByteArray("+01\tX\x14\x08") << "+01<TAB>X<^T><^H>";
         QTest::newRow("zero, DEL, high bytes") << QByteArray("\0\x7F\x80\xFF", 4) << "<^@><DEL><x80><xFF>";
         QTest::newRow("printable edges") << QByteArray(" ~") << " ~";
+        QTest::newRow("hardcopy runs") << (QByteArray("\x1BK", 2) + QByteArray(37, '\0') + QByteArray(3, '\xFF') + "A" + QByteArray(7, '\xFF'))
+                                       << "<^[>K<^@ x37><xFF><xFF><xFF>A<xFF x7>";
+        QTest::newRow("runs of four, not line ends") << (QByteArray(4, '\x14') + QByteArray("\r\n\r\n\r\n\r\n"))
+                                                     << "<^T x4><CR><LF>\n<CR><LF>\n<CR><LF>\n<CR><LF>\n";
     }
 
     void serialTextMakesControlsVisible()
@@ -274,6 +369,47 @@ private slots:
         QFETCH(QByteArray, abBytes);
         QFETCH(QString, sText);
         QCOMPARE(FormatSerialBytes(abBytes), sText);
+    }
+
+    // The monitor opens tall enough for a reply block, and keeps the newest
+    // output in sight when the window changes size (a zoom); scrolled back
+    // by the user, it stays where the user left it.
+    void serialMonitorHeightAndFollowing()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        CSerialMonitor* pMonitor = pFrame->SerialMonitor();
+        pMonitor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        QTRY_VERIFY2(pMonitor->LinesShown() >= 12, qPrintable(QString::number(pMonitor->LinesShown())));
+        auto* pBar = pMonitor->findChild<QPlainTextEdit*>()->verticalScrollBar();
+        for (int i = 0; i < 100; i++)
+            pMonitor->AppendBytes(QStringLiteral("Line %1\r\n").arg(i).toLatin1());
+        QCOMPARE(pBar->value(), pBar->maximum());
+        pFrame->SetZoom(2);
+        QCoreApplication::processEvents();
+        pFrame->resizeDocks({pMonitor}, {pMonitor->height() / 2}, Qt::Vertical);
+        QCoreApplication::processEvents();
+        pMonitor->AppendBytes(QByteArray("After the zoom\r\n"));
+        QTRY_COMPARE(pBar->value(), pBar->maximum());
+        QVERIFY(pMonitor->Following());
+        pBar->setValue(pBar->maximum() / 2);
+        QVERIFY(!pMonitor->Following());
+        const int nLeft = pBar->value();
+        pMonitor->AppendBytes(QByteArray("More\r\n"));
+        QCOMPARE(pBar->value(), nLeft);
+    }
+
+    // Memory only: the title says so, with no dangling separator.
+    void titleForTheMemoryOnlyStore()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        pApp->Frame()->SetEepromFile(QString());
+        QVERIFY2(pApp->Frame()->windowTitle().endsWith(QStringLiteral(" - EEPROM in memory only")),
+                 qPrintable(pApp->Frame()->windowTitle()));
+        QVERIFY(!pApp->Frame()->windowTitle().contains(QStringLiteral(" -  ")));
     }
 
     void serialMonitorSavesRawBytes()
