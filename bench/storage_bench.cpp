@@ -22,13 +22,6 @@ public:
         I2cPowerUp();
     }
     ~CBenchHost() override { FirmwareAttachHost(nullptr); }
-    int KeyIsDown(uint8_t) override { return 0; }
-    void LcdWrite(uint16_t, uint8_t) override {}
-    uint8_t LcdRead(uint16_t) override { return 0; }
-    void LcdRefresh() override {}
-    int32_t PendingTicks() override { return 0; }
-    void ConsumePendingTick() override {}
-    void Yield() override {}
     void I2cSetScl(int n) override { m_pBus->SetScl(n); }
     void I2cSetSda(int n) override { m_pBus->SetSda(n); }
     int I2cGetScl() override { return m_pBus->GetScl(); }

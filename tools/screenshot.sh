@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the README's picture of the running simulator: starts halden-sim on a
+# Makes the guide's picture of the running simulator: starts halden-sim on a
 # virtual X server (Xvfb) in a scratch directory with a fresh profile and
 # EEPROM, lets the firmware run, and saves the window as a PNG.
 #   tools/screenshot.sh [OUTPUT.png [DELAY_MS]]     (default docs/screenshot.png, 38000 ms: the self-test result after power-up)

@@ -5,6 +5,7 @@
 #include "comms/analogue.h"
 #include "comms/remote.h"
 #include "comms/report.h"
+#include "core/heater.h"
 #include "core/runtime.h"
 #include "core/serial.h"
 #include "core/timers.h"
@@ -74,7 +75,25 @@ void FirmwareMain()
 
 void FirmwareSetUiStep(UiStepFunction pfnStep) { gpfnStep = pfnStep ? pfnStep : InstrumentStep; }
 
+uint8_t ProbeScreenState() { return gunScreenState; }
 bool ProbeRemoteBusy() { return gbTraceOn != 0 || gnAcqState != 0; }
 uint8_t ProbeOutputDevice() { return gbOutputDevice; }
 int32_t ProbeScaleOffset() { return gnHolmiumOffset + gnDiodeArrayOffset; }
 void ProbeDrawScript(const char* pszScript) { DisplayScript(pszScript); }
+
+void ProbeLinearity(double afCoeff[4])
+{
+    afCoeff[0] = gfLinA0;
+    afCoeff[1] = gfLinA1;
+    afCoeff[2] = gfLinA2;
+    afCoeff[3] = gfLinScale;
+}
+
+void FitCellHeater(bool bFitted)
+{
+    gbHeaterOn.store(0, std::memory_order_relaxed);
+    gbHeaterFitted.store(bFitted ? 1 : 0, std::memory_order_relaxed);
+}
+
+bool ProbeHeaterFitted() { return gbHeaterFitted.load(std::memory_order_relaxed) != 0; }
+bool ProbeCellHeated() { return HeaterHeating(); }

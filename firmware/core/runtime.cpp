@@ -15,20 +15,11 @@ namespace {
 
 void NoWaitPoll() {}
 
-// The host used before one is attached: no keys, blank display, idle bus.
+// The host used before one is attached: the bridge's inert defaults, and a
+// yield that lets other threads run.
 class NullHost final : public HostBridge {
 public:
-    int KeyIsDown(uint8_t) override { return 0; }
-    void LcdWrite(uint16_t, uint8_t) override {}
-    uint8_t LcdRead(uint16_t) override { return 0; }
-    void LcdRefresh() override {}
-    int32_t PendingTicks() override { return 0; }
-    void ConsumePendingTick() override {}
     void Yield() override { std::this_thread::yield(); }
-    void I2cSetScl(int) override {}
-    void I2cSetSda(int) override {}
-    int I2cGetScl() override { return 1; }
-    int I2cGetSda() override { return 1; }
 };
 
 NullHost gNullHost;

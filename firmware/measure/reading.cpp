@@ -9,7 +9,6 @@
 //                                     StrayLightTerm, SpectrumPoint -> PixelValue
 #include "measure/reading.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -51,7 +50,6 @@ uint32_t gunAcqElapsed;       // ms
 uint32_t gnAcqStatus;         // 0, 1, 10 (19 never arrives in the simulation)
 uint8_t gabDetectorLine[128];  // detector line buffer
 FrameRecord gSuppliedFrames[FRAME_SET_PIXELS];  // the frame source's set for the current reading
-std::atomic<FrameSourceFunction> gpfnFrameSource{nullptr};  // null: the recorded sets
 
 namespace {
 
@@ -292,8 +290,6 @@ int TakeReading(uint8_t bKind)
     return 0;
 }
 
-void SetFrameSource(FrameSourceFunction pfnSource) { gpfnFrameSource.store(pfnSource, std::memory_order_release); }
-
 void CompleteReading(uint8_t bKind)
 {
     if (bKind >= READING_KIND_COUNT)
@@ -301,8 +297,7 @@ void CompleteReading(uint8_t bKind)
     const ReadingKind& kind = gReadingKinds[bKind];
 
     const FrameRecord* pFrames = kind.pFrames;
-    FrameSourceFunction pfnSource = gpfnFrameSource.load(std::memory_order_acquire);
-    if (pfnSource && pfnSource(bKind, gSuppliedFrames))
+    if (FirmwareHost()->SupplyFrames(bKind, gSuppliedFrames))
         pFrames = gSuppliedFrames;
     for (int p = 0; p < PIXEL_COUNT; p++) {
         gunLightReadings[p] = pFrames[p].unLight;

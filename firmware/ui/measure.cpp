@@ -10,6 +10,18 @@
 #include "ui/ui_internal.h"
 
 namespace {
+uint16_t gunCellNm2 = 825;     // cell-density second wavelength, nm
+uint8_t gbMultiSelected = 0;   // highlighted multi wavelength 0..3
+}  // namespace
+
+void ResetMeasureScreens()
+{
+    ClearShownValues();
+    gbMultiSelected = 0;
+    gunCellNm2 = 825;
+}
+
+namespace {
 
 double RoundedThousandths(double f) { return std::floor(f * 1000.0 + 0.5) / 1000.0; }
 

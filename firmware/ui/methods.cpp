@@ -12,6 +12,8 @@
 #include "storage/params.h"
 #include "ui/ui_internal.h"
 
+uint8_t gbNameCursor = 0;  // name editor cursor 0..12
+
 namespace {
 
 // "Cal will only accept LINE" / "Please select LINE cal" on the bottom line

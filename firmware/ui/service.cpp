@@ -20,6 +20,11 @@
 #include "ui/ui_internal.h"
 
 namespace {
+uint8_t gbDiagOption = 0;     // selected option of the diagnostics screen, 0..3
+uint8_t gbFinalTestItem = 0;  // selected item of the final-test screen
+}  // namespace
+
+namespace {
 
 // The items of "Final Test", in list order; the stored setting 0x27 keeps
 // the selected one counted from 1.

@@ -3,11 +3,28 @@
 // communications (86) and software update (87).
 #include "core/serial.h"
 #include "core/clock.h"
+#include "core/heater.h"
 #include "core/timers.h"
 #include "display/language.h"
 #include "display/script.h"
 #include "storage/params.h"
 #include "ui/ui_internal.h"
+
+uint8_t gabEditDate[5];      // hours 0..23, minutes 0..59, day 1..31, month 1..12, year 0..99
+
+namespace {
+uint8_t gbSavedDevice = 0, gbSavedBaud = 0, gbSavedAutoPrint = 0;  // serial screen entry values
+uint8_t gbSavedHeater = 0;   // heater value on entry to its screen
+uint8_t gbMessageShown = 0;  // 1 while a bottom-line message is shown
+uint8_t gbUploading = 0;     // the software-update screen shows "Software Uploading..."
+}  // namespace
+
+void ResetSetupScreens()
+{
+    gbMessageShown = 0;
+    gbUploading = 0;
+    gbHeaterOn = 0;
+}
 
 namespace {
 

@@ -15,6 +15,19 @@
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
+uint8_t gabSelfTestRow[3];  // ROW_NOT_RUN, ROW_PASSED or ROW_FAILED
+
+namespace {
+uint8_t gbSelfTestFailed = 0;  // 1 once any self-test row failed
+uint8_t gabClock[6];           // day, month, year, hour, minute, second of the last clock read
+}  // namespace
+
+void ResetStartupScreens()
+{
+    gbSelfTestFailed = 0;
+    std::memset(gabSelfTestRow, 0, sizeof gabSelfTestRow);
+}
+
 // The two keys pressed during the splash that skip the start-up tests.
 constexpr uint8_t SPLASH_SERVICE_KEYS[2] = {KEY_LEFT, KEY_RIGHT};
 

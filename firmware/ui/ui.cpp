@@ -23,9 +23,6 @@ uint8_t gunScreenState = STATE_STANDBY;  // 0..131 handled, 85 standby, 132/133 
 uint8_t gunKeyCode = 0;                     // 0..12
 uint8_t gunLastDrawnState = STATE_NEVER_DRAWN;  // 0..134
 uint8_t gbServiceStep = 0;                  // 0..2
-uint8_t gbSelfTestFailed = 0;               // 0 or 1
-uint8_t gabSelfTestRow[3];                  // ROW_NOT_RUN, ROW_PASSED or ROW_FAILED
-uint8_t gabClock[6];                        // day, month, year, hour, minute, second
 
 double gfShownAbs = 0.0;      // A, -0.301..2.5 or NO_VALUE
 double gfShownTrans = 100.0;  // %T, 0..200 or NO_VALUE
@@ -34,15 +31,12 @@ double gafMultiAbs[4];        // A at the four multi wavelengths
 double gfOpticalDensity = 0.0;  // O.D.
 double gfMethodResult = 0.0;  // method result in the method's units
 uint16_t gunCellNm1 = 600;    // nm
-uint16_t gunCellNm2 = 825;    // nm
 uint8_t gbScanColumn = 0;     // 0..125
 uint16_t gunZoomStart = 330;  // 330..705 nm
 uint8_t gunScanReturnState = STATE_MEASURE_MENU;  // state number
 uint8_t gunPrintReturnState = 15;  // state number
 uint8_t gunSampleOnEntry = 1;      // 0..99
-uint8_t gbMultiSelected = 0;       // 0..3
 uint8_t gbChoice = 0;              // item index of the shown chooser
-uint8_t gbNameCursor = 0;          // 0..12
 uint8_t gbNumberCursor = 1;        // 1..6
 char gszNumberText[8];             // " 1.0000"
 char gszEditCopy[16];              // copy of the text being edited
@@ -50,13 +44,6 @@ uint8_t gbMethodListRows = 8;      // 8 or 4
 char gaszMethodNames[8][14];       // 13 characters each
 uint8_t gbEditMinutes = 0, gbEditSeconds = 0;  // 0..59
 uint8_t gbTimeField = 0;           // 0 minutes, 1 seconds
-uint8_t gabEditDate[5];            // hours 0..23, minutes 0..59, day 1..31, month 1..12, year 0..99
-uint8_t gbSavedDevice = 0, gbSavedBaud = 0, gbSavedAutoPrint = 0;  // entry values
-uint8_t gbSavedHeater = 0;         // 0 or 1
-uint8_t gbDiagOption = 0;          // 0..3
-uint8_t gbFinalTestItem = 0;       // 0..1
-uint8_t gbMessageShown = 0;        // 0 or 1
-uint8_t gbUploading = 0;           // 0 or 1
 uint16_t gunKineticsReadings = 0;  // 0..20
 MethodWork gMethod;
 
@@ -102,20 +89,15 @@ static void InitialiseUserInterface()
 {
     gunKeyCode = 0;
     gbServiceStep = 0;
-    gbSelfTestFailed = 0;
-    std::memset(gabSelfTestRow, 0, sizeof gabSelfTestRow);
-    ClearShownValues();
+    ResetStartupScreens();
+    ResetMeasureScreens();
+    ResetSetupScreens();
     gbScanColumn = 0;
     gunZoomStart = WAVELENGTH_MIN;
-    gbMultiSelected = 0;
     gbChoice = 0;
-    gbMessageShown = 0;
-    gbUploading = 0;
-    gbHeaterOn = 0;
     gunScreenSubState = 0;
     gszEditText[0] = '\0';
     gunCellNm1 = 600;
-    gunCellNm2 = 825;
     gunLastDrawnState = STATE_NEVER_DRAWN;
     gunScreenState = STATE_STANDBY;
     DrawScreen();

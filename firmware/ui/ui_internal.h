@@ -29,9 +29,6 @@ constexpr uint16_t WAVELENGTH_MAX = 830;
 extern uint8_t gunKeyCode;          // key taken this pass, 0 none
 extern uint8_t gunLastDrawnState;   // state whose screen was last cleared, 134 before the first draw
 extern uint8_t gbServiceStep;       // keys of a service sequence matched so far
-extern uint8_t gbSelfTestFailed;    // 1 once any self-test row failed
-extern uint8_t gabSelfTestRow[3];   // lamp, wavelength calibration, diode array: ROW_*
-extern uint8_t gabClock[6];         // day, month, year, hour, minute, second of the last clock read
 
 extern double gfShownAbs;           // absorbance at the working wavelength
 extern double gfShownTrans;         // % transmission at the working wavelength (100.0 after initialisation)
@@ -40,16 +37,13 @@ extern double gafMultiAbs[4];       // multi-wavelength values
 extern double gfOpticalDensity;     // cell-density value
 extern double gfMethodResult;       // method-run result
 extern uint16_t gunCellNm1;         // cell-density measuring wavelength, 600 nm
-extern uint16_t gunCellNm2;         // cell-density second wavelength, 825 nm
 extern uint8_t gbScanColumn;        // scan cursor column 0..125
 extern uint16_t gunZoomStart;       // first wavelength of the zoom window, 330..705 nm
 extern uint16_t gunZoomCursorNm;    // cursor wavelength in the zoom window
 extern uint8_t gunScanReturnState;  // state the scan returns to on Escape
 extern uint8_t gunPrintReturnState; // state "Sample No." returns to
 extern uint8_t gunSampleOnEntry;    // sample number when "Sample No." was entered
-extern uint8_t gbMultiSelected;     // highlighted multi wavelength 0..3
 extern uint8_t gbChoice;            // highlighted item of a small chooser or list
-extern uint8_t gbNameCursor;        // name editor cursor 0..12
 extern uint8_t gbNumberCursor;      // number editor cursor 1..6
 extern char gszNumberText[8];       // number editor buffer: sign and six characters
 extern char gszEditCopy[16];        // copy of the edited text, restored by Escape
@@ -57,13 +51,6 @@ extern uint8_t gbMethodListRows;    // rows on the shown method-list page (8, or
 extern char gaszMethodNames[8][14]; // names of the shown method-list page
 extern uint8_t gbEditMinutes, gbEditSeconds;  // kinetics time editor
 extern uint8_t gbTimeField;         // kinetics time editor field: 0 minutes, 1 seconds
-extern uint8_t gabEditDate[5];      // date and time editor: hours, minutes, day, month, year
-extern uint8_t gbSavedDevice, gbSavedBaud, gbSavedAutoPrint;  // serial screen entry values
-extern uint8_t gbSavedHeater;       // heater value on entry to its screen
-extern uint8_t gbDiagOption;        // selected option of the diagnostics screen
-extern uint8_t gbFinalTestItem;     // selected item of the final-test screen
-extern uint8_t gbMessageShown;      // 1 while a bottom-line message is shown
-extern uint8_t gbUploading;         // software-update screen shows "Software Uploading..."
 extern uint16_t gunKineticsReadings;  // kinetics readings of the current method
 extern MethodWork gMethod;          // working copy of the current method
 
@@ -127,6 +114,8 @@ void ShowStateScreen(uint8_t bState);  // set the state and draw it
 void CopyStoredSettings();
 
 // Start-up and self-test (startup.cpp).
+extern uint8_t gabSelfTestRow[3];   // lamp, wavelength calibration, diode array: ROW_*
+void ResetStartupScreens();         // the self-test's rows and outcome, at power-up
 void RunStartUpSequence();
 void EnterStandby();
 void LeaveStandby();
@@ -147,6 +136,7 @@ bool MethodFieldApplies(uint8_t bField);
 uint32_t ShownDisplayOption();
 
 // Measured values (measure.cpp).
+void ResetMeasureScreens();         // the measuring screens' own state, at power-up
 // The values a blank shows: 0 A, 100 %T, no ratio, no density, no result.
 void ClearShownValues();
 void RecomputeValues();
@@ -154,6 +144,13 @@ void TakeScreenReading(uint8_t bKind);
 // A1 / A2 of the ratio screen from values rounded to three decimals; 0 when
 // either is 0, the no-value marker when either is out of range.
 double RatioOfAbsorbances(double fA1, double fA2);
+
+// Set-up screens (setup.cpp).
+extern uint8_t gabEditDate[5];      // date and time editor: hours, minutes, day, month, year
+void ResetSetupScreens();           // message, upload and heater state, at power-up
+
+// Method screens (methods.cpp).
+extern uint8_t gbNameCursor;        // name editor cursor 0..12
 
 // The state table (state_table.cpp).
 using StateHandler = void (*)();

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "app/probe.h"
-#include "core/heater.h"
 #include "core/runtime.h"
 #include "core/serial.h"
 #include "serial_endpoint.h"
@@ -301,19 +300,15 @@ void CInstrument::Inject(std::string_view sBytes)
 
 uint16_t CInstrument::ReceiveRoom() const
 {
-    uint16_t unSaved = FirmwareLock();
-    uint16_t unRoom = static_cast<uint16_t>(gRxRing.unSize - gRxRing.unCount);
-    FirmwareUnlock(unSaved);
-    return unRoom;
+    return SerialRxRoom();
 }
 
 void CInstrument::FitHeater(bool bFitted)
 {
-    gbHeaterOn.store(0, std::memory_order_relaxed);
-    gbHeaterFitted.store(bFitted ? 1 : 0, std::memory_order_relaxed);
+    FitCellHeater(bFitted);
 }
 
-bool CInstrument::HeaterFitted() const { return gbHeaterFitted.load(std::memory_order_relaxed) != 0; }
+bool CInstrument::HeaterFitted() const { return ProbeHeaterFitted(); }
 
 int CInstrument::KeyIsDown(uint8_t bKey) { return KeyDown(bKey) ? 1 : 0; }
 

@@ -186,9 +186,10 @@ public:
     public:
         virtual ~DisplayListener() = default;
         // Called by a display refresh. On the host's own thread: paints at
-        // once and returns true. On another: has the host's thread paint
-        // soon, then call PaintDone with the request count it saw before
-        // painting (RefreshRequests), and returns false.
+        // once and returns true. On another: returns true when the host
+        // already shows the memory as it stands (nothing to paint); else has
+        // the host's thread paint soon, then call PaintDone with the request
+        // count it saw before painting (RefreshRequests), and returns false.
         virtual bool Paint() = 0;
     };
     void SetDisplayListener(DisplayListener* pListener) { m_pDisplayListener = pListener; }
@@ -232,6 +233,7 @@ public:
     void I2cSetSda(int nLevel) override;
     int I2cGetScl() override;
     int I2cGetSda() override;
+    bool SupplyFrames(uint8_t bKind, FrameRecord* pFrames) override { return m_compartment.SupplyFrames(bKind, pFrames); }
     SerialSink* SerialOutput() override { return this; }
     SerialSink* AnalogueTrace() override;
 

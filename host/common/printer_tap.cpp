@@ -1,11 +1,11 @@
 // The printer's serial cable, switched by the stored output device.
 #include "printer_tap.h"
 
-#include "storage/params.h"
+#include "app/probe.h"
 
 void CPrinterTap::Write(uint8_t b)
 {
-    if (gbOutputDevice > 1)
+    if (ProbeOutputDevice() > 1)
         return;  // "PC": the bytes go to a computer, not to the printer
     std::lock_guard<std::mutex> lock(m_mtx);
     m_sPending += static_cast<char>(b);

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "detector_model.h"
+#include "app/probe.h"
 #include "measure/reading.h"
 #include "parse_number.h"
 
@@ -428,18 +429,22 @@ std::array<double, PIXEL_COUNT> PixelWavelengths(int32_t nOffset)
 // The firmware's linearity correction of a summed count.
 double Linearised(double d)
 {
-    double x = d / gfLinScale;
-    return ((gfLinA2 * x + gfLinA1) * x + gfLinA0) * d;
+    double af[4];
+    ProbeLinearity(af);
+    double x = d / af[3];
+    return ((af[2] * x + af[1]) * x + af[0]) * d;
 }
 
 // The summed count the detector records for a linear light sum: the inverse
 // of the correction, by Newton's method.
 double DetectorCounts(double fLight)
 {
+    double af[4];
+    ProbeLinearity(af);
     double d = fLight;
     for (int i = 0; i < 20; i++) {
-        double x = d / gfLinScale;
-        double fDerivative = (3 * gfLinA2 * x + 2 * gfLinA1) * x + gfLinA0;
+        double x = d / af[3];
+        double fDerivative = (3 * af[2] * x + 2 * af[1]) * x + af[0];
         if (fDerivative <= 0)
             break;
         double fStep = (Linearised(d) - fLight) / fDerivative;

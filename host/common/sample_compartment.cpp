@@ -4,26 +4,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/heater.h"
+#include "app/probe.h"
 #include "measure/reading.h"
-#include "storage/params.h"
-
-std::atomic<CSampleCompartment*> CSampleCompartment::s_pInstance{nullptr};
 
 CSampleCompartment::CSampleCompartment(std::function<uint64_t()> fnFirmwareMs)
     : m_fnFirmwareMs(std::move(fnFirmwareMs))
 {
     m_contents.pSample = std::make_shared<const CSample>(CSample::Recorded());
-    s_pInstance.store(this, std::memory_order_release);
-    SetFrameSource(&CSampleCompartment::SupplyFrames);
-}
-
-CSampleCompartment::~CSampleCompartment()
-{
-    // A newer compartment may have taken over the frame source; leave it be.
-    CSampleCompartment* pThis = this;
-    if (s_pInstance.compare_exchange_strong(pThis, nullptr, std::memory_order_acq_rel))
-        SetFrameSource(nullptr);
 }
 
 void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fConcentration)
@@ -33,7 +20,7 @@ void CSampleCompartment::Insert(const CSample& sample, std::optional<double> fCo
     contents.fConcentration = fConcentration.value_or(sample.m_fConcentration);
     contents.ullInsertedMs = m_fnFirmwareMs();
     contents.ullReactedToMs = contents.ullInsertedMs;
-    contents.bHeated = HeaterHeating();
+    contents.bHeated = ProbeCellHeated();
     std::lock_guard lock(m_mtx);
     m_contents = std::move(contents);
 }
@@ -46,7 +33,7 @@ CSampleCompartment::Contents CSampleCompartment::Current() const
 
 double CSampleCompartment::RateFactor(double fCelsius) { return std::pow(2.0, (fCelsius - ROOM_C) / 10.0); }
 
-double CSampleCompartment::CellCelsius() { return HeaterHeating() ? HEATED_C : ROOM_C; }
+double CSampleCompartment::CellCelsius() { return ProbeCellHeated() ? HEATED_C : ROOM_C; }
 
 double CSampleCompartment::React(uint64_t ullNow)
 {
@@ -57,7 +44,7 @@ double CSampleCompartment::React(uint64_t ullNow)
         c.fReactedMin += fMinutes * RateFactor(c.bHeated ? HEATED_C : ROOM_C);
         c.ullReactedToMs = ullNow;
     }
-    c.bHeated = HeaterHeating();
+    c.bHeated = ProbeCellHeated();
     return c.fReactedMin;
 }
 
@@ -83,12 +70,6 @@ bool PutSampleIn(CSampleCompartment& compartment, const std::string& sNameOrPath
 
 bool CSampleCompartment::SupplyFrames(uint8_t bKind, FrameRecord* pFrames)
 {
-    CSampleCompartment* pThis = s_pInstance.load(std::memory_order_acquire);
-    return pThis && pThis->Supply(bKind, pFrames);
-}
-
-bool CSampleCompartment::Supply(uint8_t bKind, FrameRecord* pFrames)
-{
     if (bKind != READ_SAMPLE)
         return false;
     Contents contents = Current();
@@ -113,7 +94,7 @@ bool CSampleCompartment::Supply(uint8_t bKind, FrameRecord* pFrames)
     // A fresh draw of the detector noise for every reading, the same in
     // every run that reads at the same firmware time.
     uint64_t ullSeed = sample.m_ullSeed ^ (ullNow * 0x9E3779B97F4A7C15ull) ^ (ullConcentrationBits >> 7);
-    SynthesiseSampleFrames(sample, contents.fConcentration, fMinutes, ullSeed, gnHolmiumOffset + gnDiodeArrayOffset,
+    SynthesiseSampleFrames(sample, contents.fConcentration, fMinutes, ullSeed, ProbeScaleOffset(),
                            pFrames);
     return true;
 }

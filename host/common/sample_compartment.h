@@ -1,19 +1,17 @@
-// The sample compartment: which sample stands in the cell, and the frame
-// source that gives the firmware its frames when it reads the sample. Until
-// something else goes in, the cell holds the recorded sample and the firmware
-// reads its recorded frame set unchanged.
+// The sample compartment: which sample stands in the cell, and the frames
+// the firmware gets when it reads the sample (the host's SupplyFrames bridge
+// operation forwards here). Until something else goes in, the cell holds the
+// recorded sample and the firmware reads its recorded frame set unchanged.
 //
-// The cell holder may have a heater (the firmware's gbHeaterFitted, switched
-// on from its set-up screen). A reacting sample reacts at the cell's
+// The cell holder may have a heater (fitted by the host, switched on from
+// the firmware's set-up screen). A reacting sample reacts at the cell's
 // temperature: 25 C with the heater off, 37 C with it on, its rate K (given
 // at 25 C) doubling for every 10 C (K(T) = K * 2^((T - 25) / 10), 2.30 times
 // faster at 37 C). The heater's state is taken at every sample reading and
 // holds until the next one.
 //
-// There is one firmware per process, so at most one compartment at a time;
-// it installs itself as the firmware's frame source while it lives. Insert
-// and Contents may be called from any thread; the frames are made on the
-// firmware thread.
+// Insert and Contents may be called from any thread; the frames are made on
+// the firmware thread.
 #pragma once
 
 #include <atomic>
@@ -30,7 +28,6 @@ public:
     // fnFirmwareMs: milliseconds of firmware time run so far (the host's
     // consumed ticks), the clock of a reacting sample.
     explicit CSampleCompartment(std::function<uint64_t()> fnFirmwareMs);
-    ~CSampleCompartment();
     CSampleCompartment(const CSampleCompartment&) = delete;
     CSampleCompartment& operator=(const CSampleCompartment&) = delete;
 
@@ -67,15 +64,16 @@ public:
     // does this on the firmware thread.
     double React(uint64_t ullNow);
 
+    // The frames of a reading of kind bKind: true with pFrames filled for
+    // the sample reading, false for any other kind (the recorded set stands).
+    bool SupplyFrames(uint8_t bKind, FrameRecord* pFrames);
+
 private:
-    static bool SupplyFrames(uint8_t bKind, FrameRecord* pFrames);
-    bool Supply(uint8_t bKind, FrameRecord* pFrames);
 
     std::function<uint64_t()> m_fnFirmwareMs;
     mutable std::mutex m_mtx;
     Contents m_contents;  // guarded by m_mtx
     std::atomic<uint64_t> m_ullLastFramesMs{0};
-    static std::atomic<CSampleCompartment*> s_pInstance;
 };
 
 // Loads a sample by library name or path and puts it in the cell, at the

@@ -26,9 +26,8 @@
 #include "serial_cli.h"
 #include "serial_endpoint.h"
 #include "serial_log.h"
-#include "comms/remote.h"
+#include "app/probe.h"
 #include "core/serial.h"
-#include "measure/reading.h"
 #include "ui/ui.h"
 
 namespace {
@@ -204,7 +203,7 @@ void CConsole::FeedPending()
 // reading under way.
 bool CConsole::Quiet()
 {
-    return m_sPending.empty() && m_host.ReceiveRoom() == RX_RING_SIZE && gbTraceOn == 0 && gnAcqState == 0;
+    return m_sPending.empty() && m_host.ReceiveRoom() == RX_RING_SIZE && !ProbeRemoteBusy();
 }
 
 void CConsole::Linger()

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "app/probe.h"
 #include "core/timers.h"
 #include "instrument.h"
 #include "ui/ui.h"
@@ -27,18 +28,18 @@ bool PowerOnToMainMenu(CInstrument& host, std::string* psError)
     // A firmware that leaves standby by itself at power-up has done so
     // after its first passes; one that waits for the key is still there.
     host.AdvanceMs(4 * CInstrument::TICK_MS);
-    if (gunScreenState == STATE_STANDBY)
+    if (ProbeScreenState() == STATE_STANDBY)
         host.KeyStroke(KEY_STANDBY, KEY_STROKE_MS, KEY_STROKE_MS);
     if (!WaitFor(host, START_UP_LIMIT_MS, [] {
-            return gunScreenState == STATE_SELFTEST_PASSED || gunScreenState == STATE_SELFTEST_FAILED;
+            return ProbeScreenState() == STATE_SELFTEST_PASSED || ProbeScreenState() == STATE_SELFTEST_FAILED;
         })) {
-        *psError = "the instrument did not finish its start-up (screen state " + std::to_string(gunScreenState) + ")";
+        *psError = "the instrument did not finish its start-up (screen state " + std::to_string(ProbeScreenState()) + ")";
         return false;
     }
     // OK, on "All tests passed" and on the advice after a failure.
     host.KeyStroke(KEY_SOFT2, KEY_STROKE_MS, KEY_STROKE_MS);
-    if (!WaitFor(host, MENU_LIMIT_MS, [] { return gunScreenState == STATE_MAIN_MENU; })) {
-        *psError = "the main menu did not show after OK (screen state " + std::to_string(gunScreenState) + ")";
+    if (!WaitFor(host, MENU_LIMIT_MS, [] { return ProbeScreenState() == STATE_MAIN_MENU; })) {
+        *psError = "the main menu did not show after OK (screen state " + std::to_string(ProbeScreenState()) + ")";
         return false;
     }
     return true;

@@ -10,7 +10,7 @@
 #include "escape.h"
 #include "instrument.h"
 #include "core/timers.h"
-#include "display/script.h"
+#include "app/probe.h"
 #include "ui/ui.h"
 
 namespace {
@@ -120,7 +120,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
         m_out.flush();
         return true;
     case ScenarioOp::State:
-        m_out << "state " << ScreenStateText(gunScreenState) << '\n';
+        m_out << "state " << ScreenStateText(ProbeScreenState()) << '\n';
         m_out.flush();
         return true;
     case ScenarioOp::Sample: {
@@ -133,7 +133,7 @@ bool CScenario::Execute(const ScenarioCommand& command)
     case ScenarioOp::Script:
         // The firmware thread is parked between slices, so the script draws
         // while the firmware waits for its turn.
-        DisplayScript(command.sText.c_str());
+        ProbeDrawScript(command.sText.c_str());
         return true;
     }
     return Fail("unknown command");
@@ -144,9 +144,9 @@ bool CScenario::Execute(const ScenarioCommand& command)
 bool CScenario::WaitScreen(const ScenarioCommand& command)
 {
     const uint8_t bState = command.bState;
-    if (m_host.TickUntil(TicksWithin(command.unMs), [bState] { return gunScreenState == bState; }))
+    if (m_host.TickUntil(TicksWithin(command.unMs), [bState] { return ProbeScreenState() == bState; }))
         return true;
-    return Fail("the screen state is " + ScreenStateText(gunScreenState) + ", not " + ScreenStateText(command.bState) +
+    return Fail("the screen state is " + ScreenStateText(ProbeScreenState()) + ", not " + ScreenStateText(command.bState) +
                 (m_host.Running() ? " after " + FormatDuration(command.unMs) : " (the firmware has stopped)"));
 }
 

@@ -441,6 +441,14 @@ ScenarioParse ParseScenario(std::string_view sText)
     return result;
 }
 
+std::vector<std::string> ScenarioCommandUsages()
+{
+    std::vector<std::string> usages;
+    for (const CommandInfo& info : kaCommands)
+        usages.push_back(info.pszUsage);
+    return usages;
+}
+
 std::string FormatScenarioError(std::string_view sFile, const ScenarioError& error)
 {
     return std::string(sFile) + ":" + std::to_string(error.nLine) + ":" + std::to_string(error.nColumn) + ": " +

@@ -72,6 +72,10 @@ ScenarioParse ParseScenario(std::string_view sText);
 std::optional<ScenarioCommand> ParseScenarioLine(std::string_view sLine, int nLine, ScenarioError& error,
                                                  int nColumnOffset = 0);
 
+// The commands' usage lines ("hold KEY DURATION"), in the order of the
+// parser's table: the list the guide shows.
+std::vector<std::string> ScenarioCommandUsages();
+
 // "FILE:LINE:COLUMN: MESSAGE".
 std::string FormatScenarioError(std::string_view sFile, const ScenarioError& error);
 

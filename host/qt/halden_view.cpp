@@ -5,10 +5,14 @@
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QPainter>
+#include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "panel_layout.h"
 #include "sample_dialog.h"
@@ -304,14 +308,21 @@ void CShapedKey::paintEvent(QPaintEvent*)
 
 // CLcdWnd
 
-CLcdWnd::CLcdWnd(const CDisplayMemory& memory, QWidget* pParent) : QWidget(pParent), m_memory(memory)
+CLcdWnd::CLcdWnd(const CDisplayMemory& memory, QWidget* pParent)
+    : QWidget(pParent), m_memory(memory), m_pFrameTimer(new QTimer(this)), m_pSinceRepaint(new QElapsedTimer)
 {
     resize(WIDTH, HEIGHT);
     // The paint covers the whole window, so the background is never erased
     // and a repaint does not flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
+    m_pFrameTimer->setSingleShot(true);
+    connect(m_pFrameTimer, &QTimer::timeout, this, &CLcdWnd::FlushDirty);
+    m_pSinceRepaint->start();
+    Rescale();
 }
+
+CLcdWnd::~CLcdWnd() { delete m_pSinceRepaint; }
 
 // 128 rows of 30 bytes, most significant bit leftmost: the layout of a
 // one-bit image, so each row is copied as it stands.
@@ -327,13 +338,122 @@ QImage CLcdWnd::Frame() const
     return image;
 }
 
-// Each display pixel becomes a square block of window pixels at a zoom above
-// 1x, never smoothed.
-void CLcdWnd::paintEvent(QPaintEvent*)
+void CLcdWnd::ReadMemory(Shown& abOut) const
 {
+    for (int y = 0; y < HEIGHT; y++)
+        for (int i = 0; i < CDisplayMemory::ROW_BYTES; i++)
+            abOut[static_cast<size_t>(y * CDisplayMemory::ROW_BYTES + i)] = m_memory.ShownByte(y, i);
+}
+
+bool CLcdWnd::ShowsMemory() const
+{
+    Shown abNow;
+    ReadMemory(abNow);
+    std::lock_guard<std::mutex> lock(m_mtxShown);
+    return abNow == m_abShown;
+}
+
+// Each display pixel becomes a square block of device pixels: one row of
+// blocks is drawn, then copied down the block's height.
+void CLcdWnd::RenderRows(int nFirst, int nLast)
+{
+    const int nPixel = m_nPixel;
+    for (int y = nFirst; y <= nLast; y++) {
+        auto* pTop = reinterpret_cast<QRgb*>(m_imgScaled.scanLine(y * nPixel));
+        QRgb* pOut = pTop;
+        const uint8_t* pbRow = &m_abShown[static_cast<size_t>(y * CDisplayMemory::ROW_BYTES)];
+        for (int i = 0; i < CDisplayMemory::ROW_BYTES; i++) {
+            for (int nBit = 7; nBit >= 0; nBit--) {
+                const QRgb cr = (pbRow[i] >> nBit) & 1 ? DARK : LIGHT;
+                for (int k = 0; k < nPixel; k++)
+                    *pOut++ = cr;
+            }
+        }
+        const size_t nBytes = static_cast<size_t>(WIDTH * nPixel) * sizeof(QRgb);
+        for (int k = 1; k < nPixel; k++)
+            std::memcpy(m_imgScaled.scanLine(y * nPixel + k), pTop, nBytes);
+    }
+}
+
+// The picture is made for the window's size at its screen's pixel ratio,
+// whole device pixels a display pixel, so that painting copies it unscaled.
+void CLcdWnd::Rescale()
+{
+    const double dRatio = devicePixelRatioF();
+    const int nPixel = std::max(1, qRound(width() * dRatio / WIDTH));
+    if (nPixel == m_nPixel && !m_imgScaled.isNull())
+        return;
+    m_nPixel = nPixel;
+    m_imgScaled = QImage(WIDTH * nPixel, HEIGHT * nPixel, QImage::Format_RGB32);
+    m_imgScaled.setDevicePixelRatio(static_cast<double>(nPixel) * WIDTH / std::max(1, width()));
+    std::lock_guard<std::mutex> lock(m_mtxShown);
+    RenderRows(0, HEIGHT - 1);
+}
+
+void CLcdWnd::resizeEvent(QResizeEvent*) { Rescale(); }
+
+bool CLcdWnd::TakeFrame(bool bNow)
+{
+    Shown abNow;
+    ReadMemory(abNow);
+    int nFirst = HEIGHT, nLast = -1;
+    {
+        std::lock_guard<std::mutex> lock(m_mtxShown);
+        for (int y = 0; y < HEIGHT; y++) {
+            const size_t nAt = static_cast<size_t>(y * CDisplayMemory::ROW_BYTES);
+            if (std::memcmp(&abNow[nAt], &m_abShown[nAt], CDisplayMemory::ROW_BYTES) != 0) {
+                nFirst = std::min(nFirst, y);
+                nLast = y;
+            }
+        }
+        if (nLast < 0)
+            return false;
+        m_abShown = abNow;
+        RenderRows(nFirst, nLast);
+    }
+    m_ullFrames.fetch_add(1, std::memory_order_relaxed);
+    m_rDirty |= QRect(0, nFirst, WIDTH, nLast - nFirst + 1);
+    if (bNow || m_pSinceRepaint->elapsed() >= FRAME_MS) {
+        m_pFrameTimer->stop();
+        FlushDirty();
+        if (bNow)
+            repaint();
+    } else if (!m_pFrameTimer->isActive()) {
+        m_pFrameTimer->start(static_cast<int>(FRAME_MS - m_pSinceRepaint->elapsed()));
+    }
+    return true;
+}
+
+// The changed rows, in window coordinates.
+void CLcdWnd::FlushDirty()
+{
+    if (m_rDirty.isEmpty())
+        return;
+    const double dX = static_cast<double>(width()) / WIDTH;
+    const double dY = static_cast<double>(height()) / HEIGHT;
+    update(QRectF(m_rDirty.x() * dX, m_rDirty.y() * dY, m_rDirty.width() * dX, m_rDirty.height() * dY)
+               .toAlignedRect());
+    m_rDirty = QRect();
+    m_pSinceRepaint->restart();
+}
+
+// Copies the exposed part of the picture, never scaled or smoothed. Any
+// repaint shows the memory as it stands: a change not yet taken is taken
+// first (its rows outside this paint follow in the next).
+void CLcdWnd::paintEvent(QPaintEvent* pEvent)
+{
+    TakeFrame();
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect(), Frame());
+    const QRect rTarget = pEvent->rect();
+    const double dRatio = m_imgScaled.devicePixelRatio();
+    const QRect rSource = QRectF(rTarget.x() * dRatio, rTarget.y() * dRatio, rTarget.width() * dRatio,
+                                 rTarget.height() * dRatio)
+                              .toAlignedRect()
+                              .intersected(m_imgScaled.rect());
+    painter.drawImage(QRectF(rSource.x() / dRatio, rSource.y() / dRatio, rSource.width() / dRatio,
+                             rSource.height() / dRatio),
+                      m_imgScaled, rSource);
     m_ullPaints.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -493,22 +613,28 @@ void CHaldenView::InjectSerial(const QByteArray& abBytes)
     m_instrument.Inject(std::string_view(abBytes.constData(), static_cast<size_t>(abBytes.size())));
 }
 
-// A refresh on the UI thread paints at once; from the firmware thread the
-// paint is queued here and the firmware waits for it.
+// A refresh on the UI thread takes the frame and paints at once. From the
+// firmware thread, a refresh of a screen the window already shows is done
+// at once; otherwise the frame is taken on the UI thread (one queued call
+// serves every request made before it runs) and the firmware waits for it.
 bool CHaldenView::Paint()
 {
     if (QThread::currentThread() == thread()) {
-        m_pLcd->repaint();
+        m_pLcd->TakeFrame(true);
         return true;
     }
-    QMetaObject::invokeMethod(this, &CHaldenView::PaintLcdNow, Qt::QueuedConnection);
+    if (!m_bPaintPosted.load() && m_pLcd->ShowsMemory())
+        return true;
+    if (!m_bPaintPosted.exchange(true))
+        QMetaObject::invokeMethod(this, &CHaldenView::PaintLcdNow, Qt::QueuedConnection);
     return false;
 }
 
 void CHaldenView::PaintLcdNow()
 {
+    m_bPaintPosted.store(false);
     const uint64_t ullRequests = m_instrument.RefreshRequests();
-    m_pLcd->repaint();
+    m_pLcd->TakeFrame();
     m_instrument.PaintDone(ullRequests);
 }
 

@@ -135,7 +135,11 @@ private:
     std::atomic<int> m_bPressed{0};  // 0 released, 1 pressed; read by the firmware thread
 };
 
-// The 240 x 128 display window: shows the instrument's display memory.
+// The 240 x 128 display window: shows the instrument's display memory. It
+// keeps the picture it shows, scaled to the window's device pixels, and a
+// copy of the memory that picture was made from: taking a frame redraws
+// only the rows that changed, and the window repaints only those, at most
+// once a screen frame.
 class CLcdWnd final : public QWidget {
     Q_OBJECT
 public:
@@ -143,18 +147,43 @@ public:
     static constexpr int HEIGHT = CDisplayMemory::HEIGHT;
     static constexpr QRgb LIGHT = qRgb(102, 255, 255);  // a 0 bit
     static constexpr QRgb DARK = qRgb(0, 0, 0);         // a 1 bit
+    static constexpr int FRAME_MS = 16;                 // shortest time between two repaints
 
     CLcdWnd(const CDisplayMemory& memory, QWidget* pParent);
-    // The shown part of the memory as a one-bit image, as it is painted.
+    ~CLcdWnd() override;
+    // The shown part of the memory as a one-bit image, as it stands now.
     QImage Frame() const;
+    // UI thread: takes the memory into the window's picture and has the
+    // changed part repainted, now or when a frame's time has passed since the
+    // last repaint; bNow repaints at once. False when nothing had changed.
+    bool TakeFrame(bool bNow = false);
+    // Any thread: true when the picture shows the memory as it stands.
+    bool ShowsMemory() const;
+    uint64_t FrameCount() const { return m_ullFrames.load(std::memory_order_relaxed); }
     uint64_t PaintCount() const { return m_ullPaints.load(std::memory_order_relaxed); }
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    using Shown = std::array<uint8_t, CDisplayMemory::SHOWN_BYTES>;
+    void ReadMemory(Shown& abOut) const;
+    // Redraws display rows nFirst..nLast of the scaled picture from m_abShown.
+    void RenderRows(int nFirst, int nLast);
+    void Rescale();
+    void FlushDirty();
+
     const CDisplayMemory& m_memory;
-    std::atomic<uint64_t> m_ullPaints{0};  // paints done, for the refresh handshake's tests
+    mutable std::mutex m_mtxShown;        // m_abShown: written on the UI thread, compared on the firmware thread
+    Shown m_abShown{};                    // the memory the picture was made from
+    QImage m_imgScaled;                   // the picture at device pixels
+    int m_nPixel = 1;                     // device pixels a display pixel
+    QRect m_rDirty;                       // window part changed since the last repaint, display pixels
+    class QTimer* m_pFrameTimer;          // repaints the changed part once a frame's time has passed
+    class QElapsedTimer* m_pSinceRepaint;
+    std::atomic<uint64_t> m_ullFrames{0};  // frames taken that changed the picture
+    std::atomic<uint64_t> m_ullPaints{0};  // paints done
 };
 
 // The scrolling front-panel view over the instrument board.
@@ -229,6 +258,7 @@ private:
 
     bool Paint() override;
     void PaintLcdNow();
+    std::atomic<bool> m_bPaintPosted{false};  // a PaintLcdNow is queued on the UI thread
     void DrainSerial();
     void QueueSerial(bool bInjected, const char* pBytes, size_t nCount);
     void PlaceChildren();

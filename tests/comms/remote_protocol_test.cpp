@@ -487,7 +487,7 @@ TEST(RemoteClockTest, ReadsTheComputersLocalTime)
     EXPECT_TRUE(anClock == Fields(tBefore) || anClock == Fields(tAfter));
 }
 
-// The PC's part of the README's example session (from its first "send" on;
+// The PC's part of the guide's example session (from its first "send" on;
 // the start-up before it needs the state machine) runs to its end.
 TEST_F(RemoteTest, ExampleScenarioRuns)
 {

@@ -1,4 +1,4 @@
-// The README's example session, run by halden-cli against the whole
+// The guide's example session (docs/pc-software.md), run by halden-cli against the whole
 // firmware: start-up, the operator's OK, then the PC's conversation.
 #include <gtest/gtest.h>
 

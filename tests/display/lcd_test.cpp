@@ -199,21 +199,12 @@ namespace {
 // A host that records every display address it is asked to touch.
 class AddressRecordingHost final : public HostBridge {
 public:
-    int KeyIsDown(uint8_t) override { return 0; }
     void LcdWrite(uint16_t unAddress, uint8_t) override { Note(unAddress); }
     uint8_t LcdRead(uint16_t unAddress) override
     {
         Note(unAddress);
         return 0;
     }
-    void LcdRefresh() override {}
-    int32_t PendingTicks() override { return 0; }
-    void ConsumePendingTick() override {}
-    void Yield() override {}
-    void I2cSetScl(int) override {}
-    void I2cSetSda(int) override {}
-    int I2cGetScl() override { return 1; }
-    int I2cGetSda() override { return 1; }
     uint16_t m_unLowest = 0xFFFF;
     uint16_t m_unHighest = 0;
 

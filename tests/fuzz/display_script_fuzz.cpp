@@ -29,7 +29,6 @@ constexpr uint16_t LAST_ADDRESS = 5759;
 // A display and nothing else: every other host operation is inert.
 class CDisplayOnlyHost final : public HostBridge {
 public:
-    int KeyIsDown(uint8_t) override { return 0; }
     void LcdWrite(uint16_t unAddress, uint8_t bValue) override
     {
         if (unAddress < FIRST_ADDRESS || unAddress > LAST_ADDRESS)
@@ -46,14 +45,6 @@ public:
             __builtin_trap();
         return m_abMemory[unAddress - FIRST_ADDRESS];
     }
-    void LcdRefresh() override {}
-    int32_t PendingTicks() override { return 0; }
-    void ConsumePendingTick() override {}
-    void Yield() override {}
-    void I2cSetScl(int) override {}
-    void I2cSetSda(int) override {}
-    int I2cGetScl() override { return 1; }
-    int I2cGetSda() override { return 1; }
 
 private:
     uint8_t m_abMemory[LAST_ADDRESS - FIRST_ADDRESS + 1] = {};

@@ -29,10 +29,6 @@ class CStoreOnlyHost final : public HostBridge {
 public:
     explicit CStoreOnlyHost(CEepromBus* pBus) : m_pBus(pBus) { FirmwareAttachHost(this); }
     ~CStoreOnlyHost() override { FirmwareAttachHost(nullptr); }
-    int KeyIsDown(uint8_t) override { return 0; }
-    void LcdWrite(uint16_t, uint8_t) override {}
-    uint8_t LcdRead(uint16_t) override { return 0; }
-    void LcdRefresh() override {}
     int32_t PendingTicks() override { return m_nPendingTicks; }
     void ConsumePendingTick() override { m_nPendingTicks--; }
     void Yield() override { m_nPendingTicks++; }

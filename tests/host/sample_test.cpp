@@ -130,8 +130,6 @@ TEST_F(SampleReading, DefaultIsTheRecordedSet)
     Host().Compartment().Insert(Library("recorded"));
     EXPECT_EQ(ReadSample(), sDefault);
     EXPECT_TRUE(framesAreRecorded());
-    SetFrameSource(nullptr);  // the firmware alone
-    EXPECT_EQ(ReadSample(), sDefault);
 }
 
 // The firmware's absorbance of a synthesised sample is the sample's own, to

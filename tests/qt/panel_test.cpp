@@ -2,11 +2,14 @@
 // transparent corners), mouse capture, keyboard shortcuts, the display
 // window's painting and the refresh handshake with the firmware thread.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QPaintEvent>
 #include <QMouseEvent>
 #include <QTest>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -22,9 +25,9 @@ namespace {
 
 // Waits, without running the UI thread's events, until pred holds (5 s at most).
 template <typename Pred>
-bool SpinUntil(Pred pred)
+bool SpinUntil(Pred pred, std::chrono::milliseconds limit = std::chrono::seconds(5))
 {
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto tEnd = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > tEnd)
             return false;
@@ -32,6 +35,25 @@ bool SpinUntil(Pred pred)
     }
     return true;
 }
+
+// Calls a function with every event an object receives.
+class CEventSpy final : public QObject {
+public:
+    CEventSpy(QObject* pTarget, std::function<void(QEvent*)> fn) : m_pTarget(pTarget), m_fn(std::move(fn))
+    {
+        pTarget->installEventFilter(this);
+    }
+    ~CEventSpy() override { m_pTarget->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        m_fn(pEvent);
+        return false;
+    }
+
+private:
+    QObject* m_pTarget;
+    std::function<void(QEvent*)> m_fn;
+};
 
 }  // namespace
 
@@ -204,15 +226,15 @@ private slots:
 
         CLcdWnd* pLcd = m_pView->Lcd();
         std::atomic<bool> bDone{false};
-        uint64_t ullPaintsBefore = pLcd->PaintCount(), ullPaintsAfter = 0;
+        uint64_t ullFramesBefore = pLcd->FrameCount(), ullFramesAfter = 0;
         std::thread firmware([&] {
             LcdRefresh();
-            ullPaintsAfter = pLcd->PaintCount();
+            ullFramesAfter = pLcd->FrameCount();
             bDone = true;
         });
         QTRY_VERIFY(bDone.load());
         firmware.join();
-        QVERIFY(ullPaintsAfter > ullPaintsBefore);
+        QVERIFY(ullFramesAfter > ullFramesBefore);
 
         const QImage image = pLcd->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.size(), QSize(240, 128));
@@ -246,7 +268,8 @@ private slots:
     void stopRequestEndsRefreshWait()
     {
         CLcdWnd* pLcd = m_pView->Lcd();
-        const uint64_t ullPaints = pLcd->PaintCount();
+        const uint64_t ullFrames = pLcd->FrameCount();
+        LcdWriteByte(700, 0x3C);  // something to paint
         auto refresh = std::async(std::launch::async, [] { LcdRefresh(); });
         QVERIFY(SpinUntil([&] { return m_pView->Instrument().RefreshWaiting(); }));
         m_pView->Instrument().StopRequested();
@@ -254,7 +277,7 @@ private slots:
 
         auto again = std::async(std::launch::async, [] { LcdRefresh(); });
         QVERIFY(again.wait_for(std::chrono::seconds(5)) == std::future_status::ready);
-        QCOMPARE(pLcd->PaintCount(), ullPaints);
+        QCOMPARE(pLcd->FrameCount(), ullFrames);
     }
 
     // Send Message takes the firmware lock; the firmware may hold it while
@@ -262,6 +285,7 @@ private slots:
     void injectWhileFirmwareWaitsForPaint()
     {
         RingInit(&gRxRing, gRxRing.pbBuffer, RX_RING_SIZE);
+        LcdWriteByte(700, 0x3C);  // something to paint
         auto firmware = std::async(std::launch::async, [] {
             uint16_t unSaved = FirmwareLock();
             LcdRefresh();
@@ -272,6 +296,92 @@ private slots:
         QVERIFY(firmware.wait_for(std::chrono::seconds(5)) == std::future_status::ready);
         QCOMPARE(gRxRing.unCount, uint16_t(1));
         QCOMPARE(RingTake(&gRxRing), uint8_t('Q'));
+    }
+
+    // A refresh from the firmware thread that changes nothing on the screen
+    // neither waits nor paints (a reading's busy indicator refreshes on
+    // every round of its wait); one that changes a row repaints that row
+    // only.
+    void refreshRepaintsOnlyWhatChanged()
+    {
+        CLcdWnd* pLcd = m_pView->Lcd();
+        QList<QRect> painted;
+        CEventSpy spy(pLcd, [&](QEvent* pEvent) {
+            if (pEvent->type() == QEvent::Paint)
+                painted << static_cast<QPaintEvent*>(pEvent)->rect();
+        });
+        auto refreshOnFirmwareThread = [] {
+            auto refresh = std::async(std::launch::async, [] { LcdRefresh(); });
+            while (refresh.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready)
+                QCoreApplication::processEvents();
+        };
+        LcdWriteByte(640 + 30 * 10 + 3, 0xFF);
+        refreshOnFirmwareThread();
+        QTRY_VERIFY(!painted.isEmpty());
+        QTest::qWait(3 * CLcdWnd::FRAME_MS);
+        const uint64_t ullFrames = pLcd->FrameCount();
+        painted.clear();
+
+        // Unchanged: returns without a frame or a wait, with the UI thread
+        // not running its events.
+        for (int i = 0; i < 5; i++) {
+            std::atomic<bool> bDone{false};
+            std::thread firmware([&] {
+                LcdRefresh();
+                bDone = true;
+            });
+            const bool bAlone = SpinUntil([&] { return bDone.load(); }, std::chrono::seconds(2));
+            while (!bDone.load())
+                QCoreApplication::processEvents();  // lets a waiting refresh end
+            firmware.join();
+            QVERIFY(bAlone);
+        }
+        QCOMPARE(pLcd->FrameCount(), ullFrames);
+        QVERIFY(!m_pView->Instrument().RefreshWaiting());
+
+        // Row 64 changes: only its band is repainted.
+        LcdWriteByte(640 + 30 * 64 + 29, 0x01);
+        refreshOnFirmwareThread();
+        QCOMPARE(pLcd->FrameCount(), ullFrames + 1);
+        QTRY_VERIFY(!painted.isEmpty());
+        QTest::qWait(3 * CLcdWnd::FRAME_MS);
+        QRect rAll;
+        for (const QRect& r : painted)
+            rAll |= r;
+        QCOMPARE(rAll, QRect(0, 64, 240, 1));
+        QCOMPARE(pLcd->grab().toImage().pixel(239, 64), CLcdWnd::DARK);
+    }
+
+    // A burst of refreshes, each changing the screen, repaints the window
+    // no more than once a frame's time: the firmware is not held up, and
+    // the last frame is the one shown.
+    void refreshBurstRepaintsOncePerFrame()
+    {
+        CLcdWnd* pLcd = m_pView->Lcd();
+        const uint64_t ullPaints = pLcd->PaintCount();
+        const uint64_t ullFrames = pLcd->FrameCount();
+        QElapsedTimer timer;
+        timer.start();
+        auto burst = std::async(std::launch::async, [] {
+            for (int i = 0; i < 200; i++) {
+                LcdWriteByte(static_cast<uint16_t>(640 + 30 * (i % 128)), static_cast<uint8_t>(i + 1));
+                LcdRefresh();
+            }
+        });
+        while (burst.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QTest::qWait(3 * CLcdWnd::FRAME_MS);
+        const qint64 llMs = timer.elapsed();
+        QVERIFY(pLcd->FrameCount() > ullFrames);
+        const uint64_t ullPaints200 = pLcd->PaintCount() - ullPaints;
+        QVERIFY2(ullPaints200 <= static_cast<uint64_t>(llMs / CLcdWnd::FRAME_MS + 2),
+                 qPrintable(QStringLiteral("%1 paints in %2 ms").arg(ullPaints200).arg(llMs)));
+        // The window shows the memory as the burst left it: row 71 holds the
+        // last byte written, 200.
+        QVERIFY(pLcd->ShowsMemory());
+        QCOMPARE(pLcd->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 pLcd->Frame().convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(LcdReadByte(640 + 30 * 71), uint8_t(200));
     }
 
     // The free-running instrument adds the ticks the wall clock says are due

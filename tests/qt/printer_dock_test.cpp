@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QMainWindow>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -85,9 +86,9 @@ private slots:
     {
         Printer()->Clear();
         Printer()->Feed(QByteArray("Zoom\r\n") + QByteArray("\x1B" "K\x02\x00\xFF\xFF", 6));
-        const QSize sizeOne = (Printer()->Paper()->sizeHint());
+        const QSize sizeOne = Printer()->Paper()->sizeHint() / Printer()->Paper()->Zoom();
         Printer()->SetZoom(3);
-        QCOMPARE(Printer()->Paper()->size(), sizeOne / 2 * 3);  // the dock starts at 2x
+        QCOMPARE(Printer()->Paper()->size(), sizeOne * 3);
         Printer()->SetZoom(2);
 
         QString sError;
@@ -111,6 +112,90 @@ private slots:
         Printer()->Clear();
         QVERIFY(Printer()->Printer().Empty());
         QCOMPARE(Printer()->Paper()->sizeHint(), QSize(2 * (CPrinter::WIDTH + 2 * PAPER_MARGIN_DOTS), 4 * PAPER_MARGIN_DOTS));
+    }
+
+    // The dock opens at the largest zoom whose paper fits its width, so no
+    // line is cut off; a wider dock shows the paper larger, until the user
+    // picks a zoom.
+    void startingZoomFitsTheDock()
+    {
+        CPrinterTap tap;
+        QMainWindow window;
+        auto* pDock = new CPrinterDock(tap, &window);
+        window.addDockWidget(Qt::RightDockWidgetArea, pDock);
+        window.setCentralWidget(new QWidget);
+        window.resize(1000, 500);
+        window.show();
+        window.resizeDocks({pDock}, {330}, Qt::Horizontal);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(pDock->Paper()->Zoom(), 1);
+        QVERIFY(pDock->Paper()->width() <= pDock->Scroller()->viewport()->width());
+        window.resizeDocks({pDock}, {650}, Qt::Horizontal);
+        QTRY_COMPARE(pDock->Paper()->Zoom(), 2);
+        QVERIFY(pDock->Paper()->width() <= pDock->Scroller()->viewport()->width());
+        pDock->SetZoom(4);  // as the zoom box does
+        window.resizeDocks({pDock}, {330}, Qt::Horizontal);
+        QTest::qWait(50);
+        QCOMPARE(pDock->Paper()->Zoom(), 4);
+    }
+
+    // A long printout costs the view only the part of the paper shown: a
+    // paint draws the exposed rows, never the whole roll.
+    void longPrintoutPaintsOnlyWhatShows()
+    {
+        Printer()->Clear();
+        Printer()->SetZoom(2);
+        QByteArray abLines;
+        for (int i = 0; i < 700; i++)
+            abLines += QStringLiteral("Line %1 of a long printout\r\n").arg(i).toLatin1();
+        Printer()->Feed(abLines);
+        QVERIFY(Printer()->Printer().Height() > 8 * 842);
+        Printer()->Paper()->repaint();
+        const QSize sizeShown = Printer()->Scroller()->viewport()->size();
+        const qsizetype nShownBytes = static_cast<qsizetype>(Printer()->Paper()->width() + 2) *
+                                      (sizeShown.height() + 2) * 4;
+        QVERIFY(Printer()->Paper()->LastPaintBytes() > 0);
+        QVERIFY2(Printer()->Paper()->LastPaintBytes() <= nShownBytes,
+                 qPrintable(QStringLiteral("%1 bytes for a %2 x %3 view")
+                                .arg(Printer()->Paper()->LastPaintBytes())
+                                .arg(sizeShown.width())
+                                .arg(sizeShown.height())));
+        Printer()->Clear();
+    }
+
+    // PDF pages end between lines of text: never inside a character cell,
+    // never longer than a page; a picture with no blank row is cut at the
+    // page's length.
+    void pdfPagesBreakBetweenLines()
+    {
+        constexpr int ROWS = 842 - 2 * PAPER_MARGIN_DOTS;
+        CPrinter printer;
+        for (int i = 0; i < 300; i++)
+            printer.Feed(QStringLiteral("Line %1: 600 nm 0.123 A\r\n").arg(i).toStdString());
+        const std::vector<int> breaks = PdfPageBreaks(printer, ROWS);
+        QVERIFY(breaks.size() >= 4);
+        int nPrevious = 0;
+        for (int nBreak : breaks) {
+            QVERIFY(nBreak > nPrevious && nBreak - nPrevious <= ROWS);
+            for (const CPrinter::TextLine& line : printer.TextLines())
+                QVERIFY2(nBreak <= line.nRow || nBreak >= line.nRow + CPrinter::CELL_HEIGHT,
+                         qPrintable(QStringLiteral("break at %1 cuts the line at %2").arg(nBreak).arg(line.nRow)));
+            nPrevious = nBreak;
+        }
+        QVERIFY(printer.Height() - nPrevious <= ROWS);
+
+        CPrinter dense;
+        for (int i = 0; i < 200; i++) {  // bit-image lines, 8 dot rows each, no gap
+            std::string sLine("\x1B" "K", 2);
+            sLine += static_cast<char>(0x00);
+            sLine += static_cast<char>(0x01);
+            sLine += std::string(256, '\xFF');
+            sLine += "\x1B" "J\x10";  // 16/144 inch: the next line's top row
+            dense.Feed(sLine);
+        }
+        const std::vector<int> denseBreaks = PdfPageBreaks(dense, ROWS);
+        QVERIFY(!denseBreaks.empty());
+        QCOMPARE(denseBreaks.front(), ROWS);
     }
 
     // Firmware time runs on the chart; the speed sets how much of it shows.

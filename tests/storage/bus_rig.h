@@ -111,10 +111,6 @@ public:
         FirmwareAttachHost(nullptr);
     }
 
-    int KeyIsDown(uint8_t) override { return 0; }
-    void LcdWrite(uint16_t, uint8_t) override {}
-    uint8_t LcdRead(uint16_t) override { return 0; }
-    void LcdRefresh() override {}
     int32_t PendingTicks() override { return m_nPendingTicks; }
     void ConsumePendingTick() override { m_nPendingTicks--; }
     void Yield() override

@@ -1,5 +1,5 @@
 // halden-printer-shot: draws the desktop simulator's "Printer" dock holding a
-// printout, offscreen, and saves it as a PNG picture for the README.
+// printout, offscreen, and saves it as a PNG picture for the guide.
 //   halden-printer-shot SERIAL_LOG OUTPUT.png
 // SERIAL_LOG is what halden-cli --serial-log wrote; the dock is fed from the
 // first reading record ("600 nm\t") on, which is where the scenario

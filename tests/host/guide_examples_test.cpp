@@ -1,0 +1,290 @@
+// The guide (README.md and docs/*.md) against the repository: every example
+// it shows is a file that is shown as it is and that runs, every link leads
+// somewhere, and every chapter can be reached from the README.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "eeprom_tool.h"
+#include "scenario_parse.h"
+#include "support/files.h"
+#include "support/firmware_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kSource = HALDEN_SOURCE_DIR;
+
+// Chapters other engineers are writing at the moment: a link to one of them
+// is accepted while the file does not exist yet.
+const std::set<std::string> kChaptersUnderWay = {"docs/protocol.md", "docs/web.md"};
+
+// README.md and every chapter in docs/, as paths relative to the source tree.
+std::vector<std::string> GuideFiles()
+{
+    std::vector<std::string> files = {"README.md"};
+    for (const auto& entry : fs::directory_iterator(kSource / "docs"))
+        if (entry.path().extension() == ".md")
+            files.push_back("docs/" + entry.path().filename().string());
+    std::sort(files.begin() + 1, files.end());
+    return files;
+}
+
+std::vector<std::string> ExampleNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kSource / "examples"))
+        if (entry.path().extension() == ".scn")
+            names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct FencedBlock {
+    int nLine = 0;         // of the opening fence
+    std::string sInfo;     // the word after the opening fence ("scn", "json", or empty)
+    std::string sCaption;  // the file the last line of text before it names ("`examples/x.scn`:"), or empty
+    std::string sText;
+};
+
+std::vector<FencedBlock> FencedBlocks(const std::string& sMarkdown)
+{
+    static const std::regex caption(".*`((?:examples|tests|resources|docs)/[A-Za-z0-9_./-]+)`:\\s*");
+    std::vector<FencedBlock> blocks;
+    std::istringstream in(sMarkdown);
+    std::string sLine, sPrevious;
+    int nLine = 0;
+    while (std::getline(in, sLine)) {
+        nLine++;
+        if (!sLine.starts_with("```")) {
+            if (!sLine.empty())
+                sPrevious = sLine;
+            continue;
+        }
+        FencedBlock block;
+        block.nLine = nLine;
+        block.sInfo = sLine.substr(3);
+        std::smatch match;
+        if (std::regex_match(sPrevious, match, caption))
+            block.sCaption = match[1];
+        while (std::getline(in, sLine) && !sLine.starts_with("```")) {
+            nLine++;
+            block.sText += sLine + "\n";
+        }
+        nLine++;
+        blocks.push_back(block);
+        sPrevious.clear();
+    }
+    return blocks;
+}
+
+// GitHub's anchor of a heading: lower case, punctuation dropped, blanks as '-'.
+std::string Anchor(const std::string& sHeading)
+{
+    std::string sAnchor;
+    for (unsigned char c : sHeading) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c >= 0x80)
+            sAnchor += static_cast<char>(std::tolower(c));
+        else if (c == ' ')
+            sAnchor += '-';
+    }
+    return sAnchor;
+}
+
+std::set<std::string> Anchors(const std::string& sMarkdown)
+{
+    std::set<std::string> anchors;
+    std::istringstream in(sMarkdown);
+    std::string sLine;
+    bool bFenced = false;
+    while (std::getline(in, sLine)) {
+        if (sLine.starts_with("```"))
+            bFenced = !bFenced;
+        else if (!bFenced && sLine.starts_with("#"))
+            anchors.insert(Anchor(sLine.substr(sLine.find_first_not_of("# "))));
+    }
+    return anchors;
+}
+
+// Relative link targets, "file#anchor" or "#anchor", outside code.
+std::vector<std::string> Links(const std::string& sMarkdown)
+{
+    static const std::regex link("\\]\\(([^)\\s]+)\\)|<img src=\"([^\"]+)\"");
+    std::vector<std::string> links;
+    std::istringstream in(sMarkdown);
+    std::string sLine;
+    bool bFenced = false;
+    while (std::getline(in, sLine)) {
+        if (sLine.starts_with("```"))
+            bFenced = !bFenced;
+        if (bFenced || sLine.starts_with("    "))
+            continue;
+        for (std::sregex_iterator it(sLine.begin(), sLine.end(), link), end; it != end; ++it) {
+            std::string sTarget = (*it)[1].matched ? (*it)[1].str() : (*it)[2].str();
+            if (sTarget.find("://") == std::string::npos)
+                links.push_back(sTarget);
+        }
+    }
+    return links;
+}
+
+}  // namespace
+
+// A block captioned with a file ("`examples/first_look.scn`:") holds that
+// file's text exactly, and every scenario or JSON block has such a caption,
+// so an example in the guide cannot drift from the file the tests run.
+TEST(GuideExamplesTest, EveryExampleBlockIsItsFile)
+{
+    std::set<std::string> shown;
+    for (const std::string& sFile : GuideFiles()) {
+        for (const FencedBlock& block : FencedBlocks(ReadWholeFile(kSource / sFile))) {
+            const std::string sWhere = sFile + ":" + std::to_string(block.nLine);
+            if (block.sInfo == "scn" || block.sInfo == "json") {
+                EXPECT_FALSE(block.sCaption.empty()) << sWhere << ": a " << block.sInfo
+                                                     << " block must follow a line naming its file, as `examples/x."
+                                                     << block.sInfo << "`:";
+            }
+            if (block.sCaption.empty())
+                continue;
+            ASSERT_TRUE(fs::is_regular_file(kSource / block.sCaption)) << sWhere << ": " << block.sCaption;
+            EXPECT_EQ(block.sText, ReadWholeFile(kSource / block.sCaption)) << sWhere << " shows " << block.sCaption;
+            shown.insert(block.sCaption);
+        }
+    }
+    // The examples the chapters are built around.
+    for (const char* pszFile : {"examples/first_look.scn", "examples/single_reading.scn",
+                                "examples/remote_session.scn", "examples/stray_light_calibration.scn",
+                                "examples/display_script.scn", "examples/methods.json", "examples/proteins.json",
+                                "examples/pc_client.out"})
+        EXPECT_TRUE(shown.count(pszFile)) << pszFile << " is not shown in the guide";
+}
+
+// Every relative link and picture of the guide names a file that exists,
+// and an anchor names a heading of that file; every chapter in docs/ is
+// linked from the README's table of contents.
+TEST(GuideExamplesTest, LinksLeadToChaptersAndHeadings)
+{
+    const std::string sReadme = ReadWholeFile(kSource / "README.md");
+    std::set<std::string> linkedFromReadme;
+    for (const std::string& sFile : GuideFiles()) {
+        const fs::path dir = fs::path(sFile).parent_path();
+        const std::string sText = ReadWholeFile(kSource / sFile);
+        for (const std::string& sLink : Links(sText)) {
+            const size_t nHash = sLink.find('#');
+            const std::string sPath = sLink.substr(0, nHash);
+            const std::string sAnchor = nHash == std::string::npos ? "" : sLink.substr(nHash + 1);
+            const std::string sTarget =
+                sPath.empty() ? sFile : (dir / sPath).lexically_normal().generic_string();
+            if (sFile == "README.md")
+                linkedFromReadme.insert(sTarget);
+            if (kChaptersUnderWay.count(sTarget) && !fs::exists(kSource / sTarget))
+                continue;
+            ASSERT_TRUE(fs::exists(kSource / sTarget)) << sFile << " links to " << sLink << ", which does not exist";
+            if (!sAnchor.empty()) {
+                EXPECT_TRUE(Anchors(ReadWholeFile(kSource / sTarget)).count(sAnchor))
+                    << sFile << " links to " << sLink << ": no such heading in " << sTarget;
+            }
+        }
+    }
+    for (const std::string& sFile : GuideFiles()) {
+        if (sFile != "README.md") {
+            EXPECT_TRUE(linkedFromReadme.count(sFile)) << sFile << " is not linked from the README";
+        }
+    }
+}
+
+// The README stays a page that fits on two screens.
+TEST(GuideExamplesTest, ReadmeIsShort)
+{
+    const std::string sReadme = ReadWholeFile(kSource / "README.md");
+    EXPECT_LE(std::count(sReadme.begin(), sReadme.end(), '\n'), 160);
+}
+
+// The methods and protein assays the stored-settings chapter shows import
+// into a new image and export again unchanged.
+TEST_F(ScratchDirTest, EepromJsonExamplesImportAndExportUnchanged)
+{
+    struct Case {
+        const char* pszFile;
+        const char* pszImport;
+        const char* pszExport;
+    };
+    for (const Case& c : {Case{"examples/methods.json", "import-methods", "export-methods"},
+                          Case{"examples/proteins.json", "import-proteins", "export-proteins"}}) {
+        SCOPED_TRACE(c.pszFile);
+        std::ostringstream out, err;
+        ASSERT_EQ(RunEepromTool({c.pszImport, "eeprom.bin", (kSource / c.pszFile).string()}, out, err), EEPROM_TOOL_OK)
+            << err.str();
+        ASSERT_EQ(RunEepromTool({c.pszExport, "eeprom.bin", "out.json"}, out, err), EEPROM_TOOL_OK) << err.str();
+        const nlohmann::json shown = nlohmann::json::parse(ReadWholeFile(kSource / c.pszFile));
+        const nlohmann::json exported = nlohmann::json::parse(ReadWholeFile("out.json"));
+        if (shown["format"] == "halden-methods") {
+            EXPECT_EQ(exported, shown);
+            continue;
+        }
+        // export-proteins writes all four assays; the example sets one.
+        for (const auto& assay : shown["assays"]) {
+            auto it = std::find_if(exported["assays"].begin(), exported["assays"].end(),
+                                   [&](const nlohmann::json& a) { return a["assay"] == assay["assay"]; });
+            ASSERT_NE(it, exported["assays"].end());
+            EXPECT_EQ(*it, assay);
+        }
+    }
+}
+
+// The halden-cli chapter describes every command of the parser's table
+// under a heading of its own, and every option halden-cli --help names in
+// its table of options.
+TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
+{
+    const std::string sChapter = ReadWholeFile(kSource / "docs" / "halden-cli.md");
+    std::vector<std::string> headings;
+    std::istringstream in(sChapter);
+    for (std::string sLine; std::getline(in, sLine);)
+        if (sLine.starts_with("### "))
+            headings.push_back(" " + sLine.substr(4) + ",");
+    for (const std::string& sUsage : ScenarioCommandUsages()) {
+        const std::string sName = sUsage.substr(0, sUsage.find(' '));
+        const bool bFound = std::any_of(headings.begin(), headings.end(), [&](const std::string& sHeading) {
+            return sHeading.find(" " + sName + " ") != std::string::npos ||
+                   sHeading.find(" " + sName + ",") != std::string::npos;
+        });
+        EXPECT_TRUE(bFound) << "docs/halden-cli.md has no heading '### " << sUsage << "' under Commands";
+    }
+
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help >help.txt").c_str()), 0);
+    const std::string sHelp = ReadWholeFile("help.txt");
+    const std::regex option("--[a-z][a-z-]*");
+    int nOptions = 0;
+    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++)
+        EXPECT_NE(sChapter.find("| `" + it->str()), std::string::npos)
+            << "docs/halden-cli.md's table of options has no row for " << it->str();
+    EXPECT_GT(nOptions, 5) << sHelp;
+}
+
+class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ExampleScenarioTest, RunsToItsEnd)
+{
+    std::string sCommand = std::string(HALDEN_CLI) + " " + HALDEN_SOURCE_DIR + "/examples/" + GetParam() +
+                           ".scn >cli.out 2>cli.err";
+    int nRaw = std::system(sCommand.c_str());
+    ASSERT_TRUE(WIFEXITED(nRaw));
+    EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadWholeFile("cli.err");
+    EXPECT_EQ(ReadWholeFile("cli.err"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleScenarioTest, ::testing::ValuesIn(ExampleNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
