@@ -480,6 +480,9 @@
     location.reload();
     return true;
   }
+  function cellText() {
+    return `In the cell: ${M.UTF8ToString(M._web_sample_label()) || 'the recorded sample'}`;
+  }
   function setUpPanes() {
     // A choice made, the keyboard goes back to the panel's shortcuts.
     $('speed').addEventListener('change', () => {
@@ -509,10 +512,10 @@
       event.preventDefault();
       const conc = $('sampleConc').value === '' ? -1 : Number($('sampleConc').value);
       const error = M.ccall('web_put_sample', 'string', ['string', 'number'], [$('sampleName').value, conc]);
-      $('sampleNow').textContent = error || `In the cell: ${M.UTF8ToString(M._web_sample_label())}`;
+      $('sampleNow').textContent = error || cellText();
       $('sampleNow').className = error ? 'refused' : '';
     });
-    $('sampleNow').textContent = `In the cell: ${M.UTF8ToString(M._web_sample_label())}`;
+    $('sampleNow').textContent = cellText();
     $('tearOff').addEventListener('click', () => { M._web_printer_clear(); paperRows = -1; pollPrinter(); });
     $('paperText').addEventListener('click', () => {
       download('printout.txt', M.UTF8ToString(M._web_printer_text()), 'text/plain');
