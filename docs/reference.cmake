@@ -69,6 +69,10 @@ program_output(help "${HALDEN_CLI}" --help)
 fenced(help "${help}")
 generated(docs/halden-cli.md halden-cli-help "${help}")
 
+program_output(help "${HALDEN_CLI}" --help-all)
+fenced(help "${help}")
+generated(docs/halden-cli.md halden-cli-help-all "${help}")
+
 program_output(help "${HALDEN_EEPROM}" --help)
 fenced(help "${help}")
 generated(docs/eeprom.md halden-eeprom-help "${help}")

@@ -368,6 +368,15 @@ std::filesystem::path SampleLibraryDir()
 {
     if (const char* pszDir = std::getenv("HALDEN_SAMPLES"); pszDir && *pszDir)
         return pszDir;
+    // An installed program: bin/../share/halden/samples, wherever the tree
+    // was installed (or staged) to.
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path installed = (exe.parent_path() / HALDEN_INSTALLED_SAMPLES).lexically_normal();
+        if (std::filesystem::is_directory(installed, ec))
+            return installed;
+    }
     return HALDEN_SAMPLE_DIR;
 }
 

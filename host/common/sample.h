@@ -95,7 +95,8 @@ std::optional<CSample> LoadSampleFile(const std::filesystem::path& path, std::st
 std::optional<CSample> ParseSample(std::string_view sText, const std::string& sFile, std::string& sError);
 
 // The sample library: the directory of *.sample files (HALDEN_SAMPLES in
-// the environment, else the one in the source tree).
+// the environment, else share/halden/samples beside an installed program,
+// else the one in the source tree).
 std::filesystem::path SampleLibraryDir();
 // The names (file stems) in the library, sorted.
 std::vector<std::string> SampleLibraryNames();

@@ -26,6 +26,9 @@ constexpr const char* USAGE =
     "       halden-eeprom import-methods FILE IN.json [--slot N | --first-free] [--replace]\n"
     "       halden-eeprom export-proteins FILE OUT.json\n"
     "       halden-eeprom import-proteins FILE IN.json\n";
+constexpr const char* MORE =
+    "Every command, its options and the JSON formats: 'man halden-eeprom', and the guide's\n"
+    "chapter docs/eeprom.md (installed in /usr/share/doc/halden/docs).\n";
 
 std::string Text(uint16_t unNumber) { return DisplayToUtf8(LanguageTextIn(0, unNumber)); }
 
@@ -464,7 +467,7 @@ int RunEepromTool(const std::vector<std::string>& asArgs, std::ostream& out, std
         return Usage("");
     const std::string& sCommand = asArgs[0];
     if (sCommand == "--help" || sCommand == "-h") {
-        out << USAGE;
+        out << USAGE << MORE;
         return EEPROM_TOOL_OK;
     }
     if (sCommand == "show" || sCommand == "check") {

@@ -82,6 +82,16 @@ int BadUsage(const std::string& sMessage)
     return 2;
 }
 
+// --help: the usage and where the rest is; --help-all lists every option.
+void ShortUsage()
+{
+    std::fputs(USAGE_LINE, stdout);
+    std::fputs("       halden-cli --help-all    (every option explained)\n"
+               "Every option, the scenario language and its errors: 'man halden-cli', and the\n"
+               "guide's chapter docs/halden-cli.md (installed in /usr/share/doc/halden/docs).\n",
+               stdout);
+}
+
 struct Options {
     CInstrument::Options host;
     std::string sSerialLog;
@@ -362,6 +372,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage(std::string("--linger: bad duration '") + psz +
                                 "'; write 250ms, 6s or 2m (a bare number is milliseconds)");
         } else if (sArg == "--help" || sArg == "-h") {
+            ShortUsage();
+            return 0;
+        } else if (sArg == "--help-all") {
             Usage();
             return 0;
         } else if (sArg == "--states") {

@@ -23,8 +23,54 @@ constexpr double COUNTS_FULL_SCALE = 65535.0;
 const QColor CHART_PAPER(255, 255, 250);
 const QColor GRID(200, 220, 200);
 const QColor PEN(200, 20, 20);
+constexpr double SCALE_INSET = 4;  // pixels between the paper's edge and the end of the scale
 
 }  // namespace
+
+double CStripChart::LabelStepMs(double dMinMs)
+{
+    static constexpr double STEPS_MS[] = {100,    200,     500,     1000,    2000,    5000,     10000,
+                                          15000,  30000,   60000,   120000,  300000,  600000,   900000,
+                                          1800000, 3600000, 7200000, 10800000, 21600000, 43200000, 86400000};
+    for (double dStep : STEPS_MS)
+        if (dStep >= dMinMs)
+            return dStep;
+    return std::ceil(dMinMs / 86400000.0) * 86400000.0;
+}
+
+std::vector<CStripChart::AxisLabel> CStripChart::TimeAxis(double dNowMs, double dSpanMs, int nPlotWidth,
+                                                          const QFontMetrics& metrics)
+{
+    std::vector<AxisLabel> labels;
+    if (nPlotWidth <= 0 || dSpanMs <= 0)
+        return labels;
+    const int nWidth = metrics.horizontalAdvance(TimeLabel(dNowMs, 100.0)) + 12;
+    const double dStepMs = LabelStepMs(nWidth * dSpanMs / nPlotWidth);
+    const double dStart = dNowMs - dSpanMs;
+    for (double dMs = std::ceil(std::max(0.0, dStart) / dStepMs) * dStepMs; dMs <= dNowMs; dMs += dStepMs)
+        labels.push_back({(dMs - dStart) * nPlotWidth / dSpanMs, nWidth, TimeLabel(dMs, dStepMs)});
+    return labels;
+}
+
+// "m:ss" under an hour, "h:mm:ss" from then on, with tenths of a second
+// when the step is shorter than a second.
+QString CStripChart::TimeLabel(double dMs, double dStepMs)
+{
+    const bool bTenths = dStepMs < 1000;
+    const long long llTenths = std::llround(dMs / 100.0);
+    const long long llSeconds = bTenths ? llTenths / 10 : std::llround(dMs / 1000.0);
+    const long long llHours = llSeconds / 3600;
+    const int nMinutes = static_cast<int>(llSeconds / 60 % 60);
+    const int nSecs = static_cast<int>(llSeconds % 60);
+    QString sText = llHours > 0 ? QStringLiteral("%1:%2:%3")
+                                      .arg(llHours)
+                                      .arg(nMinutes, 2, 10, QLatin1Char('0'))
+                                      .arg(nSecs, 2, 10, QLatin1Char('0'))
+                                : QStringLiteral("%1:%2").arg(nMinutes).arg(nSecs, 2, 10, QLatin1Char('0'));
+    if (bTenths)
+        sText += QStringLiteral(".%1").arg(llTenths % 10);
+    return sText;
+}
 
 const std::vector<CChartDock::SpeedChoice>& CChartDock::Speeds()
 {
@@ -67,7 +113,10 @@ void CStripChart::paintEvent(QPaintEvent*)
     const QRect plot = PlotRect();
     painter.fillRect(plot, CHART_PAPER);
     const QFontMetrics metrics(font());
-    auto valueY = [&](double dValue) { return plot.top() + dValue * plot.height() / COUNTS_FULL_SCALE; };
+    // The full scale lies a pen's width inside the paper, so a trace at either
+    // end of it stays in sight.
+    const QRectF scale = QRectF(plot).adjusted(0, SCALE_INSET, 0, -SCALE_INSET);
+    auto valueY = [&](double dValue) { return scale.top() + dValue * scale.height() / COUNTS_FULL_SCALE; };
 
     // One line an absorbance unit: 4 A at the top, -1 A at the bottom.
     for (int nA = 4; nA >= -1; nA--) {
@@ -86,17 +135,20 @@ void CStripChart::paintEvent(QPaintEvent*)
     const double dSpan = SpanMs();
     const double dStart = static_cast<double>(ullNow) - dSpan;
     auto msX = [&](double dMs) { return plot.left() + (dMs - dStart) * plot.width() / dSpan; };
-    // A time line every ten millimetres of paper, labelled with the firmware time.
+    // A grid line every ten millimetres of paper; time labels at a round
+    // step of firmware time wide enough for the labels not to touch.
     const double dLineMs = 10.0 / m_dMmPerMinute * 60000.0;
     painter.setPen(GRID);
     for (double dMs = std::ceil(std::max(0.0, dStart) / dLineMs) * dLineMs; dMs <= ullNow; dMs += dLineMs) {
         const double x = msX(dMs);
-        painter.setPen(GRID);
         painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
-        painter.setPen(palette().windowText().color());
-        const int nSeconds = static_cast<int>(std::lround(dMs / 1000.0));
-        const QString sTime = QStringLiteral("%1:%2").arg(nSeconds / 60).arg(nSeconds % 60, 2, 10, QLatin1Char('0'));
-        painter.drawText(QRectF(x - 40, plot.bottom() + 4, 80, metrics.height()), Qt::AlignHCenter, sTime);
+    }
+    painter.setPen(palette().windowText().color());
+    for (const AxisLabel& label : TimeAxis(static_cast<double>(ullNow), dSpan, plot.width(), metrics)) {
+        const double x = plot.left() + label.dX;
+        painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 3));
+        painter.drawText(QRectF(x - label.nWidth / 2.0, plot.bottom() + 4, label.nWidth, metrics.height()),
+                         Qt::AlignHCenter, label.sText);
     }
 
     // The pen: each value holds until the next corner, the corners joined.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDockWidget>
+#include <QString>
 #include <QWidget>
 
 #include <vector>
@@ -13,6 +14,7 @@
 #include "chart.h"
 
 class QComboBox;
+class QFontMetrics;
 class QTimer;
 
 // The chart paper and the pen's line.
@@ -26,6 +28,18 @@ public:
     // Milliseconds of firmware time across the plot at this speed and size.
     double SpanMs() const;
     QSize sizeHint() const override { return {480, 240}; }
+    // The time axis: the shortest round step (tenths of a second up to
+    // days) of at least dMinMs, and a time's label at that step.
+    static double LabelStepMs(double dMinMs);
+    static QString TimeLabel(double dMs, double dStepMs);
+    // The labels under a plot nPlotWidth pixels wide that ends at dNowMs and
+    // spans dSpanMs: x from the plot's left edge, the room each takes.
+    struct AxisLabel {
+        double dX;
+        int nWidth;
+        QString sText;
+    };
+    static std::vector<AxisLabel> TimeAxis(double dNowMs, double dSpanMs, int nPlotWidth, const QFontMetrics& metrics);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

@@ -3,7 +3,6 @@
 #include "halden_view.h"
 
 #include <QMouseEvent>
-#include <QPrinter>
 #include <QPainter>
 #include <QElapsedTimer>
 #include <QPaintEvent>
@@ -544,17 +543,23 @@ QImage CHaldenView::DisplayImage() const
         .scaled(CLcdWnd::WIDTH * nZoom, CLcdWnd::HEIGHT * nZoom, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-// The panel as the view draws it, picture, keys and display, fitted to the
-// page with its proportions kept.
-void CHaldenView::PrintPanel(QPrinter* pPrinter)
+// The display on a page: a caption, then the picture at whole device pixels
+// a display pixel, as wide as the page allows up to 160 mm, outlined.
+QRect CHaldenView::DrawDisplayPage(QPainter& painter, const QRect& rPage, const QString& sCaption) const
 {
-    const QPixmap panelImage = m_pCanvas->grab();
-    QPainter painter(pPrinter);
-    const QRect rPage = painter.viewport();
-    QSize size = panelImage.size();
-    size.scale(rPage.size(), Qt::KeepAspectRatio);
+    const QImage frame = m_pLcd->Frame().convertToFormat(QImage::Format_RGB32);
+    const double dPerMm = painter.device()->logicalDpiX() / 25.4;
+    const int nMaxWidth = std::min(rPage.width(), static_cast<int>(160 * dPerMm));
+    const int nPixel = std::max(1, nMaxWidth / CLcdWnd::WIDTH);
+    const QFontMetrics metrics(painter.font(), painter.device());
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(rPage.left(), rPage.top(), rPage.width(), metrics.height()), Qt::AlignLeft, sCaption);
+    const QRect rDisplay(rPage.left(), rPage.top() + 2 * metrics.height(), CLcdWnd::WIDTH * nPixel, CLcdWnd::HEIGHT * nPixel);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawPixmap(QRect(rPage.topLeft(), size), panelImage);
+    painter.drawImage(rDisplay, frame);
+    painter.setPen(QPen(Qt::black, std::max(1, nPixel / 2)));
+    painter.drawRect(rDisplay.adjusted(-nPixel, -nPixel, nPixel, nPixel));
+    return rDisplay;
 }
 
 CKeyBase* CHaldenView::Key(uint8_t bCode) const { return bCode >= 1 && bCode <= 12 ? m_apKeys[bCode] : nullptr; }

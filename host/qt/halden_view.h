@@ -22,7 +22,6 @@
 #include "instrument.h"
 
 class CSampleLid;
-class QPrinter;
 
 // A bitmap with one colour treated as transparent, both when drawn and when
 // hit-tested. The mask and the stretched copy are made when the image is set
@@ -217,8 +216,9 @@ public:
     void SetZoom(int nZoom);
     // The display's current content as the view shows it at this zoom.
     QImage DisplayImage() const;
-    // Draws the panel with the display's current content onto a printer.
-    void PrintPanel(QPrinter* pPrinter);
+    // Draws the display's current content on a page, large and sharp, under
+    // a caption; returns where the picture went.
+    QRect DrawDisplayPage(class QPainter& painter, const QRect& rPage, const QString& sCaption) const;
 
     // Keyboard shortcuts: the panel key for a keyboard key, 0 for none.
     static uint8_t KeyForShortcut(int nQtKey);

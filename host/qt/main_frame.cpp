@@ -10,6 +10,9 @@
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QDateTime>
+#include <QPainter>
 #include <QPrinter>
 #include <QScreen>
 #include <QKeyEvent>
@@ -27,6 +30,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+
+#include <memory>
 
 #include "core/runtime.h"
 #include "core/timers.h"
@@ -169,7 +174,7 @@ void CMainFrame::CreateMenus()
     pFile->addSeparator();
     QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
     pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
-    SetPrompt(pPrint, QStringLiteral("Print the front panel with the display's content\nPrint"));
+    SetPrompt(pPrint, QStringLiteral("Print the display and the printer's paper\nPrint"));
     QAction* pPreview = pFile->addAction(QStringLiteral("Print Pre&view"), this, &CMainFrame::OnPrintPreview);
     SetPrompt(pPreview, QStringLiteral("Show the printed page\nPrint Preview"));
     pFile->addSeparator();
@@ -400,21 +405,66 @@ void CMainFrame::OnSaveDisplayAs()
                       [this](const QString& sPath, QString* psError) { return SaveDisplay(sPath, psError); });
 }
 
+// Page one shows the display; the printer's paper, when it holds anything,
+// follows at its own scale (a dot a point), its pages ending between lines.
+int CMainFrame::PrintDocument(QPagedPaintDevice* pDevice)
+{
+    QPainter painter;
+    if (!painter.begin(pDevice))
+        return 0;
+    const QRect rPage = painter.viewport();
+    const QString sWhen = QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+    m_pView->DrawDisplayPage(painter, rPage, QStringLiteral("Halden display, %1").arg(sWhen));
+    int nPages = 1;
+    const CPrinter& printer = m_pPrinterDock->Printer();
+    if (!printer.Empty()) {
+        const double dDot = painter.device()->logicalDpiY() / CPrinter::DOTS_PER_INCH;  // device pixels a dot
+        const int nRowsPerPage = std::max(CPrinter::LINE_PITCH, static_cast<int>(rPage.height() / dDot));
+        std::vector<int> breaks = PdfPageBreaks(printer, nRowsPerPage);
+        breaks.push_back(printer.Height());
+        int nFirst = 0;
+        for (int nEnd : breaks) {
+            pDevice->newPage();
+            nPages++;
+            const QImage band = CPaperView::Band(printer, PAPER_MARGIN_DOTS + nFirst, nEnd - nFirst, 1);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            painter.drawImage(QRectF(rPage.left(), rPage.top(), band.width() * dDot, band.height() * dDot), band);
+            nFirst = nEnd;
+        }
+    }
+    painter.end();
+    return nPages;
+}
+
 void CMainFrame::OnPrint()
 {
     QPrinter printer(QPrinter::HighResolution);
     QPrintDialog dialog(&printer, this);
     dialog.setWindowTitle(QStringLiteral("Print"));
     if (dialog.exec() == QDialog::Accepted)
-        m_pView->PrintPanel(&printer);
+        PrintDocument(&printer);
+}
+
+// The preview opens large enough to read, showing a whole page's width.
+QPrintPreviewDialog* CMainFrame::CreatePrintPreview(QPrinter* pPrinter)
+{
+    auto* pDialog = new QPrintPreviewDialog(pPrinter, this);
+    pDialog->setWindowTitle(QStringLiteral("Print Preview"));
+    connect(pDialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { PrintDocument(p); });
+    QSize size(900, 1000);
+    if (QScreen* pScreen = screen())
+        size = size.boundedTo(pScreen->availableGeometry().size() * 9 / 10);
+    pDialog->resize(size);
+    if (auto* pPreview = pDialog->findChild<QPrintPreviewWidget*>())
+        pPreview->setZoomMode(QPrintPreviewWidget::FitToWidth);
+    return pDialog;
 }
 
 void CMainFrame::OnPrintPreview()
 {
     QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dialog(&printer, this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, m_pView, &CHaldenView::PrintPanel);
-    dialog.exec();
+    std::unique_ptr<QPrintPreviewDialog> pDialog(CreatePrintPreview(&printer));
+    pDialog->exec();
 }
 
 void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()); }

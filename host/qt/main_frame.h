@@ -57,6 +57,10 @@ public:
     void OnSaveDisplayAs();
     void OnPrint();
     void OnPrintPreview();
+    // Page one the display, then the printout's pages; returns the pages drawn.
+    int PrintDocument(class QPagedPaintDevice* pDevice);
+    // The Print Preview dialog (not yet shown), at a readable size.
+    class QPrintPreviewDialog* CreatePrintPreview(class QPrinter* pPrinter);
     // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
     void OnSample();
     QAction* SampleAction() const { return m_pSampleAction; }

@@ -151,7 +151,7 @@ TEST(GuideExamplesTest, EveryExampleBlockIsItsFile)
     for (const std::string& sFile : GuideFiles()) {
         for (const FencedBlock& block : FencedBlocks(ReadWholeFile(kSource / sFile))) {
             const std::string sWhere = sFile + ":" + std::to_string(block.nLine);
-            if (block.sInfo == "scn" || block.sInfo == "json") {
+            if (block.sInfo == "scn" || block.sInfo == "json" || block.sInfo == "console") {
                 EXPECT_FALSE(block.sCaption.empty()) << sWhere << ": a " << block.sInfo
                                                      << " block must follow a line naming its file, as `examples/x."
                                                      << block.sInfo << "`:";
@@ -167,7 +167,8 @@ TEST(GuideExamplesTest, EveryExampleBlockIsItsFile)
     for (const char* pszFile : {"examples/first_look.scn", "examples/single_reading.scn",
                                 "examples/remote_session.scn", "examples/stray_light_calibration.scn",
                                 "examples/display_script.scn", "examples/methods.json", "examples/proteins.json",
-                                "examples/pc_client.out"})
+                                "examples/pc_client.out", "tests/docs/console.console",
+                                "tests/docs/scenario_errors.console", "tests/docs/eeprom_tool.console"})
         EXPECT_TRUE(shown.count(pszFile)) << pszFile << " is not shown in the guide";
 }
 
@@ -245,8 +246,8 @@ TEST_F(ScratchDirTest, EepromJsonExamplesImportAndExportUnchanged)
 }
 
 // The halden-cli chapter describes every command of the parser's table
-// under a heading of its own, and every option halden-cli --help names in
-// its table of options.
+// under a heading of its own, and every option halden-cli --help-all names
+// in its table of options; the manual page names every option too.
 TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
 {
     const std::string sChapter = ReadWholeFile(kSource / "docs" / "halden-cli.md");
@@ -264,15 +265,89 @@ TEST_F(ScratchDirTest, HaldenCliChapterDescribesEveryCommandAndOption)
         EXPECT_TRUE(bFound) << "docs/halden-cli.md has no heading '### " << sUsage << "' under Commands";
     }
 
-    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help >help.txt").c_str()), 0);
+    ASSERT_EQ(std::system((std::string(HALDEN_CLI) + " --help-all >help.txt").c_str()), 0);
     const std::string sHelp = ReadWholeFile("help.txt");
+    const std::string sManual = ReadWholeFile(kSource / "docs" / "man" / "halden-cli.1");
     const std::regex option("--[a-z][a-z-]*");
     int nOptions = 0;
-    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++)
+    for (std::sregex_iterator it(sHelp.begin(), sHelp.end(), option), end; it != end; ++it, nOptions++) {
         EXPECT_NE(sChapter.find("| `" + it->str()), std::string::npos)
             << "docs/halden-cli.md's table of options has no row for " << it->str();
+        // troff writes each '-' of an option as "\-".
+        std::string sTroff;
+        for (char c : it->str())
+            sTroff += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(sManual.find(sTroff), std::string::npos) << "docs/man/halden-cli.1 does not name " << it->str();
+    }
     EXPECT_GT(nOptions, 5) << sHelp;
 }
+
+// A console transcript of the guide (tests/docs/*.console): each "$ " line
+// is run by bash in one scratch directory, with halden-cli and halden-eeprom
+// on the PATH and examples/ beside it, and what it prints (standard output
+// and error, CR LF as LF, blanks at line ends dropped) is the lines up to
+// the next "$ ".
+class ConsoleTranscriptTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
+
+namespace {
+
+std::string WithoutTrailingBlanks(const std::string& sText)
+{
+    std::string sOut;
+    std::istringstream in(sText);
+    for (std::string sLine; std::getline(in, sLine);) {
+        while (!sLine.empty() && (sLine.back() == ' ' || sLine.back() == '\r'))
+            sLine.pop_back();
+        sOut += sLine + "\n";
+    }
+    return sOut;
+}
+
+std::string ShellQuoted(const std::string& s)
+{
+    std::string sOut = "'";
+    for (char c : s)
+        sOut += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return sOut + "'";
+}
+
+std::vector<std::string> TranscriptNames()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(kSource / "tests" / "docs"))
+        if (entry.path().extension() == ".console")
+            names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+TEST_P(ConsoleTranscriptTest, PrintsWhatTheGuideShows)
+{
+    fs::create_directory_symlink(kSource / "examples", "examples");
+    const std::string sPath = "PATH=" + fs::path(HALDEN_CLI).parent_path().string() + ":" +
+                              fs::path(HALDEN_EEPROM).parent_path().string() + ":/usr/bin:/bin";
+    std::istringstream in(ReadWholeFile(kSource / "tests" / "docs" / (GetParam() + ".console")));
+    std::vector<std::pair<std::string, std::string>> steps;  // command, what it prints
+    for (std::string sLine; std::getline(in, sLine);) {
+        if (sLine.starts_with("$ "))
+            steps.push_back({sLine.substr(2), ""});
+        else {
+            ASSERT_FALSE(steps.empty()) << "the transcript must start with a '$ ' line";
+            steps.back().second += sLine + "\n";
+        }
+    }
+    ASSERT_FALSE(steps.empty());
+    for (const auto& [sCommand, sExpected] : steps) {
+        const std::string sRun = "env -u HALDEN_SAMPLES " + sPath + " bash -c " + ShellQuoted(sCommand) + " >out.txt 2>&1";
+        std::system(sRun.c_str());
+        EXPECT_EQ(WithoutTrailingBlanks(ReadWholeFile("out.txt")), WithoutTrailingBlanks(sExpected)) << "$ " << sCommand;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Transcripts, ConsoleTranscriptTest, ::testing::ValuesIn(TranscriptNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
 

@@ -4,6 +4,7 @@
 // line, zooms, saves as PNG and PDF and tears off; the chart follows the analogue output at the chosen
 // speed and saves as CSV.
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFile>
 #include <QImage>
 #include <QMainWindow>
@@ -196,6 +197,58 @@ private slots:
         const std::vector<int> denseBreaks = PdfPageBreaks(dense, ROWS);
         QVERIFY(!denseBreaks.empty());
         QCOMPARE(denseBreaks.front(), ROWS);
+    }
+
+    // The time axis at every chart speed, early and after four days of
+    // firmware time: labels that neither touch nor repeat, in time order,
+    // each under its own tick.
+    void chartTimeAxisIsReadableAtEverySpeed()
+    {
+        const QFontMetrics metrics(Chart()->Chart()->font());
+        for (const CChartDock::SpeedChoice& speed : CChartDock::Speeds()) {
+            Chart()->SetSpeed(speed.dMmPerMinute);
+            const double dSpan = Chart()->Chart()->SpanMs() * 400 / Chart()->Chart()->width();
+            for (double dNow : {dSpan * 0.7, 6363.0 * 60000 + 40000, 4 * 86400000.0 + 123456}) {
+                const auto labels = CStripChart::TimeAxis(dNow, dSpan, 400, metrics);
+                const QString sCase = QStringLiteral("%1 at %2 ms").arg(QString::fromLatin1(speed.pszText)).arg(dNow);
+                QVERIFY2(labels.size() >= 2 || dNow < dSpan, qPrintable(sCase));
+                for (size_t i = 0; i < labels.size(); i++) {
+                    QVERIFY2(metrics.horizontalAdvance(labels[i].sText) < labels[i].nWidth, qPrintable(sCase));
+                    if (i == 0)
+                        continue;
+                    QVERIFY2(labels[i].dX - labels[i - 1].dX >= labels[i].nWidth,
+                             qPrintable(sCase + QStringLiteral(": ") + labels[i - 1].sText + QStringLiteral(" touches ") +
+                                        labels[i].sText));
+                    QVERIFY2(labels[i].sText != labels[i - 1].sText, qPrintable(sCase + QStringLiteral(": ") + labels[i].sText));
+                }
+            }
+        }
+        QCOMPARE(CStripChart::TimeLabel(6363.0 * 60000 + 40000, 10000), QStringLiteral("106:03:40"));
+        QCOMPARE(CStripChart::TimeLabel(65 * 1000 + 500, 500), QStringLiteral("1:05.5"));
+        QCOMPARE(CStripChart::TimeLabel(59 * 60000, 60000), QStringLiteral("59:00"));
+        Chart()->SetSpeed(60);
+    }
+
+    // A trace at either end of the full scale is drawn inside the paper, not
+    // on its edge.
+    void chartFullScaleStaysInsideThePlot()
+    {
+        Chart()->show();
+        Chart()->raise();
+        QTRY_VERIFY(Chart()->Recorder().Ms() > 500);  // -1 A: the bottom of the scale
+        const QImage chart = Chart()->Chart()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // The bottom-most row with pen colour, and the lowest row of paper.
+        int nPenBottom = -1, nPaperBottom = -1;
+        for (int y = 0; y < chart.height(); y++)
+            for (int x = chart.width() / 2; x < chart.width() - 10; x++) {
+                const QColor c(chart.pixel(x, y));
+                if (c.red() > 150 && c.green() < 120 && c.blue() < 120)
+                    nPenBottom = y;
+                if (c == QColor(255, 255, 250))
+                    nPaperBottom = y;
+            }
+        QVERIFY(nPenBottom > 0);
+        QVERIFY2(nPenBottom < nPaperBottom, qPrintable(QStringLiteral("pen %1, paper %2").arg(nPenBottom).arg(nPaperBottom)));
     }
 
     // Firmware time runs on the chart; the speed sets how much of it shows.

@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QSettings>
 #include <QScreen>
@@ -215,18 +218,57 @@ private slots:
         QVERIFY2(sError.contains(QStringLiteral("no-such-dir")), qPrintable(sError));
     }
 
-    void printsThePanelToAPdfFile()
+    // Print and Print Preview show the display, not the panel: large, in
+    // whole blocks of device pixels, exactly the display's pixels; the
+    // printer's paper follows on pages of its own. The preview opens at a
+    // readable size, a page's width filling it.
+    void printsTheDisplayLargeThenThePrintout()
     {
         DrawPattern();
+        const QImage frame = View()->Lcd()->Frame().convertToFormat(QImage::Format_RGB32);
+        QImage page(2480, 3508, QImage::Format_RGB32);  // A4 at 300 dpi
+        page.setDotsPerMeterX(11811);
+        page.setDotsPerMeterY(11811);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        const QRect rDisplay = View()->DrawDisplayPage(painter, page.rect().adjusted(150, 150, -150, -150), QStringLiteral("Caption"));
+        painter.end();
+        QVERIFY2(rDisplay.width() >= 100 * 300 / 25.4, "at least 100 mm wide");
+        QCOMPARE(rDisplay.width() % 240, 0);
+        const int nBlock = rDisplay.width() / 240;
+        QCOMPARE(rDisplay.height(), 128 * nBlock);
+        for (int y = 0; y < 128; y++)
+            for (int x = 0; x < 240; x++)
+                for (QPoint sub : {QPoint(0, 0), QPoint(nBlock - 1, nBlock - 1)})
+                    if (page.pixel(rDisplay.topLeft() + QPoint(x, y) * nBlock + sub) != frame.pixel(x, y))
+                        QFAIL(qPrintable(QStringLiteral("display pixel (%1, %2) printed wrong").arg(x).arg(y)));
+
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QStringLiteral("panel.pdf"));
-        View()->PrintPanel(&printer);
-        QFile pdf(QStringLiteral("panel.pdf"));
+        printer.setOutputFileName(QStringLiteral("display.pdf"));
+        QCOMPARE(Frame()->PrintDocument(&printer), 1);  // nothing printed on the paper yet
+        QByteArray abLines;
+        for (int i = 0; i < 150; i++)
+            abLines += QStringLiteral("Line %1\r\n").arg(i).toLatin1();
+        Frame()->PrinterDock()->Feed(abLines);
+        const int nPages = Frame()->PrintDocument(&printer);
+        QVERIFY(nPages >= 3);  // 150 lines of 12 dots at 72 dots an inch: over two A4 pages
+        QFile pdf(QStringLiteral("display.pdf"));
         QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QByteArray abPdf = pdf.readAll();
-        QVERIFY(abPdf.startsWith("%PDF"));
-        QVERIFY2(abPdf.contains("/Image"), "the panel is drawn as a picture");
+        QCOMPARE(pdf.readAll().count("/Type /Page\n"), nPages);
+
+        QPrinter previewPrinter(QPrinter::HighResolution);
+        std::unique_ptr<QPrintPreviewDialog> pDialog(Frame()->CreatePrintPreview(&previewPrinter));
+        pDialog->show();
+        auto* pPreview = pDialog->findChild<QPrintPreviewWidget*>();
+        QVERIFY(pPreview);
+        QTRY_COMPARE(pPreview->pageCount(), nPages);
+        QVERIFY2(pDialog->width() >= 700 && pDialog->height() >= 700,
+                 qPrintable(QStringLiteral("%1 x %2").arg(pDialog->width()).arg(pDialog->height())));
+        QCOMPARE(pPreview->zoomMode(), QPrintPreviewWidget::FitToWidth);
+        QVERIFY2(pPreview->zoomFactor() >= 0.5, qPrintable(QString::number(pPreview->zoomFactor())));
+        pDialog->close();
+        Frame()->PrinterDock()->Clear();
     }
 
     void titleNamesTheEepromFileAndCtrlQQuits()

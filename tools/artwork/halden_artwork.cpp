@@ -4,7 +4,8 @@
 // QPainter from the panel geometry in host/qt/panel_layout.h; the build runs
 // this tool and packs its output into the program's resources.
 //
-//   halden-artwork OUTPUT_DIR      writes <id>.png for every bitmap and icon.png
+//   halden-artwork OUTPUT_DIR      writes <id>.png for every bitmap, icon.png and
+//                                  icon-48.png .. icon-256.png for the desktop menu
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -289,13 +290,15 @@ QImage ToolbarStrip()
     return image;
 }
 
-// Application icon: the instrument seen from the front.
-QImage Icon()
+// Application icon: the instrument seen from the front, drawn on a 32 x 32
+// grid and scaled to nSize pixels (the desktop menu's sizes).
+QImage Icon(int nSize = 32)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image(nSize, nSize, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(nSize / 32.0, nSize / 32.0);
     p.setPen(QPen(QColor(70, 68, 62), 1));
     p.setBrush(QColor(214, 210, 200));
     p.drawRoundedRect(QRectF(1.5, 4.5, 29, 23), 4, 4);
@@ -341,6 +344,8 @@ int main(int argc, char** argv)
     bool bOk = Save(Panel(), dir, QStringLiteral("139.png"));
     bOk = Save(ToolbarStrip(), dir, QStringLiteral("2.png")) && bOk;
     bOk = Save(Icon(), dir, QStringLiteral("icon.png")) && bOk;
+    for (int nSize : {48, 64, 128, 256})
+        bOk = Save(Icon(nSize), dir, QStringLiteral("icon-%1.png").arg(nSize)) && bOk;
 
     for (const panel::KeyLayout& key : panel::KEYS) {
         for (bool bPressed : {false, true}) {
