@@ -226,6 +226,19 @@ void CInstrument::Wake()
     m_cvSync.notify_all();
 }
 
+// Resuming restarts the pace, so the paused time is not caught up.
+void CInstrument::SetPaused(bool bPaused)
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_bPaused.store(bPaused, std::memory_order_relaxed);
+    if (!bPaused) {
+        m_tPaceStart = std::chrono::steady_clock::now();
+        m_ullTicksPaced = 0;
+    }
+    m_ullWakes++;
+    m_cvSync.notify_all();
+}
+
 void CInstrument::SetKey(uint8_t bKey, bool bDown)
 {
     if (bKey >= 1 && bKey <= 12) {
@@ -431,6 +444,22 @@ std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks()
 // the sleep changes no firmware timing.
 void CInstrument::FreeYield()
 {
+#ifdef __EMSCRIPTEN__
+    if (m_bPaused.load(std::memory_order_relaxed)) {
+        // Paused on the caller's thread: the turn goes back until resumed.
+        m_dNextWorkMs = 50;
+        SwitchToHost();
+        return;
+    }
+#endif
+    if (m_bPaused.load(std::memory_order_relaxed)) {
+        // Paused: wait here until resumed. A host thread that wants the
+        // firmware lock gets one pass, in case the firmware holds it.
+        std::unique_lock<std::mutex> lock(m_mtxSync);
+        m_cvSync.wait(lock, [this] { return !m_bPaused.load(std::memory_order_relaxed) || m_bStopping || m_nHostWantsLock > 0; });
+        if (m_bPaused.load(std::memory_order_relaxed))
+            return;
+    }
     // A PC client's bytes enter the receive queue here, between passes, at
     // the line's pace; the next pass takes them at once.
     if (m_pSerialEndpoint && m_pSerialEndpoint->Pump() > 0)

@@ -120,6 +120,10 @@ public:
     // the milliseconds until it next has work (0: at once).
     double RunFor(double dBudgetMs);
 #endif
+    // Free-running: a paused firmware stands still at its next yield, its
+    // time with it, until resumed; keys and serial bytes wait meanwhile.
+    void SetPaused(bool bPaused);
+    bool Paused() const { return m_bPaused.load(std::memory_order_relaxed); }
 
     // Keys (codes 1..12); any thread.
     void SetKey(uint8_t bKey, bool bDown);
@@ -313,6 +317,7 @@ private:
     uint64_t m_ullWakesSeen = 0;         // wake-ups the firmware's yield has taken note of
     std::atomic<bool> m_bActivity{false};  // the firmware drew or sent since its last yield
     std::atomic<bool> m_bRefreshWaiting{false};
+    std::atomic<bool> m_bPaused{false};    // the desktop's pause: no passes, no firmware time
     DisplayListener* m_pDisplayListener = nullptr;
 #ifdef __EMSCRIPTEN__
     // The firmware's fiber and the caller's context it hands the turn back to.

@@ -31,6 +31,7 @@ const QString CHART_ENTRY = QStringLiteral("ChartRecorder");
 const QString ZOOM_ENTRY = QStringLiteral("Zoom");
 const QString GEOMETRY_ENTRY = QStringLiteral("WindowGeometry");
 const QString LAYOUT_ENTRY = QStringLiteral("WindowLayout");
+const QString SCREENSHOT_DIR_ENTRY = QStringLiteral("ScreenshotFolder");
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 {
@@ -69,6 +70,7 @@ bool CHaldenApp::InitInstance()
         m_nZoom = std::clamp(settings.value(ZOOM_ENTRY, m_nZoom).toInt(), CHaldenView::ZOOM_MIN, CHaldenView::ZOOM_MAX);
         m_baWindowGeometry = settings.value(GEOMETRY_ENTRY).toByteArray();
         m_baWindowLayout = settings.value(LAYOUT_ENTRY).toByteArray();
+        m_sScreenshotDir = settings.value(SCREENSHOT_DIR_ENTRY).toString();
     }
 
     // File/New: the document, the frame and the view; the view publishes
@@ -207,6 +209,15 @@ void CHaldenApp::ExitInstance()
         settings.setValue(GEOMETRY_ENTRY, m_baWindowGeometry);
     if (!m_baWindowLayout.isEmpty())
         settings.setValue(LAYOUT_ENTRY, m_baWindowLayout);
+    if (!m_sScreenshotDir.isEmpty())
+        settings.setValue(SCREENSHOT_DIR_ENTRY, m_sScreenshotDir);
+}
+
+void CHaldenApp::RequestRestart()
+{
+    m_bRestartRequested = true;
+    if (m_options.bStartFirmware && m_pFrame)
+        m_pFrame->close();
 }
 
 void CHaldenApp::OnFileNew()

@@ -43,6 +43,14 @@ public:
     // writes the profile.
     void ExitInstance();
 
+    // The instrument is switched on again after the mains was off: the
+    // firmware runs once per process, so the simulator closes and main()
+    // starts it afresh with the same arguments (window, profile and EEPROM
+    // file as they were). A window without firmware (tests) only notes it.
+    void RequestRestart();
+    bool RestartRequested() const { return m_bRestartRequested; }
+    bool StartsFirmware() const { return m_options.bStartFirmware; }
+
     void OnFileNew();
     void OnSendMessage();
     void OnAppAbout();
@@ -70,6 +78,7 @@ public:
     int m_nZoom = 1;               // display zoom 1..4
     QByteArray m_baWindowGeometry;  // the main window's place and size, empty until one is kept
     QByteArray m_baWindowLayout;    // where the docks and the toolbar sit
+    QString m_sScreenshotDir;       // where screenshots go; empty: the pictures folder
 
 private:
     void StartFirmware();
@@ -83,6 +92,7 @@ private:
     std::unique_ptr<CHaldenDoc> m_pDoc;
     std::unique_ptr<CMainFrame> m_pFrame;
     bool m_bExited = false;
+    bool m_bRestartRequested = false;
     std::mutex m_mtxStatus;
     std::string m_sPendingStatus;  // the bus's latest message, handed over from the firmware thread
 };

@@ -386,13 +386,30 @@ void CLcdWnd::Rescale()
     m_imgScaled = QImage(WIDTH * nPixel, HEIGHT * nPixel, QImage::Format_RGB32);
     m_imgScaled.setDevicePixelRatio(static_cast<double>(nPixel) * WIDTH / std::max(1, width()));
     std::lock_guard<std::mutex> lock(m_mtxShown);
-    RenderRows(0, HEIGHT - 1);
+    if (m_bPowered)
+        RenderRows(0, HEIGHT - 1);
+    else
+        m_imgScaled.fill(UNLIT);
 }
 
 void CLcdWnd::resizeEvent(QResizeEvent*) { Rescale(); }
 
+void CLcdWnd::SetPowered(bool bPowered)
+{
+    m_bPowered = bPowered;
+    if (bPowered) {
+        std::lock_guard<std::mutex> lock(m_mtxShown);
+        RenderRows(0, HEIGHT - 1);
+    } else {
+        m_imgScaled.fill(UNLIT);
+    }
+    update();
+}
+
 bool CLcdWnd::TakeFrame(bool bNow)
 {
+    if (!m_bPowered)
+        return false;
     Shown abNow;
     ReadMemory(abNow);
     int nFirst = HEIGHT, nLast = -1;

@@ -159,6 +159,10 @@ public:
     // Any thread: true when the picture shows the memory as it stands.
     bool ShowsMemory() const;
     uint64_t FrameCount() const { return m_ullFrames.load(std::memory_order_relaxed); }
+    // Switched off (mains off): the glass shows unlit and takes no frames.
+    static constexpr QRgb UNLIT = qRgb(96, 112, 108);
+    void SetPowered(bool bPowered);
+    bool Powered() const { return m_bPowered; }
     uint64_t PaintCount() const { return m_ullPaints.load(std::memory_order_relaxed); }
 
 protected:
@@ -178,6 +182,7 @@ private:
     Shown m_abShown{};                    // the memory the picture was made from
     QImage m_imgScaled;                   // the picture at device pixels
     int m_nPixel = 1;                     // device pixels a display pixel
+    bool m_bPowered = true;
     QRect m_rDirty;                       // window part changed since the last repaint, display pixels
     class QTimer* m_pFrameTimer;          // repaints the changed part once a frame's time has passed
     class QElapsedTimer* m_pSinceRepaint;

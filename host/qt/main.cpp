@@ -9,6 +9,9 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <vector>
+
+#include <unistd.h>
 
 #include "halden_app.h"
 #include "main_frame.h"
@@ -103,5 +106,20 @@ int main(int argc, char** argv)
     }
     const int nResult = qapp.exec();
     app.ExitInstance();
+    if (app.RestartRequested() && nResult == 0) {
+        // Mains on again: the same program with the same arguments, once the
+        // EEPROM file, the serial port and the profile are closed and written.
+        const QByteArray abProgram = QCoreApplication::applicationFilePath().toLocal8Bit();
+        std::vector<QByteArray> args;
+        for (const QString& sArg : QCoreApplication::arguments())
+            args.push_back(sArg.toLocal8Bit());
+        std::vector<char*> apszArgs;
+        for (QByteArray& abArg : args)
+            apszArgs.push_back(abArg.data());
+        apszArgs.push_back(nullptr);
+        execv(abProgram.constData(), apszArgs.data());
+        std::fprintf(stderr, "halden-sim: cannot restart %s\n", abProgram.constData());
+        return 1;
+    }
     return nResult ? nResult : nScreenshotResult;
 }

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QKeyEvent>
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -139,6 +140,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pStatusBarAction->setChecked(pApp->m_bShowStatusBar != 0);
 
     connect(pDoc, &CHaldenDoc::UpdateAllViews, this, &CMainFrame::UpdateMainsCheck);
+    connect(pDoc, &CHaldenDoc::UpdateAllViews, this, &CMainFrame::OnMainsChanged);
     UpdateMainsCheck();
     qApp->installEventFilter(this);
     resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
@@ -171,6 +173,13 @@ void CMainFrame::CreateMenus()
     QAction* pSavePrintout =
         pFile->addAction(QStringLiteral("Save Prin&tout As..."), m_pPrinterDock, &CPrinterDock::OnSavePrintout);
     SetPrompt(pSavePrintout, QStringLiteral("Save what the printer printed as a PNG picture or a PDF document\nSave Printout"));
+    QAction* pShot = pFile->addAction(QStringLiteral("Scree&nshot of the Display"), this, [this] { SaveScreenshot(false); });
+    pShot->setShortcut(QKeySequence(Qt::Key_F12));
+    SetPrompt(pShot, QStringLiteral("Save the display as the next numbered PNG picture in the screenshot folder\nScreenshot"));
+    QAction* pShotWindow =
+        pFile->addAction(QStringLiteral("Screenshot of the &Window"), this, [this] { SaveScreenshot(true); });
+    pShotWindow->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F12));
+    SetPrompt(pShotWindow, QStringLiteral("Save the whole window as the next numbered PNG picture in the screenshot folder\nScreenshot of the Window"));
     pFile->addSeparator();
     QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
     pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -230,12 +239,27 @@ void CMainFrame::CreateMenus()
         connect(pZoom, &QAction::triggered, this, [this, nZoom] { SetZoom(nZoom); });
     }
     CreateSpeedMenu(pViewMenu);
+    pViewMenu->addSeparator();
+    m_pFullScreenAction = pViewMenu->addAction(QStringLiteral("&Full Screen"));
+    m_pFullScreenAction->setCheckable(true);
+    m_pFullScreenAction->setShortcut(QKeySequence(Qt::Key_F11));
+    SetPrompt(m_pFullScreenAction, QStringLiteral("Fill the screen with the window (F11 again to leave)\nFull Screen"));
+    connect(m_pFullScreenAction, &QAction::triggered, this, &CMainFrame::SetFullScreen);
 
     QMenu* pOptions = menuBar()->addMenu(QStringLiteral("&Options"));
     m_pMainsAction = pOptions->addAction(QStringLiteral("&Mains"), m_pDoc, &CHaldenDoc::OnOptionsMains);
     m_pMainsAction->setCheckable(true);
     m_pMainsAction->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(panel::TOOLBAR_IMAGE_WIDTH, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
     SetPrompt(m_pMainsAction, QStringLiteral("Turn the mains on and off\nMains"));
+    QAction* pPowerCycle = pOptions->addAction(QStringLiteral("Power &Cycle"), this, &CMainFrame::OnPowerCycle);
+    pPowerCycle->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+F5")));
+    SetPrompt(pPowerCycle, QStringLiteral("Switch the mains off and on again: the instrument starts from power-on\nPower Cycle"));
+    m_pPauseAction = pOptions->addAction(QStringLiteral("P&ause"));
+    m_pPauseAction->setCheckable(true);
+    m_pPauseAction->setShortcuts({QKeySequence(Qt::Key_Pause), QKeySequence(QStringLiteral("Ctrl+Shift+Space"))});
+    SetPrompt(m_pPauseAction, QStringLiteral("Stop the instrument and its clock where they are; again to go on\nPause"));
+    connect(m_pPauseAction, &QAction::triggered, this, &CMainFrame::SetPaused);
+    pOptions->addSeparator();
     QAction* pSend = pOptions->addAction(QStringLiteral("Send Message..."), m_pApp, &CHaldenApp::OnSendMessage);
     pSend->setShortcut(QKeySequence(QStringLiteral("Ctrl+M")));
     SetPrompt(pSend, QStringLiteral("Send a message to the Halden\nSend Message"));
@@ -320,6 +344,10 @@ void CMainFrame::SetSpeed(double dSpeed)
 void CMainFrame::ShowAchievedSpeed()
 {
     const double dPercent = m_pView->SampleAchievedSpeed();
+    if (m_pView->Instrument().Paused() || m_bInstrumentOff) {
+        m_pSpeedPane->setText(m_bInstrumentOff ? QStringLiteral("Off") : QStringLiteral("Paused"));
+        return;
+    }
     m_pSpeedPane->setText(dPercent < 0 ? QStringLiteral("Speed: -")
                                        : QStringLiteral("Speed: %1%").arg(QLocale().toString(dPercent, 'f', 0)));
 }
@@ -465,6 +493,73 @@ void CMainFrame::OnPrintPreview()
     QPrinter printer(QPrinter::HighResolution);
     std::unique_ptr<QPrintPreviewDialog> pDialog(CreatePrintPreview(&printer));
     pDialog->exec();
+}
+
+void CMainFrame::SetPaused(bool bPaused)
+{
+    m_pView->Instrument().SetPaused(bPaused);
+    m_pPauseAction->setChecked(bPaused);
+    statusBar()->showMessage(bPaused ? QStringLiteral("Paused: Pause again to go on") : QString(), bPaused ? 0 : 1);
+    ShowAchievedSpeed();
+}
+
+void CMainFrame::OnMainsChanged()
+{
+    if (!m_pDoc->Mains() && !m_bInstrumentOff) {
+        m_bInstrumentOff = true;
+        m_pView->Instrument().Shutdown();
+        m_pView->Lcd()->SetPowered(false);
+        m_pPauseAction->setEnabled(false);
+        statusBar()->showMessage(QStringLiteral("Mains off: Options/Mains switches the instrument on again"));
+        ShowAchievedSpeed();
+    } else if (m_pDoc->Mains() && m_bInstrumentOff) {
+        m_pApp->RequestRestart();
+    }
+}
+
+void CMainFrame::OnPowerCycle()
+{
+    if (m_pDoc->Mains())
+        m_pDoc->OnOptionsMains();
+    m_pDoc->OnOptionsMains();
+}
+
+void CMainFrame::SetFullScreen(bool bFull)
+{
+    if (bFull)
+        showFullScreen();
+    else
+        showNormal();
+    m_pFullScreenAction->setChecked(bFull);
+}
+
+QString CMainFrame::ScreenshotFolder() const
+{
+    if (!m_pApp->m_sScreenshotDir.isEmpty() && QFileInfo(m_pApp->m_sScreenshotDir).isDir())
+        return m_pApp->m_sScreenshotDir;
+    const QString sPictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !sPictures.isEmpty() && QFileInfo(sPictures).isDir() ? sPictures : QDir::currentPath();
+}
+
+// "halden-display-001.png", "halden-window-001.png": the first number not
+// yet taken in the folder.
+QString CMainFrame::SaveScreenshot(bool bWindow)
+{
+    const QDir dir(ScreenshotFolder());
+    const QString sStem = bWindow ? QStringLiteral("halden-window-") : QStringLiteral("halden-display-");
+    QString sPath;
+    for (int n = 1; n < 100000; n++) {
+        sPath = dir.filePath(QStringLiteral("%1%2.png").arg(sStem).arg(n, 3, 10, QLatin1Char('0')));
+        if (!QFileInfo::exists(sPath))
+            break;
+    }
+    const QImage image = bWindow ? grab().toImage() : m_pView->DisplayImage();
+    if (!image.save(sPath, "PNG")) {
+        statusBar()->showMessage(QStringLiteral("Cannot write %1").arg(QDir::toNativeSeparators(sPath)), 8000);
+        return QString();
+    }
+    statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(sPath)), 8000);
+    return sPath;
 }
 
 void CMainFrame::UpdateMainsCheck() { m_pMainsAction->setChecked(m_pDoc->Mains()); }

@@ -64,6 +64,21 @@ public:
     // Options/Sample... and a click on the SAMPLE lid: the sample chooser.
     void OnSample();
     QAction* SampleAction() const { return m_pSampleAction; }
+    // Options/Pause: the firmware and its time stand still until resumed.
+    void SetPaused(bool bPaused);
+    QAction* PauseAction() const { return m_pPauseAction; }
+    // Options/Mains off switches the instrument off (the firmware stops, the
+    // display goes dark); on again, or Options/Power Cycle, restarts it.
+    void OnMainsChanged();
+    void OnPowerCycle();
+    bool InstrumentOff() const { return m_bInstrumentOff; }
+    // View/Full Screen.
+    void SetFullScreen(bool bFull);
+    QAction* FullScreenAction() const { return m_pFullScreenAction; }
+    // File/Screenshot: the display (or the whole window) to the next free
+    // numbered PNG file in the screenshot folder; the path, empty on failure.
+    QString SaveScreenshot(bool bWindow);
+    QString ScreenshotFolder() const;
     QAction* HeaterAction() const { return m_pHeaterAction; }
 
 protected:
@@ -89,6 +104,9 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pSampleAction = nullptr;
     QAction* m_pHeaterAction = nullptr;
+    QAction* m_pPauseAction = nullptr;
+    QAction* m_pFullScreenAction = nullptr;
+    bool m_bInstrumentOff = false;  // the mains was switched off
     QAction* m_pStatusBarAction = nullptr;
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;

@@ -349,6 +349,52 @@ TEST_P(ConsoleTranscriptTest, PrintsWhatTheGuideShows)
 INSTANTIATE_TEST_SUITE_P(Transcripts, ConsoleTranscriptTest, ::testing::ValuesIn(TranscriptNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
+// The PC conversation docs/pc-software.md draws beside the example session
+// is what examples/remote_session.scn makes the instrument say: every reply
+// line it shows (the parts between "..." marks) comes out of the port, in
+// that order; only the ^T header's date and time differ from run to run.
+TEST_F(ScratchDirTest, PcConversationIsWhatTheSessionSays)
+{
+    std::string sCommand = std::string(HALDEN_CLI) + " --serial-log session.log " + HALDEN_SOURCE_DIR +
+                           "/examples/remote_session.scn >cli.out 2>cli.err";
+    ASSERT_EQ(std::system(sCommand.c_str()), 0) << ReadWholeFile("cli.err");
+    std::string sLog = ReadWholeFile("session.log");
+    sLog.erase(std::remove(sLog.begin(), sLog.end(), '\r'), sLog.end());
+
+    const FencedBlock* pConversation = nullptr;
+    const std::vector<FencedBlock> blocks = FencedBlocks(ReadWholeFile(kSource / "docs" / "pc-software.md"));
+    for (const FencedBlock& block : blocks)
+        if (block.sText.starts_with("^H ") && block.sText.find("-> ") != std::string::npos)
+            pConversation = &block;
+    ASSERT_NE(pConversation, nullptr) << "docs/pc-software.md shows no conversation";
+
+    static const std::regex dateHeader("[0-9]{2}(,[0-9]{2}){5},");
+    size_t nAt = 0;
+    int nChecked = 0;
+    std::istringstream in(pConversation->sText);
+    for (std::string sLine; std::getline(in, sLine);) {
+        const size_t nArrow = sLine.find("-> ");
+        std::string sReply = nArrow != std::string::npos ? sLine.substr(nArrow + 3) : sLine;
+        sReply.erase(0, sReply.find_first_not_of(' '));
+        if (sReply.empty() || sReply == "..." || std::regex_match(sReply, dateHeader))
+            continue;
+        for (size_t nFrom = 0; nFrom <= sReply.size();) {
+            size_t nDots = sReply.find("...", nFrom);
+            const std::string sPart = sReply.substr(nFrom, nDots == std::string::npos ? std::string::npos : nDots - nFrom);
+            nFrom = nDots == std::string::npos ? sReply.size() + 1 : nDots + 3;
+            if (sPart.empty())
+                continue;
+            const size_t nFound = sLog.find(sPart, nAt);
+            EXPECT_NE(nFound, std::string::npos) << "'" << sPart << "' (from: " << sLine << ") is not in the session's output after byte " << nAt;
+            if (nFound == std::string::npos)
+                return;
+            nAt = nFound + sPart.size();
+            nChecked++;
+        }
+    }
+    EXPECT_GT(nChecked, 10);
+}
+
 class ExampleScenarioTest : public ScratchDirTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(ExampleScenarioTest, RunsToItsEnd)

@@ -124,6 +124,33 @@ private slots:
         pFrame->SetSpeed(1);
     }
 
+    // Pause stops firmware time and the passes: a key pressed meanwhile is
+    // taken only after resuming, and the paused time is not caught up.
+    void pauseStopsTheFirmwareAndItsTime()
+    {
+        CMainFrame* pFrame = m_pApp->Frame();
+        pFrame->SetSpeed(1);
+        QTest::qWait(100);
+        pFrame->PauseAction()->trigger();
+        QVERIFY(m_pApp->View()->Instrument().Paused());
+        QTest::qWait(100);  // the pass under way ends
+        const uint32_t unPausedAt = gunStepMs.load();
+        gbStepKey = 0;
+        m_pApp->View()->SetKeyFromKeyboard(KEY_REF, true);
+        QTest::qWait(600);
+        QCOMPARE(gunStepMs.load(), unPausedAt);
+        QCOMPARE(gbStepKey.load(), uint8_t(0));
+        QCOMPARE(pFrame->SpeedPane()->text(), QStringLiteral("Paused"));
+
+        pFrame->PauseAction()->trigger();
+        QVERIFY(!m_pApp->View()->Instrument().Paused());
+        QTRY_COMPARE(gbStepKey.load(), uint8_t(KEY_REF));
+        m_pApp->View()->SetKeyFromKeyboard(KEY_REF, false);
+        QTest::qWait(300);
+        const uint32_t unRun = gunStepMs.load() - unPausedAt;
+        QVERIFY2(unRun >= 100 && unRun < 550, qPrintable(QStringLiteral("%1 ms after resuming").arg(unRun)));
+    }
+
     void closeStopsFirmware()
     {
         m_pApp->Frame()->close();

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -12,6 +13,7 @@
 #include <QToolBar>
 
 #include "core/timers.h"
+#include "display/lcd.h"
 #include "eeprom_bus.h"
 #include "chart_dock.h"
 #include "halden_doc.h"
@@ -129,21 +131,73 @@ private slots:
         QCOMPARE(pApp->Frame()->size(), sizeFirst);
     }
 
-    void mainsCheckFollowsDocument()
+    // Mains off switches the instrument off: the display goes unlit and the
+    // status bar says how to switch on again; Mains on asks for the restart
+    // that powers the firmware up afresh (here, without firmware, only
+    // noted). Power Cycle is both at once. File/New sets the check again.
+    void mainsSwitchesTheInstrument()
     {
         CScratchEnvironment env;
         auto pApp = StartWindowOnly();
-        QAction* pMains = pApp->Frame()->MainsAction();
+        CMainFrame* pFrame = pApp->Frame();
+        QAction* pMains = pFrame->MainsAction();
         QVERIFY(pMains->isChecked());
+        LcdWriteByte(640, 0xFF);
+        pFrame->View()->Lcd()->TakeFrame(true);
         pMains->trigger();
         QVERIFY(!pMains->isChecked());
         QVERIFY(!pApp->Doc()->Mains());
+        QVERIFY(pFrame->InstrumentOff());
+        QVERIFY(!pApp->RestartRequested());
+        QCOMPARE(pFrame->SpeedPane()->text(), QStringLiteral("Off"));
+        const QImage glass = pFrame->View()->Lcd()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(glass.pixel(0, 0), CLcdWnd::UNLIT);
+        QCOMPARE(glass.pixel(200, 100), CLcdWnd::UNLIT);
+        QVERIFY(pFrame->statusBar()->currentMessage().contains(QStringLiteral("Mains")));
         pMains->trigger();
         QVERIFY(pMains->isChecked());
-        pMains->trigger();
+        QVERIFY(pApp->RestartRequested());
         pApp->OnFileNew();
         QVERIFY(pMains->isChecked());
         QVERIFY(pApp->Doc()->Mains());
+
+        pApp.reset();
+        auto pCycled = StartWindowOnly();
+        QVERIFY(!pCycled->RestartRequested());
+        pCycled->Frame()->OnPowerCycle();
+        QVERIFY(pCycled->RestartRequested());
+        QVERIFY(pCycled->Doc()->Mains());
+    }
+
+    // F11 fills the screen and leaves it again; F12 saves the display, and
+    // Shift+F12 the window, each to the next free numbered file.
+    void fullScreenAndScreenshots()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        pApp->m_sScreenshotDir = env.Path();
+        QTest::keyClick(pFrame, Qt::Key_F11);
+        QTRY_VERIFY(pFrame->isFullScreen());
+        QTest::keyClick(pFrame, Qt::Key_F11);
+        QTRY_VERIFY(!pFrame->isFullScreen());
+
+        LcdWriteByte(640 + 30 * 5, 0xF0);
+        QFile taken(QDir(env.Path()).filePath(QStringLiteral("halden-display-002.png")));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        QTest::keyClick(pFrame, Qt::Key_F12);
+        QTest::keyClick(pFrame, Qt::Key_F12);
+        QTest::keyClick(pFrame, Qt::Key_F12, Qt::ShiftModifier);
+        const QDir dir(env.Path());
+        QCOMPARE(dir.entryList({QStringLiteral("halden-*.png")}, QDir::Files, QDir::Name),
+                 QStringList({QStringLiteral("halden-display-001.png"), QStringLiteral("halden-display-002.png"),
+                              QStringLiteral("halden-display-003.png"), QStringLiteral("halden-window-001.png")}));
+        const QImage display(dir.filePath(QStringLiteral("halden-display-003.png")));
+        QCOMPARE(display.convertToFormat(QImage::Format_RGB32), pFrame->View()->DisplayImage());
+        QCOMPARE(QImage(dir.filePath(QStringLiteral("halden-window-001.png"))).size(), pFrame->grab().size());
+        QVERIFY(pFrame->statusBar()->currentMessage().contains(QStringLiteral("halden-window-001.png")));
     }
 
     // From power-on the status bar asks for the standby key; a status tip
