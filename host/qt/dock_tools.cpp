@@ -11,9 +11,9 @@
 QHBoxLayout* DockButtonRow(const QString& sLabel, QComboBox* pChoice, const QString& sClearTip, const QString& sSaveTip,
                            const std::function<void()>& onClear, const std::function<void()>& onSave)
 {
-    auto* pClear = new QPushButton(QStringLiteral("&Clear"));
+    auto* pClear = new QPushButton(QStringLiteral("Clear"));
     pClear->setToolTip(sClearTip);
-    auto* pSave = new QPushButton(QStringLiteral("Sa&ve..."));
+    auto* pSave = new QPushButton(QStringLiteral("Save..."));
     pSave->setToolTip(sSaveTip);
     pClear->setFocusPolicy(Qt::NoFocus);
     pSave->setFocusPolicy(Qt::NoFocus);

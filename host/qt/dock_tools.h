@@ -11,7 +11,7 @@ class QWidget;
 
 // "Label [choice]   Clear  Save...": the row under a dock's view. Clear and
 // Save call the functions given; neither button takes the keyboard focus
-// from the panel.
+// from the panel, and neither has an Alt shortcut (the menus have them).
 QHBoxLayout* DockButtonRow(const QString& sLabel, QComboBox* pChoice, const QString& sClearTip, const QString& sSaveTip,
                            const std::function<void()>& onClear, const std::function<void()>& onSave);
 

@@ -57,6 +57,7 @@ const QString STANDBY_MESSAGE = QStringLiteral("Press standby (S) to switch on")
 // The widest a status-bar pane grows; longer texts are shortened and shown
 // whole in the tooltip.
 constexpr int PANE_MAX_WIDTH = 280;
+constexpr int MONITOR_LINES = 12;  // text lines the serial monitor shows at first
 
 // A status-bar prompt "long text\ntooltip", as the string table has them.
 void SetPrompt(QAction* pAction, const QString& sPrompt)
@@ -114,6 +115,10 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pSerialPane->hide();
     pStatus->addPermanentWidget(m_pSerialPane);
+    m_pKeysPane = new QLabel;
+    m_pKeysPane->setObjectName(QStringLiteral("keysStatus"));
+    pStatus->addPermanentWidget(m_pKeysPane);
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::UpdateKeysPane);
     m_pSpeedPane = new QLabel;
     m_pSpeedPane->setObjectName(QStringLiteral("speedStatus"));
     m_pSpeedPane->setToolTip(QStringLiteral("Firmware time as a percentage of real time"));
@@ -127,6 +132,7 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
             pStatus->showMessage(IdleMessage());
     });
     pStatus->showMessage(IdleMessage());
+    UpdateKeysPane();
     if (CKeyBase* pStandby = m_pView->Key(KEY_STANDBY)) {
         connect(pStandby, &CKeyBase::StateChanged, this, [this, pStandby, pStatus] {
             if (!m_bStandbyPrompt || !pStandby->IsDown())
@@ -143,13 +149,15 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(pDoc, &CHaldenDoc::UpdateAllViews, this, &CMainFrame::OnMainsChanged);
     UpdateMainsCheck();
     qApp->installEventFilter(this);
-    resizeDocks({m_pSerialMonitor}, {140}, Qt::Vertical);
+    // Tall enough for a whole reply block (a ^T result: a dozen lines).
+    const int nMonitorHeight = m_pSerialMonitor->HeightForLines(MONITOR_LINES);
+    resizeDocks({m_pSerialMonitor}, {nMonitorHeight}, Qt::Vertical);
     resizeDocks({m_pPrinterDock}, {RIGHT_DOCK_WIDTH}, Qt::Horizontal);
     // The window's first size leaves room for the panel at the zoom kept
     // in the profile, within the screen.
     const QSize sizeCanvas1x = m_pView->Canvas()->size();
     SetZoom(pApp->m_nZoom);
-    QSize sizeWindow = QSize(600 + RIGHT_DOCK_WIDTH, 700) + (m_pView->Canvas()->size() - sizeCanvas1x);
+    QSize sizeWindow = QSize(600 + RIGHT_DOCK_WIDTH, 560 + nMonitorHeight) + (m_pView->Canvas()->size() - sizeCanvas1x);
     if (QScreen* pScreen = screen())
         sizeWindow = sizeWindow.boundedTo(pScreen->availableGeometry().size());
     resize(sizeWindow);
@@ -390,8 +398,9 @@ void CMainFrame::FitWindowToPanel()
 void CMainFrame::SetEepromFile(const QString& sPath)
 {
     const QString sAppTitle = QString::fromLatin1(CHaldenDoc::DOCUMENT_STRINGS).section(QLatin1Char('\n'), 0, 0);
-    setWindowTitle(QStringLiteral("%1 - %2 - %3")
-                       .arg(m_pDoc->Title(), sAppTitle, QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath())));
+    const QString sStore = sPath.isEmpty() ? QStringLiteral("EEPROM in memory only")
+                                           : QDir::toNativeSeparators(QFileInfo(sPath).absoluteFilePath());
+    setWindowTitle(QStringLiteral("%1 - %2 - %3").arg(m_pDoc->Title(), sAppTitle, sStore));
 }
 
 namespace {
@@ -403,6 +412,18 @@ bool IsTextField(const QWidget* pWidget)
            (qobject_cast<const QComboBox*>(pWidget) && static_cast<const QComboBox*>(pWidget)->isEditable());
 }
 }  // namespace
+
+void CMainFrame::UpdateKeysPane()
+{
+    if (IsTextField(QApplication::focusWidget())) {
+        m_pKeysPane->setText(QStringLiteral("Keys: text field"));
+        m_pKeysPane->setToolTip(QStringLiteral("Typed keys go to the text field that has the focus; "
+                                               "click the panel to send them to the instrument again"));
+    } else {
+        m_pKeysPane->setText(QStringLiteral("Keys: panel"));
+        m_pKeysPane->setToolTip(QStringLiteral("R, T, Esc, the arrows, 1 to 4 and S press the panel's keys"));
+    }
+}
 
 // Ctrl+C copies the text selected in a text field that has the focus, such
 // as the serial monitor; anywhere else it copies the display's picture.

@@ -42,6 +42,10 @@ public:
     // checks the matching menu item; the status bar shows the speed reached.
     void SetSpeed(double dSpeed);
     QLabel* SpeedPane() const { return m_pSpeedPane; }
+    // Says where unmodified keys go: to the panel, or to the text field that
+    // has the focus.
+    QLabel* KeysPane() const { return m_pKeysPane; }
+    void UpdateKeysPane();
     QList<QAction*> SpeedActions() const;
     // The status bar's resting text: the standby prompt until the standby key
     // is first pressed, then the help hint.
@@ -111,6 +115,7 @@ private:
     QLabel* m_pEepromPane = nullptr;
     QLabel* m_pSerialPane = nullptr;
     QLabel* m_pSpeedPane = nullptr;
+    QLabel* m_pKeysPane = nullptr;
     class QActionGroup* m_pSpeedGroup = nullptr;
     QList<QAction*> m_apZoomActions;  // View/Display Zoom 1x..4x
     bool m_bCreated = false;

@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QAbstractButton>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextDocumentFragment>
 #include <QStatusBar>
 #include <QTest>
@@ -313,6 +317,39 @@ private slots:
         QCOMPARE(QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pApp->View()->DisplayImage());
     }
 
+    // The status bar says where typed keys go, and follows the focus; no two
+    // controls of the window share an Alt shortcut (three "Save" buttons once
+    // took Alt+V from the View menu).
+    void keysPaneAndUniqueAltShortcuts()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        pFrame->SerialMonitor()->show();
+        pFrame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(pFrame));
+        auto* pText = pFrame->SerialMonitor()->findChild<QPlainTextEdit*>();
+        pText->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: text field"));
+        pApp->View()->setFocus();
+        QTRY_COMPARE(pFrame->KeysPane()->text(), QStringLiteral("Keys: panel"));
+
+        QMap<QChar, QString> owners;
+        auto note = [&](const QString& sText) {
+            const qsizetype nAt = sText.indexOf(QRegularExpression(QStringLiteral("&[^&]")));
+            if (nAt < 0)
+                return;
+            const QChar c = sText.at(nAt + 1).toLower();
+            QVERIFY2(!owners.contains(c), qPrintable(QStringLiteral("Alt+%1: %2 and %3").arg(c, owners.value(c), sText)));
+            owners[c] = sText;
+        };
+        for (QAction* pMenu : pFrame->menuBar()->actions())
+            note(pMenu->text());
+        for (QAbstractButton* pButton : pFrame->findChildren<QAbstractButton*>())
+            note(pButton->text());
+        QVERIFY(owners.contains(QLatin1Char('v')));
+    }
+
     void serialTextMakesControlsVisible_data()
     {
         QTest::addColumn<QByteArray>("abBytes");
@@ -321,6 +358,10 @@ private slots:
         QTest::newRow("tab and control") << QByteArray("+01\tX\x14\x08") << "+01<TAB>X<^T><^H>";
         QTest::newRow("zero, DEL, high bytes") << QByteArray("\0\x7F\x80\xFF", 4) << "<^@><DEL><x80><xFF>";
         QTest::newRow("printable edges") << QByteArray(" ~") << " ~";
+        QTest::newRow("hardcopy runs") << (QByteArray("\x1BK", 2) + QByteArray(37, '\0') + QByteArray(3, '\xFF') + "A" + QByteArray(7, '\xFF'))
+                                       << "<^[>K<^@ x37><xFF><xFF><xFF>A<xFF x7>";
+        QTest::newRow("runs of four, not line ends") << (QByteArray(4, '\x14') + QByteArray("\r\n\r\n\r\n\r\n"))
+                                                     << "<^T x4><CR><LF>\n<CR><LF>\n<CR><LF>\n<CR><LF>\n";
     }
 
     void serialTextMakesControlsVisible()
@@ -328,6 +369,47 @@ private slots:
         QFETCH(QByteArray, abBytes);
         QFETCH(QString, sText);
         QCOMPARE(FormatSerialBytes(abBytes), sText);
+    }
+
+    // The monitor opens tall enough for a reply block, and keeps the newest
+    // output in sight when the window changes size (a zoom); scrolled back
+    // by the user, it stays where the user left it.
+    void serialMonitorHeightAndFollowing()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CMainFrame* pFrame = pApp->Frame();
+        CSerialMonitor* pMonitor = pFrame->SerialMonitor();
+        pMonitor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(pFrame));
+        QTRY_VERIFY2(pMonitor->LinesShown() >= 12, qPrintable(QString::number(pMonitor->LinesShown())));
+        auto* pBar = pMonitor->findChild<QPlainTextEdit*>()->verticalScrollBar();
+        for (int i = 0; i < 100; i++)
+            pMonitor->AppendBytes(QStringLiteral("Line %1\r\n").arg(i).toLatin1());
+        QCOMPARE(pBar->value(), pBar->maximum());
+        pFrame->SetZoom(2);
+        QCoreApplication::processEvents();
+        pFrame->resizeDocks({pMonitor}, {pMonitor->height() / 2}, Qt::Vertical);
+        QCoreApplication::processEvents();
+        pMonitor->AppendBytes(QByteArray("After the zoom\r\n"));
+        QTRY_COMPARE(pBar->value(), pBar->maximum());
+        QVERIFY(pMonitor->Following());
+        pBar->setValue(pBar->maximum() / 2);
+        QVERIFY(!pMonitor->Following());
+        const int nLeft = pBar->value();
+        pMonitor->AppendBytes(QByteArray("More\r\n"));
+        QCOMPARE(pBar->value(), nLeft);
+    }
+
+    // Memory only: the title says so, with no dangling separator.
+    void titleForTheMemoryOnlyStore()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        pApp->Frame()->SetEepromFile(QString());
+        QVERIFY2(pApp->Frame()->windowTitle().endsWith(QStringLiteral(" - EEPROM in memory only")),
+                 qPrintable(pApp->Frame()->windowTitle()));
+        QVERIFY(!pApp->Frame()->windowTitle().contains(QStringLiteral(" -  ")));
     }
 
     void serialMonitorSavesRawBytes()
