@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QVBoxLayout>
 
@@ -113,8 +114,11 @@ CSampleLid::CSampleLid(const CSampleCompartment& compartment, QWidget* pParent)
 
 void CSampleLid::Update()
 {
-    setToolTip(QStringLiteral("Sample compartment: %1\nClick to change the sample")
-                   .arg(QString::fromStdString(m_compartment.Label())));
+    const CSampleCompartment::Contents contents = m_compartment.Current();
+    QString sTip = QStringLiteral("Sample compartment: %1").arg(QString::fromStdString(m_compartment.Label()));
+    if (!contents.pSample->m_sDescription.empty())
+        sTip += QStringLiteral("\n%1").arg(QString::fromStdString(contents.pSample->m_sDescription));
+    setToolTip(sTip + QStringLiteral("\nClick to change the sample"));
     update();
 }
 
@@ -133,6 +137,25 @@ QColor CSampleLid::SampleColour(const CSample& sample, double fConcentration)
     return QColor(channel(620), channel(540), channel(460));
 }
 
+// The largest size, up to 7 units, at which every word of the label fits
+// the lid's width and the wrapped lines its height: no word is cut.
+QFont CSampleLid::LabelFont(const QFont& base, const QString& sLabel, const QSizeF& size, double dUnit)
+{
+    QFont font = base;
+    const QStringList words = sLabel.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int nPixels = std::max(6, static_cast<int>(7 * dUnit)); nPixels >= 4; nPixels--) {
+        font.setPixelSize(nPixels);
+        const QFontMetricsF metrics(font);
+        bool bFits = true;
+        for (const QString& sWord : words)
+            bFits = bFits && metrics.horizontalAdvance(sWord) <= size.width();
+        const QRectF rNeeded = metrics.boundingRect(QRectF(QPointF(0, 0), size), Qt::TextWordWrap, sLabel);
+        if (bFits && rNeeded.height() <= size.height())
+            break;
+    }
+    return font;
+}
+
 void CSampleLid::paintEvent(QPaintEvent*)
 {
     CSampleCompartment::Contents contents = m_compartment.Current();
@@ -145,12 +168,11 @@ void CSampleLid::paintEvent(QPaintEvent*)
     p.setBrush(SampleColour(*contents.pSample, contents.fConcentration));
     p.drawRoundedRect(window, 3 * s, 3 * s);
     // The sample's name, small, across the lid above the window.
-    QFont font = p.font();
-    font.setPixelSize(std::max(6, static_cast<int>(7 * s)));
-    p.setFont(font);
+    const QString sLabel = QString::fromStdString(contents.pSample->Label(contents.fConcentration));
+    const QRectF rLabel(2 * s, 8 * s, 44 * s, 48 * s);
+    p.setFont(LabelFont(p.font(), sLabel, rLabel.size(), s));
     p.setPen(QColor(30, 30, 30));
-    p.drawText(QRectF(2 * s, 8 * s, 44 * s, 48 * s), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap,
-               QString::fromStdString(contents.pSample->Label(contents.fConcentration)));
+    p.drawText(rLabel, Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap, sLabel);
 }
 
 void CSampleLid::mouseReleaseEvent(QMouseEvent* pEvent)

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QSizeF>
 #include <QWidget>
 
 #include <optional>
@@ -59,6 +61,8 @@ public:
     void Update();
     // The colour of the sample as light through the cell shows it.
     static QColor SampleColour(const CSample& sample, double fConcentration);
+    // The font for the label across the lid: no word cut at the lid's width.
+    static QFont LabelFont(const QFont& base, const QString& sLabel, const QSizeF& size, double dUnit);
 
 signals:
     void Clicked();

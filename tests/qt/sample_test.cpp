@@ -6,6 +6,7 @@
 #include <QDoubleSpinBox>
 #include <QListWidget>
 #include <QLabel>
+#include <QFontMetricsF>
 #include <QTest>
 #include <QTimer>
 
@@ -71,6 +72,7 @@ private slots:
         CSampleLid* pLid = View()->Lid();
         QVERIFY(pLid);
         QVERIFY(pLid->toolTip().contains(QStringLiteral("Recorded sample")));
+        QVERIFY2(pLid->toolTip().contains(QStringLiteral("the instrument's own recorded sample")), qPrintable(pLid->toolTip()));
         const QPoint ptLid = pLid->mapTo(View()->Canvas(), QPoint(0, 0));
         QCOMPARE(ptLid, QPoint(panel::ORIGIN + panel::LID_X, panel::ORIGIN + panel::LID_Y));
 
@@ -86,6 +88,23 @@ private slots:
         QVERIFY(!bEditable);
         QCOMPARE(View()->Compartment().Label(), std::string("Unknown A"));
         QCOMPARE(View()->Compartment().Current().fConcentration, 3.3);  // the file's, not shown
+    }
+
+    // The label across the lid is set small enough that no word is cut at
+    // the lid's width, at every zoom.
+    void lidLabelKeepsWordsWhole()
+    {
+        const QString sLabel = QStringLiteral("Bromophenol blue 10 mg/L");
+        for (int nZoom = 1; nZoom <= 4; nZoom++) {
+            const QSizeF size(44.0 * nZoom, 48.0 * nZoom);
+            const QFont font = CSampleLid::LabelFont(QFont(), sLabel, size, nZoom);
+            const QFontMetricsF metrics(font);
+            for (const QString& sWord : sLabel.split(QLatin1Char(' ')))
+                QVERIFY2(metrics.horizontalAdvance(sWord) <= size.width(),
+                         qPrintable(QStringLiteral("%1x: %2 is %3 px wide").arg(nZoom).arg(sWord).arg(metrics.horizontalAdvance(sWord))));
+            QVERIFY(metrics.boundingRect(QRectF(QPointF(0, 0), size), Qt::TextWordWrap, sLabel).height() <= size.height());
+            QVERIFY(font.pixelSize() >= 4);
+        }
     }
 
     // The lid's window shows the colour light through the cell has: the dye
