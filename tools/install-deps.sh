@@ -3,9 +3,13 @@
 # they are missing. Usage: tools/install-deps.sh [run|test]
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config ccache libpng-dev qt6-base-dev nlohmann-json3-dev)
+packages=(build-essential cmake ninja-build pkg-config ccache libpng-dev qt6-base-dev nlohmann-json3-dev emscripten)
 if [ "${1:-run}" = test ]; then
-  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev python3-serial desktop-file-utils groff-base)
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth clang libclang-rt-14-dev python3-serial desktop-file-utils
+             groff-base chromium)
+  # The page's browser tests take playwright-core from npm; a node that
+  # brought its own npm (not Debian's) is kept as it is.
+  command -v npm >/dev/null 2>&1 || packages+=(npm)
 fi
 
 missing=()

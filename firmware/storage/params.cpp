@@ -4,7 +4,6 @@
 // initialisation, the protein-assay groups and the factory values.
 #include "storage/params.h"
 
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -151,7 +150,8 @@ void PutParamLong(uint8_t* pb, uint32_t ul)
 
 void PutParamDouble(uint8_t* pb, double f)
 {
-    uint64_t ullBits = std::bit_cast<uint64_t>(f);
+    uint64_t ullBits = 0;
+    std::memcpy(&ullBits, &f, sizeof ullBits);
     for (int i = 0; i < 8; i++)
         pb[i] = static_cast<uint8_t>(ullBits >> (8 * i));
 }
@@ -169,7 +169,9 @@ double GetParamDouble(const uint8_t* pb)
     uint64_t ullBits = 0;
     for (int i = 7; i >= 0; i--)
         ullBits = (ullBits << 8) | pb[i];
-    return std::bit_cast<double>(ullBits);
+    double f = 0;
+    std::memcpy(&f, &ullBits, sizeof f);
+    return f;
 }
 
 uint16_t ParamSettingFromImage(const ParamSetting& setting, const uint8_t* pbImage)

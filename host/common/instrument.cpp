@@ -14,10 +14,19 @@ namespace {
 // A free-running yield with nothing to do sleeps this long at most, so the
 // firmware thread does not spin a core; ticks falling due, keys, serial
 // input and the stop request end the sleep early.
-constexpr auto IDLE_WAIT = std::chrono::milliseconds(4);
+[[maybe_unused]] constexpr auto IDLE_WAIT = std::chrono::milliseconds(4);
 // Free-running at a high speed, ticks are added no more often than this:
 // each time, all the ticks the wall clock says are due.
 constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
+
+#ifdef __EMSCRIPTEN__
+// The firmware fiber's C stack, and the room each side has to save its
+// unwound frames while the other runs.
+constexpr size_t FIRMWARE_STACK = 2 << 20;
+constexpr size_t FIRMWARE_SAVE = 1 << 20;
+constexpr size_t HOST_SAVE = 256 << 10;
+bool gbFiberStarted = false;  // the firmware runs once per process
+#endif
 
 }  // namespace
 
@@ -55,12 +64,25 @@ void CInstrument::PowerUp()
         FirmwareSetUiStep([](uint8_t) {});
     m_tNextTick = std::chrono::steady_clock::now();
     SetSpeed(Speed());
+#ifdef __EMSCRIPTEN__
+    if (gbFiberStarted) {
+        m_bStarted = false;
+        return;
+    }
+    gbFiberStarted = true;
+    m_pFiberMemory = std::make_unique<char[]>(FIRMWARE_STACK + FIRMWARE_SAVE + HOST_SAVE);
+    char* pMemory = m_pFiberMemory.get();
+    emscripten_fiber_init(&m_firmwareFiber, FiberMain, this, pMemory, FIRMWARE_STACK, pMemory + FIRMWARE_STACK,
+                          FIRMWARE_SAVE);
+    emscripten_fiber_init_from_current_context(&m_hostFiber, pMemory + FIRMWARE_STACK + FIRMWARE_SAVE, HOST_SAVE);
+#else
     FirmwareStart();
     if (!FirmwareThreadActive()) {
         // The firmware starts once per process; a second power-up cannot run.
         m_bStarted = false;
         return;
     }
+#endif
     if (!m_options.bFreeRunning)
         RunSlice();
 }
@@ -69,18 +91,49 @@ void CInstrument::Shutdown()
 {
     if (!m_bStarted)
         return;
+#ifndef __EMSCRIPTEN__
     FirmwareStop();
+#endif
     m_bStarted = false;
 }
+
+#ifdef __EMSCRIPTEN__
+void CInstrument::FiberMain(void* pInstrument)
+{
+    auto* pThis = static_cast<CInstrument*>(pInstrument);
+    FirmwareMain();
+    pThis->m_bThreadDone = true;
+    for (;;)
+        pThis->SwitchToHost();
+}
+
+void CInstrument::SwitchToHost() { emscripten_fiber_swap(&m_firmwareFiber, &m_hostFiber); }
+
+double CInstrument::RunFor(double dBudgetMs)
+{
+    if (!Running() || !m_options.bFreeRunning)
+        return -1;
+    m_tSliceEnd = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                          std::chrono::duration<double, std::milli>(dBudgetMs));
+    m_dNextWorkMs = 0;
+    emscripten_fiber_swap(&m_hostFiber, &m_firmwareFiber);
+    return m_dNextWorkMs;
+}
+#endif
 
 void CInstrument::RunTurn()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bThreadDone || !m_bStarted || m_options.bFreeRunning)
         return;
+#ifdef __EMSCRIPTEN__
+    lock.unlock();
+    emscripten_fiber_swap(&m_hostFiber, &m_firmwareFiber);
+#else
     m_turn = Turn::Firmware;
     m_cvTurn.notify_all();
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone; });
+#endif
 }
 
 void CInstrument::RunSlice()
@@ -351,12 +404,16 @@ void CInstrument::SteppedYield()
         DeliverTick();
         return;
     }
+#ifdef __EMSCRIPTEN__
+    SwitchToHost();
+#else
     std::unique_lock<std::mutex> lock(m_mtxTurn);
     if (m_bFreeRun)
         return;
     m_turn = Turn::Host;
     m_cvTurn.notify_all();
     m_cvTurn.wait(lock, [this] { return m_turn == Turn::Firmware || m_bFreeRun; });
+#endif
 }
 
 // Adds the host ticks that the wall clock says are due at the chosen speed.
@@ -387,6 +444,14 @@ std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks()
 // the sleep changes no firmware timing.
 void CInstrument::FreeYield()
 {
+#ifdef __EMSCRIPTEN__
+    if (m_bPaused.load(std::memory_order_relaxed)) {
+        // Paused on the caller's thread: the turn goes back until resumed.
+        m_dNextWorkMs = 50;
+        SwitchToHost();
+        return;
+    }
+#endif
     if (m_bPaused.load(std::memory_order_relaxed)) {
         // Paused: wait here until resumed. A host thread that wants the
         // firmware lock gets one pass, in case the firmware holds it.
@@ -406,8 +471,27 @@ void CInstrument::FreeYield()
         if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0)
             m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
         m_bActivity.store(false, std::memory_order_relaxed);
+#ifdef __EMSCRIPTEN__
+        if (std::chrono::steady_clock::now() >= m_tSliceEnd) {
+            m_dNextWorkMs = 0;
+            SwitchToHost();
+        }
+#endif
         return;
     }
+#ifdef __EMSCRIPTEN__
+    // On the caller's thread the slice goes on while there is work and
+    // time; otherwise the turn goes back with the time of the next tick.
+    const auto tNextDue = DeliverDueTicks();
+    const auto tNow = std::chrono::steady_clock::now();
+    const bool bWork = m_bActivity.exchange(false, std::memory_order_relaxed) ||
+                       m_nPendingTicks.load(std::memory_order_relaxed) > 0 || m_ullWakes != m_ullWakesSeen;
+    m_ullWakesSeen = m_ullWakes;
+    if (bWork && tNow < m_tSliceEnd)
+        return;
+    m_dNextWorkMs = bWork ? 0 : std::chrono::duration<double, std::milli>(tNextDue - tNow).count();
+    SwitchToHost();
+#else
     std::unique_lock<std::mutex> lock(m_mtxSync);
     const auto tNextDue = DeliverDueTicks();
     if (m_bActivity.exchange(false, std::memory_order_relaxed))
@@ -419,6 +503,7 @@ void CInstrument::FreeYield()
         m_cvSync.wait_until(lock, tWake, [this] { return m_bStopping || m_ullWakes != m_ullWakesSeen; });
     }
     m_ullWakesSeen = m_ullWakes;
+#endif
 }
 
 void CInstrument::ThreadBegin()

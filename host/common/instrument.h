@@ -28,6 +28,13 @@
 // a tick to run. A display refresh asks the display listener to paint and
 // waits until it has.
 //
+// Built for a web page (emscripten, no threads), the firmware runs on the
+// caller's thread instead: on a fiber of its own, to which the turn passes
+// by a switch of stacks. Stepped runs behave exactly as above. Free-running,
+// the host hands it slices of wall time with RunFor; a slice ends when its
+// time is used up or the firmware has nothing to do before its next tick.
+// Such a firmware is never stopped: it ends with the page.
+//
 // There is one firmware per process, so there is at most one CInstrument at
 // a time.
 #pragma once
@@ -52,6 +59,10 @@
 #include "eeprom_bus.h"
 #include "printer_tap.h"
 #include "sample_compartment.h"
+
+#ifdef __EMSCRIPTEN__
+#include <emscripten/fiber.h>
+#endif
 
 class CSerialEndpoint;
 
@@ -103,6 +114,12 @@ public:
     double SampleAchievedSpeed();
     // Free-running: wakes a firmware thread that sleeps in its yield.
     void Wake();
+#ifdef __EMSCRIPTEN__
+    // Free-running on the caller's thread: runs the firmware for about
+    // dBudgetMs of wall time, less when it runs out of work first. Returns
+    // the milliseconds until it next has work (0: at once).
+    double RunFor(double dBudgetMs);
+#endif
     // Free-running: a paused firmware stands still at its next yield, its
     // time with it, until resumed; keys and serial bytes wait meanwhile.
     void SetPaused(bool bPaused);
@@ -302,6 +319,16 @@ private:
     std::atomic<bool> m_bRefreshWaiting{false};
     std::atomic<bool> m_bPaused{false};    // the desktop's pause: no passes, no firmware time
     DisplayListener* m_pDisplayListener = nullptr;
+#ifdef __EMSCRIPTEN__
+    // The firmware's fiber and the caller's context it hands the turn back to.
+    static void FiberMain(void* pInstrument);
+    void SwitchToHost();
+    emscripten_fiber_t m_hostFiber{};
+    emscripten_fiber_t m_firmwareFiber{};
+    std::unique_ptr<char[]> m_pFiberMemory;  // both fibers' stacks
+    std::chrono::steady_clock::time_point m_tSliceEnd;  // RunFor: when the slice is over
+    double m_dNextWorkMs = 0;                           // RunFor: what the slice returns
+#endif
     std::chrono::steady_clock::time_point m_tSample;  // last SampleAchievedSpeed
     uint64_t m_ullTicksSampled = 0;                   // m_ullTicksConsumed then
     bool m_bSampled = false;

@@ -12,6 +12,7 @@
 #include "detector_model.h"
 #include "app/probe.h"
 #include "measure/reading.h"
+#include "parse_number.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ std::vector<std::string_view> Words(std::string_view sLine)
 std::optional<double> Number(std::string_view s)
 {
     double f = 0;
-    auto [pEnd, ec] = std::from_chars(s.data(), s.data() + s.size(), f);
+    auto [pEnd, ec] = FromChars(s.data(), s.data() + s.size(), f);
     if (ec != std::errc() || pEnd != s.data() + s.size() || !std::isfinite(f))
         return std::nullopt;
     return f;

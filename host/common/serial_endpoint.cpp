@@ -279,7 +279,7 @@ size_t CSerialEndpoint::Pump()
     const uint16_t unSaved = FirmwareLock();
     const uint64_t ullTickBits = uint64_t{TICK_MS} * SerialBaudRate() / 1000;
     m_ullCreditBits = std::min(m_ullCreditBits + unTicks * ullTickBits, ullTickBits);
-    const size_t nAllowed = std::min<size_t>({m_ullCreditBits / BITS_PER_BYTE, SerialRxRoom(), sizeof acBytes});
+    const size_t nAllowed = std::min<size_t>({static_cast<size_t>(m_ullCreditBits / BITS_PER_BYTE), SerialRxRoom(), sizeof acBytes});
     if (nAllowed > 0) {
         {
             std::lock_guard<std::mutex> lock(m_mtx);

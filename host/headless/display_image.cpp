@@ -1,7 +1,13 @@
 // Pictures of the display for snapshots and terminals.
 #include "display_image.h"
 
+// A build without libpng (the web page's) writes PBM pictures only.
+#ifndef HALDEN_DISPLAY_PNG
+#define HALDEN_DISPLAY_PNG 1
+#endif
+#if HALDEN_DISPLAY_PNG
 #include <png.h>
+#endif
 
 #include <cstdio>
 #include <vector>
@@ -52,6 +58,10 @@ bool WritePng(const CInstrument& host, const std::string& sPath)
 
 bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_t* pbRgb)
 {
+#if !HALDEN_DISPLAY_PNG
+    (void)sPath, (void)nWidth, (void)nHeight, (void)pbRgb;
+    return false;
+#else
     std::FILE* pFile = std::fopen(sPath.c_str(), "wb");
     if (!pFile)
         return false;
@@ -71,6 +81,7 @@ bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_
     png_write_end(pPng, nullptr);
     png_destroy_write_struct(&pPng, &pInfo);
     return std::fclose(pFile) == 0;
+#endif
 }
 
 bool WriteDisplayImage(const CInstrument& host, const std::string& sPath)

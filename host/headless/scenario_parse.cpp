@@ -8,6 +8,7 @@
 
 #include "core/timers.h"
 #include "escape.h"
+#include "parse_number.h"
 #include "ui/ui.h"
 
 namespace {
@@ -313,7 +314,7 @@ bool CLineParser::TakeSample(ScenarioCommand& command)
         return true;
     std::string sWord = TokenText(m_nNext);
     double f = -1;
-    auto [pEnd, ec] = std::from_chars(sWord.data(), sWord.data() + sWord.size(), f);
+    auto [pEnd, ec] = FromChars(sWord.data(), sWord.data() + sWord.size(), f);
     if (m_tokens[m_nNext].bQuoted || ec != std::errc() || pEnd != sWord.data() + sWord.size() || !std::isfinite(f) ||
         f < 0)
         return Fail(m_tokens[m_nNext].nBegin, "bad concentration '" + sWord + "'; write a number of at least 0, as in 2.5");

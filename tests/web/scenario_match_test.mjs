@@ -1,0 +1,60 @@
+// The web build runs a scenario exactly as the native one: halden-cli and
+// the web build's runner (under node) play the same scenario on fresh
+// EEPROM files, and every byte they leave must agree: the snapshots of the
+// display, the serial line, the EEPROM image and what the scenario printed.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const cli = process.env.HALDEN_CLI;
+const runner = process.env.HALDEN_SCENARIO_JS;
+const source = process.env.HALDEN_SOURCE_DIR;
+
+// The set-up's languages, a kinetics method, remote control with readings,
+// replies and a spectrum, the printer's hardcopy, and the self-test's
+// failure screens. (measuring_screens, dye_scan and curve_method do not yet
+// agree to the byte: see docs/web.md.)
+const SCENARIOS = [
+  'tests/ui/scenarios/languages.scn',
+  'tests/ui/scenarios/kinetics_method.scn',
+  'tests/ui/scenarios/pc_control.scn',
+  'tests/ui/scenarios/self_test_failure.scn',
+  'tests/host/scenarios/printer_pr2.scn',
+  'examples/remote_session.scn',
+];
+
+function play(argv0, args, dir) {
+  const result = spawnSync(argv0[0], [...argv0.slice(1), '--eeprom', 'eeprom.bin', '--serial-log', 'serial.log', ...args],
+                           { cwd: dir, encoding: 'latin1', timeout: 120000 });
+  const files = {};
+  for (const name of fs.readdirSync(dir).sort())
+    files[name] = fs.readFileSync(path.join(dir, name));
+  return { status: result.status, stdout: result.stdout, stderr: result.stderr, files };
+}
+
+for (const scenario of SCENARIOS) {
+  test(scenario, () => {
+    const file = path.join(source, scenario);
+    const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'halden-web-match-'));
+    try {
+      const nativeDir = path.join(scratch, 'native');
+      const webDir = path.join(scratch, 'web');
+      fs.mkdirSync(nativeDir);
+      fs.mkdirSync(webDir);
+      const native = play([cli], [file], nativeDir);
+      const web = play([process.execPath, '--no-experimental-fetch', runner], [file], webDir);
+      assert.equal(native.status, 0, `halden-cli failed: ${native.stderr}`);
+      assert.equal(web.status, 0, `the web build failed: ${web.stderr}`);
+      assert.equal(web.stdout, native.stdout);
+      assert.deepEqual(Object.keys(web.files), Object.keys(native.files));
+      assert.ok(native.files['eeprom.bin'].length === 32768, 'no EEPROM image was written');
+      for (const [name, bytes] of Object.entries(native.files))
+        assert.ok(bytes.equals(web.files[name]), `${name} differs`);
+    } finally {
+      fs.rmSync(scratch, { recursive: true, force: true });
+    }
+  });
+}
