@@ -463,7 +463,10 @@
   // settings and the instrument starts again with it.
   async function loadStoreImage(file) {
     const bytes = new Uint8Array(await file.arrayBuffer());
-    const name = `/${file.name.replace(/[^A-Za-z0-9._-]/g, '_') || 'image.bin'}`;
+    // Checked in a folder of its own, beside the instrument's /eeprom.bin.
+    if (!M.FS.analyzePath('/upload').exists)
+      M.FS.mkdir('/upload');
+    const name = `/upload/${file.name.replace(/[^A-Za-z0-9._-]/g, '_') || 'image.bin'}`;
     M.FS.writeFile(name, bytes);
     const message = M.ccall('web_check_image', 'string', ['string'], [name]);
     M.FS.unlink(name);
@@ -615,6 +618,7 @@
       return null;
     },
     saveNow: saveStore,
+    eepromBytes,
     // A scenario on a fresh instrument, in a page opened with ?scenario.
     runScenario(text) {
       M.ccall('web_run_scenario', null, ['string'], [text]);
