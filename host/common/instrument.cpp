@@ -25,7 +25,7 @@ constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
 constexpr size_t FIRMWARE_STACK = 2 << 20;
 constexpr size_t FIRMWARE_SAVE = 1 << 20;
 constexpr size_t HOST_SAVE = 256 << 10;
-bool gbFiberStarted = false;  // the firmware runs once per process
+bool s_bFiberStarted = false;  // the firmware runs once per process
 #endif
 
 }  // namespace
@@ -65,11 +65,11 @@ void CInstrument::PowerUp()
     m_tNextTick = std::chrono::steady_clock::now();
     SetSpeed(Speed());
 #ifdef __EMSCRIPTEN__
-    if (gbFiberStarted) {
+    if (s_bFiberStarted) {
         m_bStarted = false;
         return;
     }
-    gbFiberStarted = true;
+    s_bFiberStarted = true;
     m_pFiberMemory = std::make_unique<char[]>(FIRMWARE_STACK + FIRMWARE_SAVE + HOST_SAVE);
     char* pMemory = m_pFiberMemory.get();
     emscripten_fiber_init(&m_firmwareFiber, FiberMain, this, pMemory, FIRMWARE_STACK, pMemory + FIRMWARE_STACK,
