@@ -42,6 +42,7 @@ CInstrument::CInstrument(const Options& options)
 CInstrument::~CInstrument()
 {
     Shutdown();
+    AttachSerialEndpoint(nullptr);
     if (FirmwareHost() == this)
         FirmwareAttachHost(nullptr);
 }
@@ -275,8 +276,14 @@ void CInstrument::AddSerialTap(SerialTap* pTap)
 
 void CInstrument::RemoveSerialTap(SerialTap* pTap) { std::erase(m_apTaps, pTap); }
 
+// The port may outlive the board: the old port's listeners are cleared, so
+// its I/O thread no longer calls into this board.
 void CInstrument::AttachSerialEndpoint(CSerialEndpoint* pEndpoint)
 {
+    if (m_pSerialEndpoint && m_pSerialEndpoint != pEndpoint) {
+        m_pSerialEndpoint->SetInjectListener(nullptr);
+        m_pSerialEndpoint->SetActivityListener(nullptr);
+    }
     m_pSerialEndpoint = pEndpoint;
     if (!pEndpoint)
         return;
