@@ -25,7 +25,7 @@ constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
 constexpr size_t FIRMWARE_STACK = 2 << 20;
 constexpr size_t FIRMWARE_SAVE = 1 << 20;
 constexpr size_t HOST_SAVE = 256 << 10;
-bool gbFiberStarted = false;  // the firmware runs once per process
+bool s_bFiberStarted = false;  // the firmware runs once per process
 #endif
 
 }  // namespace
@@ -42,6 +42,7 @@ CInstrument::CInstrument(const Options& options)
 CInstrument::~CInstrument()
 {
     Shutdown();
+    AttachSerialEndpoint(nullptr);
     if (FirmwareHost() == this)
         FirmwareAttachHost(nullptr);
 }
@@ -73,11 +74,11 @@ void CInstrument::PowerUp()
     m_tNextTick = std::chrono::steady_clock::now();
     SetSpeed(Speed());
 #ifdef __EMSCRIPTEN__
-    if (gbFiberStarted) {
+    if (s_bFiberStarted) {
         m_bStarted = false;
         return;
     }
-    gbFiberStarted = true;
+    s_bFiberStarted = true;
     m_pFiberMemory = std::make_unique<char[]>(FIRMWARE_STACK + FIRMWARE_SAVE + HOST_SAVE);
     char* pMemory = m_pFiberMemory.get();
     emscripten_fiber_init(&m_firmwareFiber, FiberMain, this, pMemory, FIRMWARE_STACK, pMemory + FIRMWARE_STACK,
@@ -292,8 +293,14 @@ void CInstrument::AddSerialTap(SerialTap* pTap)
 
 void CInstrument::RemoveSerialTap(SerialTap* pTap) { std::erase(m_apTaps, pTap); }
 
+// The port may outlive the board: the old port's listeners are cleared, so
+// its I/O thread no longer calls into this board.
 void CInstrument::AttachSerialEndpoint(CSerialEndpoint* pEndpoint)
 {
+    if (m_pSerialEndpoint && m_pSerialEndpoint != pEndpoint) {
+        m_pSerialEndpoint->SetInjectListener(nullptr);
+        m_pSerialEndpoint->SetActivityListener(nullptr);
+    }
     m_pSerialEndpoint = pEndpoint;
     if (!pEndpoint)
         return;

@@ -297,9 +297,24 @@ size_t CSerialEndpoint::Pump()
         m_ullCreditBits -= n * BITS_PER_BYTE;
     }
     FirmwareUnlock(unSaved);
-    if (n > 0 && m_fnInjected)
-        m_fnInjected(acBytes, n);
+    if (n > 0) {
+        std::lock_guard<std::mutex> lock(m_mtxListeners);
+        if (m_fnInjected)
+            m_fnInjected(acBytes, n);
+    }
     return n;
+}
+
+void CSerialEndpoint::SetInjectListener(std::function<void(const char*, size_t)> fn)
+{
+    std::lock_guard<std::mutex> lock(m_mtxListeners);
+    m_fnInjected = std::move(fn);
+}
+
+void CSerialEndpoint::SetActivityListener(std::function<void()> fn)
+{
+    std::lock_guard<std::mutex> lock(m_mtxListeners);
+    m_fnActivity = std::move(fn);
 }
 
 void CSerialEndpoint::DropClient()
@@ -427,7 +442,10 @@ void CSerialEndpoint::IoThread()
                 }
             }
         }
-        if (bActivity && m_fnActivity)
-            m_fnActivity();
+        if (bActivity) {
+            std::lock_guard<std::mutex> lock(m_mtxListeners);
+            if (m_fnActivity)
+                m_fnActivity();
+        }
     }
 }

@@ -70,12 +70,15 @@ public:
     // Returns the number of bytes injected.
     size_t Pump();
 
-    // Set before opening. Called on the firmware thread with every run of
-    // client bytes Pump injected.
-    void SetInjectListener(std::function<void(const char*, size_t)> fn) { m_fnInjected = std::move(fn); }
+    // Called on the firmware thread with every run of client bytes Pump
+    // injected.
+    void SetInjectListener(std::function<void(const char*, size_t)> fn);
     // Called on the I/O thread when client bytes arrive or a client comes or
     // goes, so a host can wake an idle firmware thread or update a status.
-    void SetActivityListener(std::function<void()> fn) { m_fnActivity = std::move(fn); }
+    // Either listener may be replaced or cleared while the port is open: once
+    // the setter returns, the old one is never called again, so its owner may
+    // go away before the port closes.
+    void SetActivityListener(std::function<void()> fn);
 
 private:
     bool StartIo(std::string* psError);
@@ -107,6 +110,7 @@ private:
     std::atomic<uint32_t> m_unTicks{0};
     uint64_t m_ullCreditBits = 0;
 
+    std::mutex m_mtxListeners;  // held while a listener runs or is replaced
     std::function<void(const char*, size_t)> m_fnInjected;
     std::function<void()> m_fnActivity;
 };

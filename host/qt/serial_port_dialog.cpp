@@ -48,6 +48,10 @@ void WriteSerialPortChoice(QSettings& settings, const SerialPortChoice& choice)
     settings.endGroup();
 }
 
+namespace {
+constexpr int LINK_CHARS_SHOWN = 36;  // characters of the link's path the field shows
+}  // namespace
+
 CSerialPortDlg::CSerialPortDlg(const SerialPortChoice& current, const QString& sDevice, QWidget* pParent)
     : QDialog(pParent), m_sDevice(sDevice)
 {
@@ -61,6 +65,8 @@ CSerialPortDlg::CSerialPortDlg(const SerialPortChoice& current, const QString& s
     pGroup->addButton(m_pTcp);
     m_pLink = new QLineEdit(current.sLink);
     m_pLink->setPlaceholderText(QStringLiteral("no link: the device name only"));
+    // Wide enough for a path such as /home/operator/halden/ttyHALDEN whole.
+    m_pLink->setMinimumWidth(m_pLink->fontMetrics().horizontalAdvance(QLatin1Char('x')) * LINK_CHARS_SHOWN);
     m_pDevice = new QLabel(sDevice.isEmpty() ? QStringLiteral("Device: chosen when the port opens")
                                              : QStringLiteral("Device: %1").arg(sDevice));
     m_pDevice->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -354,6 +354,22 @@ TEST_F(SerialPacingTest, QueueFillsAtTheLinePaceAndNeverOverflows)
     }
 }
 
+// A port may outlive the board it served (a host that closes its port last):
+// a client that comes, writes and goes after the board is gone reaches
+// nothing that was freed.
+TEST_F(SerialEndpointTest, PortOutlivesTheBoard)
+{
+    OpenTcp();
+    StartFirmware();
+    m_pHost.reset();
+    auto pPeer = Connect();
+    ASSERT_TRUE(pPeer);
+    pPeer->Send("ID?\r\n");
+    ASSERT_TRUE(WaitWall([&] { return m_endpoint.HeldInput() == 5; }));
+    pPeer->Close();
+    EXPECT_TRUE(WaitWall([&] { return !m_endpoint.ClientConnected(); }));
+}
+
 TEST_F(SerialEndpointTest, TcpClientReconnectsAndASecondClientIsTurnedAway)
 {
     OpenTcp();

@@ -179,6 +179,21 @@ private slots:
         QCOMPARE(pMonitor->Text(), QStringLiteral("typed<CR><LF>\ntyped<CR><LF>\n"));
     }
 
+    // The link field shows a usual path whole.
+    void linkFieldShowsAPathWhole()
+    {
+        SerialPortChoice choice;
+        choice.sLink = QStringLiteral("/home/operator/halden/ttyHALDEN");
+        CSerialPortDlg dlg(choice, QString());
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QLineEdit* pLink = dlg.LinkEdit();
+        QVERIFY2(pLink->fontMetrics().horizontalAdvance(choice.sLink) + 12 <= pLink->width(),
+                 qPrintable(QStringLiteral("%1 px for the path in a %2 px field")
+                                .arg(pLink->fontMetrics().horizontalAdvance(choice.sLink))
+                                .arg(pLink->width())));
+    }
+
     void dialogChoosesPtyAndTheProfileKeepsIt()
     {
         const QString sLink = m_pEnv->Path() + QStringLiteral("/ttyHALDEN");

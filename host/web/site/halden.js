@@ -82,14 +82,21 @@
         return false;
     return true;
   }
-  async function saveStore() {
-    if (!storeHeld || stopped)
-      return;
-    const bytes = eepromBytes();
-    if (bytes && !sameBytes(bytes, savedImage)) {
-      savedImage = bytes;
-      await dbPut(bytes);
-    }
+  // Saves run one after another, and an image counts as saved once its
+  // write has completed: a save asked for while another is under way waits
+  // for it, so that a page reloaded after saveNow() finds what it saved.
+  let pendingSave = Promise.resolve();
+  function saveStore() {
+    pendingSave = pendingSave.then(async () => {
+      if (!storeHeld || stopped)
+        return;
+      const bytes = eepromBytes();
+      if (bytes && !sameBytes(bytes, savedImage)) {
+        await dbPut(bytes);
+        savedImage = bytes;
+      }
+    }).catch((error) => status(`The settings could not be saved in this browser: ${error}`));
+    return pendingSave;
   }
 
   // ---- Drawing ----

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "display/text_data.h"
+#include "display_memory.h"
 
 namespace {
 
-constexpr int WIDTH = 240;
-constexpr int HEIGHT = 128;
+constexpr int WIDTH = CDisplayMemory::WIDTH;
+constexpr int HEIGHT = CDisplayMemory::HEIGHT;
 
 struct Font {
     int nWidth, nHeight;
@@ -31,7 +32,7 @@ struct Cell {
     char c;
 };
 
-bool Dot(const uint8_t* pbScreen, int x, int y) { return (pbScreen[30 * y + x / 8] & (0x80 >> (x % 8))) != 0; }
+bool Dot(const uint8_t* pbScreen, int x, int y) { return (pbScreen[CDisplayMemory::ROW_BYTES * y + x / 8] & (0x80 >> (x % 8))) != 0; }
 
 // The cell's rows at (x, y), leftmost dot in the highest of nWidth bits.
 void CellRows(const uint8_t* pbScreen, int x, int y, const Font& font, uint16_t* punRows)
