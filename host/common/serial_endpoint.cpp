@@ -8,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -107,7 +108,20 @@ bool CSerialEndpoint::OpenPty(const std::string& sLink, std::string* psError)
         ::tcsetattr(fdSlave, TCSANOW, &tio);
     }
     ::fcntl(fdMaster, F_SETFL, ::fcntl(fdMaster, F_GETFL) | O_NONBLOCK);
+    // A pseudo-terminal has no connection: a client has come when something
+    // opens the device, which the kernel reports for the device's inode.
+    // Watched from here on, the endpoint's own opens above do not count.
+    int fdWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fdWatch < 0 || ::inotify_add_watch(fdWatch, acName, IN_OPEN) < 0) {
+        *psError = ErrnoText("cannot set up a pseudo-terminal");
+        if (fdWatch >= 0)
+            ::close(fdWatch);
+        ::close(fdSlave);
+        ::close(fdMaster);
+        return false;
+    }
     if (!sLink.empty() && !MakeLink(sLink, acName, psError)) {
+        ::close(fdWatch);
         ::close(fdSlave);
         ::close(fdMaster);
         return false;
@@ -117,6 +131,7 @@ bool CSerialEndpoint::OpenPty(const std::string& sLink, std::string* psError)
         m_kind = Kind::Pty;
         m_fdMaster = fdMaster;
         m_fdSlaveKeep = fdSlave;
+        m_fdOpenWatch = fdWatch;
         m_sDevice = acName;
         m_sLink = sLink;
     }
@@ -194,6 +209,7 @@ void CSerialEndpoint::Close()
     CloseFd(m_fdSlaveKeep);
     CloseFd(m_fdMaster);
     CloseFd(m_fdWake);
+    CloseFd(m_fdOpenWatch);
     m_kind = Kind::None;
     m_sDevice.clear();
     m_sLink.clear();
@@ -202,6 +218,7 @@ void CSerialEndpoint::Close()
     m_sOutput.clear();
     m_nHeld.store(0, std::memory_order_relaxed);
     m_bClientConnected.store(false, std::memory_order_relaxed);
+    m_bClientCame.store(false, std::memory_order_relaxed);
 }
 
 CSerialEndpoint::Kind CSerialEndpoint::GetKind() const
@@ -392,15 +409,21 @@ void CSerialEndpoint::IoThread()
             nTimeout = static_cast<int>(msLeft);
             bWantRead = false;
         }
-        pollfd afd[3];
+        pollfd afd[4];
         nfds_t nFds = 0;
         afd[nFds++] = {m_fdWake, POLLIN, 0};
         const nfds_t nData = nFds;
         if (fdData >= 0)
             afd[nFds++] = {fdData, static_cast<short>((bWantRead ? POLLIN : 0) | (bWantWrite ? POLLOUT : 0)), 0};
-        const nfds_t nListen = nFds;
-        if (m_kind == Kind::Tcp && !bStop)
+        nfds_t nListen = 0, nWatch = 0;  // 0: not polled
+        if (m_kind == Kind::Tcp && !bStop) {
+            nListen = nFds;
             afd[nFds++] = {m_fdListen, POLLIN, 0};
+        }
+        if (m_fdOpenWatch >= 0 && !bStop) {
+            nWatch = nFds;
+            afd[nFds++] = {m_fdOpenWatch, POLLIN, 0};
+        }
         if (::poll(afd, nFds, nTimeout) < 0) {
             if (errno == EINTR)
                 continue;
@@ -427,7 +450,7 @@ void CSerialEndpoint::IoThread()
                 bActivity = true;
             }
         }
-        if (nListen < nFds && (afd[nListen].revents & POLLIN)) {
+        if (nListen && (afd[nListen].revents & POLLIN)) {
             int fdNew = ::accept4(m_fdListen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fdNew >= 0) {
                 std::lock_guard<std::mutex> lock(m_mtx);
@@ -438,9 +461,17 @@ void CSerialEndpoint::IoThread()
                     ::setsockopt(fdNew, IPPROTO_TCP, TCP_NODELAY, &nOn, sizeof nOn);
                     m_fdClient = fdNew;
                     m_bClientConnected.store(true, std::memory_order_relaxed);
+                    m_bClientCame.store(true, std::memory_order_relaxed);
                     bActivity = true;
                 }
             }
+        }
+        if (nWatch && (afd[nWatch].revents & POLLIN)) {
+            // Only the first client matters: the watch ends with it.
+            std::lock_guard<std::mutex> lock(m_mtx);
+            CloseFd(m_fdOpenWatch);
+            m_bClientCame.store(true, std::memory_order_relaxed);
+            bActivity = true;
         }
         if (bActivity) {
             std::lock_guard<std::mutex> lock(m_mtxListeners);

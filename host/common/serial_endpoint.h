@@ -59,6 +59,9 @@ public:
     std::string LinkPath() const;
     uint16_t Port() const;
     bool ClientConnected() const { return m_bClientConnected.load(std::memory_order_relaxed); }
+    // A client has come since the port opened: connected over TCP, or opened
+    // the pseudo-terminal's device (through the link or not).
+    bool ClientCame() const { return m_bClientCame.load(std::memory_order_relaxed); }
     // One line for a status bar or a terminal: where the port is.
     std::string Describe() const;
     // Client bytes not yet injected.
@@ -98,6 +101,7 @@ private:
     int m_fdListen = -1;
     int m_fdClient = -1;
     int m_fdWake = -1;  // eventfd: output waiting, room for input, stop
+    int m_fdOpenWatch = -1;  // inotify: the pseudo-terminal's device opened, until the first client came
     bool m_bStop = false;
     std::thread m_io;
 
@@ -105,6 +109,7 @@ private:
     std::string m_sOutput;     // transmitted bytes not yet written to the client
     std::atomic<size_t> m_nHeld{0};
     std::atomic<bool> m_bClientConnected{false};
+    std::atomic<bool> m_bClientCame{false};
 
     // Pacing, firmware thread only (the tick count is handed over atomically).
     std::atomic<uint32_t> m_unTicks{0};

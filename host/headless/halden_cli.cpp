@@ -38,7 +38,7 @@ const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH [--eeprom-snapshot]] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
     "                  [--linger DURATION] [--stats]\n"
-    "                  [--serial-pty PATH | --serial-tcp PORT] [--sample NAME] [--heater]\n"
+    "                  [--serial-pty PATH | --serial-tcp PORT [--wait-client]] [--sample NAME] [--heater]\n"
     "                  [SCENARIO|-]\n"
     "       halden-cli --states\n";
 
@@ -66,6 +66,9 @@ void Usage()
                "  --power-on         press the standby key and wait for the main menu first\n"
                "  --serial-pty PATH  serve the serial port on a pseudo-terminal linked at PATH\n"
                "  --serial-tcp PORT  serve the serial port on 127.0.0.1:PORT\n"
+               "  --wait-client      power up only once the first client has opened the port\n"
+               "                     (connected, or opened the pseudo-terminal), so that it sees\n"
+               "                     everything from START on\n"
                "  with a serial port and no scenario: power on, serve the port until stopped\n"
                "  by Ctrl+C or SIGTERM (exit status 0), and take ':' commands on standard input\n"
                "  for keys and samples during the client's session\n"
@@ -516,6 +519,8 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             options.bHaveScenario = true;
         }
     }
+    if (options.serial.bWaitClient && !options.serial.Wanted())
+        return BadUsage("--wait-client needs a serial port: --serial-pty PATH or --serial-tcp PORT");
     if (options.bSerialLogBoth && options.sSerialLog.empty())
         return BadUsage("--serial-log-both needs --serial-log PATH");
     if (options.linger && options.bHaveScenario)
@@ -678,8 +683,18 @@ int main(int argc, char** argv)
         host.SetSerialEcho(stdout);
     int nStatus = 0;
     bool bRun = true;
-    host.PowerUp();
-    if (bServing) {
+    if (options.serial.bWaitClient) {
+        // The port opens first and the instrument is switched on once a
+        // client is there to see it start.
+        if (!OpenSerialCliEndpoint(options.serial, endpoint)) {
+            nStatus = 2;
+            bRun = false;
+        } else
+            bRun = WaitForSerialClient(endpoint, host);
+    }
+    if (bRun)
+        host.PowerUp();
+    if (bRun && bServing) {
         // Nobody can press a key for a port served in the background, so the
         // start-up is confirmed first, at full speed; the port appears once
         // the instrument is ready for a client.
@@ -695,7 +710,7 @@ int main(int argc, char** argv)
             bRun = bOn;
             options.bPowerOn = false;
         }
-        if (bRun && !OpenSerialCliEndpoint(options.serial, endpoint)) {
+        if (bRun && !endpoint.IsOpen() && !OpenSerialCliEndpoint(options.serial, endpoint)) {
             nStatus = 2;
             bRun = false;
         }

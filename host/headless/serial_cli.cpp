@@ -1,16 +1,28 @@
 // halden-cli's serial-port options and background run.
 #include "serial_cli.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "instrument.h"
 #include "serial_endpoint.h"
 
+namespace {
+
+constexpr int CLIENT_SETTLE_MS = 100;
+
+}  // namespace
+
 int ParseSerialCliOption(int argc, char** argv, int& i, SerialCliOptions& options)
 {
     const char* psz = argv[i];
+    if (!std::strcmp(psz, "--wait-client")) {
+        options.bWaitClient = true;
+        return 1;
+    }
     const bool bPty = !std::strcmp(psz, "--serial-pty");
     const bool bTcp = !std::strcmp(psz, "--serial-tcp");
     if (!bPty && !bTcp)
@@ -46,4 +58,18 @@ bool OpenSerialCliEndpoint(const SerialCliOptions& options, CSerialEndpoint& end
     if (!bOk)
         std::fprintf(stderr, "halden-cli: %s\n", sError.c_str());
     return bOk;
+}
+
+bool WaitForSerialClient(const CSerialEndpoint& endpoint, const CInstrument& host)
+{
+    std::fprintf(stderr, "halden-cli: %s; waiting for a client before power-up\n", endpoint.Describe().c_str());
+    while (!endpoint.ClientCame()) {
+        if (host.Interrupted())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // A serial program sets its line up and empties its queues just after
+    // opening; the instrument is switched on after that, as by hand.
+    std::this_thread::sleep_for(std::chrono::milliseconds(CLIENT_SETTLE_MS));
+    return !host.Interrupted();
 }

@@ -365,6 +365,7 @@ TEST_F(ScratchDirTest, CliNamesBadOptionsAndArguments)
         {"--linger soon", "halden-cli: --linger: bad duration 'soon'; write 250ms, 6s or 2m (a bare number is "
                           "milliseconds)"},
         {"--serial-log-both", "halden-cli: --serial-log-both needs --serial-log PATH"},
+        {"--wait-client", "halden-cli: --wait-client needs a serial port: --serial-pty PATH or --serial-tcp PORT"},
         {"--realtime --speed max a.scn", "halden-cli: give one pace: --realtime (the same as --speed 1) or --speed "
                                          "N|max, once"},
         {"a.scn a.scn", "halden-cli: one scenario at a time: 'a.scn' and 'a.scn'"},

@@ -703,6 +703,44 @@ TEST_F(ScratchDirTest, ScenarioAndClientShareThePort)
     EXPECT_NE(pPeer->Received().find("E00 STDMODE\r\n"), std::string::npos);
 }
 
+// --wait-client: the port opens first and the instrument powers up once a
+// client has come, so the client sees everything from START on; the same
+// for a pseudo-terminal (opened through its link) and a TCP connection.
+TEST_F(ScratchDirTest, WaitClientPowersUpOnceTheClientCame)
+{
+    for (const bool bTcp : {false, true}) {
+        SCOPED_TRACE(bTcp ? "tcp" : "pty");
+        const std::string sLink = (m_dir / "ttyHALDEN").string();
+        const uint16_t unPort = FreeTcpPort();
+        HaldenCliProcess cli({"--eeprom", "eeprom.bin", "--speed", "max", "--wait-client",
+                              bTcp ? "--serial-tcp" : "--serial-pty", bTcp ? std::to_string(unPort) : sLink});
+        ASSERT_GT(cli.Pid(), 0);
+        ASSERT_TRUE(WaitWall([] { return ReadFile("cli.err").find("waiting for a client") != std::string::npos; }))
+            << ReadFile("cli.err");
+        std::unique_ptr<CPeer> pPeer;
+        if (bTcp)
+            pPeer = CPeer::ConnectTcp(unPort);
+        else
+            pPeer = CPeer::OpenPty(sLink);
+        ASSERT_TRUE(pPeer) << ReadFile("cli.err");
+        ASSERT_TRUE(WaitWall([&] { return pPeer->Received().size() >= 7; })) << ReadFile("cli.err");
+        EXPECT_TRUE(pPeer->Received().starts_with("START\r\n")) << pPeer->Received();
+        pPeer->Send("CONTROL\r\nID?\r\n");
+        EXPECT_TRUE(WaitWall([&] { return pPeer->Received().find("E00 Q4K7 V1.0\r\n") != std::string::npos; }))
+            << pPeer->Received();
+        pPeer->Close();
+        ASSERT_EQ(::kill(cli.Pid(), SIGTERM), 0);
+        EXPECT_EQ(cli.Wait(), 0) << ReadFile("cli.err");
+    }
+    // Stopped before any client came: a clean end, and the instrument was never on.
+    std::filesystem::remove("eeprom.bin");
+    HaldenCliProcess cli({"--eeprom", "eeprom.bin", "--wait-client", "--serial-pty", (m_dir / "ttyHALDEN").string()});
+    ASSERT_TRUE(WaitWall([] { return ReadFile("cli.err").find("waiting for a client") != std::string::npos; }));
+    ASSERT_EQ(::kill(cli.Pid(), SIGINT), 0);
+    EXPECT_EQ(cli.Wait(), 0) << ReadFile("cli.err");
+    EXPECT_EQ(ReadFile("eeprom.bin").find("Ram integrity"), std::string::npos);
+}
+
 // examples/pc_client.py against halden-cli's background run, as the guide
 // shows it: a reference, a sample, the absorbance at 579 nm.
 TEST_F(ScratchDirTest, PythonClientReadsTheAbsorbanceAt579)
