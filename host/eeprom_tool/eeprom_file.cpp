@@ -124,8 +124,20 @@ bool CEepromLock::Acquire(const std::string& sPath, std::string* psError)
     return true;
 }
 
+bool CheckNotReadOnly(const std::string& sPath, std::string* psError)
+{
+    struct stat st;
+    if (stat(sPath.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        *psError = sPath + " is read-only";
+        return false;
+    }
+    return true;
+}
+
 bool ReplaceFile(const std::string& sGivenPath, const void* pData, size_t nSize, std::string* psError)
 {
+    if (!CheckNotReadOnly(sGivenPath, psError))
+        return false;
     // A symbolic link keeps pointing at the replaced file.
     std::string sPath = sGivenPath;
     if (char* pszReal = realpath(sGivenPath.c_str(), nullptr)) {

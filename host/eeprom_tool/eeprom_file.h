@@ -36,7 +36,12 @@ private:
     int m_nFile = -1;
 };
 
-// Replaces the file with the bytes: a temporary file beside it is written
+// False (with "PATH is read-only" in sError) when the file exists without
+// any write bit. The mode bits decide, not access(), so that root is
+// refused too, as the simulators refuse to write such an image.
+bool CheckNotReadOnly(const std::string& sPath, std::string* psError);
+
+// Replaces the file with the bytes (never a read-only one): a temporary file beside it is written
 // and synced, then renamed over it, so the file is either the old or the
 // new one. An existing file keeps its permission bits.
 bool ReplaceFile(const std::string& sPath, const void* pData, size_t nSize, std::string* psError);

@@ -348,7 +348,7 @@ int ImportProteins(const std::string& sFile, const std::string& sIn, std::ostrea
     if (!ParseProteinsJson(sText, &groups, &sError))
         return Refuse(sIn + ": " + sError);
     CEepromLock lock;
-    if (!lock.Acquire(sFile, &sError))
+    if (!lock.Acquire(sFile, &sError) || !CheckNotReadOnly(sFile, &sError))
         return Refuse(sError);
     EepromImage image;
     if (!lock.Exists()) {
@@ -397,7 +397,7 @@ int ImportMethods(const std::string& sFile, const std::string& sIn, const Import
 
     // The lock is held from before the image is read until it is replaced.
     CEepromLock lock;
-    if (!lock.Acquire(sFile, &sError))
+    if (!lock.Acquire(sFile, &sError) || !CheckNotReadOnly(sFile, &sError))
         return Refuse(sError);
     EepromImage image;
     if (!lock.Exists()) {
@@ -495,7 +495,9 @@ int RunEepromTool(const std::vector<std::string>& asArgs, std::ostream& out, std
                 options.bFirstFree = true;
             } else if (asArgs[i] == "--replace") {
                 options.bReplace = true;
-            } else if (asArgs[i] == "--slot" && i + 1 < asArgs.size()) {
+            } else if (asArgs[i] == "--slot") {
+                if (i + 1 >= asArgs.size() || asArgs[i + 1].starts_with("--"))
+                    return Usage("--slot needs a slot number from 0 to 99");
                 const std::string& s = asArgs[++i];
                 if (s.empty() || s.size() > 2 || s.find_first_not_of("0123456789") != std::string::npos)
                     return Usage("--slot takes a slot number from 0 to 99");

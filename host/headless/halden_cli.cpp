@@ -16,6 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "analogue_log.h"
 #include "chart.h"
 #include "escape.h"
@@ -556,6 +560,24 @@ std::optional<int> ReadScenario(const std::string& sName, std::string& sText)
     return std::nullopt;
 }
 
+// An output file written at the end must be writable from the start: a run
+// is not spent on a file that cannot be made. A file made for the check is
+// removed again.
+bool CheckOutputPath(const std::string& sPath)
+{
+    struct stat st {};
+    const bool bExisted = ::stat(sPath.c_str(), &st) == 0;
+    const int fd = ::open(sPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
+    if (fd < 0) {
+        std::fprintf(stderr, "halden-cli: cannot write %s: %s\n", sPath.c_str(), std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    if (!bExisted)
+        ::unlink(sPath.c_str());
+    return true;
+}
+
 // Connects the printer and the chart recorder to the instrument's outputs
 // when their files are asked for (before PowerUp).
 void ConnectOutputs(CInstrument& host, const Options& options, CAnalogueLog* pAnalogueLog)
@@ -606,6 +628,11 @@ int main(int argc, char** argv)
     Options options;
     if (auto status = ParseOptions(argc, argv, options))
         return *status;
+
+    for (const auto* pasPaths : {&options.asPrintout, &options.asChart})
+        for (const std::string& sPath : *pasPaths)
+            if (!CheckOutputPath(sPath))
+                return 2;
 
     // A scenario is read and checked before the instrument is switched on.
     ScenarioParse parse;

@@ -243,6 +243,11 @@ struct BadInput {
     const char* pszMessage;
 };
 
+void ReadOnly(const std::string& sPath)
+{
+    fs::permissions(sPath, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
 TEST_F(EepromToolTest, BadInputIsRefusedWithOneMessageAndNothingWritten)
 {
     auto Json = [](std::string s) { return [s] { WriteText("in.json", s); }; };
@@ -283,6 +288,13 @@ TEST_F(EepromToolTest, BadInputIsRefusedWithOneMessageAndNothingWritten)
         {"same slot twice", Json(R"({"methods": [{"slot": 2, "name": "A"}, {"slot": 2, "name": "B"}]})"), IMPORT, "go to slot 2"},
         {"second method bad", Json(R"({"methods": [{"slot": 1, "name": "A"}, {"slot": 2, "name": "b"}]})"), IMPORT, "method 2 of the file"},
         {"bad option", Json(R"({"methods": []})"), {"import-methods", "eeprom.bin", "in.json", "--slot", "x"}, "--slot takes"},
+        {"slot without a number", Json(R"({"methods": []})"), {"import-methods", "eeprom.bin", "in.json", "--slot"}, "--slot needs a slot number from 0 to 99"},
+        {"slot followed by an option", Json(R"({"methods": []})"), {"import-methods", "eeprom.bin", "in.json", "--slot", "--replace"}, "--slot needs a slot number"},
+        // No write bit: refused even for root, who could write it anyway.
+        {"read-only image", [] { WriteText("in.json", R"({"methods": [{"slot": 2, "name": "A"}]})"); ReadOnly("eeprom.bin"); }, IMPORT, "eeprom.bin is read-only; nothing was written"},
+        {"read-only image, proteins", [] { fs::copy_file(fs::path(HALDEN_SOURCE_DIR) / "examples" / "proteins.json", "in.json"); ReadOnly("eeprom.bin"); },
+         {"import-proteins", "eeprom.bin", "in.json"}, "eeprom.bin is read-only; nothing was written"},
+        {"read-only output", [] { WriteText("out.json", "keep"); ReadOnly("out.json"); }, {"export-methods", "eeprom.bin", "out.json"}, "out.json is read-only"},
     };
     std::vector<BadInput> cases = aCases;
     if (geteuid() != 0)  // permissions do not hold back the superuser

@@ -198,10 +198,21 @@ TEST_F(PrintoutTest, NamesItCannotWriteAreRefusedBeforeTheRun)
         EXPECT_EQ(RunCli(pszArguments), 2) << pszArguments;
         EXPECT_NE(ReadWholeFile("cli.out").find(pszMessage), std::string::npos) << ReadWholeFile("cli.out");
     }
+    // Paths that cannot be written are refused with the system's reason
+    // before anything runs, and nothing is left behind.
     std::filesystem::create_directory("dir.png");
-    WriteWholeFile("idle.scn", "wait 1s\n");
-    EXPECT_EQ(RunCli("--printout dir.png --chart dir.png idle.scn"), 2);
-    EXPECT_NE(ReadWholeFile("cli.out").find("cannot write dir.png"), std::string::npos) << ReadWholeFile("cli.out");
+    WriteWholeFile("idle.scn", "snapshot ran.png\nwait 1s\n");
+    const std::pair<const char*, const char*> aPaths[] = {
+        {"--printout dir.png", "cannot write dir.png: Is a directory"},
+        {"--chart missing/out.csv", "cannot write missing/out.csv: No such file or directory"},
+        {"--chart good.csv --printout missing/out.txt", "cannot write missing/out.txt: No such file or directory"},
+    };
+    for (auto [pszArguments, pszMessage] : aPaths) {
+        EXPECT_EQ(RunCli(std::string(pszArguments) + " idle.scn"), 2) << pszArguments;
+        EXPECT_NE(ReadWholeFile("cli.out").find(pszMessage), std::string::npos) << ReadWholeFile("cli.out");
+        EXPECT_FALSE(std::filesystem::exists("ran.png"));
+        EXPECT_FALSE(std::filesystem::exists("good.csv"));
+    }
 }
 
 // Chart of readings: the output rests at the bottom of the scale (A = -1)
