@@ -5,6 +5,7 @@
 #include "comms/analogue.h"
 #include "comms/remote.h"
 #include "comms/report.h"
+#include "core/clock.h"
 #include "core/heater.h"
 #include "core/runtime.h"
 #include "core/serial.h"
@@ -41,6 +42,8 @@ void WireHooks()
     gpfnCalibrationStep = ShowCalibrationStep;
     gpfnScreenRefusesPc = ScreenRefusesPc;
     gpfnShowPcControl = ShowPcControl;
+    gpfnClockChipRead = ClockChipRead;
+    gpfnClockChipWrite = ClockChipWrite;
 }
 
 void PowerUpInstrument()

@@ -431,7 +431,6 @@ int ReadTime(uint8_t* pbTime)
 }
 
 // The clock follows the computer's; a date or time handed to it changes nothing.
-void SetClock(const uint8_t*) {}
 
 // Readings started by a command.
 

@@ -10,7 +10,20 @@ namespace {
 uint8_t gabFixedClock[6];
 std::atomic<bool> gbClockFixed{false};  // gabFixedClock is written before this is set
 
+bool NoClockChipRead(uint8_t*) { return false; }
+bool NoClockChipWrite(const uint8_t*) { return false; }
+
 }  // namespace
+
+bool (*gpfnClockChipRead)(uint8_t* pbClock) = NoClockChipRead;
+bool (*gpfnClockChipWrite)(const uint8_t* pbClock) = NoClockChipWrite;
+
+void SetClock(const uint8_t* pbClock)
+{
+    if (gbClockFixed.load(std::memory_order_relaxed))
+        FixClock(pbClock);
+    gpfnClockChipWrite(pbClock);
+}
 
 void FixClock(const uint8_t* pbClock)
 {
@@ -28,6 +41,8 @@ void ReadClock(uint8_t* pbClock)
         std::memcpy(pbClock, gabFixedClock, sizeof gabFixedClock);
         return;
     }
+    if (gpfnClockChipRead(pbClock))
+        return;
     std::time_t tNow = std::time(nullptr);
     std::tm local{};
     localtime_r(&tNow, &local);

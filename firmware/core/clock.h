@@ -1,12 +1,21 @@
-// The instrument's real-time clock, which is the computer's local time, and
-// the calendar rule that dates typed on the keypad or sent by the PC obey.
+// The instrument's real-time clock, kept by the clock chip on the two-wire
+// bus (the computer's local time when no chip answers), and the calendar
+// rule that dates typed on the keypad or sent by the PC obey.
 #pragma once
 
 #include <cstdint>
 
-// Day, month, year modulo 100, hour, minute, second of the computer's local
-// time, or of the fixed clock while one is set.
+// Day, month, year modulo 100, hour, minute, second of the clock chip, of
+// the computer's local time when the chip does not answer, or of the fixed
+// clock while one is set.
 void ReadClock(uint8_t* pbClock);
+// Sets the clock chip (and a fixed clock) to the six fields, as ReadClock
+// gives them; the fields must make a valid date and time.
+void SetClock(const uint8_t* pbClock);
+// The clock chip's transfers, assigned by the layer that drives the bus:
+// true when the chip answered. The defaults find no chip.
+extern bool (*gpfnClockChipRead)(uint8_t* pbClock);
+extern bool (*gpfnClockChipWrite)(const uint8_t* pbClock);
 // Stops the clock at the six fields of pbClock (as ReadClock gives them), so
 // that screens and reports showing it can be reproduced; null lets it follow
 // the computer again. Set by a host before the firmware reads the clock.

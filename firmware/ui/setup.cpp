@@ -200,8 +200,9 @@ void HandleDateTime()
             Go(STATE_SET_DATE_FIRST);
             return;
         }
-        // The instrument's clock is the computer's: the setting is accepted
-        // and nothing is changed.
+        // The clock starts at the minute set.
+        const uint8_t abClock[6] = {gabEditDate[2], gabEditDate[3], gabEditDate[4], gabEditDate[0], gabEditDate[1], 0};
+        SetClock(abClock);
         Go(STATE_SETUP_MENU);
     } else if (Key(KEY_ESCAPE)) {
         Go(STATE_SETUP_MENU);

@@ -1,27 +1,74 @@
 // The simulated two-wire bus as every host sets it up: the bus, the device
-// that stands for the firmware's own pins, and the 32 KB EEPROM at 0xA0
-// backed by a file ("eeprom.bin" unless the user names another; an empty
-// name keeps the store in memory only).
+// that stands for the firmware's own pins, the 32 KB EEPROM at 0xA0 backed
+// by a file ("eeprom.bin" unless the user names another; an empty name
+// keeps the store in memory only), and the clock chip at 0xD0.
 #pragma once
 
+#include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "clock_chip.h"
 #include "eeprom.h"
 #include "i2c_bus.h"
+
+// The devices that answer on the bus, as the bus's one listener: each line
+// change goes to the EEPROM and then to the clock chip, and the usual case,
+// both taking it quietly, stays inline.
+class CBoardDevices final : public CI2cDevice {
+public:
+    CBoardDevices(CEeprom& eeprom, CClockChip& clock) : m_eeprom(eeprom), m_clock(clock) {}
+
+    bool TakeSclQuietly()
+    {
+        m_bEepromLeft = !m_eeprom.TakeSclQuietly();
+        m_bClockLeft = !m_clock.TakeSclQuietly();
+        m_bLeft = m_bEepromLeft || m_bClockLeft;
+        return !m_bLeft;
+    }
+    bool TakeSdaQuietly() const { return m_eeprom.TakeSdaQuietly() && m_clock.TakeSdaQuietly(); }
+    // After TakeSclQuietly, only the devices that left the change alone
+    // get it; otherwise both do.
+    void OnSclChanged() override
+    {
+        const bool bAll = !m_bLeft;
+        m_bLeft = false;
+        if (bAll || m_bEepromLeft)
+            m_eeprom.OnSclChanged();
+        if (bAll || m_bClockLeft)
+            m_clock.OnSclChanged();
+    }
+    void OnSdaChanged() override
+    {
+        m_eeprom.OnSdaChanged();
+        m_clock.OnSdaChanged();
+    }
+
+private:
+    CEeprom& m_eeprom;
+    CClockChip& m_clock;
+    bool m_bLeft = false;  // the last TakeSclQuietly left the change to OnSclChanged
+    bool m_bEepromLeft = false;
+    bool m_bClockLeft = false;
+};
 
 class CEepromBus {
 public:
     // bSnapshot: load the file and keep every change in memory (CEeprom::Open).
-    explicit CEepromBus(const std::string& sPath, bool bSnapshot = false);
+    // The clock chip starts at clockStart (local calendar fields) and runs
+    // in fnFirmwareMs's time; without a start it follows the computer's clock.
+    explicit CEepromBus(const std::string& sPath, bool bSnapshot = false,
+                        std::function<uint64_t()> fnFirmwareMs = [] { return uint64_t{0}; },
+                        std::optional<std::tm> clockStart = std::nullopt);
     ~CEepromBus();
     CEepromBus(const CEepromBus&) = delete;
     CEepromBus& operator=(const CEepromBus&) = delete;
 
     // The firmware's pin operations (0 pulls a line low, 1 releases it) and
     // the resolved line levels.
-    void SetScl(int nLevel) { m_bus.DriveScl(m_masterPins, nLevel, m_eeprom); }
-    void SetSda(int nLevel) { m_bus.DriveSda(m_masterPins, nLevel, m_eeprom); }
+    void SetScl(int nLevel) { m_bus.DriveScl(m_masterPins, nLevel, m_devices); }
+    void SetSda(int nLevel) { m_bus.DriveSda(m_masterPins, nLevel, m_devices); }
     int GetScl() const { return m_bus.Scl(); }
     int GetSda() const { return m_bus.Sda(); }
 
@@ -40,6 +87,9 @@ public:
 
     // The EEPROM itself (memory and transfer state), for inspection.
     const CEeprom& Eeprom() const { return m_eeprom; }
+    // The clock chip.
+    CClockChip& Clock() { return m_clock; }
+    const CClockChip& Clock() const { return m_clock; }
 
 private:
     // Held inline, so that a pin operation reaches the bus without a call of
@@ -47,4 +97,6 @@ private:
     CI2cBus m_bus;
     CI2cDevice m_masterPins;  // the firmware's SCL and SDA pins
     CEeprom m_eeprom;
+    CClockChip m_clock;
+    CBoardDevices m_devices{m_eeprom, m_clock};
 };

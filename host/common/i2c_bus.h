@@ -58,6 +58,10 @@ public:
 
     // Appends a device (not owned); notifications go in the order added.
     void AddDevice(CI2cDevice* pDevice);
+    // After the devices are added: a device (not listed) that hands every
+    // line change to all the listed ones in order, so that DriveScl /
+    // DriveSda can take it for the bus's one listener.
+    void SetFanOut(CI2cDevice* pFanOut) { m_pSoleListener = pFanOut; }
     // Recomputes both lines and notifies the devices of every change. A
     // device that changes an output while being notified only stores it;
     // the running resolution picks the change up.

@@ -38,7 +38,10 @@ bool s_bFiberStarted = false;  // the firmware runs once per process
 CInstrument::CInstrument() : CInstrument(Options{}) {}
 
 CInstrument::CInstrument(const Options& options)
-    : m_options(options), m_pBus(std::make_unique<CEepromBus>(options.sEepromPath, options.bEepromSnapshot)), m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
+    : m_options(options),
+      m_pBus(std::make_unique<CEepromBus>(options.sEepromPath, options.bEepromSnapshot, [this] { return FirmwareMs(); },
+                                          options.clockStart)),
+      m_dSpeed(options.dSpeed > 0 ? options.dSpeed : 0)
 {
     m_tPaceStart = std::chrono::steady_clock::now();
     FirmwareAttachHost(this);
@@ -66,7 +69,8 @@ void CInstrument::OpenEeprom(const std::string& sPath)
         return;
     m_options.sEepromPath = sPath;
     m_pBus.reset();  // closes the old file before the new one is opened
-    m_pBus = std::make_unique<CEepromBus>(sPath, m_options.bEepromSnapshot);
+    m_pBus = std::make_unique<CEepromBus>(sPath, m_options.bEepromSnapshot, [this] { return FirmwareMs(); },
+                                          m_options.clockStart);
 }
 
 void CInstrument::PowerUp()

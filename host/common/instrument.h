@@ -48,6 +48,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -75,6 +77,7 @@ public:
         bool bUserInterface = true;               // false: run the core services without the state machine
         bool bFreeRunning = false;                // the firmware paces itself (desktop) instead of taking turns
         bool bKeepSerialText = true;              // keep every transmitted byte for SerialText()
+        std::optional<std::tm> clockStart;       // the clock chip's start (local calendar); none: the computer's clock
     };
 
     static constexpr uint32_t TICK_MS = 50;
@@ -214,6 +217,9 @@ public:
     CEepromBus& Bus() { return *m_pBus; }
     void OpenEeprom(const std::string& sPath);
     void OpenEeprom(const std::string& sPath, bool bSnapshot);
+    // The clock chip's start moment for the next OpenEeprom (none: the
+    // computer's clock).
+    void SetClockStart(const std::optional<std::tm>& start) { m_options.clockStart = start; }
 
     // The cell holder's heater, any thread. Fitting or removing one switches
     // it off; set-up offers "Heater Control" the next time its menu is drawn.

@@ -22,6 +22,7 @@
 
 #include "analogue_log.h"
 #include "chart.h"
+#include "clock_chip.h"
 #include "escape.h"
 #include "instrument.h"
 #include "scenario.h"
@@ -41,7 +42,7 @@ namespace {
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH [--eeprom-snapshot]] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
-    "                  [--linger DURATION] [--stats]\n"
+    "                  [--linger DURATION] [--stats] [--clock \"YYYY-MM-DD hh:mm:ss\"]\n"
     "                  [--serial-pty PATH | --serial-tcp PORT [--wait-client]] [--sample NAME] [--heater]\n"
     "                  [SCENARIO|-]\n"
     "       halden-cli --states\n";
@@ -58,6 +59,9 @@ void Usage()
                "  --speed N          run firmware time N times as fast as the wall clock; 'max' as\n"
                "                     fast as the host allows (the default for scenarios)\n"
                "  --stats            at the end, print the firmware time, the wall time and the speed\n"
+               "  --clock \"YYYY-MM-DD hh:mm:ss\"  start the instrument's clock at that moment and run\n"
+               "                     it in firmware time, so that runs repeat to the byte (default:\n"
+               "                     the computer's clock)\n"
                "  --serial-log PATH  record what the instrument transmits\n"
                "  --serial-log-both  record both directions, marked '-> ' (to the instrument)\n"
                "                     and '<- ' (from it), with escapes\n"
@@ -455,6 +459,14 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
             if (!ParseSpeed(psz, options.host.dSpeed))
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
             options.bSpeedMax = options.host.dSpeed == 0;
+        } else if (sArg == "--clock") {
+            const char* psz = value();
+            if (!psz)
+                return BadUsage("--clock needs a moment, \"YYYY-MM-DD hh:mm:ss\"");
+            options.host.clockStart = CClockChip::ParseMoment(psz);
+            if (!options.host.clockStart)
+                return BadUsage(std::string("--clock: bad moment '") + psz +
+                                "'; write \"YYYY-MM-DD hh:mm:ss\", a moment of the years 2000 to 2099");
         } else if (sArg == "--stats")
             options.bStats = true;
         else if (sArg == "--heater")

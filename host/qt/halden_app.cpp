@@ -93,6 +93,7 @@ bool CHaldenApp::InitInstance()
 
     // The bus with the firmware's own pins and the EEPROM at 0xA0.
     CInstrument& instrument = m_pFrame->View()->Instrument();
+    instrument.SetClockStart(m_options.clockStart);
     instrument.OpenEeprom(m_options.sEepromPath.toStdString(), m_options.bEepromSnapshot);
     if (instrument.Bus().Refused() && !ChooseOtherStore())
         return false;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,6 +27,7 @@ public:
     struct Options {
         QString sEepromPath = QStringLiteral("eeprom.bin");  // backing file of the EEPROM
         bool bEepromSnapshot = false;                         // load it, keep every change in memory
+        std::optional<std::tm> clockStart;                    // --clock: the instrument clock's start; none: the computer's
         bool bStartFirmware = true;                           // false: window only (tests)
         std::optional<SerialPortChoice> serialPort;           // from the command line: wins over the profile
         double dSpeed = 1;  // pace of firmware time: N times real time, 0 as fast as possible

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "clock_chip.h"
 #include "halden_app.h"
 #include "main_frame.h"
 #include "signal_close.h"
@@ -54,6 +55,11 @@ int main(int argc, char** argv)
     QCommandLineOption serialTcp(QStringLiteral("serial-tcp"), QStringLiteral("Serve the serial port on 127.0.0.1:PORT."),
                                  QStringLiteral("PORT"));
     parser.addOption(serialTcp);
+    QCommandLineOption clock(QStringLiteral("clock"),
+                             QStringLiteral("Start the instrument's clock at that moment and run it in firmware time "
+                                            "(default: the computer's clock)."),
+                             QStringLiteral("YYYY-MM-DD hh:mm:ss"));
+    parser.addOption(clock);
     parser.process(qapp);
 
     CHaldenApp::Options options;
@@ -67,6 +73,14 @@ int main(int argc, char** argv)
         options.dSpeed = sSpeed.toDouble(&bOk);
         if (!bOk || !(options.dSpeed > 0) || options.dSpeed > 1e6) {
             std::fprintf(stderr, "halden-sim: bad speed '%s' (a number above 0, or max)\n", qPrintable(sSpeed));
+            return 2;
+        }
+    }
+    if (parser.isSet(clock)) {
+        options.clockStart = CClockChip::ParseMoment(parser.value(clock).toLocal8Bit().constData());
+        if (!options.clockStart) {
+            std::fprintf(stderr, "halden-sim: --clock: bad moment '%s'; write \"YYYY-MM-DD hh:mm:ss\", a moment of the "
+                         "years 2000 to 2099\n", qPrintable(parser.value(clock)));
             return 2;
         }
     }

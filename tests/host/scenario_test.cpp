@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <set>
 #include <fstream>
 #include <sstream>
@@ -365,6 +366,7 @@ TEST_F(ScratchDirTest, CliNamesBadOptionsAndArguments)
         {"--linger soon", "halden-cli: --linger: bad duration 'soon'; write 250ms, 6s or 2m (a bare number is "
                           "milliseconds)"},
         {"--serial-log-both", "halden-cli: --serial-log-both needs --serial-log PATH"},
+        {"--clock", "halden-cli: --clock needs a moment, \"YYYY-MM-DD hh:mm:ss\""},
         {"--wait-client", "halden-cli: --wait-client needs a serial port: --serial-pty PATH or --serial-tcp PORT"},
         {"--realtime --speed max a.scn", "halden-cli: give one pace: --realtime (the same as --speed 1) or --speed "
                                          "N|max, once"},
@@ -479,4 +481,44 @@ TEST_F(ScratchDirTest, CliEepromSnapshotNeverWritesTheFile)
     EXPECT_EQ(std::filesystem::last_write_time("kept.bin"), tWritten);
     CliResult after = RunCli("--eeprom kept.bin --power-on ask.scn");
     EXPECT_EQ(after.nStatus, 0) << after.sStderr;
+}
+
+// --clock: the instrument's clock chip starts at the moment given and runs
+// in firmware time, so two runs give the same bytes and pictures; DATE and
+// TIME set the chip, and the clock runs on from the new moment.
+TEST_F(ScratchDirTest, CliClockStartsAtTheMomentGivenAndRunsRepeatably)
+{
+    WriteWholeFile("clock.scn", "sendln \"CONTROL\"\nexpect \"E00\\r\\n\"\n"
+                                "sendln \"DATE?\"\nexpect \"\\r\\n\"\nsendln \"TIME?\"\nexpect \"\\r\\n\"\n"
+                                "send \"\\x14\"\nexpect \"TEST DONE\\r\\n\" within 20s\nsnapshot shot.png\n"
+                                "sendln \"DATE 01/03/24\"\nexpect \"E00\\r\\n\"\n"
+                                "sendln \"TIME 12:00:00\"\nexpect \"E00\\r\\n\"\nwait 10s\n"
+                                "sendln \"DATE?\"\nexpect \"\\r\\n\"\nsendln \"TIME?\"\nexpect \"\\r\\n\"\n"
+                                // The set-up's date and time screens: one hour on.
+                                "sendln \"RELEASE\"\nexpect \"E00\\r\\n\"\nwait-screen main-menu within 1s\n"
+                                "key soft3\nwait-screen setup-menu within 1s\nkey soft3\nwait-screen set-hours within 1s\n"
+                                "key up\nkey soft4\nwait-screen setup-menu within 1s\nkey escape\n"
+                                "wait-screen main-menu within 1s\nsendln \"CONTROL\"\nexpect \"E00\\r\\n\"\n"
+                                "sendln \"TIME?\"\nexpect \"\\r\\n\"\n");
+    const std::string sArgs = "--power-on --eeprom none.bin --eeprom-snapshot --clock \"2024-02-28 23:59:00\" "
+                              "--serial-log serial.log clock.scn";
+    CliResult first = RunCli(sArgs);
+    ASSERT_EQ(first.nStatus, 0) << first.sStderr;
+    const std::string sLog = ReadWholeFile("serial.log");
+    const std::string sShot = ReadWholeFile("shot.png");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(sLog, match, std::regex("E00 28/02/24\r\nE00 23:59:([0-9]{2})\r\n"))) << sLog;
+    EXPECT_GE(std::stoi(match[1].str()), 20);  // the start-up took its firmware time
+    EXPECT_NE(sLog.find("28,02,24,23,59,"), std::string::npos) << "the ^T header: " << sLog.substr(0, 400);
+    EXPECT_TRUE(std::regex_search(sLog, std::regex("E00 01/03/24\r\nE00 12:00:1[0-9]\r\n"))) << sLog;
+    EXPECT_TRUE(std::regex_search(sLog, std::regex("E00 13:00:0[0-9]\r\n$"))) << sLog;
+
+    CliResult second = RunCli(sArgs);
+    ASSERT_EQ(second.nStatus, 0) << second.sStderr;
+    EXPECT_EQ(ReadWholeFile("serial.log"), sLog);
+    EXPECT_EQ(ReadWholeFile("shot.png"), sShot);
+
+    CliResult bad = RunCli("--clock \"2023-02-29 10:00:00\" clock.scn");
+    EXPECT_EQ(bad.nStatus, 2);
+    EXPECT_NE(bad.sStderr.find("--clock: bad moment '2023-02-29 10:00:00'"), std::string::npos) << bad.sStderr;
 }
