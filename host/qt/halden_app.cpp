@@ -181,8 +181,13 @@ void CHaldenApp::ShowPendingStatus()
 void CHaldenApp::StartFirmware()
 {
     // Not when the window was closed before the event loop first ran.
-    if (m_pFrame && m_pFrame->isVisible() && !m_bExited)
-        View()->Instrument().PowerUp();
+    if (m_pFrame && m_pFrame->isVisible() && !m_bExited) {
+        CInstrument& instrument = View()->Instrument();
+        const auto& abImage = instrument.Bus().Eeprom().Memory();
+        View()->Recorder().PowerUp(abImage.data(), abImage.size(), instrument.HeaterFitted());
+        instrument.SetInputObserver(&View()->Recorder());
+        instrument.PowerUp();
+    }
 }
 
 void CHaldenApp::ExitInstance()
