@@ -25,6 +25,11 @@ constexpr auto MIN_PACE_STEP = std::chrono::milliseconds(5);
 constexpr size_t FIRMWARE_STACK = 2 << 20;
 constexpr size_t FIRMWARE_SAVE = 1 << 20;
 constexpr size_t HOST_SAVE = 256 << 10;
+// The compiled code takes the C stack pointer to be a multiple of 16: it
+// forms the address of a local as stack pointer | offset, so a stack that
+// starts 8 bytes off gives two locals one address. The heap gives blocks
+// aligned to 8 only.
+constexpr size_t FIBER_STACK_ALIGN = 16;
 bool s_bFiberStarted = false;  // the firmware runs once per process
 #endif
 
@@ -71,8 +76,10 @@ void CInstrument::PowerUp()
         return;
     }
     s_bFiberStarted = true;
-    m_pFiberMemory = std::make_unique<char[]>(FIRMWARE_STACK + FIRMWARE_SAVE + HOST_SAVE);
-    char* pMemory = m_pFiberMemory.get();
+    size_t nSpace = FIRMWARE_STACK + FIRMWARE_SAVE + HOST_SAVE + FIBER_STACK_ALIGN;
+    m_pFiberMemory = std::make_unique<char[]>(nSpace);
+    void* pAligned = m_pFiberMemory.get();
+    char* pMemory = static_cast<char*>(std::align(FIBER_STACK_ALIGN, nSpace - FIBER_STACK_ALIGN, pAligned, nSpace));
     emscripten_fiber_init(&m_firmwareFiber, FiberMain, this, pMemory, FIRMWARE_STACK, pMemory + FIRMWARE_STACK,
                           FIRMWARE_SAVE);
     emscripten_fiber_init_from_current_context(&m_hostFiber, pMemory + FIRMWARE_STACK + FIRMWARE_SAVE, HOST_SAVE);
