@@ -196,6 +196,12 @@ void CMainFrame::CreateMenus()
     pNew->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     pNew->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(0, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
     SetPrompt(pNew, QStringLiteral("Create a new document\nNew"));
+    QAction* pOpenEeprom = pFile->addAction(QStringLiteral("&Open EEPROM Image..."), m_pApp, &CHaldenApp::OnOpenEeprom);
+    pOpenEeprom->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    SetPrompt(pOpenEeprom, QStringLiteral("Start the instrument afresh on another EEPROM image\nOpen EEPROM Image"));
+    m_pRecentMenu = pFile->addMenu(QStringLiteral("Recent EEPROM &Images"));
+    connect(m_pRecentMenu, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
+    FillRecentMenu();
     pFile->addSeparator();
     QAction* pSaveDisplay = pFile->addAction(QStringLiteral("Save &Display As..."), this, &CMainFrame::OnSaveDisplayAs);
     SetPrompt(pSaveDisplay, QStringLiteral("Save the display as a PNG picture\nSave Display"));
@@ -646,6 +652,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     m_pApp->m_bShowChart = m_pChartDock && !m_pChartDock->isHidden() ? 1 : 0;
     m_pApp->m_baWindowGeometry = saveGeometry();
     m_pApp->m_baWindowLayout = saveState();
+    if (Recording())
+        StopRecording(nullptr);  // closing ends the recording; it is kept
     m_pView->Instrument().Shutdown();
     pEvent->accept();
 }
@@ -802,4 +810,26 @@ bool CMainFrame::RunScenario(const QString& sPath)
         return false;
     m_pRunScenarioAction->setText(QStringLiteral("Stop Scenari&o"));
     return true;
+}
+
+// The images used before, newest first; the one in use is not offered.
+void CMainFrame::FillRecentMenu()
+{
+    m_pRecentMenu->clear();
+    const QString sInUse =
+        m_pApp->EepromPath().isEmpty() ? QString() : QFileInfo(m_pApp->EepromPath()).absoluteFilePath();
+    int nNumber = 0;
+    for (const QString& sPath : m_pApp->RecentEepromFiles()) {
+        if (sPath == sInUse)
+            continue;
+        nNumber++;
+        QAction* pAction = m_pRecentMenu->addAction(
+            QStringLiteral("&%1 %2").arg(nNumber).arg(QDir::toNativeSeparators(sPath).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        connect(pAction, &QAction::triggered, this, [this, sPath] {
+            QString sError;
+            if (!m_pApp->SwitchEeprom(sPath, &sError))
+                QMessageBox::warning(this, QStringLiteral("Open EEPROM Image"), sError);
+        });
+    }
+    m_pRecentMenu->setEnabled(nNumber > 0);
 }

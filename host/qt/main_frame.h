@@ -100,6 +100,9 @@ public:
     bool StopRecording(QString* psError);
     bool Recording() const;
     QAction* RecordAction() const { return m_pRecordAction; }
+    // File/Recent EEPROM Images, filled when it opens.
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
+    void FillRecentMenu();
     // File/Run Scenario...: plays a scenario in the window.
     void OnRunScenario();
     bool RunScenario(const QString& sPath);
@@ -131,6 +134,7 @@ private:
     QAction* m_pSampleAction = nullptr;
     QAction* m_pHeaterAction = nullptr;
     QAction* m_pRecordAction = nullptr;
+    QMenu* m_pRecentMenu = nullptr;
     QAction* m_pRunScenarioAction = nullptr;
     CScenarioPlayer* m_pPlayer = nullptr;
     QLabel* m_pScenarioPane = nullptr;
