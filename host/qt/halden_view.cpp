@@ -30,6 +30,7 @@ CInstrument::Options ViewInstrumentOptions()
     options.dSpeed = 1;
     options.bFreeRunning = true;
     options.bKeepSerialText = false;
+    options.bTickAlignedInput = true;  // a recorded session replays exactly
     return options;
 }
 
