@@ -91,6 +91,10 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pSerialMonitor->setVisible(pApp->m_bShowSerialMonitor != 0);
     connect(m_pView, &CHaldenView::SerialReceived, m_pSerialMonitor, &CSerialMonitor::AppendBytes);
     connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
+    m_pSerialMonitor->SetClock([pInstrument = &m_pView->Instrument()] { return pInstrument->FirmwareMs(); });
+    connect(m_pSerialMonitor, &CSerialMonitor::SendRequested, this, [this](const QByteArray& abBytes) {
+        m_pApp->SendBytes(abBytes.toStdString());
+    });
 
     // The printer and the chart recorder share the right-hand side as tabs.
     CInstrument& instrument = m_pView->Instrument();
