@@ -17,6 +17,7 @@
 #include "eeprom_bus.h"
 #include "halden_doc.h"
 #include "halden_view.h"
+#include "key_map.h"
 #include "main_frame.h"
 #include "serial_endpoint.h"
 
@@ -76,6 +77,8 @@ bool CHaldenApp::InitInstance()
         m_baWindowGeometry = settings.value(GEOMETRY_ENTRY).toByteArray();
         m_baWindowLayout = settings.value(LAYOUT_ENTRY).toByteArray();
         m_sScreenshotDir = settings.value(SCREENSHOT_DIR_ENTRY).toString();
+        settings.endGroup();
+        SetKeyMap(ReadKeyMap(settings));
     }
 
     // File/New: the document, the frame and the view; the view publishes

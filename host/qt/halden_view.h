@@ -231,6 +231,8 @@ public:
     // Keyboard shortcuts: the panel key for a keyboard key, 0 for none.
     static uint8_t KeyForShortcut(int nQtKey);
     static QString ShortcutText(uint8_t bCode);
+    // After Options/Keys...: each key's tooltip names its keyboard keys.
+    void UpdateKeyTooltips();
     void SetKeyFromKeyboard(uint8_t bCode, bool bDown);
     void ReleaseKeyboardKeys();
 

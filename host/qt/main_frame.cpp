@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QSettings>
 #include <QSaveFile>
 #include <QFileInfo>
 #include <QPrintDialog>
@@ -50,6 +51,8 @@
 #include "scenario_player.h"
 #include "serial_monitor.h"
 #include "session_recorder.h"
+#include "key_map.h"
+#include "keys_dialog.h"
 
 namespace {
 
@@ -111,6 +114,9 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(m_pView, &CHaldenView::SerialReceived, m_pPrinterDock, &CPrinterDock::TakeCable);
 
     CreateMenus();
+    // A profile edited by hand may give a panel key what a menu uses.
+    if (!CheckKeyMap(CurrentKeyMap(), ReservedKeys()).isEmpty())
+        SetKeyMap(DefaultKeyMap());
     connect(m_pView->Lid(), &CSampleLid::Clicked, this, &CMainFrame::OnSample);
 
     QStatusBar* pStatus = statusBar();
@@ -316,6 +322,8 @@ void CMainFrame::CreateMenus()
     m_pHeaterAction->setCheckable(true);
     m_pHeaterAction->setChecked(m_pView->Instrument().HeaterFitted());
     SetPrompt(m_pHeaterAction, QStringLiteral("Fit a heater to the cell holder: warms reacting samples to 37 C\nCell Heater"));
+    QAction* pKeys = pOptions->addAction(QStringLiteral("&Keys..."), this, &CMainFrame::OnKeys);
+    SetPrompt(pKeys, QStringLiteral("Choose the keyboard keys that work the panel keys\nKeys"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -329,6 +337,9 @@ void CMainFrame::CreateMenus()
                                                 "Hover over a panel key to see its shortcut."));
     });
     SetPrompt(pUsing, QStringLiteral("Display instructions about how to use help\nHelp"));
+    QAction* pGuide = pHelp->addAction(QStringLiteral("User &Guide"), this, &CMainFrame::OnUserGuide);
+    pGuide->setShortcut(QKeySequence(QStringLiteral("Shift+F1")));
+    SetPrompt(pGuide, QStringLiteral("Read the user guide's chapters\nUser Guide"));
     pHelp->addSeparator();
     QAction* pAbout = pHelp->addAction(QStringLiteral("&About Halden PC Simulation..."), m_pApp, &CHaldenApp::OnAppAbout);
     pAbout->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(2 * panel::TOOLBAR_IMAGE_WIDTH, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
@@ -836,4 +847,39 @@ void CMainFrame::FillRecentMenu()
         });
     }
     m_pRecentMenu->setEnabled(nNumber > 0);
+}
+
+QList<int> CMainFrame::ReservedKeys() const
+{
+    QList<int> keys = {Qt::Key_Tab, Qt::Key_Backtab};
+    for (const QAction* pAction : findChildren<QAction*>())
+        for (const QKeySequence& sequence : pAction->shortcuts())
+            if (sequence.count() == 1 && sequence[0].keyboardModifiers() == Qt::NoModifier)
+                keys << sequence[0].key();
+    return keys;
+}
+
+void CMainFrame::OnKeys()
+{
+    CKeysDlg dlg(CurrentKeyMap(), ReservedKeys(), this);
+    if (dlg.exec() == QDialog::Accepted)
+        ApplyKeyMap(dlg.Chosen());
+}
+
+void CMainFrame::ApplyKeyMap(const KeyMap& keyMap)
+{
+    m_pView->ReleaseKeyboardKeys();
+    SetKeyMap(keyMap);
+    QSettings settings;
+    WriteKeyMap(settings, keyMap);
+    m_pView->UpdateKeyTooltips();
+}
+
+void CMainFrame::OnUserGuide()
+{
+    if (!m_pGuide)
+        m_pGuide = new CGuideWindow(this);
+    m_pGuide->show();
+    m_pGuide->raise();
+    m_pGuide->activateWindow();
 }

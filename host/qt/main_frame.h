@@ -6,6 +6,9 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+
+#include "key_map.h"
 
 #include <optional>
 
@@ -103,6 +106,14 @@ public:
     // File/Recent EEPROM Images, filled when it opens.
     QMenu* RecentMenu() const { return m_pRecentMenu; }
     void FillRecentMenu();
+    // Options/Keys...: the dialog, and taking a map (profile and tooltips follow).
+    void OnKeys();
+    void ApplyKeyMap(const KeyMap& keyMap);
+    // Unmodified keys the menus use, which no panel key may take.
+    QList<int> ReservedKeys() const;
+    // Help/User Guide: the guide's window, made on first use.
+    void OnUserGuide();
+    QWidget* GuideWindow() const { return m_pGuide; }
     // File/Run Scenario...: plays a scenario in the window.
     void OnRunScenario();
     bool RunScenario(const QString& sPath);
@@ -135,6 +146,7 @@ private:
     QAction* m_pHeaterAction = nullptr;
     QAction* m_pRecordAction = nullptr;
     QMenu* m_pRecentMenu = nullptr;
+    QPointer<QWidget> m_pGuide;
     QAction* m_pRunScenarioAction = nullptr;
     CScenarioPlayer* m_pPlayer = nullptr;
     QLabel* m_pScenarioPane = nullptr;
