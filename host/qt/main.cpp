@@ -112,11 +112,12 @@ int main(int argc, char** argv)
     const int nResult = qapp.exec();
     app.ExitInstance();
     if (app.RestartRequested() && nResult == 0) {
-        // Mains on again: the same program with the same arguments, once the
-        // EEPROM file, the serial port and the profile are closed and written.
+        // Mains on again: the same program with the same arguments (another
+        // EEPROM image when one was opened), once the EEPROM file, the serial
+        // port and the profile are closed and written.
         const QByteArray abProgram = QCoreApplication::applicationFilePath().toLocal8Bit();
         std::vector<QByteArray> args;
-        for (const QString& sArg : QCoreApplication::arguments())
+        for (const QString& sArg : app.RestartArguments())
             args.push_back(sArg.toLocal8Bit());
         std::vector<char*> apszArgs;
         for (QByteArray& abArg : args)

@@ -526,6 +526,12 @@
       $('sampleNow').className = error ? 'refused' : '';
     });
     $('sampleNow').textContent = cellText();
+    $('heater').checked = M._web_heater_fitted() !== 0;
+    $('heater').addEventListener('change', () => {
+      M._web_fit_heater($('heater').checked ? 1 : 0);
+      $('heater').blur();
+      runNow();
+    });
     $('tearOff').addEventListener('click', () => { M._web_printer_clear(); paperRows = -1; pollPrinter(); });
     $('paperText').addEventListener('click', () => {
       download('printout.txt', M.UTF8ToString(M._web_printer_text()), 'text/plain');

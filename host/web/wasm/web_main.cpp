@@ -238,6 +238,14 @@ EMSCRIPTEN_KEEPALIVE const char* web_put_sample(const char* pszName, double fCon
     PutSampleIn(gpBoard->Compartment(), pszName, concentration, sError);
     return Returned(sError);
 }
+// The cell heater put in or taken out, as the desktop's Options > Cell
+// Heater: set-up offers "Heater Control" while one is fitted.
+EMSCRIPTEN_KEEPALIVE void web_fit_heater(int nFitted)
+{
+    if (gpBoard)
+        gpBoard->FitHeater(nFitted != 0);
+}
+EMSCRIPTEN_KEEPALIVE int web_heater_fitted() { return gpBoard && gpBoard->HeaterFitted() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE const char* web_sample_label() { return Returned(gpBoard ? gpBoard->Compartment().Label() : ""); }
 
 // A scenario run in the page instead of the free-running board (before it):
