@@ -36,7 +36,6 @@ try {
   await page.click('#sample button');
   await clickKey(page, 5);   // test
   await waitInstrumentTime(page, 8000);
-  await page.selectOption('#speed', '1');
   await page.screenshot({ path: path.resolve(out) });
   console.log(`wrote ${out}`);
 } finally {
