@@ -321,7 +321,17 @@ void CInstrument::AttachSerialEndpoint(CSerialEndpoint* pEndpoint)
     m_pSerialEndpoint = pEndpoint;
     if (!pEndpoint)
         return;
-    pEndpoint->SetInjectListener([this](const char* pBytes, size_t nCount) { NoteReceived({pBytes, nCount}); });
+    // A client's bytes go in at the firmware's yield, where a journal of
+    // tick-aligned input has them as serial input too.
+    pEndpoint->SetInjectListener([this](const char* pBytes, size_t nCount) {
+        NoteReceived({pBytes, nCount});
+        if (m_pInputObserver && AlignsInput()) {
+            HostInput input;
+            input.kind = HostInput::Kind::Serial;
+            input.sBytes.assign(pBytes, nCount);
+            m_pInputObserver->InputApplied(m_ullTicksDelivered.load(std::memory_order_relaxed), input);
+        }
+    });
     pEndpoint->SetActivityListener([this] { Wake(); });
 }
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "dialogs.h"
+#include "dock_tools.h"
 #include "eeprom_bus.h"
 #include "halden_doc.h"
 #include "halden_view.h"
@@ -58,6 +59,19 @@ CHaldenApp::~CHaldenApp()
 }
 
 CHaldenApp* CHaldenApp::Instance() { return gpApp; }
+
+// The board's message ends in advice for the command line (": name a file
+// with --eeprom"); the window offers its own choices instead.
+QString EepromProblemText(const std::string& sStatus)
+{
+    QString sText = QString::fromStdString(sStatus);
+    const qsizetype nAdvice = sText.indexOf(QStringLiteral(": name "));
+    if (nAdvice >= 0 && sText.indexOf(QStringLiteral("--eeprom"), nAdvice) >= 0)
+        sText.truncate(nAdvice);
+    if (!sText.isEmpty())
+        sText[0] = sText[0].toUpper();
+    return sText + QLatin1Char('.');
+}
 
 CEepromBus* CHaldenApp::Bus() const { return View() ? &View()->Instrument().Bus() : nullptr; }
 
@@ -148,7 +162,7 @@ bool CHaldenApp::ChooseOtherStore()
     CInstrument& instrument = m_pFrame->View()->Instrument();
     while (instrument.Bus().Refused()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Halden"),
-                        QString::fromStdString(instrument.Bus().StatusMessage()), QMessageBox::NoButton,
+                        EepromProblemText(instrument.Bus().StatusMessage()), QMessageBox::NoButton,
                         m_pFrame.get());
         box.setInformativeText(QStringLiteral(
             "Start with a new EEPROM file elsewhere, or with the store in memory only "
@@ -159,9 +173,8 @@ bool CHaldenApp::ChooseOtherStore()
         box.setDefaultButton(pNewFile);
         box.exec();
         if (box.clickedButton() == pNewFile) {
-            QString sPath = QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"),
-                                                         QStringLiteral("eeprom.bin"),
-                                                         QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+            QString sPath = AskSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"), QStringLiteral("eeprom.bin"),
+                                            QStringLiteral("EEPROM images (*.bin);;All files (*)"));
             if (sPath.isEmpty())
                 continue;
             m_options.sEepromPath = sPath;
@@ -253,9 +266,8 @@ QStringList CHaldenApp::RecentEepromFiles() const { return QSettings().value(REC
 
 void CHaldenApp::OnOpenEeprom()
 {
-    const QString sPath = QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Open EEPROM Image"),
-                                                       QFileInfo(m_options.sEepromPath).absolutePath(),
-                                                       QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+    const QString sPath = AskOpenFileName(m_pFrame.get(), QStringLiteral("Open EEPROM Image"),
+                                          QStringLiteral("EEPROM images (*.bin);;All files (*)"));
     if (sPath.isEmpty())
         return;
     QString sError;
@@ -279,7 +291,7 @@ bool CHaldenApp::SwitchEeprom(const QString& sPath, QString* psError)
         // The same checks as at start; the file is closed again at once.
         CEepromBus check(sPath.toStdString());
         if (check.Refused())
-            return fnFail(QString::fromStdString(check.StatusMessage()) +
+            return fnFail(EepromProblemText(check.StatusMessage()) +
                           QStringLiteral("\nThe instrument runs on with %1.")
                               .arg(m_options.sEepromPath.isEmpty()
                                        ? QStringLiteral("its store in memory only")

@@ -21,6 +21,10 @@ class CHaldenView;
 class CMainFrame;
 class CSerialEndpoint;
 
+// A refused EEPROM file's message for a window: the fact, as a sentence,
+// without the command-line advice the console gives.
+QString EepromProblemText(const std::string& sStatus);
+
 class CHaldenApp final : public QObject {
     Q_OBJECT
 public:

@@ -744,9 +744,8 @@ void CMainFrame::OnRecordSession()
             QMessageBox::warning(this, QStringLiteral("Record Session"), sError);
         return;
     }
-    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Record Session"),
-                                                       QStringLiteral("session.scn"),
-                                                       QStringLiteral("Scenarios (*.scn);;All files (*)"));
+    const QString sPath = AskSaveFileName(this, QStringLiteral("Record Session"), QStringLiteral("session.scn"),
+                                          QStringLiteral("Scenarios (*.scn);;All files (*)"));
     if (!sPath.isEmpty())
         StartRecording(sPath);
 }
@@ -805,8 +804,8 @@ void CMainFrame::OnRunScenario()
         m_pPlayer->Stop();
         return;
     }
-    const QString sPath = QFileDialog::getOpenFileName(this, QStringLiteral("Run Scenario"), QString(),
-                                                       QStringLiteral("Scenarios (*.scn);;All files (*)"));
+    const QString sPath = AskOpenFileName(this, QStringLiteral("Run Scenario"),
+                                          QStringLiteral("Scenarios (*.scn);;All files (*)"));
     if (!sPath.isEmpty())
         RunScenario(sPath);
 }

@@ -19,6 +19,8 @@
 
 #include <algorithm>
 
+#include "dock_tools.h"
+
 #include "escape.h"
 
 namespace {
@@ -332,7 +334,7 @@ bool CSerialMonitor::SaveTo(const QString& sPath, QString* psError) const
 
 void CSerialMonitor::OnSave()
 {
-    const QString sPath = QFileDialog::getSaveFileName(this, QStringLiteral("Save Serial Output"), QStringLiteral("serial.txt"));
+    const QString sPath = AskSaveFileName(this, QStringLiteral("Save Serial Output"), QStringLiteral("serial.txt"));
     if (sPath.isEmpty())
         return;
     QString sError;

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "dock_tools.h"
 #include "eeprom_bus.h"
 #include "qt_fixture.h"
 
@@ -35,6 +36,19 @@ private:
     std::unique_ptr<CHaldenApp> m_pApp;
 
 private slots:
+    // Each kind of file dialog starts where the last one of its kind ended.
+    void fileDialogsRememberTheirFolder()
+    {
+        QCOMPARE(DialogStart(QStringLiteral("Save Chart"), QStringLiteral("chart.png")), QStringLiteral("chart.png"));
+        NoteDialogFolder(QStringLiteral("Save Chart"), m_pEnv->Path() + QStringLiteral("/chart.csv"));
+        QCOMPARE(DialogStart(QStringLiteral("Save Chart"), QStringLiteral("chart.png")),
+                 m_pEnv->Path() + QStringLiteral("/chart.png"));
+        QCOMPARE(DialogStart(QStringLiteral("Run Scenario")), QString());
+        QCOMPARE(DialogStart(QStringLiteral("Save Chart")), m_pEnv->Path());
+        NoteDialogFolder(QStringLiteral("Save Printout"), m_pEnv->Path() + QStringLiteral("/gone/p.png"));
+        QCOMPARE(DialogStart(QStringLiteral("Save Printout"), QStringLiteral("p.png")), QStringLiteral("p.png"));
+    }
+
     void initTestCase()
     {
         SetApplicationNames();
@@ -59,6 +73,7 @@ private slots:
         QVERIFY(!m_pApp->SwitchEeprom(sShort, &sError));
         QVERIFY2(sError.contains(QStringLiteral("short.bin")) && sError.contains(QStringLiteral("runs on with")),
                  qPrintable(sError));
+        QVERIFY2(!sError.contains(QStringLiteral("--eeprom")), qPrintable(sError));
         QCOMPARE(QFileInfo(sShort).size(), 1000);  // left untouched
         QVERIFY(!m_pApp->SwitchEeprom(m_pEnv->Path() + QStringLiteral("/gone.bin"), &sError));
         QVERIFY(sError.contains(QStringLiteral("no longer exists")));
@@ -68,6 +83,17 @@ private slots:
         QCOMPARE(m_pApp->RestartArguments(), QCoreApplication::arguments());
         QCOMPARE(m_pApp->RecentEepromFiles(), QStringList{sInUse});
         QVERIFY(!m_pApp->Frame()->RecentMenu()->isEnabled());
+    }
+
+    // The window's wording of the board's refusals: the fact, no command line.
+    void problemTextLeavesOutTheCommandLine()
+    {
+        CEepromBus folder(m_pEnv->Path().toStdString());
+        QVERIFY(folder.Refused());
+        QVERIFY(QString::fromStdString(folder.StatusMessage()).contains(QStringLiteral("--eeprom")));
+        QCOMPARE(EepromProblemText(folder.StatusMessage()),
+                 m_pEnv->Path() + QStringLiteral(" is a directory, not an EEPROM image."));
+        QCOMPARE(EepromProblemText("cannot open x.bin (no such file)"), QStringLiteral("Cannot open x.bin (no such file)."));
     }
 
     // The check closes the new file again: nothing of it stays locked.

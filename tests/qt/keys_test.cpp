@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include "display/lcd.h"
 #include "key_map.h"
 #include "keys_dialog.h"
 #include "qt_fixture.h"
@@ -104,6 +105,33 @@ private slots:
         // Enter stands for Return and the keypad's Enter alike.
         QCOMPARE(dlg.Field(KEY_TEST, 1)->text(), QStringLiteral("Enter"));
         QCOMPARE(dlg.Chosen()[KEY_TEST], (QList<int>{Qt::Key_T, Qt::Key_Return, Qt::Key_Enter}));
+    }
+
+    // The firmware's soft-key labels, drawn into the display, sit level
+    // with the keys beside them at every zoom.
+    void softKeysFaceTheirLabels()
+    {
+        CScratchEnvironment env;
+        auto pApp = StartWindowOnly();
+        CHaldenView* pView = pApp->View();
+        LcdSoftKeyFrame(0, 0x0F);
+        QList<int> rows;  // display rows of the boxes' top and bottom lines
+        for (int y = 0; y < CLcdWnd::HEIGHT; y++)
+            if (pView->Instrument().Pixel(30, y))
+                rows << y;
+        QCOMPARE(rows.size(), 8);
+        for (int nZoom = 1; nZoom <= 4; nZoom++) {
+            pApp->Frame()->SetZoom(nZoom);
+            QCoreApplication::processEvents();
+            const int nLcdTop = pView->Lcd()->mapTo(pView->Canvas(), QPoint(0, 0)).y();
+            for (int i = 0; i < 4; i++) {
+                const double dLabel = nLcdTop + (rows[2 * i] + rows[2 * i + 1] + 1) / 2.0 * nZoom;
+                const QRect rKey = pView->Key(static_cast<uint8_t>(KEY_SOFT1 + i))->geometry();
+                const double dKey = rKey.top() + rKey.height() / 2.0;
+                QVERIFY2(std::abs(dKey - dLabel) <= nZoom,
+                         qPrintable(QStringLiteral("F%1 at %2x: key centre %3, label centre %4").arg(i + 1).arg(nZoom).arg(dKey).arg(dLabel)));
+            }
+        }
     }
 
     void guideShowsTheChapters()
