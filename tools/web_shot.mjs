@@ -6,7 +6,8 @@
 //   HALDEN_WEB_MODULES=build/release/tests/web/node_modules \
 //   node tools/web_shot.mjs docs/web.png
 import path from 'node:path';
-import { openBrowser, waitForState, waitInstrumentTime, clickKey, typeKey } from '../tests/web/browser.mjs';
+import { openBrowser, waitInstrumentTime, clickKey, typeKey, powerUpToSingleMeasure, putInCell }
+  from '../tests/web/browser.mjs';
 
 const out = process.argv[2];
 if (!out || !process.env.HALDEN_WEB_SITE || !process.env.HALDEN_WEB_MODULES) {
@@ -19,21 +20,11 @@ try {
   const page = await browser.page();
   await page.setViewportSize({ width: 1400, height: 900 });
   await page.check('#heater');
-  await page.selectOption('#speed', '0');
-  await clickKey(page, 12);  // standby
-  await waitForState(page, 'self-test-passed');
-  await typeKey(page, '2');  // OK
-  await waitForState(page, 'main-menu');
-  await typeKey(page, '2');  // "Make a measurement"
-  await clickKey(page, 8);   // "Single/Multi/Ratio"
-  await typeKey(page, '1');  // "Single"
-  await waitForState(page, 'single-measure');
-  await page.selectOption('#sampleName', 'blank');
-  await page.click('#sample button');
+  await powerUpToSingleMeasure(page);
+  await putInCell(page, 'blank');
   await typeKey(page, 'r');
   await waitInstrumentTime(page, 8000);
-  await page.selectOption('#sampleName', 'dye');
-  await page.click('#sample button');
+  await putInCell(page, 'dye');
   await clickKey(page, 5);   // test
   await waitInstrumentTime(page, 8000);
   await page.screenshot({ path: path.resolve(out) });
