@@ -270,10 +270,7 @@ void CInstrument::SetKey(uint8_t bKey, bool bDown)
         HostInput input;
         input.bKey = bKey;
         input.bDown = bDown;
-        std::lock_guard<std::mutex> lock(m_mtxSync);
-        m_inputQueue.push_back(std::move(input));
-        m_ullWakes++;
-        m_cvSync.notify_all();
+        QueueInput(std::move(input));
         return;
     }
     if (bKey >= 1 && bKey <= 12) {
@@ -352,10 +349,7 @@ void CInstrument::Inject(std::string_view sBytes)
         HostInput input;
         input.kind = HostInput::Kind::Serial;
         input.sBytes = sBytes;
-        std::lock_guard<std::mutex> lock(m_mtxSync);
-        m_inputQueue.push_back(std::move(input));
-        m_ullWakes++;
-        m_cvSync.notify_all();
+        QueueInput(std::move(input));
         return;
     }
     {
@@ -382,6 +376,12 @@ void CInstrument::Post(std::function<void()> fnCall, std::string sDescription)
         input.fnCall();
         return;
     }
+    QueueInput(std::move(input));
+}
+
+// Queued for the firmware's next yield, which is woken for it.
+void CInstrument::QueueInput(HostInput&& input)
+{
     std::lock_guard<std::mutex> lock(m_mtxSync);
     m_inputQueue.push_back(std::move(input));
     m_ullWakes++;
@@ -622,10 +622,8 @@ void CInstrument::FreeYield()
             return;
         }
 #endif
-        if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0) {
-            m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
-            m_ullTicksDelivered.fetch_add(1, std::memory_order_relaxed);
-        }
+        if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0)
+            AddTick();
         m_bActivity.store(false, std::memory_order_relaxed);
 #ifdef __EMSCRIPTEN__
         if (std::chrono::steady_clock::now() >= m_tSliceEnd) {

@@ -308,6 +308,7 @@ private:
     bool ApplySerialInput(std::unique_lock<std::mutex>& lock);
     void ApplyInputBeforeTick(std::unique_lock<std::mutex>& lock);
     void ApplyInput(HostInput& input);
+    void QueueInput(HostInput&& input);
     void AddTick();
     // Stepped: hands the turn to the firmware thread and waits until it hands it back.
     void RunTurn();
