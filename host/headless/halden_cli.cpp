@@ -116,7 +116,6 @@ struct Options {
     std::vector<std::string> asChart;
     bool bPowerOn = false;
     bool bStats = false;
-    bool bSpeedMax = false;  // '--speed max' given: flat out while the instrument works, real time while it waits
     bool bSpeedGiven = false;  // --speed or --realtime given
     SerialCliOptions serial;
     std::optional<uint32_t> linger;
@@ -124,6 +123,9 @@ struct Options {
     bool bHaveScenario = false;
     std::string sSample;  // library name or path; empty: the recorded sample
     bool bHeater = false;  // a cell heater fitted
+    // '--speed max' given: serving a client, flat out while the instrument
+    // works and real time while it waits (max is also the scenario default).
+    bool SpeedMaxGiven() const { return bSpeedGiven && host.dSpeed == 0; }
 };
 
 // How long the instrument must have been quiet before the console ends, and
@@ -386,7 +388,7 @@ int CConsole::Run()
         const bool bInputDone = InputDone();
         if (bInputDone && m_sPending.empty() && !m_bServing)
             break;
-        if (m_bServing && m_options.bSpeedMax)
+        if (m_bServing && m_options.SpeedMaxGiven())
             ServeTickAtMax();
         else {
             Pace(dIdleSpeed);
@@ -454,7 +456,6 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage("--speed needs a number or max");
             if (!ParseSpeed(psz, options.host.dSpeed))
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
-            options.bSpeedMax = options.host.dSpeed == 0;
         } else if (sArg == "--stats")
             options.bStats = true;
         else if (sArg == "--heater")
