@@ -763,6 +763,19 @@ bool CMainFrame::StartRecording(const QString& sPath)
     return true;
 }
 
+namespace {
+// Writes the file whole or leaves it as it was; "PATH: REASON" on failure,
+// empty on success.
+QString WriteWholeFile(const QString& sPath, const char* pData, size_t nSize)
+{
+    QSaveFile file(sPath);
+    const auto nBytes = static_cast<qint64>(nSize);
+    if (file.open(QIODevice::WriteOnly) && file.write(pData, nBytes) == nBytes && file.commit())
+        return QString();
+    return QStringLiteral("%1: %2").arg(sPath, file.errorString());
+}
+}  // namespace
+
 // The image goes beside the scenario: "session.scn" and "session.eeprom.bin".
 bool CMainFrame::StopRecording(QString* psError)
 {
@@ -774,19 +787,11 @@ bool CMainFrame::StopRecording(QString* psError)
                                                       QFileInfo(sImagePath).fileName().toStdString());
     m_pRecordAction->setText(QStringLiteral("&Record Session..."));
     const auto& abImage = m_pView->Recorder().PowerUpImage();
-    QSaveFile image(sImagePath);
-    QSaveFile scenario(m_sRecordPath);
-    bool bOk = image.open(QIODevice::WriteOnly) &&
-               image.write(reinterpret_cast<const char*>(abImage.data()), static_cast<qint64>(abImage.size())) ==
-                   static_cast<qint64>(abImage.size()) &&
-               image.commit();
-    bOk = bOk && scenario.open(QIODevice::WriteOnly) &&
-          scenario.write(sText.data(), static_cast<qint64>(sText.size())) == static_cast<qint64>(sText.size()) &&
-          scenario.commit();
-    if (!bOk) {
-        const QString sError = QStringLiteral("The session could not be written to %1: %2")
-                                   .arg(image.errorString().isEmpty() ? m_sRecordPath : sImagePath,
-                                        image.errorString().isEmpty() ? scenario.errorString() : image.errorString());
+    QString sFailure = WriteWholeFile(sImagePath, reinterpret_cast<const char*>(abImage.data()), abImage.size());
+    if (sFailure.isEmpty())
+        sFailure = WriteWholeFile(m_sRecordPath, sText.data(), sText.size());
+    if (!sFailure.isEmpty()) {
+        const QString sError = QStringLiteral("The session could not be written to %1").arg(sFailure);
         m_pScenarioPane->setText(QStringLiteral("Recording not saved"));
         m_pScenarioPane->setToolTip(sError);
         if (psError)

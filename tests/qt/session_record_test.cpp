@@ -3,6 +3,7 @@
 // a panel key, a sample, Send Message), recorded from the middle, replays in
 // halden-cli to the same serial bytes and the same screen, byte for byte.
 // The firmware runs once per process, so the cases share one power-up.
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -87,6 +88,22 @@ private slots:
     {
         m_pApp.reset();
         m_pEnv.reset();
+    }
+
+    // A recording that cannot be written says which file and why: here the
+    // scenario's name is taken by a folder, while its image beside it can be
+    // written.
+    void failedRecordingNamesTheFileAndWhy()
+    {
+        const QString sScenario = m_pEnv->Path() + QStringLiteral("/taken.scn");
+        QVERIFY(QDir().mkdir(sScenario));
+        QVERIFY(Frame()->StartRecording(sScenario));
+        QString sError;
+        QVERIFY(!Frame()->StopRecording(&sError));
+        QVERIFY2(sError.startsWith(QStringLiteral("The session could not be written to %1: ").arg(sScenario)),
+                 qPrintable(sError));
+        QVERIFY2(!sError.contains(QStringLiteral("Unknown error")), qPrintable(sError));
+        QVERIFY(!Frame()->Recording());
     }
 
     // A played scenario reports where it stopped; one with a fault does not start.
