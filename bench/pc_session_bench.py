@@ -23,21 +23,9 @@ import subprocess
 import sys
 import tempfile
 import time
+from process_stats import cpu_seconds, free_port
 
 REPLY = re.compile(rb"(^|,)E\d\d( [^\r\n]*)?$")
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = os.sysconf("SC_CLK_TCK")
-    return (int(fields[11]) + int(fields[12])) / ticks  # utime, stime
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 class Client:

@@ -25,13 +25,7 @@ import subprocess
 import sys
 import tempfile
 import time
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = os.sysconf("SC_CLK_TCK")
-    return (int(fields[11]) + int(fields[12])) / ticks  # utime, stime
+from process_stats import cpu_seconds, free_port
 
 
 def rss_mb(pid):
@@ -40,12 +34,6 @@ def rss_mb(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1]) / 1024.0
     return 0.0
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def free_display():

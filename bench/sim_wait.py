@@ -19,13 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = os.sysconf("SC_CLK_TCK")
-    return (int(fields[11]) + int(fields[12])) / ticks  # utime, stime
+from process_stats import cpu_seconds
 
 
 def measure(pid, seconds):

@@ -22,7 +22,8 @@ import time
 
 here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "bench"))
-from sim_reading import free_display, free_port, press, xdotool  # noqa: E402
+from process_stats import free_port  # noqa: E402
+from sim_reading import free_display, press, xdotool  # noqa: E402
 
 
 def main():

@@ -17,6 +17,7 @@
 #include "measure/reading.h"
 #include "storage/i2c.h"
 #include "storage/params.h"
+#include "storage/rtc.h"
 #include "ui/ui.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include "comms/analogue.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "measure/reading.h"
 
@@ -123,12 +122,21 @@ void LiveTick()
     }
 }
 
+// The output in decimal and a line feed, once a millisecond while a
+// recorder is connected: the digits are made here rather than by a printf,
+// which would be most of what the recorder costs.
 void WriteTrace()
 {
-    char szLine[8];
-    int n = std::snprintf(szLine, sizeof szLine, "%d\n", static_cast<int>(gunAnaOutput));
-    for (int i = 0; i < n; i++)
-        gpAnaTrace->Write(static_cast<uint8_t>(szLine[i]));
+    char acDigits[5];  // 65535 at most
+    unsigned unValue = gunAnaOutput;
+    int n = 0;
+    do {
+        acDigits[n++] = static_cast<char>('0' + unValue % 10);
+        unValue /= 10;
+    } while (unValue != 0);
+    while (n > 0)
+        gpAnaTrace->Write(static_cast<uint8_t>(acDigits[--n]));
+    gpAnaTrace->Write('\n');
 }
 
 void RecordPoint(uint16_t unValue)

@@ -430,8 +430,6 @@ int ReadTime(uint8_t* pbTime)
     return ERR_NONE;
 }
 
-// The clock follows the computer's; a date or time handed to it changes nothing.
-
 // Readings started by a command.
 
 void ReadingWithTrace(uint8_t bKind)
@@ -518,8 +516,8 @@ int CmdSerialQuery()
     return RESULT_REPLIED;
 }
 
-// DATE and TIME: reads three fields, requires the end of the line, and
-// hands the clock with those fields replaced (from nFirst on) to the clock setting.
+// DATE and TIME: reads three fields, requires the end of the line, and sets
+// the clock to its current fields with those replaced (from nFirst on).
 int SetClockFields(int (*pfnRead)(uint8_t*), int nFirst)
 {
     uint8_t abFields[3];

@@ -18,11 +18,12 @@ bool NoClockChipWrite(const uint8_t*) { return false; }
 bool (*gpfnClockChipRead)(uint8_t* pbClock) = NoClockChipRead;
 bool (*gpfnClockChipWrite)(const uint8_t* pbClock) = NoClockChipWrite;
 
-void SetClock(const uint8_t* pbClock)
+bool SetClock(const uint8_t* pbClock)
 {
-    if (gbClockFixed.load(std::memory_order_relaxed))
+    const bool bFixed = gbClockFixed.load(std::memory_order_relaxed);
+    if (bFixed)
         FixClock(pbClock);
-    gpfnClockChipWrite(pbClock);
+    return gpfnClockChipWrite(pbClock) || bFixed;
 }
 
 void FixClock(const uint8_t* pbClock)

@@ -9,10 +9,12 @@
 // the computer's local time when the chip does not answer, or of the fixed
 // clock while one is set.
 void ReadClock(uint8_t* pbClock);
-// Sets the clock chip (and a fixed clock) to the six fields, as ReadClock
-// gives them; the fields must make a valid date and time.
-void SetClock(const uint8_t* pbClock);
-// The clock chip's transfers, assigned by the layer that drives the bus:
+// Sets the clock chip (and a fixed clock, while one is set) to the six
+// fields, as ReadClock gives them; the fields must make a valid date and
+// time. False when neither took them: the clock then still follows the
+// computer's.
+bool SetClock(const uint8_t* pbClock);
+// The clock chip's transfers (storage/rtc.h), assigned by the top layer:
 // true when the chip answered. The defaults find no chip.
 extern bool (*gpfnClockChipRead)(uint8_t* pbClock);
 extern bool (*gpfnClockChipWrite)(const uint8_t* pbClock);

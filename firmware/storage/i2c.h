@@ -71,10 +71,3 @@ bool I2cFillPage(const I2C_DEVICE* pDevice, uint16_t unAddress, uint8_t bValue, 
 // Page-sized write transfers; return the bytes in transfers that succeeded.
 uint16_t I2cWriteBlock(const I2C_DEVICE* pDevice, uint16_t unAddress, const uint8_t* pbSource, uint16_t unCount);
 uint16_t I2cFillBlock(const I2C_DEVICE* pDevice, uint16_t unAddress, uint8_t bValue, uint16_t unCount);
-
-// The clock chip's time registers 0..6 (BCD seconds, minutes, 24-hour
-// hours, weekday, date, month, year) as the six clock fields of
-// core/clock.h: false, with nothing changed, when the chip does not answer
-// or holds no valid time.
-bool ClockChipRead(uint8_t* pbClock);
-bool ClockChipWrite(const uint8_t* pbClock);

@@ -1,7 +1,7 @@
 // The clock chip on the two-wire bus: its transfer engine and its time base.
 #include "clock_chip.h"
 
-#include <cstdio>
+#include <cctype>
 
 namespace {
 
@@ -25,6 +25,8 @@ bool Valid(const std::tm& t)
            t.tm_min <= 59 && t.tm_sec >= 0 && t.tm_sec <= 59;
 }
 
+// Calendar fields as a count of seconds, and back; the fields are taken as
+// they stand (no time zone), so that local calendar time counts evenly.
 int64_t Seconds(std::tm t) { return static_cast<int64_t>(timegm(&t)); }
 
 std::tm Fields(int64_t llSeconds)
@@ -44,18 +46,31 @@ CClockChip::CClockChip(std::function<uint64_t()> fnFirmwareMs, std::optional<std
         m_llStartSeconds = Seconds(*start);
 }
 
-std::optional<std::tm> CClockChip::ParseMoment(const char* psz)
+std::optional<std::tm> CClockChip::ParseMoment(const char* psz, std::string* psWhy)
 {
+    static constexpr char kszShape[] = "dddd-dd-dd dd:dd:dd";
+    const std::string s = psz ? psz : "";
+    bool bShape = s.size() == sizeof kszShape - 1;
+    for (size_t i = 0; bShape && i < s.size(); i++)
+        bShape = kszShape[i] == 'd' ? std::isdigit(static_cast<unsigned char>(s[i])) != 0 : s[i] == kszShape[i];
+    if (!bShape) {
+        if (psWhy)
+            *psWhy = "write the moment as \"YYYY-MM-DD hh:mm:ss\"";
+        return std::nullopt;
+    }
+    auto Number = [&s](size_t nAt, size_t nDigits) { return std::stoi(s.substr(nAt, nDigits)); };
     std::tm t{};
-    int nYear = 0, nMonth = 0, nConsumed = 0;
-    if (std::sscanf(psz, "%4d-%2d-%2d %2d:%2d:%2d%n", &nYear, &nMonth, &t.tm_mday, &t.tm_hour, &t.tm_min, &t.tm_sec,
-                    &nConsumed) != 6 ||
-        psz[nConsumed] != '\0')
+    t.tm_year = Number(0, 4) - 1900;
+    t.tm_mon = Number(5, 2) - 1;
+    t.tm_mday = Number(8, 2);
+    t.tm_hour = Number(11, 2);
+    t.tm_min = Number(14, 2);
+    t.tm_sec = Number(17, 2);
+    if (!Valid(t)) {
+        if (psWhy)
+            *psWhy = "no such moment in the years 2000 to 2099";
         return std::nullopt;
-    t.tm_year = nYear - 1900;
-    t.tm_mon = nMonth - 1;
-    if (!Valid(t))
-        return std::nullopt;
+    }
     return Fields(Seconds(t));  // with the weekday
 }
 
@@ -78,7 +93,7 @@ void CClockChip::Latch()
     const std::tm now = Now();
     m_abRegisters[0] = ToBcd(now.tm_sec);
     m_abRegisters[1] = ToBcd(now.tm_min);
-    m_abRegisters[2] = ToBcd(now.tm_hour);  // 24-hour mode
+    m_abRegisters[2] = ToBcd(now.tm_hour);
     m_abRegisters[3] = ToBcd(now.tm_wday + 1);
     m_abRegisters[4] = ToBcd(now.tm_mday);
     m_abRegisters[5] = ToBcd(now.tm_mon + 1);
@@ -87,7 +102,7 @@ void CClockChip::Latch()
 
 void CClockChip::StartOrStop()
 {
-    if (!m_pBus->Sda()) {  // start, or a repeated start
+    if (!m_pBus->Sda()) {  // a start, or a repeated start
         m_nBitCount = 0;
         m_nState = STATE_CONTROL;
         return;
@@ -101,7 +116,7 @@ void CClockChip::StartOrStop()
         t.tm_mon = FromBcd(m_abRegisters[5] & 0x1F) - 1;
         t.tm_year = 100 + FromBcd(m_abRegisters[6]);
         if (Valid(t))
-            Set(t);  // a moment that does not exist leaves the clock as it was
+            Set(t);
     }
     m_bTimeWritten = false;
     m_nState = STATE_IDLE;
@@ -119,8 +134,8 @@ void CClockChip::ClockEdge()
             } else if (m_pBus->Sda()) {
                 m_nState = STATE_IDLE;  // not acknowledged: the read ends
             } else {
-                m_bShift = m_abRegisters[m_unPointer];
-                m_unPointer = static_cast<uint8_t>((m_unPointer + 1) % REGISTER_COUNT);
+                m_bShift = m_abRegisters[m_bPointer];
+                m_bPointer = static_cast<uint8_t>((m_bPointer + 1) % REGISTER_COUNT);
                 m_nBitCount = 0;
             }
         } else if (m_nBitCount < 8) {
@@ -156,20 +171,20 @@ void CClockChip::ClockEdge()
         if ((m_bShift & 1) == 0) {
             m_nState = STATE_ADDRESS;
         } else {
-            m_bShift = m_abRegisters[m_unPointer];
-            m_unPointer = static_cast<uint8_t>((m_unPointer + 1) % REGISTER_COUNT);
+            m_bShift = m_abRegisters[m_bPointer];
+            m_bPointer = static_cast<uint8_t>((m_bPointer + 1) % REGISTER_COUNT);
             m_nState = STATE_READ_DATA;
         }
         break;
     case STATE_ADDRESS:
-        m_unPointer = static_cast<uint8_t>(m_bShift % REGISTER_COUNT);
+        m_bPointer = static_cast<uint8_t>(m_bShift % REGISTER_COUNT);
         m_nState = STATE_WRITE_DATA;
         break;
     case STATE_WRITE_DATA:
-        m_abRegisters[m_unPointer] = m_bShift;
-        if (m_unPointer < TIME_REGISTERS)
+        m_abRegisters[m_bPointer] = m_bShift;
+        if (m_bPointer < TIME_REGISTERS)
             m_bTimeWritten = true;
-        m_unPointer = static_cast<uint8_t>((m_unPointer + 1) % REGISTER_COUNT);
+        m_bPointer = static_cast<uint8_t>((m_bPointer + 1) % REGISTER_COUNT);
         break;
     default:
         break;

@@ -9,49 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "board_devices.h"
 #include "clock_chip.h"
 #include "eeprom.h"
 #include "i2c_bus.h"
-
-// The devices that answer on the bus, as the bus's one listener: each line
-// change goes to the EEPROM and then to the clock chip, and the usual case,
-// both taking it quietly, stays inline.
-class CBoardDevices final : public CI2cDevice {
-public:
-    CBoardDevices(CEeprom& eeprom, CClockChip& clock) : m_eeprom(eeprom), m_clock(clock) {}
-
-    bool TakeSclQuietly()
-    {
-        m_bEepromLeft = !m_eeprom.TakeSclQuietly();
-        m_bClockLeft = !m_clock.TakeSclQuietly();
-        m_bLeft = m_bEepromLeft || m_bClockLeft;
-        return !m_bLeft;
-    }
-    bool TakeSdaQuietly() const { return m_eeprom.TakeSdaQuietly() && m_clock.TakeSdaQuietly(); }
-    // After TakeSclQuietly, only the devices that left the change alone
-    // get it; otherwise both do.
-    void OnSclChanged() override
-    {
-        const bool bAll = !m_bLeft;
-        m_bLeft = false;
-        if (bAll || m_bEepromLeft)
-            m_eeprom.OnSclChanged();
-        if (bAll || m_bClockLeft)
-            m_clock.OnSclChanged();
-    }
-    void OnSdaChanged() override
-    {
-        m_eeprom.OnSdaChanged();
-        m_clock.OnSdaChanged();
-    }
-
-private:
-    CEeprom& m_eeprom;
-    CClockChip& m_clock;
-    bool m_bLeft = false;  // the last TakeSclQuietly left the change to OnSclChanged
-    bool m_bEepromLeft = false;
-    bool m_bClockLeft = false;
-};
 
 class CEepromBus {
 public:
@@ -93,7 +54,8 @@ public:
 
 private:
     // Held inline, so that a pin operation reaches the bus without a call of
-    // its own, and the EEPROM (the bus's one listener) is notified directly.
+    // its own, and the devices (through m_devices, the bus's one listener)
+    // are notified directly.
     CI2cBus m_bus;
     CI2cDevice m_masterPins;  // the firmware's SCL and SDA pins
     CEeprom m_eeprom;

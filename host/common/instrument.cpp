@@ -270,6 +270,13 @@ void CInstrument::SetPaused(bool bPaused)
 
 void CInstrument::SetKey(uint8_t bKey, bool bDown)
 {
+    if (bKey >= 1 && bKey <= 12 && AlignsInput()) {
+        HostInput input;
+        input.bKey = bKey;
+        input.bDown = bDown;
+        QueueInput(std::move(input));
+        return;
+    }
     if (bKey >= 1 && bKey <= 12) {
         m_abKeys[bKey].store(bDown ? 1 : 0, std::memory_order_relaxed);
         if (m_options.bFreeRunning)
@@ -315,7 +322,17 @@ void CInstrument::AttachSerialEndpoint(CSerialEndpoint* pEndpoint)
     m_pSerialEndpoint = pEndpoint;
     if (!pEndpoint)
         return;
-    pEndpoint->SetInjectListener([this](const char* pBytes, size_t nCount) { NoteReceived({pBytes, nCount}); });
+    // A client's bytes go in at the firmware's yield, where a journal of
+    // tick-aligned input has them as serial input too.
+    pEndpoint->SetInjectListener([this](const char* pBytes, size_t nCount) {
+        NoteReceived({pBytes, nCount});
+        if (m_pInputObserver && AlignsInput()) {
+            HostInput input;
+            input.kind = HostInput::Kind::Serial;
+            input.sBytes.assign(pBytes, nCount);
+            m_pInputObserver->InputApplied(m_ullTicksDelivered.load(std::memory_order_relaxed), input);
+        }
+    });
     pEndpoint->SetActivityListener([this] { Wake(); });
 }
 
@@ -332,6 +349,13 @@ void CInstrument::Inject(std::string_view sBytes)
 {
     if (sBytes.empty())
         return;
+    if (AlignsInput()) {
+        HostInput input;
+        input.kind = HostInput::Kind::Serial;
+        input.sBytes = sBytes;
+        QueueInput(std::move(input));
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(m_mtxSync);
         m_nHostWantsLock++;
@@ -344,6 +368,84 @@ void CInstrument::Inject(std::string_view sBytes)
     m_nHostWantsLock--;
     m_ullWakes++;
     m_cvSync.notify_all();
+}
+
+void CInstrument::Post(std::function<void()> fnCall, std::string sDescription)
+{
+    HostInput input;
+    input.kind = HostInput::Kind::Call;
+    input.fnCall = std::move(fnCall);
+    input.sDescription = std::move(sDescription);
+    if (!AlignsInput() || !Running()) {
+        input.fnCall();
+        return;
+    }
+    QueueInput(std::move(input));
+}
+
+// Queued for the firmware's next yield, which is woken for it.
+void CInstrument::QueueInput(HostInput&& input)
+{
+    std::lock_guard<std::mutex> lock(m_mtxSync);
+    m_inputQueue.push_back(std::move(input));
+    m_ullWakes++;
+    m_cvSync.notify_all();
+}
+
+// On the firmware thread at a yield, m_mtxSync not held: the taps and the
+// observer may take locks of their own.
+void CInstrument::ApplyInput(HostInput& input)
+{
+    switch (input.kind) {
+    case HostInput::Kind::Key:
+        m_abKeys[input.bKey].store(input.bDown ? 1 : 0, std::memory_order_relaxed);
+        break;
+    case HostInput::Kind::Serial:
+        NoteReceived(input.sBytes);
+        for (char c : input.sBytes)
+            SerialInjectByte(static_cast<uint8_t>(c));
+        break;
+    case HostInput::Kind::Call:
+        input.fnCall();
+        break;
+    }
+    if (m_pInputObserver)
+        m_pInputObserver->InputApplied(m_ullTicksDelivered.load(std::memory_order_relaxed), input);
+}
+
+// Serial bytes at the head of the queue go in at this yield, which then adds
+// no tick: the next pass takes them, as the slice after a stepped send does.
+bool CInstrument::ApplySerialInput(std::unique_lock<std::mutex>& lock)
+{
+    if (m_inputQueue.empty() || m_inputQueue.front().kind != HostInput::Kind::Serial)
+        return false;
+    HostInput input = std::move(m_inputQueue.front());
+    m_inputQueue.erase(m_inputQueue.begin());
+    lock.unlock();
+    ApplyInput(input);
+    lock.lock();
+    return true;
+}
+
+// Keys and posted changes up to the next serial bytes go in just before a tick.
+void CInstrument::ApplyInputBeforeTick(std::unique_lock<std::mutex>& lock)
+{
+    auto itEnd = std::find_if(m_inputQueue.begin(), m_inputQueue.end(),
+                              [](const HostInput& input) { return input.kind == HostInput::Kind::Serial; });
+    if (itEnd == m_inputQueue.begin())
+        return;
+    std::vector<HostInput> inputs(std::make_move_iterator(m_inputQueue.begin()), std::make_move_iterator(itEnd));
+    m_inputQueue.erase(m_inputQueue.begin(), itEnd);
+    lock.unlock();
+    for (HostInput& input : inputs)
+        ApplyInput(input);
+    lock.lock();
+}
+
+void CInstrument::AddTick()
+{
+    m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
+    m_ullTicksDelivered.fetch_add(1, std::memory_order_relaxed);
 }
 
 uint16_t CInstrument::ReceiveRoom() const
@@ -454,7 +556,7 @@ void CInstrument::SteppedYield()
 // Adds the host ticks that the wall clock says are due at the chosen speed.
 // After a long stall (a suspended machine) at most one second of them comes
 // at once: the firmware does not race to catch up. With m_mtxSync held.
-std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks()
+std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks(std::unique_lock<std::mutex>* pLock)
 {
     const double dSpeed = Speed();
     const auto tNow = std::chrono::steady_clock::now();
@@ -464,8 +566,16 @@ std::chrono::steady_clock::time_point CInstrument::DeliverDueTicks()
     if (ullDue > m_ullTicksPaced) {
         const uint64_t ullMax = std::max<uint64_t>(1, static_cast<uint64_t>(1000.0 / TICK_MS * dSpeed));
         const uint64_t ullNew = std::min(ullDue - m_ullTicksPaced, ullMax);
-        m_ullTicksPaced = ullDue;
-        m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew), std::memory_order_relaxed);
+        if (pLock && m_options.bTickAlignedInput) {
+            // One tick a yield; the rest are due at the next yields.
+            m_ullTicksPaced = ullDue - ullNew + 1;
+            ApplyInputBeforeTick(*pLock);
+            AddTick();
+        } else {
+            m_ullTicksPaced = ullDue;
+            m_nPendingTicks.fetch_add(static_cast<int32_t>(ullNew), std::memory_order_relaxed);
+            m_ullTicksDelivered.fetch_add(ullNew, std::memory_order_relaxed);
+        }
     }
     const auto tDue = m_tPaceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                          std::chrono::duration<double, std::milli>(dTickMs * static_cast<double>(m_ullTicksPaced + 1)));
@@ -503,8 +613,21 @@ void CInstrument::FreeYield()
         // As fast as possible: the next pass has a tick to run, whenever the
         // last one is used up, and nothing waits. A step waiting for a key
         // inside its own loop leaves that one tick pending.
+#ifndef __EMSCRIPTEN__
+        if (m_options.bTickAlignedInput) {
+            std::unique_lock<std::mutex> lock(m_mtxSync);
+            if (ApplySerialInput(lock))
+                return;
+            if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0) {
+                ApplyInputBeforeTick(lock);
+                AddTick();
+            }
+            m_bActivity.store(false, std::memory_order_relaxed);
+            return;
+        }
+#endif
         if (m_nPendingTicks.load(std::memory_order_relaxed) <= 0)
-            m_nPendingTicks.fetch_add(1, std::memory_order_relaxed);
+            AddTick();
         m_bActivity.store(false, std::memory_order_relaxed);
 #ifdef __EMSCRIPTEN__
         if (std::chrono::steady_clock::now() >= m_tSliceEnd) {
@@ -528,7 +651,9 @@ void CInstrument::FreeYield()
     SwitchToHost();
 #else
     std::unique_lock<std::mutex> lock(m_mtxSync);
-    const auto tNextDue = DeliverDueTicks();
+    if (m_options.bTickAlignedInput && ApplySerialInput(lock))
+        return;
+    const auto tNextDue = DeliverDueTicks(&lock);
     if (m_bActivity.exchange(false, std::memory_order_relaxed))
         return;
     if (m_bStopping || m_nPendingTicks.load(std::memory_order_relaxed) > 0)

@@ -78,6 +78,9 @@ public:
         bool bFreeRunning = false;                // the firmware paces itself (desktop) instead of taking turns
         bool bKeepSerialText = true;              // keep every transmitted byte for SerialText()
         std::optional<std::tm> clockStart;       // the clock chip's start (local calendar); none: the computer's clock
+        // Free-running: keys, serial bytes and posted changes take effect at
+        // the firmware's yields in the order of a stepped run (see Post).
+        bool bTickAlignedInput = false;
     };
 
     static constexpr uint32_t TICK_MS = 50;
@@ -129,6 +132,37 @@ public:
     // the milliseconds until it next has work (0: at once).
     double RunFor(double dBudgetMs);
 #endif
+    // Tick-aligned input (Options::bTickAlignedInput, free-running): SetKey,
+    // Inject and Post queue their change, and the firmware thread applies it
+    // at its next yield, as a stepped host would between slices. Keys and
+    // posted changes go in just before a tick is added (a stepped "press",
+    // then a tick); serial bytes go in at a yield that adds no tick (a
+    // stepped "send", whose slice runs at once). At most one tick is added a
+    // yield. A journal of the changes with the ticks delivered before each
+    // therefore replays exactly as a stepped scenario.
+    struct HostInput {
+        enum class Kind : uint8_t { Key, Serial, Call };
+        Kind kind = Kind::Key;
+        uint8_t bKey = 0;
+        bool bDown = false;
+        std::string sBytes;          // Serial
+        std::function<void()> fnCall;  // Call: run on the firmware thread
+        std::string sDescription;      // Call: what it does, for the journal
+    };
+    // Sees every input as it is applied, on the firmware thread, with the
+    // ticks delivered so far (not owned; set before PowerUp).
+    class InputObserver {
+    public:
+        virtual ~InputObserver() = default;
+        virtual void InputApplied(uint64_t ullTick, const HostInput& input) = 0;
+    };
+    void SetInputObserver(InputObserver* pObserver) { m_pInputObserver = pObserver; }
+    // Runs fnCall as a key change would be applied; at once when input is
+    // not tick-aligned or the firmware is not running.
+    void Post(std::function<void()> fnCall, std::string sDescription);
+    // Free-running: ticks added so far.
+    uint64_t TicksDelivered() const { return m_ullTicksDelivered.load(std::memory_order_relaxed); }
+
     // Free-running: a paused firmware stands still at its next yield, its
     // time with it, until resumed; keys and serial bytes wait meanwhile.
     void SetPaused(bool bPaused);
@@ -270,13 +304,27 @@ private:
     // Stepped: one host tick; waits for its time when paced, then adds a
     // pending tick.
     void DeliverTick();
+    // Tick-aligned input: whether input waits for the firmware's yield, and
+    // the yield's share of it (with m_mtxSync held); see HostInput.
+#ifdef __EMSCRIPTEN__
+    bool AlignsInput() const { return false; }
+#else
+    bool AlignsInput() const { return m_options.bTickAlignedInput && m_options.bFreeRunning && m_bStarted; }
+#endif
+    bool ApplySerialInput(std::unique_lock<std::mutex>& lock);
+    void ApplyInputBeforeTick(std::unique_lock<std::mutex>& lock);
+    void ApplyInput(HostInput& input);
+    void QueueInput(HostInput&& input);
+    void AddTick();
     // Stepped: hands the turn to the firmware thread and waits until it hands it back.
     void RunTurn();
     void SteppedYield();
     void FreeYield();
     // Free-running: adds the ticks the wall clock says are due; returns the
     // time the next one falls due.
-    std::chrono::steady_clock::time_point DeliverDueTicks();
+    // With pLock (m_mtxSync) and tick-aligned input, one tick and the input
+    // before it.
+    std::chrono::steady_clock::time_point DeliverDueTicks(std::unique_lock<std::mutex>* pLock = nullptr);
 
     Options m_options;
     CDisplayMemory m_display;
@@ -333,6 +381,9 @@ private:
     std::atomic<bool> m_bRefreshWaiting{false};
     std::atomic<bool> m_bPaused{false};    // the desktop's pause: no passes, no firmware time
     DisplayListener* m_pDisplayListener = nullptr;
+    std::vector<HostInput> m_inputQueue;  // tick-aligned input not yet applied, oldest first
+    InputObserver* m_pInputObserver = nullptr;
+    std::atomic<uint64_t> m_ullTicksDelivered{0};  // free-running: ticks added
 #ifdef __EMSCRIPTEN__
     // The firmware's fiber and the caller's context it hands the turn back to.
     static void FiberMain(void* pInstrument);

@@ -6,16 +6,16 @@
 
 namespace {
 
-std::atomic<bool> gbStopSignal{false};
-std::atomic<int> gnStopSignal{0};
+std::atomic<bool> s_bStopSignal{false};
+std::atomic<int> s_nStopSignal{0};
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
               "the stop flag is set from a signal handler");
 
 void OnStopSignal(int nSignal)
 {
     int nNone = 0;
-    gnStopSignal.compare_exchange_strong(nNone, nSignal, std::memory_order_relaxed);
-    gbStopSignal.store(true, std::memory_order_relaxed);
+    s_nStopSignal.compare_exchange_strong(nNone, nSignal, std::memory_order_relaxed);
+    s_bStopSignal.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -27,10 +27,10 @@ const std::atomic<bool>* InstallStopSignals()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return &gbStopSignal;
+    return &s_bStopSignal;
 }
 
-int StopSignal() { return gnStopSignal.load(std::memory_order_relaxed); }
+int StopSignal() { return s_nStopSignal.load(std::memory_order_relaxed); }
 
 std::string StopSignalName(int nSignal)
 {

@@ -120,7 +120,6 @@ struct Options {
     std::vector<std::string> asChart;
     bool bPowerOn = false;
     bool bStats = false;
-    bool bSpeedMax = false;  // '--speed max' given: flat out while the instrument works, real time while it waits
     bool bSpeedGiven = false;  // --speed or --realtime given
     SerialCliOptions serial;
     std::optional<uint32_t> linger;
@@ -128,6 +127,9 @@ struct Options {
     bool bHaveScenario = false;
     std::string sSample;  // library name or path; empty: the recorded sample
     bool bHeater = false;  // a cell heater fitted
+    // '--speed max' given: serving a client, flat out while the instrument
+    // works and real time while it waits (max is also the scenario default).
+    bool SpeedMaxGiven() const { return bSpeedGiven && host.dSpeed == 0; }
 };
 
 // How long the instrument must have been quiet before the console ends, and
@@ -390,7 +392,7 @@ int CConsole::Run()
         const bool bInputDone = InputDone();
         if (bInputDone && m_sPending.empty() && !m_bServing)
             break;
-        if (m_bServing && m_options.bSpeedMax)
+        if (m_bServing && m_options.SpeedMaxGiven())
             ServeTickAtMax();
         else {
             Pace(dIdleSpeed);
@@ -458,15 +460,14 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options)
                 return BadUsage("--speed needs a number or max");
             if (!ParseSpeed(psz, options.host.dSpeed))
                 return BadUsage(std::string("bad speed '") + psz + "' (a number above 0, or max)");
-            options.bSpeedMax = options.host.dSpeed == 0;
         } else if (sArg == "--clock") {
             const char* psz = value();
             if (!psz)
                 return BadUsage("--clock needs a moment, \"YYYY-MM-DD hh:mm:ss\"");
-            options.host.clockStart = CClockChip::ParseMoment(psz);
+            std::string sWhy;
+            options.host.clockStart = CClockChip::ParseMoment(psz, &sWhy);
             if (!options.host.clockStart)
-                return BadUsage(std::string("--clock: bad moment '") + psz +
-                                "'; write \"YYYY-MM-DD hh:mm:ss\", a moment of the years 2000 to 2099");
+                return BadUsage(std::string("--clock: bad moment '") + psz + "': " + sWhy);
         } else if (sArg == "--stats")
             options.bStats = true;
         else if (sArg == "--heater")

@@ -21,6 +21,15 @@ bool WaitFor(CInstrument& host, uint32_t unLimitMs, const std::function<bool()>&
     return host.TickUntil((unLimitMs + CInstrument::TICK_MS - 1) / CInstrument::TICK_MS, fnDone);
 }
 
+// A PC that took control during the start-up (a client waiting on the port
+// sends CONTROL as soon as it sees START) has the instrument: no key is
+// pressed for it any more, and the start-up counts as done.
+bool UnderPcControl()
+{
+    const uint8_t bState = ProbeScreenState();
+    return bState == STATE_PC_CONTROL || bState == STATE_PC_CONTROL_WAITING;
+}
+
 }  // namespace
 
 bool PowerOnToMainMenu(CInstrument& host, std::string* psError)
@@ -31,14 +40,17 @@ bool PowerOnToMainMenu(CInstrument& host, std::string* psError)
     if (ProbeScreenState() == STATE_STANDBY)
         host.KeyStroke(KEY_STANDBY, KEY_STROKE_MS, KEY_STROKE_MS);
     if (!WaitFor(host, START_UP_LIMIT_MS, [] {
-            return ProbeScreenState() == STATE_SELFTEST_PASSED || ProbeScreenState() == STATE_SELFTEST_FAILED;
+            return ProbeScreenState() == STATE_SELFTEST_PASSED || ProbeScreenState() == STATE_SELFTEST_FAILED ||
+                   UnderPcControl();
         })) {
         *psError = "the instrument did not finish its start-up (screen state " + std::to_string(ProbeScreenState()) + ")";
         return false;
     }
+    if (UnderPcControl())
+        return true;
     // OK, on "All tests passed" and on the advice after a failure.
     host.KeyStroke(KEY_SOFT2, KEY_STROKE_MS, KEY_STROKE_MS);
-    if (!WaitFor(host, MENU_LIMIT_MS, [] { return ProbeScreenState() == STATE_MAIN_MENU; })) {
+    if (!WaitFor(host, MENU_LIMIT_MS, [] { return ProbeScreenState() == STATE_MAIN_MENU || UnderPcControl(); })) {
         *psError = "the main menu did not show after OK (screen state " + std::to_string(ProbeScreenState()) + ")";
         return false;
     }

@@ -8,5 +8,6 @@
 class CInstrument;
 
 // Runs at the host's current pace; false with a message when the main
-// menu does not show within the start-up's time.
+// menu does not show within the start-up's time. A PC taking control on the
+// way ends it too, with the instrument in the PC's hands.
 bool PowerOnToMainMenu(CInstrument& host, std::string* psError);

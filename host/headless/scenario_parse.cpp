@@ -491,6 +491,14 @@ std::optional<uint8_t> ParseScenarioKey(std::string_view s)
     return std::nullopt;
 }
 
+std::string_view ScenarioKeyName(uint8_t bKey)
+{
+    for (const auto& key : kaKeys)
+        if (key.bKey == bKey)
+            return key.pszName;
+    return {};
+}
+
 std::optional<uint8_t> ParseScenarioState(std::string_view s)
 {
     // The table is searched with a C string: a zero byte would end the

@@ -83,6 +83,8 @@ std::string FormatScenarioError(std::string_view sFile, const ScenarioError& err
 std::optional<uint32_t> ParseScenarioDuration(std::string_view s);
 // ref test escape up down left right soft1..soft4 standby: the key code.
 std::optional<uint8_t> ParseScenarioKey(std::string_view s);
+// The inverse: "ref" for the reference key; empty for a code that is no key.
+std::string_view ScenarioKeyName(uint8_t bKey);
 // A screen state by number or by its name in the state table ("main-menu").
 std::optional<uint8_t> ParseScenarioState(std::string_view s);
 // "11 main-menu": a screen state's number and name.

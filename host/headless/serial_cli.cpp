@@ -1,4 +1,4 @@
-// halden-cli's serial-port options and background run.
+// halden-cli's serial-port options and the wait for a PC client.
 #include "serial_cli.h"
 
 #include <chrono>

@@ -2,7 +2,10 @@
 // About.
 #include "halden_app.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -11,9 +14,11 @@
 #include <algorithm>
 
 #include "dialogs.h"
+#include "dock_tools.h"
 #include "eeprom_bus.h"
 #include "halden_doc.h"
 #include "halden_view.h"
+#include "key_map.h"
 #include "main_frame.h"
 #include "serial_endpoint.h"
 
@@ -32,6 +37,8 @@ const QString ZOOM_ENTRY = QStringLiteral("Zoom");
 const QString GEOMETRY_ENTRY = QStringLiteral("WindowGeometry");
 const QString LAYOUT_ENTRY = QStringLiteral("WindowLayout");
 const QString SCREENSHOT_DIR_ENTRY = QStringLiteral("ScreenshotFolder");
+const QString RECENT_EEPROM_ENTRY = QStringLiteral("File/RecentEepromImages");
+constexpr int RECENT_EEPROM_MAX = 6;
 
 int ReadFlag(QSettings& settings, const QString& sKey, int nDefault)
 {
@@ -53,6 +60,19 @@ CHaldenApp::~CHaldenApp()
 
 CHaldenApp* CHaldenApp::Instance() { return gpApp; }
 
+// The board's message ends in advice for the command line (": name a file
+// with --eeprom"); the window offers its own choices instead.
+QString EepromProblemText(const std::string& sStatus)
+{
+    QString sText = QString::fromStdString(sStatus);
+    const qsizetype nAdvice = sText.indexOf(QStringLiteral(": name "));
+    if (nAdvice >= 0 && sText.indexOf(QStringLiteral("--eeprom"), nAdvice) >= 0)
+        sText.truncate(nAdvice);
+    if (!sText.isEmpty())
+        sText[0] = sText[0].toUpper();
+    return sText + QLatin1Char('.');
+}
+
 CEepromBus* CHaldenApp::Bus() const { return View() ? &View()->Instrument().Bus() : nullptr; }
 
 CHaldenView* CHaldenApp::View() const { return m_pFrame ? m_pFrame->View() : nullptr; }
@@ -71,6 +91,8 @@ bool CHaldenApp::InitInstance()
         m_baWindowGeometry = settings.value(GEOMETRY_ENTRY).toByteArray();
         m_baWindowLayout = settings.value(LAYOUT_ENTRY).toByteArray();
         m_sScreenshotDir = settings.value(SCREENSHOT_DIR_ENTRY).toString();
+        settings.endGroup();
+        SetKeyMap(ReadKeyMap(settings));
     }
 
     // File/New: the document, the frame and the view; the view publishes
@@ -91,7 +113,7 @@ bool CHaldenApp::InitInstance()
         m_pFrame->restoreState(m_baWindowLayout);
     m_pFrame->show();
 
-    // The bus with the firmware's own pins and the EEPROM at 0xA0.
+    // The bus with the firmware's own pins, the EEPROM at 0xA0 and the clock chip.
     CInstrument& instrument = m_pFrame->View()->Instrument();
     instrument.SetClockStart(m_options.clockStart);
     instrument.OpenEeprom(m_options.sEepromPath.toStdString(), m_options.bEepromSnapshot);
@@ -99,6 +121,7 @@ bool CHaldenApp::InitInstance()
         return false;
     m_pFrame->ShowEepromStatus(QString::fromStdString(instrument.Bus().StatusMessage()));
     m_pFrame->SetEepromFile(m_options.sEepromPath);
+    NoteRecentEeprom(m_options.sEepromPath);
     // A write that fails later is reported on the firmware thread; the
     // status bar learns of it on the UI thread.
     instrument.Bus().SetStatusListener([this](const std::string& sMessage) {
@@ -140,7 +163,7 @@ bool CHaldenApp::ChooseOtherStore()
     CInstrument& instrument = m_pFrame->View()->Instrument();
     while (instrument.Bus().Refused()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Halden"),
-                        QString::fromStdString(instrument.Bus().StatusMessage()), QMessageBox::NoButton,
+                        EepromProblemText(instrument.Bus().StatusMessage()), QMessageBox::NoButton,
                         m_pFrame.get());
         box.setInformativeText(QStringLiteral(
             "Start with a new EEPROM file elsewhere, or with the store in memory only "
@@ -151,9 +174,8 @@ bool CHaldenApp::ChooseOtherStore()
         box.setDefaultButton(pNewFile);
         box.exec();
         if (box.clickedButton() == pNewFile) {
-            QString sPath = QFileDialog::getSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"),
-                                                         QStringLiteral("eeprom.bin"),
-                                                         QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+            QString sPath = AskSaveFileName(m_pFrame.get(), QStringLiteral("New EEPROM File"), QStringLiteral("eeprom.bin"),
+                                            QStringLiteral("EEPROM images (*.bin);;All files (*)"));
             if (sPath.isEmpty())
                 continue;
             m_options.sEepromPath = sPath;
@@ -182,8 +204,13 @@ void CHaldenApp::ShowPendingStatus()
 void CHaldenApp::StartFirmware()
 {
     // Not when the window was closed before the event loop first ran.
-    if (m_pFrame && m_pFrame->isVisible() && !m_bExited)
-        View()->Instrument().PowerUp();
+    if (m_pFrame && m_pFrame->isVisible() && !m_bExited) {
+        CInstrument& instrument = View()->Instrument();
+        const auto& abImage = instrument.Bus().Eeprom().Memory();
+        View()->Recorder().PowerUp(abImage.data(), abImage.size(), instrument.HeaterFitted());
+        instrument.SetInputObserver(&View()->Recorder());
+        instrument.PowerUp();
+    }
 }
 
 void CHaldenApp::ExitInstance()
@@ -219,6 +246,79 @@ void CHaldenApp::RequestRestart()
     m_bRestartRequested = true;
     if (m_options.bStartFirmware && m_pFrame)
         m_pFrame->close();
+}
+
+void CHaldenApp::NoteRecentEeprom(const QString& sPath)
+{
+    if (sPath.isEmpty())
+        return;
+    const QString sAbsolute = QFileInfo(sPath).absoluteFilePath();
+    QStringList recent = RecentEepromFiles();
+    recent.removeAll(sAbsolute);
+    recent.prepend(sAbsolute);
+    while (recent.size() > RECENT_EEPROM_MAX)
+        recent.removeLast();
+    QSettings().setValue(RECENT_EEPROM_ENTRY, recent);
+    if (m_pFrame)
+        m_pFrame->FillRecentMenu();
+}
+
+QStringList CHaldenApp::RecentEepromFiles() const { return QSettings().value(RECENT_EEPROM_ENTRY).toStringList(); }
+
+void CHaldenApp::OnOpenEeprom()
+{
+    const QString sPath = AskOpenFileName(m_pFrame.get(), QStringLiteral("Open EEPROM Image"),
+                                          QStringLiteral("EEPROM images (*.bin);;All files (*)"));
+    if (sPath.isEmpty())
+        return;
+    QString sError;
+    if (!SwitchEeprom(sPath, &sError))
+        QMessageBox::warning(m_pFrame.get(), QStringLiteral("Open EEPROM Image"), sError);
+}
+
+bool CHaldenApp::SwitchEeprom(const QString& sPath, QString* psError)
+{
+    auto fnFail = [psError](const QString& sWhy) {
+        if (psError)
+            *psError = sWhy;
+        return false;
+    };
+    const QFileInfo info(sPath);
+    if (!m_options.sEepromPath.isEmpty() && info.absoluteFilePath() == QFileInfo(m_options.sEepromPath).absoluteFilePath())
+        return fnFail(QStringLiteral("%1 is the EEPROM image in use.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+    if (!info.exists())
+        return fnFail(QStringLiteral("%1 no longer exists.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+    {
+        // The same checks as at start; the file is closed again at once.
+        CEepromBus check(sPath.toStdString());
+        if (check.Refused())
+            return fnFail(EepromProblemText(check.StatusMessage()) +
+                          QStringLiteral("\nThe instrument runs on with %1.")
+                              .arg(m_options.sEepromPath.isEmpty()
+                                       ? QStringLiteral("its store in memory only")
+                                       : QDir::toNativeSeparators(QFileInfo(m_options.sEepromPath).absoluteFilePath())));
+    }
+    m_sRestartEeprom = info.absoluteFilePath();
+    NoteRecentEeprom(m_sRestartEeprom);
+    RequestRestart();
+    return true;
+}
+
+QStringList CHaldenApp::RestartArguments() const
+{
+    QStringList args = QCoreApplication::arguments();
+    if (m_sRestartEeprom.isEmpty())
+        return args;
+    for (qsizetype i = 1; i < args.size();) {
+        if (args[i] == QStringLiteral("--eeprom") && i + 1 < args.size())
+            args.remove(i, 2);
+        else if (args[i].startsWith(QStringLiteral("--eeprom=")))
+            args.remove(i);
+        else
+            i++;
+    }
+    args << QStringLiteral("--eeprom") << m_sRestartEeprom;
+    return args;
 }
 
 void CHaldenApp::OnFileNew()

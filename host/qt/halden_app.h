@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <ctime>
 #include <memory>
@@ -20,6 +21,10 @@ class CHaldenDoc;
 class CHaldenView;
 class CMainFrame;
 class CSerialEndpoint;
+
+// A refused EEPROM file's message for a window: the fact, as a sentence,
+// without the command-line advice the console gives.
+QString EepromProblemText(const std::string& sStatus);
 
 class CHaldenApp final : public QObject {
     Q_OBJECT
@@ -55,6 +60,19 @@ public:
     bool StartsFirmware() const { return m_options.bStartFirmware; }
 
     void OnFileNew();
+    // File/Open EEPROM Image... and File/Recent EEPROM Images: the instrument
+    // starts afresh from power-up on another image. The new file is checked
+    // first, as at start; one that is no EEPROM image is refused with the
+    // reason (false) and the instrument runs on. Otherwise the firmware,
+    // which runs once per process, stops, the old file is closed, and the
+    // simulator restarts on the new one.
+    void OnOpenEeprom();
+    bool SwitchEeprom(const QString& sPath, QString* psError);
+    // The EEPROM images used last, newest first (the profile keeps them).
+    QStringList RecentEepromFiles() const;
+    QString EepromPath() const { return m_options.sEepromPath; }
+    // The command line for the restart: the same, on the image switched to.
+    QStringList RestartArguments() const;
     void OnSendMessage();
     void OnAppAbout();
     void OnSerialPort();
@@ -86,6 +104,7 @@ public:
 private:
     void StartFirmware();
     bool ChooseOtherStore();
+    void NoteRecentEeprom(const QString& sPath);
     void ShowPendingStatus();
 
     Options m_options;
@@ -96,6 +115,7 @@ private:
     std::unique_ptr<CMainFrame> m_pFrame;
     bool m_bExited = false;
     bool m_bRestartRequested = false;
+    QString m_sRestartEeprom;  // the image the restart opens; empty: as before
     std::mutex m_mtxStatus;
     std::string m_sPendingStatus;  // the bus's latest message, handed over from the firmware thread
 };

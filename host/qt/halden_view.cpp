@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "key_map.h"
 #include "panel_layout.h"
 #include "sample_dialog.h"
 
@@ -30,6 +31,7 @@ CInstrument::Options ViewInstrumentOptions()
     options.dSpeed = 1;
     options.bFreeRunning = true;
     options.bKeepSerialText = false;
+    options.bTickAlignedInput = true;  // a recorded session replays exactly
     return options;
 }
 
@@ -581,35 +583,15 @@ QRect CHaldenView::DrawDisplayPage(QPainter& painter, const QRect& rPage, const 
 
 CKeyBase* CHaldenView::Key(uint8_t bCode) const { return bCode >= 1 && bCode <= 12 ? m_apKeys[bCode] : nullptr; }
 
-namespace {
-struct Shortcut {
-    int nQtKey;
-    uint8_t bCode;
-    const char* pszText;  // shown in tooltips; null for second keys of a code
-};
-constexpr Shortcut SHORTCUTS[] = {
-    {Qt::Key_R, 1, "R"},        {Qt::Key_T, 5, "T or Enter"}, {Qt::Key_Return, 5, nullptr},
-    {Qt::Key_Enter, 5, nullptr}, {Qt::Key_Escape, 4, "Esc"},  {Qt::Key_Up, 2, "Up arrow"},
-    {Qt::Key_Down, 3, "Down arrow"}, {Qt::Key_Left, 6, "Left arrow"}, {Qt::Key_Right, 7, "Right arrow"},
-    {Qt::Key_1, 8, "1"},        {Qt::Key_2, 9, "2"},          {Qt::Key_3, 10, "3"},
-    {Qt::Key_4, 11, "4"},       {Qt::Key_S, 12, "S"},
-};
-}  // namespace
+uint8_t CHaldenView::KeyForShortcut(int nQtKey) { return PanelKeyFor(nQtKey); }
 
-uint8_t CHaldenView::KeyForShortcut(int nQtKey)
-{
-    for (const Shortcut& s : SHORTCUTS)
-        if (s.nQtKey == nQtKey)
-            return s.bCode;
-    return 0;
-}
+QString CHaldenView::ShortcutText(uint8_t bCode) { return KeyMapText(bCode); }
 
-QString CHaldenView::ShortcutText(uint8_t bCode)
+void CHaldenView::UpdateKeyTooltips()
 {
-    for (const Shortcut& s : SHORTCUTS)
-        if (s.bCode == bCode && s.pszText)
-            return QString::fromLatin1(s.pszText);
-    return QString();
+    for (const panel::KeyLayout& layout : panel::KEYS)
+        if (CKeyBase* pKey = Key(layout.bCode))
+            pKey->setToolTip(QStringLiteral("%1 (key %2)").arg(QString::fromLatin1(layout.pszLabel), ShortcutText(layout.bCode)));
 }
 
 void CHaldenView::SetKeyFromKeyboard(uint8_t bCode, bool bDown)

@@ -20,6 +20,7 @@
 
 #include "display_memory.h"
 #include "instrument.h"
+#include "session_recorder.h"
 
 class CSampleLid;
 
@@ -206,6 +207,8 @@ public:
     CInstrument& Instrument() { return m_instrument; }
 
     CKeyBase* Key(uint8_t bCode) const;
+    // The journal of the instrument's input since power-up (File/Record Session...).
+    CSessionRecorder& Recorder() { return m_recorder; }
     // What stands in the cell, and the lid on the panel that shows it.
     CSampleCompartment& Compartment() { return m_instrument.Compartment(); }
     CSampleLid* Lid() const { return m_pLid; }
@@ -228,6 +231,8 @@ public:
     // Keyboard shortcuts: the panel key for a keyboard key, 0 for none.
     static uint8_t KeyForShortcut(int nQtKey);
     static QString ShortcutText(uint8_t bCode);
+    // After Options/Keys...: each key's tooltip names its keyboard keys.
+    void UpdateKeyTooltips();
     void SetKeyFromKeyboard(uint8_t bCode, bool bDown);
     void ReleaseKeyboardKeys();
 
@@ -270,6 +275,7 @@ private:
 
     static constexpr int SERIAL_BACKLOG_MAX = 1 << 20;  // bytes held for the UI before new ones are dropped
 
+    CSessionRecorder m_recorder;          // before the instrument, which reports to it
     CInstrument m_instrument;             // the instrument this view shows, free-running
     bool m_bCreated = false;
     QWidget* m_pCanvas = nullptr;         // carries the panel picture, the keys and the LCD

@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include <unistd.h>
@@ -77,10 +78,11 @@ int main(int argc, char** argv)
         }
     }
     if (parser.isSet(clock)) {
-        options.clockStart = CClockChip::ParseMoment(parser.value(clock).toLocal8Bit().constData());
+        std::string sWhy;
+        options.clockStart = CClockChip::ParseMoment(parser.value(clock).toLocal8Bit().constData(), &sWhy);
         if (!options.clockStart) {
-            std::fprintf(stderr, "halden-sim: --clock: bad moment '%s'; write \"YYYY-MM-DD hh:mm:ss\", a moment of the "
-                         "years 2000 to 2099\n", qPrintable(parser.value(clock)));
+            std::fprintf(stderr, "halden-sim: --clock: bad moment '%s': %s\n", qPrintable(parser.value(clock)),
+                         sWhy.c_str());
             return 2;
         }
     }
@@ -126,11 +128,12 @@ int main(int argc, char** argv)
     const int nResult = qapp.exec();
     app.ExitInstance();
     if (app.RestartRequested() && nResult == 0) {
-        // Mains on again: the same program with the same arguments, once the
-        // EEPROM file, the serial port and the profile are closed and written.
+        // Mains on again: the same program with the same arguments (another
+        // EEPROM image when one was opened), once the EEPROM file, the serial
+        // port and the profile are closed and written.
         const QByteArray abProgram = QCoreApplication::applicationFilePath().toLocal8Bit();
         std::vector<QByteArray> args;
-        for (const QString& sArg : QCoreApplication::arguments())
+        for (const QString& sArg : app.RestartArguments())
             args.push_back(sArg.toLocal8Bit());
         std::vector<char*> apszArgs;
         for (QByteArray& abArg : args)

@@ -7,6 +7,10 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QSettings>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -44,7 +48,11 @@
 #include "panel_layout.h"
 #include "printer_dock.h"
 #include "sample_dialog.h"
+#include "scenario_player.h"
 #include "serial_monitor.h"
+#include "session_recorder.h"
+#include "key_map.h"
+#include "keys_dialog.h"
 
 namespace {
 
@@ -86,6 +94,10 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pSerialMonitor->setVisible(pApp->m_bShowSerialMonitor != 0);
     connect(m_pView, &CHaldenView::SerialReceived, m_pSerialMonitor, &CSerialMonitor::AppendBytes);
     connect(m_pView, &CHaldenView::SerialInjected, m_pSerialMonitor, &CSerialMonitor::AppendInjected);
+    m_pSerialMonitor->SetClock([pInstrument = &m_pView->Instrument()] { return pInstrument->FirmwareMs(); });
+    connect(m_pSerialMonitor, &CSerialMonitor::SendRequested, this, [this](const QByteArray& abBytes) {
+        m_pApp->SendBytes(abBytes.toStdString());
+    });
 
     // The printer and the chart recorder share the right-hand side as tabs.
     CInstrument& instrument = m_pView->Instrument();
@@ -102,6 +114,9 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     connect(m_pView, &CHaldenView::SerialReceived, m_pPrinterDock, &CPrinterDock::TakeCable);
 
     CreateMenus();
+    // A profile edited by hand may give a panel key what a menu uses.
+    if (!CheckKeyMap(CurrentKeyMap(), ReservedKeys()).isEmpty())
+        SetKeyMap(DefaultKeyMap());
     connect(m_pView->Lid(), &CSampleLid::Clicked, this, &CMainFrame::OnSample);
 
     QStatusBar* pStatus = statusBar();
@@ -115,6 +130,22 @@ CMainFrame::CMainFrame(CHaldenApp* pApp, CHaldenDoc* pDoc) : m_pApp(pApp), m_pDo
     m_pSerialPane->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_pSerialPane->hide();
     pStatus->addPermanentWidget(m_pSerialPane);
+    m_pScenarioPane = new QLabel;
+    m_pScenarioPane->setObjectName(QStringLiteral("scenarioStatus"));
+    m_pScenarioPane->setMaximumWidth(PANE_MAX_WIDTH);
+    m_pScenarioPane->hide();
+    pStatus->addPermanentWidget(m_pScenarioPane);
+    m_pPlayer = new CScenarioPlayer(this, m_pView);
+    auto fnShowScenario = [this](const QString& sText) {
+        m_pScenarioPane->setText(fontMetrics().elidedText(sText, Qt::ElideMiddle, PANE_MAX_WIDTH));
+        m_pScenarioPane->setToolTip(sText);
+        m_pScenarioPane->setVisible(!sText.isEmpty());
+    };
+    connect(m_pPlayer, &CScenarioPlayer::ProgressChanged, this, fnShowScenario);
+    connect(m_pPlayer, &CScenarioPlayer::Finished, this, [this, fnShowScenario](bool, const QString& sResult) {
+        fnShowScenario(sResult);
+        m_pRunScenarioAction->setText(QStringLiteral("R&un Scenario..."));
+    });
     m_pKeysPane = new QLabel;
     m_pKeysPane->setObjectName(QStringLiteral("keysStatus"));
     pStatus->addPermanentWidget(m_pKeysPane);
@@ -175,6 +206,12 @@ void CMainFrame::CreateMenus()
     pNew->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
     pNew->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(0, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
     SetPrompt(pNew, QStringLiteral("Create a new document\nNew"));
+    QAction* pOpenEeprom = pFile->addAction(QStringLiteral("&Open EEPROM Image..."), m_pApp, &CHaldenApp::OnOpenEeprom);
+    pOpenEeprom->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    SetPrompt(pOpenEeprom, QStringLiteral("Start the instrument afresh on another EEPROM image\nOpen EEPROM Image"));
+    m_pRecentMenu = pFile->addMenu(QStringLiteral("Recent EEPROM &Images"));
+    connect(m_pRecentMenu, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
+    FillRecentMenu();
     pFile->addSeparator();
     QAction* pSaveDisplay = pFile->addAction(QStringLiteral("Save &Display As..."), this, &CMainFrame::OnSaveDisplayAs);
     SetPrompt(pSaveDisplay, QStringLiteral("Save the display as a PNG picture\nSave Display"));
@@ -188,6 +225,12 @@ void CMainFrame::CreateMenus()
         pFile->addAction(QStringLiteral("Screenshot of the &Window"), this, [this] { SaveScreenshot(true); });
     pShotWindow->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F12));
     SetPrompt(pShotWindow, QStringLiteral("Save the whole window as the next numbered PNG picture in the screenshot folder\nScreenshot of the Window"));
+    pFile->addSeparator();
+    m_pRecordAction = pFile->addAction(QStringLiteral("&Record Session..."), this, &CMainFrame::OnRecordSession);
+    SetPrompt(m_pRecordAction,
+              QStringLiteral("Record the session as a scenario that halden-cli replays\nRecord Session"));
+    m_pRunScenarioAction = pFile->addAction(QStringLiteral("R&un Scenario..."), this, &CMainFrame::OnRunScenario);
+    SetPrompt(m_pRunScenarioAction, QStringLiteral("Play a scenario on the instrument in this window\nRun Scenario"));
     pFile->addSeparator();
     QAction* pPrint = pFile->addAction(QStringLiteral("&Print..."), this, &CMainFrame::OnPrint);
     pPrint->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
@@ -275,10 +318,12 @@ void CMainFrame::CreateMenus()
     m_pSampleAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
     SetPrompt(m_pSampleAction, QStringLiteral("Choose the sample in the cell\nSample"));
     m_pHeaterAction = pOptions->addAction(QStringLiteral("Cell &Heater"), this,
-                                          [this](bool bFitted) { m_pView->Instrument().FitHeater(bFitted); });
+                                          [this](bool bFitted) { FitHeater(bFitted); });
     m_pHeaterAction->setCheckable(true);
     m_pHeaterAction->setChecked(m_pView->Instrument().HeaterFitted());
     SetPrompt(m_pHeaterAction, QStringLiteral("Fit a heater to the cell holder: warms reacting samples to 37 C\nCell Heater"));
+    QAction* pKeys = pOptions->addAction(QStringLiteral("&Keys..."), this, &CMainFrame::OnKeys);
+    SetPrompt(pKeys, QStringLiteral("Choose the keyboard keys that work the panel keys\nKeys"));
     QAction* pSerialPort = pOptions->addAction(QStringLiteral("Serial &Port..."), m_pApp, &CHaldenApp::OnSerialPort);
     SetPrompt(pSerialPort, QStringLiteral("Choose where PC software opens the Halden's serial port\nSerial Port"));
 
@@ -292,6 +337,9 @@ void CMainFrame::CreateMenus()
                                                 "Hover over a panel key to see its shortcut."));
     });
     SetPrompt(pUsing, QStringLiteral("Display instructions about how to use help\nHelp"));
+    QAction* pGuide = pHelp->addAction(QStringLiteral("User &Guide"), this, &CMainFrame::OnUserGuide);
+    pGuide->setShortcut(QKeySequence(QStringLiteral("Shift+F1")));
+    SetPrompt(pGuide, QStringLiteral("Read the user guide's chapters\nUser Guide"));
     pHelp->addSeparator();
     QAction* pAbout = pHelp->addAction(QStringLiteral("&About Halden PC Simulation..."), m_pApp, &CHaldenApp::OnAppAbout);
     pAbout->setIcon(QIcon(QPixmap(QStringLiteral(":/bitmap/2")).copy(2 * panel::TOOLBAR_IMAGE_WIDTH, 0, panel::TOOLBAR_IMAGE_WIDTH, panel::TOOLBAR_IMAGE_HEIGHT)));
@@ -619,6 +667,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     m_pApp->m_bShowChart = m_pChartDock && !m_pChartDock->isHidden() ? 1 : 0;
     m_pApp->m_baWindowGeometry = saveGeometry();
     m_pApp->m_baWindowLayout = saveState();
+    if (Recording())
+        StopRecording(nullptr);  // closing ends the recording; it is kept
     m_pView->Instrument().Shutdown();
     pEvent->accept();
 }
@@ -657,8 +707,183 @@ void CMainFrame::OnSample()
     CSampleDlg dlg(m_pView->Compartment(), this);
     if (dlg.exec() != QDialog::Accepted || !dlg.Chosen())
         return;
-    m_pView->Compartment().Insert(*dlg.Chosen(), dlg.Concentration());
-    m_pView->Lid()->Update();
-    statusBar()->showMessage(
-        QStringLiteral("In the cell: %1").arg(QString::fromStdString(m_pView->Compartment().Label())), 5000);
+    InsertSample(*dlg.Chosen(), dlg.Concentration());
+}
+
+// The sample goes in between two ticks of firmware time, where a recorded
+// session's "sample" puts it on replay.
+void CMainFrame::InsertSample(const CSample& sample, std::optional<double> fConcentration)
+{
+    const double fShown = fConcentration.value_or(1.0);
+    m_pView->Instrument().Post(
+        [this, sample, fConcentration] {
+            m_pView->Compartment().Insert(sample, fConcentration);
+            QMetaObject::invokeMethod(this, [this] {
+                m_pView->Lid()->Update();
+                statusBar()->showMessage(
+                    QStringLiteral("In the cell: %1").arg(QString::fromStdString(m_pView->Compartment().Label())), 5000);
+            }, Qt::AutoConnection);
+        },
+        CSessionRecorder::SampleLine(sample, fShown));
+}
+
+void CMainFrame::FitHeater(bool bFitted)
+{
+    m_pHeaterAction->setChecked(bFitted);
+    m_pView->Instrument().Post([this, bFitted] { m_pView->Instrument().FitHeater(bFitted); },
+                               bFitted ? "heater fitted" : "heater none");
+}
+
+bool CMainFrame::Recording() const { return m_pView->Recorder().Recording(); }
+
+void CMainFrame::OnRecordSession()
+{
+    if (Recording()) {
+        QString sError;
+        if (!StopRecording(&sError))
+            QMessageBox::warning(this, QStringLiteral("Record Session"), sError);
+        return;
+    }
+    const QString sPath = AskSaveFileName(this, QStringLiteral("Record Session"), QStringLiteral("session.scn"),
+                                          QStringLiteral("Scenarios (*.scn);;All files (*)"));
+    if (!sPath.isEmpty())
+        StartRecording(sPath);
+}
+
+bool CMainFrame::StartRecording(const QString& sPath)
+{
+    if (Recording() || !m_pView->Instrument().Running())
+        return false;
+    m_sRecordPath = sPath;
+    m_pView->Recorder().Begin(m_pView->Instrument().TicksDelivered());
+    m_pRecordAction->setText(QStringLiteral("Stop &Recording"));
+    m_pScenarioPane->setText(QStringLiteral("Recording to %1").arg(QFileInfo(sPath).fileName()));
+    m_pScenarioPane->setToolTip(sPath);
+    m_pScenarioPane->show();
+    return true;
+}
+
+namespace {
+// Writes the file whole or leaves it as it was; "PATH: REASON" on failure,
+// empty on success.
+QString WriteWholeFile(const QString& sPath, const char* pData, size_t nSize)
+{
+    QSaveFile file(sPath);
+    const auto nBytes = static_cast<qint64>(nSize);
+    if (file.open(QIODevice::WriteOnly) && file.write(pData, nBytes) == nBytes && file.commit())
+        return QString();
+    return QStringLiteral("%1: %2").arg(sPath, file.errorString());
+}
+}  // namespace
+
+// The image goes beside the scenario: "session.scn" and "session.eeprom.bin".
+bool CMainFrame::StopRecording(QString* psError)
+{
+    if (!Recording())
+        return false;
+    const QFileInfo info(m_sRecordPath);
+    const QString sImagePath = info.dir().filePath(info.completeBaseName() + QStringLiteral(".eeprom.bin"));
+    const std::string sText = m_pView->Recorder().End(m_pView->Instrument().TicksDelivered(),
+                                                      QFileInfo(sImagePath).fileName().toStdString());
+    m_pRecordAction->setText(QStringLiteral("&Record Session..."));
+    const auto& abImage = m_pView->Recorder().PowerUpImage();
+    QString sFailure = WriteWholeFile(sImagePath, reinterpret_cast<const char*>(abImage.data()), abImage.size());
+    if (sFailure.isEmpty())
+        sFailure = WriteWholeFile(m_sRecordPath, sText.data(), sText.size());
+    if (!sFailure.isEmpty()) {
+        const QString sError = QStringLiteral("The session could not be written to %1").arg(sFailure);
+        m_pScenarioPane->setText(QStringLiteral("Recording not saved"));
+        m_pScenarioPane->setToolTip(sError);
+        if (psError)
+            *psError = sError;
+        return false;
+    }
+    m_pScenarioPane->setText(QStringLiteral("Recorded %1").arg(info.fileName()));
+    m_pScenarioPane->setToolTip(QStringLiteral("%1, from the EEPROM image %2").arg(m_sRecordPath, sImagePath));
+    return true;
+}
+
+void CMainFrame::OnRunScenario()
+{
+    if (m_pPlayer->Running()) {
+        m_pPlayer->Stop();
+        return;
+    }
+    const QString sPath = AskOpenFileName(this, QStringLiteral("Run Scenario"),
+                                          QStringLiteral("Scenarios (*.scn);;All files (*)"));
+    if (!sPath.isEmpty())
+        RunScenario(sPath);
+}
+
+bool CMainFrame::RunScenario(const QString& sPath)
+{
+    QFile file(sPath);
+    const QString sName = QFileInfo(sPath).fileName();
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_pScenarioPane->setText(QStringLiteral("Scenario %1 not run: %2").arg(sName, file.errorString()));
+        m_pScenarioPane->show();
+        return false;
+    }
+    const QByteArray abText = file.readAll();
+    if (!m_pPlayer->Start(abText.toStdString(), sName))
+        return false;
+    m_pRunScenarioAction->setText(QStringLiteral("Stop Scenari&o"));
+    return true;
+}
+
+// The images used before, newest first; the one in use is not offered.
+void CMainFrame::FillRecentMenu()
+{
+    m_pRecentMenu->clear();
+    const QString sInUse =
+        m_pApp->EepromPath().isEmpty() ? QString() : QFileInfo(m_pApp->EepromPath()).absoluteFilePath();
+    int nNumber = 0;
+    for (const QString& sPath : m_pApp->RecentEepromFiles()) {
+        if (sPath == sInUse)
+            continue;
+        nNumber++;
+        QAction* pAction = m_pRecentMenu->addAction(
+            QStringLiteral("&%1 %2").arg(nNumber).arg(QDir::toNativeSeparators(sPath).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        connect(pAction, &QAction::triggered, this, [this, sPath] {
+            QString sError;
+            if (!m_pApp->SwitchEeprom(sPath, &sError))
+                QMessageBox::warning(this, QStringLiteral("Open EEPROM Image"), sError);
+        });
+    }
+    m_pRecentMenu->setEnabled(nNumber > 0);
+}
+
+QList<int> CMainFrame::ReservedKeys() const
+{
+    QList<int> keys = {Qt::Key_Tab, Qt::Key_Backtab};
+    for (const QAction* pAction : findChildren<QAction*>())
+        for (const QKeySequence& sequence : pAction->shortcuts())
+            if (sequence.count() == 1 && sequence[0].keyboardModifiers() == Qt::NoModifier)
+                keys << sequence[0].key();
+    return keys;
+}
+
+void CMainFrame::OnKeys()
+{
+    CKeysDlg dlg(CurrentKeyMap(), ReservedKeys(), this);
+    if (dlg.exec() == QDialog::Accepted)
+        ApplyKeyMap(dlg.Chosen());
+}
+
+void CMainFrame::ApplyKeyMap(const KeyMap& keyMap)
+{
+    m_pView->ReleaseKeyboardKeys();
+    SetKeyMap(keyMap);
+    QSettings settings;
+    WriteKeyMap(settings, keyMap);
+    m_pView->UpdateKeyTooltips();
+}
+
+void CMainFrame::OnUserGuide()
+{
+    if (!m_pGuide)
+        m_pGuide = new CGuideWindow(this);
+    m_pGuide->show();
+    m_pGuide->raise();
+    m_pGuide->activateWindow();
 }

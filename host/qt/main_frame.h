@@ -6,12 +6,19 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+
+#include "key_map.h"
+
+#include <optional>
 
 class CHaldenApp;
 class CHaldenDoc;
 class CChartDock;
 class CHaldenView;
 class CPrinterDock;
+class CSample;
+class CScenarioPlayer;
 class CSerialMonitor;
 class QAction;
 class QLabel;
@@ -84,6 +91,35 @@ public:
     QString SaveScreenshot(bool bWindow);
     QString ScreenshotFolder() const;
     QAction* HeaterAction() const { return m_pHeaterAction; }
+    // A sample into the cell and the heater on or off, as the instrument's
+    // input (a recorded session holds them).
+    void InsertSample(const CSample& sample, std::optional<double> fConcentration);
+    void FitHeater(bool bFitted);
+    // File/Record Session...: the session from power-up to the end of the
+    // recording as a scenario at sPath, with the EEPROM image it started
+    // from beside it (NAME.eeprom.bin).
+    void OnRecordSession();
+    bool StartRecording(const QString& sPath);
+    bool StopRecording(QString* psError);
+    bool Recording() const;
+    QAction* RecordAction() const { return m_pRecordAction; }
+    // File/Recent EEPROM Images, filled when it opens.
+    QMenu* RecentMenu() const { return m_pRecentMenu; }
+    void FillRecentMenu();
+    // Options/Keys...: the dialog, and taking a map (profile and tooltips follow).
+    void OnKeys();
+    void ApplyKeyMap(const KeyMap& keyMap);
+    // Unmodified keys the menus use, which no panel key may take.
+    QList<int> ReservedKeys() const;
+    // Help/User Guide: the guide's window, made on first use.
+    void OnUserGuide();
+    QWidget* GuideWindow() const { return m_pGuide; }
+    // File/Run Scenario...: plays a scenario in the window.
+    void OnRunScenario();
+    bool RunScenario(const QString& sPath);
+    CScenarioPlayer* ScenarioPlayer() const { return m_pPlayer; }
+    // The status-bar pane of a recording or a scenario: what runs, then the result.
+    QLabel* ScenarioPane() const { return m_pScenarioPane; }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -108,6 +144,13 @@ private:
     QAction* m_pMainsAction = nullptr;
     QAction* m_pSampleAction = nullptr;
     QAction* m_pHeaterAction = nullptr;
+    QAction* m_pRecordAction = nullptr;
+    QMenu* m_pRecentMenu = nullptr;
+    QPointer<QWidget> m_pGuide;
+    QAction* m_pRunScenarioAction = nullptr;
+    CScenarioPlayer* m_pPlayer = nullptr;
+    QLabel* m_pScenarioPane = nullptr;
+    QString m_sRecordPath;  // the scenario file of the recording under way
     QAction* m_pPauseAction = nullptr;
     QAction* m_pFullScreenAction = nullptr;
     bool m_bInstrumentOff = false;  // the mains was switched off

@@ -38,6 +38,12 @@ constexpr uint8_t MAGENTA_R = 255, MAGENTA_G = 0, MAGENTA_B = 255;
 constexpr int CLUSTER_X = 237;
 constexpr int CLUSTER_Y = 311;
 
+// The top of soft key i (0..3), 28 pixels high, centred on its label's row.
+constexpr int SOFT_LABEL_TOP = 10;    // display row of the first label box
+constexpr int SOFT_LABEL_PITCH = 29;  // rows from one label box to the next
+constexpr int SOFT_LABEL_HEIGHT = 16;
+constexpr int SoftKeyTop(int i) { return LCD_TOP + SOFT_LABEL_TOP + SOFT_LABEL_PITCH * i + SOFT_LABEL_HEIGHT / 2 - 14; }
+
 struct KeyLayout {
     uint8_t bCode;       // firmware key code 1..12
     const char* pszName; // short name (tests, the headless host's key names)
@@ -59,10 +65,13 @@ constexpr std::array<KeyLayout, 12> KEYS = {{
     {5, "test", "Test (sample reading)", 314, 299, 42, 28, 160, 159, false},
     {1, "ref", "Reference 0A / 100%T", 314, 265, 42, 28, 162, 161, false},
     {4, "escape", "Escape", 314, 332, 42, 28, 164, 163, false},
-    {8, "soft1", "Soft key F1", 70, 111, 42, 28, 142, 143, false},
-    {9, "soft2", "Soft key F2", 70, 145, 42, 28, 145, 144, false},
-    {10, "soft3", "Soft key F3", 70, 179, 42, 28, 147, 146, false},
-    {11, "soft4", "Soft key F4", 70, 212, 42, 28, 149, 148, false},
+    // The soft keys face the labels the firmware draws at the display's left
+    // edge: 16-pixel boxes from display row 10, every 29 rows (their centres
+    // at LCD_TOP + 18 + 29 * i).
+    {8, "soft1", "Soft key F1", 70, SoftKeyTop(0), 42, 28, 142, 143, false},
+    {9, "soft2", "Soft key F2", 70, SoftKeyTop(1), 42, 28, 145, 144, false},
+    {10, "soft3", "Soft key F3", 70, SoftKeyTop(2), 42, 28, 147, 146, false},
+    {11, "soft4", "Soft key F4", 70, SoftKeyTop(3), 42, 28, 149, 148, false},
 }};
 
 // True when the view point (x, y) lies on the face of the arrow key with the

@@ -182,9 +182,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pbData, size_t nSize)
             master.Stop();
             break;
         }
-        case 2: {  // another device on the bus: no answer, nothing stored
+        case 2: {  // an address nobody answers: nothing stored
             uint8_t bOther = static_cast<uint8_t>(input.Byte() & 0xFE);
-            if (bOther == DEVICE)
+            if (bOther == DEVICE || bOther == CClockChip::DEVICE_ADDRESS)
                 bOther = 0xA2;
             master.Start();
             Check(!master.Send(bOther));

@@ -16,6 +16,8 @@
 #include "comms/remote_fixture.h"
 #include "display_image.h"
 #include "escape.h"
+#include "app/probe.h"
+#include "power_on.h"
 #include "scenario.h"
 #include "support/files.h"
 #include "support/firmware_fixture.h"
@@ -521,4 +523,22 @@ TEST_F(ScratchDirTest, CliClockStartsAtTheMomentGivenAndRunsRepeatably)
     CliResult bad = RunCli("--clock \"2023-02-29 10:00:00\" clock.scn");
     EXPECT_EQ(bad.nStatus, 2);
     EXPECT_NE(bad.sStderr.find("--clock: bad moment '2023-02-29 10:00:00'"), std::string::npos) << bad.sStderr;
+}
+
+// A PC that sends CONTROL as soon as the main menu shows (a client waiting
+// on the port for the power-up) may take the instrument over before the
+// power-on sees the menu: the power-on then counts as done and presses
+// nothing more, since a key would act on the PC Control screen.
+TEST_F(FirmwareTest, PowerOnLeavesAnInstrumentUnderPcControlAlone)
+{
+    Host().PowerUp();
+    Host().KeyStroke(KEY_STANDBY, 100, 100);
+    ASSERT_TRUE(Host().TickUntil(3600, [] { return ProbeScreenState() == STATE_SELFTEST_PASSED; }));
+    Host().KeyStroke(KEY_SOFT2, 100, 100);
+    ASSERT_TRUE(Host().TickUntil(100, [] { return ProbeScreenState() == STATE_MAIN_MENU; }));
+    Host().Inject("CONTROL\r\n");
+    ASSERT_TRUE(Host().TickUntil(100, [] { return ProbeScreenState() == STATE_PC_CONTROL; }));
+    std::string sError;
+    EXPECT_TRUE(PowerOnToMainMenu(Host(), &sError)) << sError;
+    EXPECT_EQ(ProbeScreenState(), STATE_PC_CONTROL);
 }

@@ -106,6 +106,26 @@ export async function typeKey(page, key) {
   await allKeysUp(page);
 }
 
+// From standby, at the page's fastest pace, to the single-wavelength
+// screen by the panel's keys, clicked and typed as an operator would.
+export async function powerUpToSingleMeasure(page) {
+  await page.selectOption('#speed', '0');
+  await clickKey(page, 12);  // standby
+  await waitForState(page, 'self-test-passed');
+  await typeKey(page, '2');  // OK
+  await waitForState(page, 'main-menu');
+  await typeKey(page, '2');  // "Make a measurement"
+  await clickKey(page, 8);   // "Single/Multi/Ratio"
+  await typeKey(page, '1');  // "Single"
+  await waitForState(page, 'single-measure');
+}
+
+// Puts a sample of the library into the cell by the sample chooser.
+export async function putInCell(page, name) {
+  await page.selectOption('#sampleName', name);
+  await page.click('#sample button');
+}
+
 // The absorbance after "Abs" on the display, or NaN.
 export async function shownAbsorbance(page) {
   const text = await page.evaluate(() => window.halden.screenText());

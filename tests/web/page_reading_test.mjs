@@ -4,7 +4,7 @@
 // (the same firmware, stepped) within the detector's noise.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { openBrowser, waitForState, waitInstrumentTime, clickKey, typeKey, shownAbsorbance,
+import { openBrowser, waitInstrumentTime, clickKey, typeKey, shownAbsorbance, powerUpToSingleMeasure, putInCell,
   DYE_READING_SCENARIO } from './browser.mjs';
 
 test('power-up, reference of the blank and a reading of the dye', async () => {
@@ -18,24 +18,14 @@ test('power-up, reference of the blank and a reading of the dye', async () => {
 
     const page = await browser.page();
     assert.equal(await page.evaluate(() => window.halden.screenStateName()), 'standby');
-    await page.selectOption('#speed', '0');
-    await clickKey(page, 12);  // standby
-    await waitForState(page, 'self-test-passed');
-    await typeKey(page, '2');  // OK
-    await waitForState(page, 'main-menu');
-    await typeKey(page, '2');  // "Make a measurement"
-    await clickKey(page, 8);         // "Single/Multi/Ratio"
-    await typeKey(page, '1');  // "Single"
-    await waitForState(page, 'single-measure');
+    await powerUpToSingleMeasure(page);
 
-    await page.selectOption('#sampleName', 'blank');
-    await page.click('#sample button');
+    await putInCell(page, 'blank');
     await typeKey(page, 'r');
     await waitInstrumentTime(page, 8000);
     assert.ok(Math.abs(await shownAbsorbance(page)) < 0.01, 'the blank against itself is not near 0 A');
 
-    await page.selectOption('#sampleName', 'dye');
-    await page.click('#sample button');
+    await putInCell(page, 'dye');
     assert.match(await page.textContent('#sampleNow'), /In the cell: \S/);
     await clickKey(page, 5);  // test
     await waitInstrumentTime(page, 8000);

@@ -526,6 +526,12 @@
       $('sampleNow').className = error ? 'refused' : '';
     });
     $('sampleNow').textContent = cellText();
+    $('heater').checked = M._web_heater_fitted() !== 0;
+    $('heater').addEventListener('change', () => {
+      M._web_fit_heater($('heater').checked ? 1 : 0);
+      $('heater').blur();
+      runNow();
+    });
     $('tearOff').addEventListener('click', () => { M._web_printer_clear(); paperRows = -1; pollPrinter(); });
     $('paperText').addEventListener('click', () => {
       download('printout.txt', M.UTF8ToString(M._web_printer_text()), 'text/plain');
@@ -587,8 +593,11 @@
       setInterval(describeLcd, 1000);
       setInterval(() => {
         const percent = M._web_achieved_speed();
+        // A percentage near real time; a multiple when it runs far faster.
+        const pace = percent < 200 ? `${percent.toFixed(0)}% of real time`
+                                   : `${Math.round(percent / 100).toLocaleString('en')} \u00d7 real time`;
         if (percent >= 0)
-          status(`${(M._web_firmware_ms() / 1000).toFixed(0)} s of instrument time, ${percent.toFixed(0)}% of real time`);
+          status(`${(M._web_firmware_ms() / 1000).toFixed(0)} s of instrument time, ${pace}`);
       }, 1000);
       addEventListener('pagehide', saveStore);
       document.addEventListener('visibilitychange', saveStore);

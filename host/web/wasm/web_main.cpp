@@ -46,20 +46,20 @@ private:
 };
 
 constexpr const char* EEPROM_PATH = "/eeprom.bin";
-std::unique_ptr<CInstrument> gpBoard;
-CTerminalTap gTerminal;
-CPrinter gPrinter;
-std::string gsReturned;  // text handed back by the last call that returns text
-std::vector<double> gafChart;
-uint8_t gabScreen[CDisplayMemory::SHOWN_BYTES];
-double gdNextWorkMs = 0;
-int gnScenarioStatus = -1;
-std::string gsScenarioOut;
+std::unique_ptr<CInstrument> s_pBoard;
+CTerminalTap s_terminal;
+CPrinter s_printer;
+std::string s_sReturned;  // text handed back by the last call that returns text
+std::vector<double> s_afChart;
+uint8_t s_abScreen[CDisplayMemory::SHOWN_BYTES];
+double s_dNextWorkMs = 0;
+int s_nScenarioStatus = -1;
+std::string s_sScenarioOut;
 
 const char* Returned(std::string s)
 {
-    gsReturned = std::move(s);
-    return gsReturned.c_str();
+    s_sReturned = std::move(s);
+    return s_sReturned.c_str();
 }
 
 // The store's message without the advice for halden-cli's options.
@@ -79,25 +79,25 @@ extern "C" {
 // recorder connected. 0 when it runs; 1 when the store refused the image.
 EMSCRIPTEN_KEEPALIVE int web_power_up(double dSpeed)
 {
-    if (gpBoard)
+    if (s_pBoard)
         return 1;
     CInstrument::Options options;
     options.sEepromPath = EEPROM_PATH;
     options.bFreeRunning = true;
     options.dSpeed = dSpeed;
     options.bKeepSerialText = false;
-    gpBoard = std::make_unique<CInstrument>(options);
-    if (gpBoard->Bus().Refused())
+    s_pBoard = std::make_unique<CInstrument>(options);
+    if (s_pBoard->Bus().Refused())
         return 1;
-    gpBoard->AddSerialTap(&gTerminal);
-    gpBoard->ConnectPrinter();
-    gpBoard->ConnectChart();
-    gpBoard->PowerUp();
-    return gpBoard->Running() ? 0 : 1;
+    s_pBoard->AddSerialTap(&s_terminal);
+    s_pBoard->ConnectPrinter();
+    s_pBoard->ConnectChart();
+    s_pBoard->PowerUp();
+    return s_pBoard->Running() ? 0 : 1;
 }
 
 // Why the store does not save, in one line; empty while it does.
-EMSCRIPTEN_KEEPALIVE const char* web_store_status() { return Returned(gpBoard ? StoreMessage(gpBoard->Bus()) : ""); }
+EMSCRIPTEN_KEEPALIVE const char* web_store_status() { return Returned(s_pBoard ? StoreMessage(s_pBoard->Bus()) : ""); }
 
 // The checks of every host on an image file the user loads: the message
 // that refuses it, or empty when it is an image.
@@ -108,37 +108,37 @@ EMSCRIPTEN_KEEPALIVE const char* web_check_image(const char* pszPath)
 }
 
 // The EEPROM's 32768 bytes as the firmware last left them.
-EMSCRIPTEN_KEEPALIVE const uint8_t* web_eeprom() { return gpBoard ? gpBoard->Bus().Eeprom().Memory().data() : nullptr; }
+EMSCRIPTEN_KEEPALIVE const uint8_t* web_eeprom() { return s_pBoard ? s_pBoard->Bus().Eeprom().Memory().data() : nullptr; }
 
 // Runs the firmware for about dBudgetMs of wall time; web_next_work_ms then
 // says when it next has work. (The firmware's fiber returns to the page
 // before this call ends, so its result comes through a second call.)
-EMSCRIPTEN_KEEPALIVE void web_run_for(double dBudgetMs) { gdNextWorkMs = gpBoard ? gpBoard->RunFor(dBudgetMs) : -1; }
-EMSCRIPTEN_KEEPALIVE double web_next_work_ms() { return gdNextWorkMs; }
+EMSCRIPTEN_KEEPALIVE void web_run_for(double dBudgetMs) { s_dNextWorkMs = s_pBoard ? s_pBoard->RunFor(dBudgetMs) : -1; }
+EMSCRIPTEN_KEEPALIVE double web_next_work_ms() { return s_dNextWorkMs; }
 
 EMSCRIPTEN_KEEPALIVE void web_set_key(int nCode, int nDown)
 {
-    if (gpBoard)
-        gpBoard->SetKey(static_cast<uint8_t>(nCode), nDown != 0);
+    if (s_pBoard)
+        s_pBoard->SetKey(static_cast<uint8_t>(nCode), nDown != 0);
 }
-EMSCRIPTEN_KEEPALIVE int web_key_down(int nCode) { return gpBoard && gpBoard->KeyDown(static_cast<uint8_t>(nCode)); }
+EMSCRIPTEN_KEEPALIVE int web_key_down(int nCode) { return s_pBoard && s_pBoard->KeyDown(static_cast<uint8_t>(nCode)); }
 EMSCRIPTEN_KEEPALIVE void web_set_speed(double dSpeed)
 {
-    if (gpBoard)
-        gpBoard->SetSpeed(dSpeed);
+    if (s_pBoard)
+        s_pBoard->SetSpeed(dSpeed);
 }
 // Firmware time as a percentage of the wall time since the last call.
-EMSCRIPTEN_KEEPALIVE double web_achieved_speed() { return gpBoard ? gpBoard->SampleAchievedSpeed() : -1; }
-EMSCRIPTEN_KEEPALIVE double web_firmware_ms() { return gpBoard ? static_cast<double>(gpBoard->FirmwareMs()) : 0; }
+EMSCRIPTEN_KEEPALIVE double web_achieved_speed() { return s_pBoard ? s_pBoard->SampleAchievedSpeed() : -1; }
+EMSCRIPTEN_KEEPALIVE double web_firmware_ms() { return s_pBoard ? static_cast<double>(s_pBoard->FirmwareMs()) : 0; }
 
 // The shown screen, 30 bytes a row, and the count of display refreshes.
 EMSCRIPTEN_KEEPALIVE const uint8_t* web_screen()
 {
-    if (gpBoard)
+    if (s_pBoard)
         for (int y = 0; y < CDisplayMemory::HEIGHT; y++)
             for (int b = 0; b < CDisplayMemory::ROW_BYTES; b++)
-                gabScreen[y * CDisplayMemory::ROW_BYTES + b] = gpBoard->Display().ShownByte(y, b);
-    return gabScreen;
+                s_abScreen[y * CDisplayMemory::ROW_BYTES + b] = s_pBoard->Display().ShownByte(y, b);
+    return s_abScreen;
 }
 // The display's text read back from its dots, and the screen state shown.
 // (The printer's character generator is the display's small font, so its
@@ -149,16 +149,16 @@ EMSCRIPTEN_KEEPALIVE const char* web_screen_text()
     text.Feed(ScreenText(web_screen()));
     return Returned(text.Text());
 }
-EMSCRIPTEN_KEEPALIVE int web_screen_state() { return gpBoard ? gunScreenState : -1; }
-EMSCRIPTEN_KEEPALIVE const char* web_screen_state_name() { return Returned(gpBoard ? StateName(gunScreenState) : ""); }
-EMSCRIPTEN_KEEPALIVE uint32_t web_refresh_count() { return gpBoard ? gpBoard->RefreshCount() : 0; }
+EMSCRIPTEN_KEEPALIVE int web_screen_state() { return s_pBoard ? gunScreenState : -1; }
+EMSCRIPTEN_KEEPALIVE const char* web_screen_state_name() { return Returned(s_pBoard ? StateName(gunScreenState) : ""); }
+EMSCRIPTEN_KEEPALIVE uint32_t web_refresh_count() { return s_pBoard ? s_pBoard->RefreshCount() : 0; }
 // The whole display memory, addresses 640..5759.
 EMSCRIPTEN_KEEPALIVE const char* web_display_memory_hex()
 {
     std::string s;
     static const char HEX[] = "0123456789abcdef";
-    for (uint16_t unAddress = LCD_GRAPHIC_BASE; gpBoard && unAddress < LCD_MEMORY_END; unAddress++) {
-        const uint8_t b = gpBoard->DisplayByte(unAddress);
+    for (uint16_t unAddress = LCD_GRAPHIC_BASE; s_pBoard && unAddress < LCD_MEMORY_END; unAddress++) {
+        const uint8_t b = s_pBoard->DisplayByte(unAddress);
         s += HEX[b >> 4];
         s += HEX[b & 15];
     }
@@ -170,52 +170,52 @@ EMSCRIPTEN_KEEPALIVE const char* web_display_memory_hex()
 // the bytes that went in.
 EMSCRIPTEN_KEEPALIVE int web_send(const char* pszText)
 {
-    if (!gpBoard)
+    if (!s_pBoard)
         return 0;
     const std::string sBytes = DecodeEscapes(pszText);
-    const size_t nRoom = gpBoard->ReceiveRoom();
-    gpBoard->Inject(sBytes);
+    const size_t nRoom = s_pBoard->ReceiveRoom();
+    s_pBoard->Inject(sBytes);
     return static_cast<int>(std::min(nRoom, sBytes.size()));
 }
 // The serial events since the last call, two bytes each (direction, byte),
 // and their count.
 EMSCRIPTEN_KEEPALIVE int web_serial_take()
 {
-    gsReturned = gTerminal.Take();
-    return static_cast<int>(gsReturned.size() / 2);
+    s_sReturned = s_terminal.Take();
+    return static_cast<int>(s_sReturned.size() / 2);
 }
-EMSCRIPTEN_KEEPALIVE const char* web_serial_events() { return gsReturned.data(); }
+EMSCRIPTEN_KEEPALIVE const char* web_serial_events() { return s_sReturned.data(); }
 
 // The printer's paper: its height in dot rows after feeding what came down
 // the cable, its rows (32 bytes each), and tearing it off.
 EMSCRIPTEN_KEEPALIVE int web_printer_height()
 {
-    if (gpBoard)
-        gpBoard->PrinterCable().DrainInto(gPrinter);
-    return gPrinter.Height();
+    if (s_pBoard)
+        s_pBoard->PrinterCable().DrainInto(s_printer);
+    return s_printer.Height();
 }
-EMSCRIPTEN_KEEPALIVE const uint8_t* web_printer_rows() { return gPrinter.Empty() ? nullptr : gPrinter.Row(0); }
-EMSCRIPTEN_KEEPALIVE const char* web_printer_text() { return Returned(gPrinter.Text()); }
-EMSCRIPTEN_KEEPALIVE void web_printer_clear() { gPrinter.Clear(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* web_printer_rows() { return s_printer.Empty() ? nullptr : s_printer.Row(0); }
+EMSCRIPTEN_KEEPALIVE const char* web_printer_text() { return Returned(s_printer.Text()); }
+EMSCRIPTEN_KEEPALIVE void web_printer_clear() { s_printer.Clear(); }
 
 // The chart recorder: its points as pairs (firmware ms, absorbance), their
 // count, and a fresh chart.
 EMSCRIPTEN_KEEPALIVE int web_chart_points()
 {
-    gafChart.clear();
-    if (gpBoard)
-        for (const ChartPoint& point : gpBoard->Chart().Points()) {
-            gafChart.push_back(static_cast<double>(point.ullMs));
-            gafChart.push_back(ChartAbsorbance(point.unValue));
+    s_afChart.clear();
+    if (s_pBoard)
+        for (const ChartPoint& point : s_pBoard->Chart().Points()) {
+            s_afChart.push_back(static_cast<double>(point.ullMs));
+            s_afChart.push_back(ChartAbsorbance(point.unValue));
         }
-    return static_cast<int>(gafChart.size() / 2);
+    return static_cast<int>(s_afChart.size() / 2);
 }
-EMSCRIPTEN_KEEPALIVE const double* web_chart_data() { return gafChart.data(); }
-EMSCRIPTEN_KEEPALIVE double web_chart_ms() { return gpBoard ? static_cast<double>(gpBoard->Chart().Ms()) : 0; }
+EMSCRIPTEN_KEEPALIVE const double* web_chart_data() { return s_afChart.data(); }
+EMSCRIPTEN_KEEPALIVE double web_chart_ms() { return s_pBoard ? static_cast<double>(s_pBoard->Chart().Ms()) : 0; }
 EMSCRIPTEN_KEEPALIVE void web_chart_clear()
 {
-    if (gpBoard)
-        gpBoard->Chart().Clear();
+    if (s_pBoard)
+        s_pBoard->Chart().Clear();
 }
 
 // The sample library's names, one a line; a sample into the cell (a
@@ -229,16 +229,24 @@ EMSCRIPTEN_KEEPALIVE const char* web_sample_names()
 }
 EMSCRIPTEN_KEEPALIVE const char* web_put_sample(const char* pszName, double fConcentration)
 {
-    if (!gpBoard)
+    if (!s_pBoard)
         return Returned("the instrument is not running");
     std::string sError;
     std::optional<double> concentration;
     if (fConcentration >= 0)
         concentration = fConcentration;
-    PutSampleIn(gpBoard->Compartment(), pszName, concentration, sError);
+    PutSampleIn(s_pBoard->Compartment(), pszName, concentration, sError);
     return Returned(sError);
 }
-EMSCRIPTEN_KEEPALIVE const char* web_sample_label() { return Returned(gpBoard ? gpBoard->Compartment().Label() : ""); }
+// The cell heater put in or taken out, as the desktop's Options > Cell
+// Heater: set-up offers "Heater Control" while one is fitted.
+EMSCRIPTEN_KEEPALIVE void web_fit_heater(int nFitted)
+{
+    if (s_pBoard)
+        s_pBoard->FitHeater(nFitted != 0);
+}
+EMSCRIPTEN_KEEPALIVE int web_heater_fitted() { return s_pBoard && s_pBoard->HeaterFitted() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE const char* web_sample_label() { return Returned(s_pBoard ? s_pBoard->Compartment().Label() : ""); }
 
 // A scenario run in the page instead of the free-running board (before it):
 // a stepped board over /eeprom.bin, as halden-cli runs one. The status (0
@@ -246,32 +254,32 @@ EMSCRIPTEN_KEEPALIVE const char* web_sample_label() { return Returned(gpBoard ? 
 // web_scenario_status, what it printed and its error from web_scenario_output.
 EMSCRIPTEN_KEEPALIVE void web_run_scenario(const char* pszText)
 {
-    gnScenarioStatus = 2;
-    gsScenarioOut.clear();
-    if (gpBoard)
+    s_nScenarioStatus = 2;
+    s_sScenarioOut.clear();
+    if (s_pBoard)
         return;
     ScenarioParse parse = ParseScenario(pszText);
     std::ostringstream out;
     for (const ScenarioError& error : parse.errors)
         out << FormatScenarioError("scenario", error) << '\n';
     if (!parse.errors.empty()) {
-        gsScenarioOut = out.str();
+        s_sScenarioOut = out.str();
         return;
     }
     CInstrument::Options options;
     options.sEepromPath = EEPROM_PATH;
-    gpBoard = std::make_unique<CInstrument>(options);
-    gpBoard->AddSerialTap(&gTerminal);
-    gpBoard->ConnectPrinter();
-    gpBoard->ConnectChart();
-    gpBoard->PowerUp();
-    CScenario scenario(*gpBoard, out);
-    gnScenarioStatus = scenario.RunCommands(parse.commands, "scenario") ? 0 : 1;
-    if (gnScenarioStatus)
+    s_pBoard = std::make_unique<CInstrument>(options);
+    s_pBoard->AddSerialTap(&s_terminal);
+    s_pBoard->ConnectPrinter();
+    s_pBoard->ConnectChart();
+    s_pBoard->PowerUp();
+    CScenario scenario(*s_pBoard, out);
+    s_nScenarioStatus = scenario.RunCommands(parse.commands, "scenario") ? 0 : 1;
+    if (s_nScenarioStatus)
         out << scenario.Error() << '\n';
-    gsScenarioOut = out.str();
+    s_sScenarioOut = out.str();
 }
-EMSCRIPTEN_KEEPALIVE int web_scenario_status() { return gnScenarioStatus; }
-EMSCRIPTEN_KEEPALIVE const char* web_scenario_output() { return gsScenarioOut.c_str(); }
+EMSCRIPTEN_KEEPALIVE int web_scenario_status() { return s_nScenarioStatus; }
+EMSCRIPTEN_KEEPALIVE const char* web_scenario_output() { return s_sScenarioOut.c_str(); }
 
 }  // extern "C"
