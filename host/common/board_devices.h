@@ -1,8 +1,15 @@
 // The devices that answer on the instrument's two-wire bus, the EEPROM and
-// the clock chip, as the bus's one listener (CI2cBus::DriveScl): a line
-// change goes to the EEPROM and then to the clock chip, and the usual case,
-// both taking it quietly, stays inline.
+// the clock chip, held together as the bus's one listener (CI2cBus::DriveScl): a line
+// change goes to the EEPROM and then to the clock chip. Outside the control
+// byte after a start at most one of them is addressed, and the other one
+// ignores the clock line, so the usual case costs one test more than the
+// EEPROM alone.
 #pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
 
 #include "clock_chip.h"
 #include "eeprom.h"
@@ -10,30 +17,41 @@
 
 class CBoardDevices final : public CI2cDevice {
 public:
-    CBoardDevices(CEeprom& eeprom, CClockChip& clock) : m_eeprom(eeprom), m_clock(clock) {}
+    // The clock chip's time base (CClockChip).
+    CBoardDevices(std::function<uint64_t()> fnFirmwareMs, std::optional<std::tm> clockStart)
+        : m_clock(std::move(fnFirmwareMs), clockStart)
+    {
+    }
 
-    // Each device takes the change quietly or leaves it alone (untouched);
-    // the ones that left it get it in the OnSclChanged that follows a false.
+    CEeprom& Eeprom() { return m_eeprom; }
+    const CEeprom& Eeprom() const { return m_eeprom; }
+    CClockChip& Clock() { return m_clock; }
+    const CClockChip& Clock() const { return m_clock; }
+
+    // True when the change is taken quietly; false leaves it to
+    // OnSclChanged, untouched by every device that still has to see it.
     bool TakeSclQuietly()
     {
-        m_bEepromLeft = !m_eeprom.TakeSclQuietly();
-        m_bClockLeft = !m_clock.TakeSclQuietly();
-        m_bLeft = m_bEepromLeft || m_bClockLeft;
-        return !m_bLeft;
+        if (m_clock.Idle())
+            return m_eeprom.TakeSclQuietly();
+        if (m_eeprom.TransferState() == CEeprom::STATE_IDLE)
+            return m_clock.TakeSclQuietly();
+        // Both listen to the control byte.
+        if (!m_eeprom.TakeSclQuietly())
+            return false;
+        if (m_clock.TakeSclQuietly())
+            return true;
+        m_bClockOnly = true;  // the EEPROM has taken it already
+        return false;
     }
-    bool TakeSdaQuietly() const { return m_eeprom.TakeSdaQuietly() && m_clock.TakeSdaQuietly(); }
+    // Both devices take an SDA change quietly exactly when SCL is low.
+    bool TakeSdaQuietly() const { return m_eeprom.TakeSdaQuietly(); }
     void OnSclChanged() override
     {
-        if (m_bLeft) {
-            m_bLeft = false;
-            if (m_bEepromLeft)
-                m_eeprom.OnSclChanged();
-            if (m_bClockLeft)
-                m_clock.OnSclChanged();
-            return;
-        }
-        m_eeprom.OnSclChanged();
-        m_clock.OnSclChanged();
+        if (m_clock.Idle())
+            m_eeprom.OnSclChanged();
+        else
+            BothOnSclChanged();
     }
     void OnSdaChanged() override
     {
@@ -42,9 +60,20 @@ public:
     }
 
 private:
-    CEeprom& m_eeprom;
-    CClockChip& m_clock;
-    bool m_bLeft = false;        // the last TakeSclQuietly left the change to OnSclChanged
-    bool m_bEepromLeft = false;  // ... for the EEPROM
-    bool m_bClockLeft = false;   // ... for the clock chip
+    // A clock edge while the clock chip is addressed or hears a control byte.
+    [[gnu::noinline]] void BothOnSclChanged()
+    {
+        if (m_bClockOnly) {
+            m_bClockOnly = false;
+            m_clock.OnSclChanged();
+            return;
+        }
+        m_eeprom.OnSclChanged();
+        m_clock.OnSclChanged();
+    }
+
+    // Held inline: a line change reaches them without a pointer.
+    CEeprom m_eeprom;
+    CClockChip m_clock;
+    bool m_bClockOnly = false;  // the last TakeSclQuietly left the change to the clock chip alone
 };

@@ -58,7 +58,9 @@ public:
         }
         return m_nState == STATE_CONTROL || m_nSda == 1;
     }
-    bool TakeSdaQuietly() const { return !m_pBus->Scl(); }
+    bool TakeSdaQuietly() const { return !m_pBus->Scl(); }  // as the EEPROM's (CBoardDevices)
+    // Not addressed: clock edges mean nothing until the next start.
+    bool Idle() const { return m_nState == STATE_IDLE; }
 
     // The clock now, as local calendar fields.
     std::tm Now() const;

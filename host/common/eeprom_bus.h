@@ -47,18 +47,15 @@ public:
     void SetStatusListener(std::function<void(const std::string&)> fnListener);
 
     // The EEPROM itself (memory and transfer state), for inspection.
-    const CEeprom& Eeprom() const { return m_eeprom; }
+    const CEeprom& Eeprom() const { return m_devices.Eeprom(); }
     // The clock chip.
-    CClockChip& Clock() { return m_clock; }
-    const CClockChip& Clock() const { return m_clock; }
+    CClockChip& Clock() { return m_devices.Clock(); }
+    const CClockChip& Clock() const { return m_devices.Clock(); }
 
 private:
     // Held inline, so that a pin operation reaches the bus without a call of
-    // its own, and the devices (through m_devices, the bus's one listener)
-    // are notified directly.
+    // its own, and the devices (the bus's one listener) are notified directly.
     CI2cBus m_bus;
     CI2cDevice m_masterPins;  // the firmware's SCL and SDA pins
-    CEeprom m_eeprom;
-    CClockChip m_clock;
-    CBoardDevices m_devices{m_eeprom, m_clock};
+    CBoardDevices m_devices;  // the EEPROM and the clock chip
 };

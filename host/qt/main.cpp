@@ -57,9 +57,9 @@ int main(int argc, char** argv)
                                  QStringLiteral("PORT"));
     parser.addOption(serialTcp);
     QCommandLineOption clock(QStringLiteral("clock"),
-                             QStringLiteral("Start the instrument's clock at that moment and run it in firmware time "
-                                            "(default: the computer's clock)."),
-                             QStringLiteral("YYYY-MM-DD hh:mm:ss"));
+                             QStringLiteral("Start the instrument's clock at MOMENT, \"YYYY-MM-DD hh:mm:ss\", and run "
+                                            "it in firmware time (default: the computer's clock)."),
+                             QStringLiteral("MOMENT"));
     parser.addOption(clock);
     parser.process(qapp);
 

@@ -460,20 +460,30 @@ TEST(RemoteFormatTest, TwelveBitCodes)
     EXPECT_EQ(AbsorbanceCode12(557), 0x22Du);
 }
 
-TEST(RemoteClockTest, ReadsTheComputersLocalTime)
+// Without a start moment the clock chip follows the computer's local time
+// (loosely: within a few seconds), and DATE?/TIME? come from the chip.
+TEST_F(RemoteTest, WithoutAStartTheClockFollowsTheComputers)
 {
-    auto Fields = [](std::time_t t) {
-        std::tm tmLocal{};
-        localtime_r(&t, &tmLocal);
-        return std::array<int, 6>{tmLocal.tm_mday, tmLocal.tm_mon + 1, tmLocal.tm_year % 100,
-                                  tmLocal.tm_hour, tmLocal.tm_min, tmLocal.tm_sec};
-    };
-    std::time_t tBefore = std::time(nullptr);
-    uint8_t abClock[6];
-    ReadClock(abClock);
-    std::time_t tAfter = std::time(nullptr);
-    std::array<int, 6> anClock = {abClock[0], abClock[1], abClock[2], abClock[3], abClock[4], abClock[5]};
-    EXPECT_TRUE(anClock == Fields(tBefore) || anClock == Fields(tAfter));
+    TakeControl();
+    std::smatch date, time;
+    const std::string sDate = Converse("DATE?\r\n");
+    const std::string sTime = Converse("TIME?\r\n");
+    ASSERT_TRUE(std::regex_match(sDate, date, std::regex("E00 (\\d\\d)/(\\d\\d)/(\\d\\d)\r\n"))) << sDate;
+    ASSERT_TRUE(std::regex_match(sTime, time, std::regex("E00 (\\d\\d):(\\d\\d):(\\d\\d)\r\n"))) << sTime;
+    std::tm reported{};
+    reported.tm_mday = std::stoi(date[1]);
+    reported.tm_mon = std::stoi(date[2]) - 1;
+    reported.tm_year = 100 + std::stoi(date[3]);
+    reported.tm_hour = std::stoi(time[1]);
+    reported.tm_min = std::stoi(time[2]);
+    reported.tm_sec = std::stoi(time[3]);
+    const std::time_t tNow = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&tNow, &local);
+    EXPECT_LE(std::abs(timegm(&reported) - timegm(&local)), 5) << sDate << sTime;
+    // The chip latched the seconds that TIME? reported.
+    const int nSeconds = std::stoi(time[3]);
+    EXPECT_EQ(Host().Bus().Clock().Register(0), (nSeconds / 10) << 4 | nSeconds % 10);
 }
 
 // The PC's part of the guide's example session (from its first "send" on;

@@ -1,5 +1,5 @@
 // The firmware's bit-level driver against the simulated bus and EEPROM:
-// reads, writes, page handling, the clock device that is not fitted, and
+// reads, writes, page handling, a clock device that is not fitted, and
 // the time-outs.
 #include <gtest/gtest.h>
 
@@ -179,7 +179,7 @@ TEST_F(I2cDriverTest, AddressesBeyondFifteenBitsWrapIntoTheMemory)
     EXPECT_EQ(ReadFileBytes("eeprom.bin").size(), 32768u);
 }
 
-TEST_F(I2cDriverTest, TheClockDeviceIsNotFittedAndEveryTransferFails)
+TEST_F(I2cDriverTest, WithNoClockChipFittedEveryTransferToItFails)
 {
     uint8_t abDest[8];
     std::fill(std::begin(abDest), std::end(abDest), 0x77);
