@@ -100,13 +100,10 @@ void CClockChip::Latch()
     m_abRegisters[6] = ToBcd(now.tm_year % 100);
 }
 
+// A stop, or a start that cuts a transfer short, ends a write: what it put
+// into the time registers sets the clock.
 void CClockChip::StartOrStop()
 {
-    if (!m_pBus->Sda()) {  // a start, or a repeated start
-        m_nBitCount = 0;
-        m_nState = STATE_CONTROL;
-        return;
-    }
     if (m_nState == STATE_WRITE_DATA && m_bTimeWritten) {
         std::tm t{};
         t.tm_sec = FromBcd(m_abRegisters[0] & 0x7F);
@@ -119,6 +116,12 @@ void CClockChip::StartOrStop()
             Set(t);
     }
     m_bTimeWritten = false;
+    if (!m_pBus->Sda()) {  // a start, or a repeated start
+        m_bShift = 0;
+        m_nBitCount = 0;
+        m_nState = STATE_CONTROL;
+        return;
+    }
     m_nState = STATE_IDLE;
 }
 

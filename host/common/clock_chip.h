@@ -44,7 +44,10 @@ public:
     }
     // The line changes that leave the chip's outputs alone, handled inline
     // (true): the clock while idle, a bit clocked into a byte being received
-    // and the fall between two such bits, SDA moving while SCL is low.
+    // and the fall between two such bits, SDA moving while SCL is low. A
+    // control byte stops being heard at its first bit that is not the
+    // chip's address: the chip cannot be the one addressed, and it waits
+    // for the next start (as at the end of the byte, sooner).
     bool TakeSclQuietly()
     {
         if (m_nState == STATE_IDLE)
@@ -54,6 +57,8 @@ public:
         if (m_pBus->Scl()) {
             m_bShift = static_cast<uint8_t>((m_bShift << 1) | m_pBus->Sda());
             m_nBitCount++;
+            if (m_nState == STATE_CONTROL && m_nBitCount < 8 && m_bShift != DEVICE_ADDRESS >> (8 - m_nBitCount))
+                m_nState = STATE_IDLE;
             return true;
         }
         return m_nState == STATE_CONTROL || m_nSda == 1;

@@ -165,6 +165,16 @@ TEST_F(ClockChipTest, APartialWriteKeepsTheOtherFieldsAndAnImpossibleMomentChang
     EXPECT_EQ(Read(), (Fields{28, 2, 24, 10, 45, 30}));
     EXPECT_EQ(I2cWriteByteAt(&gClockDevice, 2, 0x24), 0x24);  // hour 24
     EXPECT_EQ(Read(), (Fields{28, 2, 24, 10, 45, 30}));
+    // A repeated start ends a write as a stop does.
+    ASSERT_TRUE(I2cStart());
+    ASSERT_EQ(I2cWriteByte(0xD0), 0);
+    ASSERT_EQ(I2cWriteByte(0), 0);
+    ASSERT_EQ(I2cWriteByte(0x05), 0);
+    ASSERT_TRUE(I2cStart());
+    ASSERT_EQ(I2cWriteByte(0xD1), 0);
+    EXPECT_EQ(I2cReadByte(1), 0x45);  // register 1, after the one written
+    ASSERT_TRUE(I2cStop());
+    EXPECT_EQ(Read(), (Fields{28, 2, 24, 10, 45, 5}));
     // Past the time and control registers the chip is plain memory.
     EXPECT_EQ(I2cWriteByteAt(&gClockDevice, 0x20, 0x5A), 0x5A);
     EXPECT_EQ(I2cReadByteAt(&gClockDevice, 0x20), 0x5A);
@@ -211,4 +221,22 @@ TEST_F(ClockChipTest, TheFirmwaresClockIsTheChip)
     EXPECT_LE(std::abs(Seconds({abClock[0], abClock[1], abClock[2], abClock[3], abClock[4], abClock[5]}) -
                        Seconds(LocalNow())),
               5);
+}
+
+// The chip answers its own address only, with either direction bit; the
+// EEPROM at 0xA0 is not disturbed by it.
+TEST_F(ClockChipTest, OnlyItsOwnAddressIsAcknowledged)
+{
+    Open(Moment("2024-02-28 10:20:30"));
+    for (uint8_t bControl : {0xD0, 0xD1, 0xD2, 0xD8, 0xC0, 0xF0, 0x50, 0x00, 0xA0}) {
+        ASSERT_TRUE(I2cStart());
+        const int nAck = I2cWriteByte(bControl);
+        EXPECT_EQ(nAck, (bControl & 0xFE) == 0xD0 || bControl == 0xA0 ? 0 : 1) << int(bControl);
+        if ((bControl & 1) && nAck == 0)
+            I2cReadByte(1);
+        ASSERT_TRUE(I2cStop());
+        EXPECT_EQ(m_pBus->GetSda(), 1) << int(bControl);
+    }
+    EXPECT_EQ(I2cReadByteAt(&gEepromDevice, 0x10), 0xFF);
+    EXPECT_EQ(Read(), (Fields{28, 2, 24, 10, 20, 30}));
 }
