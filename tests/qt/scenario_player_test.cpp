@@ -21,12 +21,6 @@ const char* const SCENARIO =
     "snapshot menu.png\n"
     "expect \"NOPE\" within 100ms\n";
 
-QByteArray ReadAll(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool WriteAll(const QString& sPath, const QByteArray& abData)
 {
     QFile file(sPath);
