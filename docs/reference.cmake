@@ -17,8 +17,11 @@ set(STALE "")
 # to its name (Qt's help names the program as it was started).
 function(program_output out_var program)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen "${program}" ${ARGN}
-                  OUTPUT_VARIABLE text ERROR_QUIET)
+                  OUTPUT_VARIABLE text ERROR_VARIABLE errors RESULT_VARIABLE result)
   get_filename_component(name "${program}" NAME)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${name} ${ARGN} failed (${result}):\n${errors}")
+  endif()
   string(REPLACE "${program}" "${name}" text "${text}")
   if(text STREQUAL "")
     message(FATAL_ERROR "${name} ${ARGN} printed nothing")
@@ -79,6 +82,9 @@ generated(docs/eeprom.md halden-eeprom-help "${help}")
 
 program_output(samples "${HALDEN_DOCGEN}" samples)
 generated(docs/samples.md samples "${samples}")
+
+program_output(remote "${HALDEN_DOCGEN}" remote-commands)
+generated(docs/protocol.md remote-commands "${remote}")
 
 if(HALDEN_SIM)
   program_output(help "${HALDEN_SIM}" --help)

@@ -86,9 +86,9 @@ enum : uint8_t {
 };
 
 // Where a word is a command.
-constexpr uint8_t LEVEL_TOP = 0;       // a command of its own
-constexpr uint8_t LEVEL_DIAG = 1;      // a sub-command of DIAG
-constexpr uint8_t LEVEL_ARGUMENT = 2;  // only an argument of DATAMODE
+constexpr uint8_t LEVEL_TOP = REMOTE_LEVEL_TOP;
+constexpr uint8_t LEVEL_DIAG = REMOTE_LEVEL_DIAG;
+constexpr uint8_t LEVEL_ARGUMENT = REMOTE_LEVEL_ARGUMENT;
 
 using CommandHandler = int (*)();
 
@@ -897,6 +897,14 @@ bool RemotePoll()
         }
     }
     return true;
+}
+
+int RemoteCommandCount() { return CMD_COUNT; }
+
+RemoteCommandInfo RemoteCommandAt(int nIndex)
+{
+    const RemoteCommand& command = gRemoteCommands[nIndex];
+    return {command.pszWord, command.bLevel, command.bAnyMode, command.bArguments};
 }
 
 void RemoteReset()

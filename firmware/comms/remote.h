@@ -43,6 +43,21 @@ void SendTestResult();
 int FormatAbsorbance(char* pszBuffer, size_t nSize, double fValue);
 // Milli-absorbance as three hexadecimal digits: its low 12 bits (two's complement).
 unsigned AbsorbanceCode12(int32_t nMilli);
+// The command table as the protocol reference lists it: the word, where it
+// is a command (REMOTE_LEVEL_*), whether it works without control mode and
+// whether its handler reads arguments after the word.
+constexpr uint8_t REMOTE_LEVEL_TOP = 0;       // a command of its own
+constexpr uint8_t REMOTE_LEVEL_DIAG = 1;      // a sub-command of DIAG
+constexpr uint8_t REMOTE_LEVEL_ARGUMENT = 2;  // only an argument of DATAMODE
+struct RemoteCommandInfo {
+    const char* pszWord;
+    uint8_t bLevel;
+    uint8_t bAnyMode;
+    uint8_t bArguments;
+};
+int RemoteCommandCount();
+// Entry nIndex (0..RemoteCommandCount()-1) in table order.
+RemoteCommandInfo RemoteCommandAt(int nIndex);
 // One line per pixel of the last reading: "%03X,%04X,%04X," pixel, dark and
 // light, "-" when light is below dark, "%04X,%02X" |light - dark| and frames.
 void SendPixelListing();

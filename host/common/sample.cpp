@@ -55,16 +55,21 @@ uint64_t NameSeed(std::string_view sName)
     return h;
 }
 
-// Reads the lines of one file; Fail() records the first fault.
+// Reads the lines of one file; Fail() records a fault and the reading goes
+// on, so that one pass over the file names every fault in it (up to
+// MAX_FAULTS, then how many more there were).
 class CSampleParser {
 public:
     CSampleParser(const std::string& sFile, std::string& sError) : m_sFile(sFile), m_sError(sError) {}
     std::optional<CSample> Parse(std::string_view sText);
 
 private:
+    static constexpr int MAX_FAULTS = 20;
+
     bool Fail(const std::string& sMessage)
     {
-        m_sError = m_sFile + ":" + std::to_string(m_nLine) + ": " + sMessage;
+        if (++m_nFaults <= MAX_FAULTS)
+            m_sError += (m_sError.empty() ? "" : "\n") + m_sFile + ":" + std::to_string(m_nLine) + ": " + sMessage;
         return false;
     }
     bool Line(std::string_view sLine);
@@ -75,6 +80,7 @@ private:
     const std::string& m_sFile;
     std::string& m_sError;
     int m_nLine = 0;
+    int m_nFaults = 0;
     CSample m_sample;
     std::vector<std::string> m_seen;
     bool m_bSpectrum = false;  // a band, point, turbidity, stray or rate was given
@@ -246,26 +252,22 @@ std::optional<CSample> CSampleParser::Parse(std::string_view sText)
         std::string_view sLine = sText.substr(0, nEnd);
         sText.remove_prefix(nEnd == std::string_view::npos ? sText.size() : nEnd + 1);
         m_nLine++;
-        if (!Line(sLine))
-            return std::nullopt;
+        Line(sLine);
     }
+    // Faults of the whole file are placed at its last line.
     m_nLine = std::max(m_nLine, 1);
-    if (m_sample.m_sName.empty()) {
+    if (m_sample.m_sName.empty())
         Fail("the sample has no 'name'");
-        return std::nullopt;
-    }
-    if (m_sample.m_recorded != RecordedCell::None && (m_bSpectrum || m_sample.m_bConcentration)) {
+    if (m_sample.m_recorded != RecordedCell::None && (m_bSpectrum || m_sample.m_bConcentration))
         Fail("a recorded cell takes no band, point, concentration, turbidity, stray or rate");
-        return std::nullopt;
-    }
-    if (m_sample.m_bHidden && !m_sample.m_bConcentration) {
+    if (m_sample.m_bHidden && !m_sample.m_bConcentration)
         Fail("'hidden' needs a concentration to hide");
-        return std::nullopt;
-    }
-    if (m_sample.m_fSaturation > 0 && !m_sample.m_bConcentration) {
+    if (m_sample.m_fSaturation > 0 && !m_sample.m_bConcentration)
         Fail("'saturation' needs a concentration");
+    if (m_nFaults > MAX_FAULTS)
+        m_sError += "\n" + m_sFile + ": " + std::to_string(m_nFaults - MAX_FAULTS) + " more faults";
+    if (m_nFaults > 0)
         return std::nullopt;
-    }
     if (!m_bSeed)
         m_sample.m_ullSeed = NameSeed(m_sample.m_sName);
     return m_sample;

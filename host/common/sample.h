@@ -88,8 +88,9 @@ public:
     std::string Label(double fConcentration) const;
 };
 
-// Reads a sample file. On a fault returns nothing and sets sError to
-// "FILE:LINE: what is wrong" (or "FILE: ..." when it cannot be read).
+// Reads a sample file. On faults returns nothing and sets sError to one
+// line "FILE:LINE: what is wrong" for each fault in the file, the lines
+// parted by '\n' (or to "FILE: ..." when it cannot be read).
 std::optional<CSample> LoadSampleFile(const std::filesystem::path& path, std::string& sError);
 // Parses the text of a sample file named sFile (for its messages).
 std::optional<CSample> ParseSample(std::string_view sText, const std::string& sFile, std::string& sError);

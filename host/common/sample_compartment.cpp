@@ -54,16 +54,23 @@ std::string CSampleCompartment::Label() const
     return contents.pSample->Label(contents.fConcentration);
 }
 
+std::optional<CSample> LoadSampleToInsert(const std::string& sNameOrPath, std::optional<double> fConcentration,
+                                          std::string& sError)
+{
+    std::optional<CSample> sample = LoadSample(sNameOrPath, sError);
+    if (sample && fConcentration && !sample->m_bConcentration) {
+        sError = "the sample '" + sNameOrPath + "' (" + sample->m_sName + ") has no concentration to set";
+        return std::nullopt;
+    }
+    return sample;
+}
+
 bool PutSampleIn(CSampleCompartment& compartment, const std::string& sNameOrPath,
                  std::optional<double> fConcentration, std::string& sError)
 {
-    std::optional<CSample> sample = LoadSample(sNameOrPath, sError);
+    std::optional<CSample> sample = LoadSampleToInsert(sNameOrPath, fConcentration, sError);
     if (!sample)
         return false;
-    if (fConcentration && !sample->m_bConcentration) {
-        sError = "the sample '" + sNameOrPath + "' (" + sample->m_sName + ") has no concentration to set";
-        return false;
-    }
     compartment.Insert(*sample, fConcentration);
     return true;
 }

@@ -81,3 +81,7 @@ private:
 // faulty file, a concentration for a sample that has none).
 bool PutSampleIn(CSampleCompartment& compartment, const std::string& sNameOrPath,
                  std::optional<double> fConcentration, std::string& sError);
+// The check of PutSampleIn without the cell: the sample as it would go in,
+// or nothing with sError saying why it would not.
+std::optional<CSample> LoadSampleToInsert(const std::string& sNameOrPath, std::optional<double> fConcentration,
+                                          std::string& sError);

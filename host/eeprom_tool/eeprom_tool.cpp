@@ -32,6 +32,77 @@ constexpr const char* MORE =
 
 std::string Text(uint16_t unNumber) { return DisplayToUtf8(LanguageTextIn(0, unNumber)); }
 
+// What each stored setting is, for people reading an image; by slot.
+const struct {
+    uint16_t unSlot;
+    const char* pszLabel;
+} kSettingLabels[] = {
+    {0x00, "Last operation"},
+    {0x01, "Sample number"},
+    {0x02, "Screen setting"},
+    {0x03, "Output device"},
+    {0x04, "Baud rate"},
+    {0x05, "Date format"},
+    {0x06, "Current method"},
+    {0x07, "Method list row"},
+    {0x08, "Method program setting"},
+    {0x09, "Method list page"},
+    {0x0A, "Multi-wavelength setting"},
+    {0x0B, "Method and kinetics setting"},
+    {0x0C, "Standards table row"},
+    {0x0D, "Results as"},
+    {0x0E, "Method setting 0x0E"},
+    {0x0F, "Method setting 0x0F"},
+    {0x10, "Method program field"},
+    {0x11, "Method list setting"},
+    {0x12, "Scan setting"},
+    {0x13, "Timed kinetics setting"},
+    {0x15, "Wavelength"},
+    {0x17, "Second wavelength"},
+    {0x19, "Third wavelength"},
+    {0x1B, "Fourth wavelength"},
+    {0x1D, "Multi-wavelength 1"},
+    {0x1F, "Multi-wavelength 2"},
+    {0x21, "Multi-wavelength 3"},
+    {0x23, "Multi-wavelength 4"},
+    {0x25, "Auto-print"},
+    {0x26, "Reading setting"},
+    {0x27, "Final Test setting"},
+    {0x28, "Language"},
+    {0x29, "Print calibration coefficients"},
+    {0x2A, "Self-test details"},
+    {0x2B, "Readings dump"},
+    {0x2C, "LED peak pixel"},
+    {0x2E, "Pixel clock"},
+};
+
+}  // namespace
+
+const char* SettingLabel(uint16_t unSlot)
+{
+    for (const auto& label : kSettingLabels)
+        if (label.unSlot == unSlot)
+            return label.pszLabel;
+    return nullptr;
+}
+
+namespace {
+
+// The measuring screens "Repeat last operation" returns to, by state.
+std::string LastOperation(uint16_t unState)
+{
+    switch (unState) {
+    case 0: return "none";
+    case 15: return Text(9);
+    case 17: return Text(10);
+    case 20: return Text(11);
+    case 22: return Text(13);
+    case 26: return Text(47);
+    case 43: return Text(47) + " run";
+    default: return "(not a measuring screen)";
+    }
+}
+
 // What a setting's value means, in the instrument's words where it has them.
 std::string Meaning(const ParamSetting& setting, uint16_t unValue)
 {
@@ -52,6 +123,8 @@ std::string Meaning(const ParamSetting& setting, uint16_t unValue)
     if (sName == "gbAutoPrint" || sName == "gbPrintCalCoeff" || sName == "gbBaseSelfTestInfo" ||
         sName == "gbReadingsDump")
         return Pick({"off", "on"});
+    if (sName == "gunLastOperation")
+        return LastOperation(unValue);
     if (sName == "gunCurrentMethod")
         return "method slot " + std::to_string(unValue);
     if (sName.find("Wavelength") != std::string::npos)
@@ -168,12 +241,12 @@ int Show(const std::string& sFile, std::ostream& out, std::ostream& err)
     for (const ParamSetting& setting : gParamSettings) {
         uint16_t unValue = ParamSettingFromImage(setting, image.data());
         std::string sMeaning = Meaning(setting, unValue);
-        std::snprintf(szLine, sizeof szLine, "  %s  %-22s %6u%s%s\n", Hex(setting.unSlot, 2).c_str(),
-                      setting.pszName, unValue, sMeaning.empty() ? "" : "  ", sMeaning.c_str());
+        std::snprintf(szLine, sizeof szLine, "  %s  %-30s %6u%s%s\n", Hex(setting.unSlot, 2).c_str(),
+                      SettingLabel(setting.unSlot), unValue, sMeaning.empty() ? "" : "  ", sMeaning.c_str());
         out << szLine;
     }
-    std::snprintf(szLine, sizeof szLine, "  %s  %-22s %6s  stray-light level, counts per frame\n",
-                  Hex(PARAM_SVALUE, 2).c_str(), "gfSValue",
+    std::snprintf(szLine, sizeof szLine, "  %s  %-30s %6s  counts per frame\n",
+                  Hex(PARAM_SVALUE, 2).c_str(), "Stray-light level",
                   Number(GetParamDouble(image.data() + PARAM_SVALUE)).c_str());
     out << szLine;
     int32_t nHolmium = static_cast<int16_t>(GetParamWord(image.data() + PARAM_HOLMIUM_OFFSET));
@@ -227,14 +300,14 @@ int Check(const std::string& sFile, std::ostream& out, std::ostream& err)
             uint16_t unValue = ParamSettingFromImage(setting, image.data());
             // A value outside the range that equals the default is kept as it is.
             if (ParamSettingNeedsRepair(setting, unValue) && unValue != setting.unDefault)
-                asProblems.push_back(std::string(setting.pszName) + " is " + std::to_string(unValue) +
+                asProblems.push_back(std::string(SettingLabel(setting.unSlot)) + " is " + std::to_string(unValue) +
                                      ", outside " + std::to_string(setting.unLow) + ".." +
                                      std::to_string(setting.unHigh) + ": becomes " +
                                      std::to_string(setting.unDefault));
         }
         double fSValue = GetParamDouble(image.data() + PARAM_SVALUE);
         if (SValueNeedsRepair(fSValue))
-            asProblems.push_back("gfSValue is " + Number(fSValue) + ", outside 0.." + Number(SVALUE_MAX) +
+            asProblems.push_back("Stray-light level is " + Number(fSValue) + ", outside 0.." + Number(SVALUE_MAX) +
                                  ": becomes 0");
         int32_t nHolmium = static_cast<int16_t>(GetParamWord(image.data() + PARAM_HOLMIUM_OFFSET));
         if (LimitHolmiumOffset(nHolmium) != nHolmium)

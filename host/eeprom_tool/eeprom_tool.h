@@ -2,6 +2,7 @@
 // EEPROM image ("eeprom.bin") of the simulated instrument.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -13,3 +14,7 @@ constexpr int EEPROM_TOOL_FAILED = 2;    // bad arguments or input, refused, or 
 
 // Runs one command (arguments without the program name).
 int RunEepromTool(const std::vector<std::string>& asArgs, std::ostream& out, std::ostream& err);
+
+// What the stored setting at a slot is ("Auto-print", "Pixel clock"), as
+// show and check name it; null for a slot that holds no single setting.
+const char* SettingLabel(uint16_t unSlot);

@@ -38,6 +38,19 @@
 
 namespace {
 
+// One line on standard error for each line of sFaults (a sample file names
+// every fault in it), each line after "halden-cli: " and sPrefix.
+void PrintFaults(const std::string& sPrefix, const std::string& sFaults)
+{
+    size_t nStart = 0;
+    do {
+        const size_t nEnd = sFaults.find('\n', nStart);
+        const std::string sLine = sFaults.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
+        std::fprintf(stderr, "halden-cli: %s%s\n", sPrefix.c_str(), sLine.c_str());
+        nStart = nEnd == std::string::npos ? std::string::npos : nEnd + 1;
+    } while (nStart != std::string::npos);
+}
+
 const char* const USAGE_LINE =
     "usage: halden-cli [--eeprom PATH [--eeprom-snapshot]] [--realtime | --speed N|max] [--serial-log PATH [--serial-log-both]]\n"
     "                  [--analogue-log PATH] [--printout PATH] [--chart PATH] [--power-on]\n"
@@ -252,8 +265,7 @@ void CConsole::Handle(const ConsoleItem& item)
         }
         std::fflush(stdout);
         if (!m_scenario.Execute(*command)) {
-            std::fprintf(stderr, "halden-cli: console:%d: %s: %s\n", item.nLine, command->sSource.c_str(),
-                         m_scenario.Error().c_str());
+            PrintFaults("console:" + std::to_string(item.nLine) + ": " + command->sSource + ": ", m_scenario.Error());
             m_bFailed = true;
         }
         std::cout.flush();
@@ -652,9 +664,8 @@ int main(int argc, char** argv)
         bool bSamplesOk = true;
         for (const ScenarioCommand& command : parse.commands) {
             std::string sError;
-            if (command.op == ScenarioOp::Sample && !LoadSample(command.sText, sError)) {
-                std::fprintf(stderr, "halden-cli: %s\n",
-                             FormatScenarioError(options.sScenario, {command.nLine, command.nColumn, sError}).c_str());
+            if (command.op == ScenarioOp::Sample && !LoadSampleToInsert(command.sText, command.fConcentration, sError)) {
+                PrintFaults(FormatScenarioError(options.sScenario, {command.nLine, command.nColumn, ""}), sError);
                 bSamplesOk = false;
             }
         }
@@ -668,7 +679,7 @@ int main(int argc, char** argv)
         std::string sError;
         sample = LoadSample(options.sSample, sError);
         if (!sample) {
-            std::fprintf(stderr, "halden-cli: --sample: %s\n", sError.c_str());
+            PrintFaults("--sample: ", sError);
             return 2;
         }
     }
@@ -766,7 +777,7 @@ int main(int argc, char** argv)
             nStatus = 1;
         } else if (!scenario.RunCommands(parse.commands, options.sScenario)) {
             if (!host.Interrupted())
-                std::fprintf(stderr, "halden-cli: %s\n", scenario.Error().c_str());
+                PrintFaults("", scenario.Error());
             nStatus = 1;
         }
     }

@@ -13,13 +13,16 @@
 
 #include <unistd.h>
 
+#include "display_check.h"
 #include "halden_app.h"
 #include "main_frame.h"
 #include "signal_close.h"
 
 int main(int argc, char** argv)
 {
+    PrepareDisplay(argc, argv);
     QApplication qapp(argc, argv);
+    DisplayOpened();
     QCoreApplication::setOrganizationName(QStringLiteral("Halden"));
     QCoreApplication::setApplicationName(QStringLiteral("halden-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(HALDEN_VERSION));

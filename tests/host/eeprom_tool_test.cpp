@@ -148,8 +148,22 @@ TEST_F(EepromToolTest, AMethodProgrammedByKeysAppearsInShow)
     EXPECT_NE(shown.sOut.find("Methods: 1 of 100 slots used"), std::string::npos) << shown.sOut;
     EXPECT_NE(shown.sOut.find("     0  AB                    552  Factor       No          valid"), std::string::npos)
         << shown.sOut;
-    EXPECT_NE(shown.sOut.find("gbLanguage                  0  English"), std::string::npos) << shown.sOut;
+    EXPECT_NE(shown.sOut.find("Language                            0  English"), std::string::npos) << shown.sOut;
+    EXPECT_NE(shown.sOut.find("Last operation                     26  Method\n"), std::string::npos) << shown.sOut;
     EXPECT_EQ(Run({"check", "eeprom.bin"}).nStatus, 0);
+}
+
+// show and check name every stored setting by what it is, each differently.
+TEST(EepromToolLabels, EverySettingHasItsOwnLabel)
+{
+    std::set<std::string> labels;
+    for (const ParamSetting& setting : gParamSettings) {
+        const char* pszLabel = SettingLabel(setting.unSlot);
+        ASSERT_NE(pszLabel, nullptr) << setting.pszName;
+        EXPECT_TRUE(labels.insert(pszLabel).second) << pszLabel << " twice";
+        EXPECT_LE(std::strlen(pszLabel), 30u) << pszLabel;
+    }
+    EXPECT_EQ(SettingLabel(0x14), nullptr);  // the second byte of a 16-bit setting
 }
 
 TEST_F(EepromToolTest, ImportPlacesMethodsBySlotOrFirstFreeAndKeepsUsedSlots)
@@ -222,8 +236,8 @@ TEST_F(EepromToolTest, CheckReportsWhatTheInstrumentWouldRepair)
     WriteImage("bad.bin", abImage);
     Result bad = Run({"check", "bad.bin"});
     EXPECT_EQ(bad.nStatus, 1);
-    for (const char* psz : {"gbLanguage is 7, outside 0..4: becomes 0", "gunWavelengthB is 100, outside 200..830: becomes 360",
-                            "gfSValue is 20, outside 0..15: becomes 0", "holmium offset is -16, outside -8..+8: loads as -8",
+    for (const char* psz : {"Language is 7, outside 0..4: becomes 0", "Second wavelength is 100, outside 200..830: becomes 360",
+                            "Stray-light level is 20, outside 0..15: becomes 0", "holmium offset is -16, outside -8..+8: loads as -8",
                             "method slot 5 \"DAMAGED      \": bad check word", "method slot 6 \"FAR          \": wavelength out of range"})
         EXPECT_NE(bad.sOut.find(psz), std::string::npos) << psz << "\n" << bad.sOut;
     EXPECT_EQ(bad.sOut.find("slot 3"), std::string::npos) << bad.sOut;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "eeprom_tool.h"
+#include "escape.h"
 #include "scenario_parse.h"
 #include "support/files.h"
 #include "support/firmware_fixture.h"
@@ -409,3 +410,146 @@ TEST_P(ExampleScenarioTest, RunsToItsEnd)
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleScenarioTest, ::testing::ValuesIn(ExampleNames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// The conversations of the protocol reference (docs/protocol.md, blocks
+// marked "conversation") run against halden-cli, each from the main menu
+// with a fresh EEPROM kept in memory: "> TEXT" lines are sent with CR LF
+// (^H, ^R and ^T alone; ">" alone is an empty line), "(COMMAND)" lines are scenario commands such as
+// (sample dye 50), and every other line is a line the instrument sends.
+// "..." alone stands for any number of lines, inside a line for any text;
+// everything else must be what the instrument sent, byte for byte.
+namespace {
+
+struct Conversation {
+    int nLine = 0;
+    std::string sScenario;
+    std::vector<std::string> expected;
+};
+
+// Glob match with "..." for any run of characters.
+bool LineMatches(const std::string& sPattern, const std::string& sLine)
+{
+    const size_t nDots = sPattern.find("...");
+    if (nDots == std::string::npos)
+        return sPattern == sLine;
+    if (sLine.compare(0, nDots, sPattern, 0, nDots) != 0)
+        return false;
+    const std::string sRest = sPattern.substr(nDots + 3);
+    for (size_t nFrom = nDots; nFrom <= sLine.size(); nFrom++)
+        if (LineMatches(sRest, sLine.substr(nFrom)))
+            return true;
+    return false;
+}
+
+// The expected lines against the sent ones, a "..." line taking any number
+// of them; memoised over (pattern line, sent line).
+bool LinesMatch(const std::vector<std::string>& expected, size_t nExpected, const std::vector<std::string>& sent,
+                size_t nSent, std::map<std::pair<size_t, size_t>, bool>& memo)
+{
+    if (nExpected == expected.size())
+        return nSent == sent.size();
+    const auto key = std::make_pair(nExpected, nSent);
+    if (auto it = memo.find(key); it != memo.end())
+        return it->second;
+    bool bMatch;
+    if (expected[nExpected] == "...")
+        bMatch = LinesMatch(expected, nExpected + 1, sent, nSent, memo) ||
+                 (nSent < sent.size() && LinesMatch(expected, nExpected, sent, nSent + 1, memo));
+    else
+        bMatch = nSent < sent.size() && LineMatches(expected[nExpected], sent[nSent]) &&
+                 LinesMatch(expected, nExpected + 1, sent, nSent + 1, memo);
+    memo[key] = bMatch;
+    return bMatch;
+}
+
+// The scenario that plays a conversation: each line sent waits for the last
+// line of its reply (the text after its last "...") before the next goes out.
+std::vector<Conversation> ProtocolConversations()
+{
+    std::vector<Conversation> conversations;
+    for (const FencedBlock& block : FencedBlocks(ReadWholeFile(kSource / "docs" / "protocol.md"))) {
+        if (block.sInfo != "conversation")
+            continue;
+        Conversation conversation;
+        conversation.nLine = block.nLine;
+        std::string sAwait;  // the expect or wait that ends the reply of the last line sent
+        auto endReply = [&] {
+            if (!sAwait.empty())
+                conversation.sScenario += sAwait + "\n";
+            sAwait.clear();
+        };
+        std::istringstream in(block.sText);
+        for (std::string sLine; std::getline(in, sLine);) {
+            if (sLine.starts_with("> ") || sLine == ">") {
+                endReply();
+                const std::string sText = sLine.substr(std::min<size_t>(2, sLine.size()));
+                if (sText == "^H" || sText == "^R" || sText == "^T")
+                    conversation.sScenario += "send \"" + ControlEscape(sText[1]) + "\"\n";
+                else
+                    conversation.sScenario += "sendln \"" + EncodeEscapes(sText) + "\"\n";
+                sAwait = "wait 10s";  // a line without a reply
+            } else if (sLine.starts_with("(") && sLine.ends_with(")")) {
+                endReply();
+                conversation.sScenario += sLine.substr(1, sLine.size() - 2) + "\n";
+            } else {
+                conversation.expected.push_back(sLine);
+                const size_t nDots = sLine.rfind("...");
+                const std::string sTail = nDots == std::string::npos ? sLine : sLine.substr(nDots + 3);
+                sAwait = "expect \"" + EncodeEscapes(sTail + "\r\n") + "\" within 2m";
+            }
+        }
+        endReply();
+        conversations.push_back(conversation);
+    }
+    return conversations;
+}
+
+// What the instrument sent after the first byte it received, as lines
+// without their CR LF, from a log of both directions.
+std::vector<std::string> SentAfterFirstInput(const std::string& sLog)
+{
+    std::string sSent;
+    bool bReceived = false;
+    std::istringstream in(sLog);
+    for (std::string sLine; std::getline(in, sLine);) {
+        if (sLine.starts_with("-> "))
+            bReceived = true;
+        else if (bReceived && sLine.starts_with("<- "))
+            sSent += DecodeEscapes(sLine.substr(3));
+    }
+    std::vector<std::string> lines;
+    size_t nFrom = 0;
+    for (size_t nEnd; (nEnd = sSent.find("\r\n", nFrom)) != std::string::npos; nFrom = nEnd + 2)
+        lines.push_back(sSent.substr(nFrom, nEnd - nFrom));
+    if (nFrom < sSent.size())
+        lines.push_back(sSent.substr(nFrom) + " (no CR LF)");
+    return lines;
+}
+
+}  // namespace
+
+TEST_F(ScratchDirTest, ProtocolConversationsRunAsShown)
+{
+    const std::vector<Conversation> conversations = ProtocolConversations();
+    ASSERT_GE(conversations.size(), 5u) << "docs/protocol.md shows too few conversations";
+    for (const Conversation& conversation : conversations) {
+        const std::string sWhere = "docs/protocol.md:" + std::to_string(conversation.nLine);
+        SCOPED_TRACE(sWhere);
+        ASSERT_FALSE(conversation.expected.empty());
+        WriteWholeFile("conversation.scn", conversation.sScenario);
+        const std::string sCommand = std::string(HALDEN_CLI) +
+                                     " --eeprom eeprom.bin --eeprom-snapshot --power-on --serial-log session.log"
+                                     " --serial-log-both conversation.scn >cli.out 2>cli.err";
+        const int nRaw = std::system(sCommand.c_str());
+        EXPECT_TRUE(WIFEXITED(nRaw) && WEXITSTATUS(nRaw) == 0)
+            << ReadWholeFile("cli.err") << "the scenario played:\n" << conversation.sScenario;
+        const std::vector<std::string> sent = SentAfterFirstInput(ReadWholeFile("session.log"));
+        std::map<std::pair<size_t, size_t>, bool> memo;
+        if (!LinesMatch(conversation.expected, 0, sent, 0, memo)) {
+            std::string sShown;
+            for (const std::string& sLine : sent)
+                sShown += sLine.substr(0, 120) + "\n";
+            ADD_FAILURE() << sWhere << ": the instrument said\n" << sShown;
+        }
+    }
+}

@@ -5,6 +5,7 @@
 // for the instrument).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +84,20 @@ TEST(SampleFiles, FaultsNameTheFileAndLine)
         EXPECT_FALSE(ParseSample(c.pszText, "t.sample", sError)) << c.pszText;
         EXPECT_NE(sError.find(c.pszError), std::string::npos) << c.pszText << "gave: " << sError;
     }
+    // One pass names every fault, each at its own line, and stops listing after twenty.
+    std::string sFaults;
+    EXPECT_FALSE(ParseSample("name A\nband 500 x 0.1\ncolour red\nhidden\n", "t.sample", sFaults));
+    EXPECT_EQ(sFaults, "t.sample:2: 'x' is not a number; expected 'band CENTRE WIDTH HEIGHT' (nm, nm, absorbance)\n"
+                       "t.sample:3: unknown setting 'colour'; the settings are name description recorded band point "
+                       "concentration hidden saturation turbidity stray rate seed\n"
+                       "t.sample:4: 'hidden' needs a concentration to hide");
+    std::string sMany = "name A\n";
+    for (int i = 0; i < 25; i++)
+        sMany += "stray 2\n";
+    EXPECT_FALSE(ParseSample(sMany, "t.sample", sFaults));
+    EXPECT_EQ(std::count(sFaults.begin(), sFaults.end(), '\n'), 20) << sFaults;
+    EXPECT_TRUE(sFaults.ends_with("\nt.sample: 5 more faults")) << sFaults;
+
     std::string sError;
     auto sample = ParseSample("\xEF\xBB\xBF# comment\r\nname  A dye  \r\nconcentration 2 g/L # two\r\n"
                               "point 400 0.1\r\npoint 500 0.3\r\n",

@@ -741,33 +741,110 @@ TEST_F(ScratchDirTest, WaitClientPowersUpOnceTheClientCame)
     EXPECT_EQ(ReadFile("eeprom.bin").find("Ram integrity"), std::string::npos);
 }
 
-// examples/pc_client.py against halden-cli's background run, as the guide
-// shows it: a reference, a sample, the absorbance at 579 nm.
-TEST_F(ScratchDirTest, PythonClientReadsTheAbsorbanceAt579)
+// examples/pc_client.py, the reference client: python3 with Debian's
+// pyserial, or empty when there is none.
+std::string PythonWithSerial()
 {
-    std::string sPython;
     for (const char* pszCandidate : {"python3", "/usr/bin/python3"}) {
         std::string sCheck = std::string(pszCandidate) + " -c 'import serial' >/dev/null 2>&1";
-        if (std::system(sCheck.c_str()) == 0) {
-            sPython = pszCandidate;
-            break;
-        }
+        if (std::system(sCheck.c_str()) == 0)
+            return pszCandidate;
     }
+    return "";
+}
+
+// Runs the client with its arguments; its exit status, output in
+// client.out and client.err.
+int RunPcClient(const std::string& sPython, const std::string& sArguments)
+{
+    const std::string sCommand = sPython + " " + HALDEN_SOURCE_DIR + "/examples/pc_client.py " + sArguments +
+                                 " >client.out 2>client.err";
+    const int nRaw = std::system(sCommand.c_str());
+    return WIFEXITED(nRaw) ? WEXITSTATUS(nRaw) : -1;
+}
+
+// The whole session as the guide shows it, over TCP (with --wait-client, so
+// the client also sees the power-up) and over the pseudo-terminal, at
+// --speed max: the readings take milliseconds, the session about a second.
+TEST_F(ScratchDirTest, PythonClientRunsTheWholeSession)
+{
+    const std::string sPython = PythonWithSerial();
     if (sPython.empty())
         GTEST_SKIP() << "no python3 with the serial module (Debian package python3-serial): pc_client.py not run";
+    for (const bool bTcp : {true, false}) {
+        SCOPED_TRACE(bTcp ? "tcp" : "pty");
+        const std::string sLink = (m_dir / "ttyHALDEN").string();
+        const uint16_t unPort = FreeTcpPort();
+        std::vector<std::string> args = {"--eeprom", "eeprom.bin", "--eeprom-snapshot", "--speed", "max"};
+        if (bTcp)
+            args.insert(args.end(), {"--wait-client", "--serial-tcp", std::to_string(unPort)});
+        else
+            args.insert(args.end(), {"--serial-pty", sLink});
+        HaldenCliProcess cli(args);
+        ASSERT_GT(cli.Pid(), 0);
+        if (bTcp)
+            ASSERT_TRUE(WaitWall([] { return ReadFile("cli.err").find("waiting for a client") != std::string::npos; }))
+                << ReadFile("cli.err");
+        else
+            ASSERT_TRUE(WaitWall([&] { return std::filesystem::is_symlink(sLink); })) << ReadFile("cli.err");
+        const std::string sPort = bTcp ? "socket://127.0.0.1:" + std::to_string(unPort) : sLink;
+        EXPECT_EQ(RunPcClient(sPython, sPort), 0) << ReadFile("client.err");
+        // What the guide shows it printing (docs/pc-software.md).
+        EXPECT_EQ(ReadFile("client.out"), ReadFile(std::string(HALDEN_SOURCE_DIR) + "/examples/pc_client.out"));
+        ::kill(cli.Pid(), SIGTERM);
+        EXPECT_EQ(cli.Wait(), 0);
+    }
+}
 
-    const std::string sLink = (m_dir / "ttyHALDEN").string();
-    // At --speed max the readings take milliseconds, the waits between
-    // the client's lines real time.
-    HaldenCliProcess cli({"--serial-pty", sLink, "--eeprom", "eeprom.bin", "--speed", "max"});
-    ASSERT_TRUE(WaitWall([&] { return std::filesystem::is_symlink(sLink); })) << ReadFile("cli.err");
-    const std::string sCommand =
-        sPython + " " + HALDEN_SOURCE_DIR + "/examples/pc_client.py " + sLink + " >client.out 2>client.err";
-    const int nRaw = std::system(sCommand.c_str());
-    ASSERT_TRUE(WIFEXITED(nRaw));
-    EXPECT_EQ(WEXITSTATUS(nRaw), 0) << ReadFile("client.err");
-    // What the guide shows it printing (docs/pc-software.md).
-    EXPECT_EQ(ReadFile("client.out"), ReadFile(std::string(HALDEN_SOURCE_DIR) + "/examples/pc_client.out"));
+// Each way a session can fail ends with its own exit status and a message
+// that says what happened: an error reply (the instrument is still handed
+// back), a port nobody serves, a server that never answers, and a
+// connection closed under the client (halden-cli's port already has a client).
+TEST_F(ScratchDirTest, PythonClientFailuresAreNamedWithTheirExitStatus)
+{
+    const std::string sPython = PythonWithSerial();
+    if (sPython.empty())
+        GTEST_SKIP() << "no python3 with the serial module (Debian package python3-serial): pc_client.py not run";
+    const uint16_t unPort = FreeTcpPort();
+    const std::string sUrl = "socket://127.0.0.1:" + std::to_string(unPort);
+
+    EXPECT_EQ(RunPcClient(sPython, sUrl), 2);
+    EXPECT_NE(ReadFile("client.err").find("cannot open " + sUrl), std::string::npos) << ReadFile("client.err");
+
+    {
+        // A listener that accepts (in its backlog) and never says a word.
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t nLen = sizeof addr;
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ASSERT_EQ(::listen(fd, 1), 0);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+        EXPECT_EQ(RunPcClient(sPython, "--timeout 0.5 socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))), 3);
+        EXPECT_NE(ReadFile("client.err").find("no reply to an empty line within 0.5 s"), std::string::npos)
+            << ReadFile("client.err");
+        ::close(fd);
+    }
+
+    HaldenCliProcess cli({"--eeprom", "eeprom.bin", "--eeprom-snapshot", "--speed", "max", "--serial-tcp",
+                          std::to_string(unPort)});
+    ASSERT_GT(cli.Pid(), 0);
+    ASSERT_TRUE(WaitWall([&] { return ReadFile("cli.err").find("127.0.0.1:" + std::to_string(unPort)) != std::string::npos; }))
+        << ReadFile("cli.err");
+    EXPECT_EQ(RunPcClient(sPython, "--wavelength 579 --wavelength 900 --wavelength 830 " + sUrl), 1);
+    EXPECT_NE(ReadFile("client.err").find("READA? 900 answered E01 (a value out of range)"), std::string::npos)
+        << ReadFile("client.err");
+    EXPECT_TRUE(ReadFile("client.out").ends_with("absorbance at 579 nm: 0.493\nreleased\n")) << ReadFile("client.out");
+
+    std::unique_ptr<CPeer> pFirst = CPeer::ConnectTcp(unPort);
+    ASSERT_TRUE(pFirst);
+    pFirst->Send("ID?\r\n");
+    ASSERT_TRUE(WaitWall([&] { return pFirst->Received().find("E00 Q4K7 V1.0\r\n") != std::string::npos; }));
+    EXPECT_EQ(RunPcClient(sPython, sUrl), 4);
+    EXPECT_NE(ReadFile("client.err").find("the connection to " + sUrl + " was lost"), std::string::npos)
+        << ReadFile("client.err");
+    pFirst->Close();
     ::kill(cli.Pid(), SIGTERM);
     EXPECT_EQ(cli.Wait(), 0);
 }

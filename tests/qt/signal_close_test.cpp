@@ -122,6 +122,58 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("eeprom.bin"))));
     }
 
+    // Without a usable display halden-sim says so in one line and exits 1
+    // rather than aborting with Qt's plug-in advice; --help and --version
+    // need no display at all.
+    void startWithoutDisplay_data()
+    {
+        QTest::addColumn<QString>("sDisplay");
+        QTest::addColumn<QString>("sArgument");
+        QTest::addColumn<int>("nExit");
+        QTest::addColumn<QString>("sPattern");
+        QTest::newRow("no DISPLAY") << QString() << QString() << 1
+                                    << QStringLiteral("^halden-sim: no display to show the window on \\(DISPLAY is not set\\)");
+        QTest::newRow("nothing at :97") << QStringLiteral(":97") << QString() << 1
+                                        << QStringLiteral("^halden-sim: cannot show the window on display :97 \\(.*:97\\)$");
+        QTest::newRow("--version") << QString() << QStringLiteral("--version") << 0 << QString();
+        QTest::newRow("--help") << QString() << QStringLiteral("--help") << 0 << QString();
+    }
+
+    void startWithoutDisplay()
+    {
+        QFETCH(QString, sDisplay);
+        QFETCH(QString, sArgument);
+        QFETCH(int, nExit);
+        QFETCH(QString, sPattern);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* pszName : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(QString::fromLatin1(pszName));
+        if (!sDisplay.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), sDisplay);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        child.setProcessEnvironment(environment);
+        child.setWorkingDirectory(dir.path());
+        child.start(QStringLiteral(HALDEN_SIM), sArgument.isEmpty() ? QStringList() : QStringList{sArgument});
+        QVERIFY(child.waitForFinished(20000));
+        const QString sErr = QString::fromLocal8Bit(child.readAllStandardError());
+        const QString sOut = QString::fromLocal8Bit(child.readAllStandardOutput());
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(child.exitCode() == nExit, qPrintable(sErr));
+        if (nExit == 0) {
+            QVERIFY2(sOut.startsWith(sArgument == QStringLiteral("--version") ? QStringLiteral("halden-sim ")
+                                                                                : QStringLiteral("Usage:")),
+                     qPrintable(sOut));
+        } else {
+            const QStringList asLines = sErr.trimmed().split(QLatin1Char('\n'));
+            QCOMPARE(asLines.size(), 1);
+            QVERIFY2(QRegularExpression(sPattern).match(asLines.front()).hasMatch(), qPrintable(sErr));
+        }
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("eeprom.bin"))));
+    }
+
     void signalClosesLikeTheCloseButton_data()
     {
         QTest::addColumn<int>("nSignal");
