@@ -170,6 +170,30 @@ TEST(ChartLevelTest, DriftAfterARestKeepsWithinTolerance)
     }
 }
 
+// A ramp, a rest, then a step as steep as the ramp seen from the rest's
+// start (some step height of those tried is): the rest keeps its own
+// corners, whatever slopes the ramp allowed.
+TEST(ChartLevelTest, StepAfterARestIsNotJoinedToTheRampBefore)
+{
+    for (int nStep = 480; nStep <= 520; nStep++) {
+        SCOPED_TRACE(testing::Message() << "a step of " << nStep);
+        CChartRecorder chart;
+        std::vector<uint16_t> aunValues;
+        auto feed = [&](uint16_t unValue) {
+            for (char ch : std::to_string(unValue) + "\n")
+                chart.Write(static_cast<uint8_t>(ch));
+            aunValues.push_back(unValue);
+        };
+        for (int i = 0; i < 1000; i++)
+            feed(static_cast<uint16_t>(20000 + i / 2));
+        for (int i = 0; i < 1000; i++)
+            feed(20500);
+        for (int i = 0; i < 100; i++)
+            feed(static_cast<uint16_t>(20500 + nStep));
+        CheckChart(chart, aunValues, 6);
+    }
+}
+
 TEST(ChartCsvTest, OneLinePerCornerWithItsAbsorbance)
 {
     EXPECT_EQ(ChartCsv({{0, 65535}, {1200, 52428}, {1300, 0}}),
