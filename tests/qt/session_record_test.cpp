@@ -40,12 +40,6 @@ const char* const SESSION =
     "heater fitted\n"
     "state\n";
 
-QByteArray ReadAll(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class CSessionRecordTest : public QObject {
