@@ -1,4 +1,4 @@
-// Pictures of the display: PNG and PBM files, and text art for a terminal.
+// Pictures of the display: PNG and PBM files (the text art is in display_text.h).
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,3 @@ bool WriteDisplayImage(const CInstrument& host, const std::string& sPath);
 // Writes an 8-bit RGB image (3 bytes a pixel, rows top first) as a PNG file.
 // False when the file cannot be written.
 bool WriteRgbPng(const std::string& sPath, int nWidth, int nHeight, const uint8_t* pbRgb);
-
-// The screen as text, two by two pixels per character (Unicode quadrant
-// blocks): 64 lines of 120 characters.
-std::string DisplayTextArt(const CInstrument& host);

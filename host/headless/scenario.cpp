@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "display_image.h"
+#include "display_text.h"
 #include "escape.h"
 #include "instrument.h"
 #include "core/timers.h"
@@ -21,15 +22,6 @@ constexpr uint32_t KEY_STROKE_MS = 100;
 uint32_t TicksWithin(uint32_t unMs) { return (unMs + CInstrument::TICK_MS - 1) / CInstrument::TICK_MS; }
 
 }  // namespace
-
-std::string FormatDuration(uint32_t unMs)
-{
-    if (unMs != 0 && unMs % 60000 == 0)
-        return std::to_string(unMs / 60000) + "m";
-    if (unMs % 1000 == 0)
-        return std::to_string(unMs / 1000) + "s";
-    return std::to_string(unMs) + "ms";
-}
 
 CScenario::CScenario(CInstrument& host, std::ostream& out) : m_host(host), m_out(out) {}
 
@@ -177,13 +169,5 @@ bool CScenario::Expect(const ScenarioCommand& command)
     }
     const std::string& sOut = m_host.SerialText();
     std::string_view sSince = std::string_view(sOut).substr(std::min(m_nExpectFrom, sOut.size()));
-    std::string sMessage = "\"" + EncodeEscapes(command.sText) + "\" not received " +
-                           (m_host.Running() ? "within " + FormatDuration(command.unMs) : "(the firmware has stopped)");
-    if (sSince.empty())
-        return Fail(sMessage + "; nothing received since " + (m_nExpectFrom ? "the previous match" : "the start"));
-    if (sSince.size() <= RECEIVED_SHOWN)
-        return Fail(sMessage + "; received \"" + EncodeEscapes(sSince) + "\"");
-    return Fail(sMessage + "; received " + std::to_string(sSince.size()) + " bytes, the last " +
-                std::to_string(RECEIVED_SHOWN) + ": \"" + EncodeEscapes(sSince.substr(sSince.size() - RECEIVED_SHOWN)) +
-                "\"");
+    return Fail(ExpectFailure(command, m_host.Running(), sSince, m_nExpectFrom != 0));
 }

@@ -34,10 +34,6 @@ public:
 
     const std::string& Error() const { return m_sError; }
 
-    // At most this many of the last bytes received are quoted in a failed
-    // expect's message.
-    static constexpr size_t RECEIVED_SHOWN = 300;
-
 private:
     bool Fail(const std::string& sMessage);
     bool WaitScreen(const ScenarioCommand& command);
@@ -50,5 +46,3 @@ private:
 };
 
 
-// "2s", "250ms", "2m": a duration as a scenario writes it.
-std::string FormatDuration(uint32_t unMs);

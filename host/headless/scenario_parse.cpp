@@ -455,6 +455,28 @@ std::string FormatScenarioError(std::string_view sFile, const ScenarioError& err
            error.sMessage;
 }
 
+std::string FormatDuration(uint32_t unMs)
+{
+    if (unMs != 0 && unMs % 60000 == 0)
+        return std::to_string(unMs / 60000) + "m";
+    if (unMs % 1000 == 0)
+        return std::to_string(unMs / 1000) + "s";
+    return std::to_string(unMs) + "ms";
+}
+
+std::string ExpectFailure(const ScenarioCommand& command, bool bRunning, std::string_view sSince, bool bAfterMatch)
+{
+    std::string sMessage = "\"" + EncodeEscapes(command.sText) + "\" not received " +
+                           (bRunning ? "within " + FormatDuration(command.unMs) : "(the firmware has stopped)");
+    if (sSince.empty())
+        return sMessage + "; nothing received since " + (bAfterMatch ? "the previous match" : "the start");
+    if (sSince.size() <= SCENARIO_RECEIVED_SHOWN)
+        return sMessage + "; received \"" + EncodeEscapes(sSince) + "\"";
+    return sMessage + "; received " + std::to_string(sSince.size()) + " bytes, the last " +
+           std::to_string(SCENARIO_RECEIVED_SHOWN) + ": \"" +
+           EncodeEscapes(sSince.substr(sSince.size() - SCENARIO_RECEIVED_SHOWN)) + "\"";
+}
+
 std::optional<uint32_t> ParseScenarioDuration(std::string_view s)
 {
     size_t i = 0;

@@ -81,6 +81,15 @@ std::string FormatScenarioError(std::string_view sFile, const ScenarioError& err
 
 // "250ms", "6s", "2m" or a bare number of milliseconds.
 std::optional<uint32_t> ParseScenarioDuration(std::string_view s);
+// "2s", "250ms", "2m": a duration as a scenario writes it.
+std::string FormatDuration(uint32_t unMs);
+// At most this many of the last bytes received are quoted in a failed
+// expect's message.
+constexpr size_t SCENARIO_RECEIVED_SHOWN = 300;
+// Why an expect failed: its text not received within its limit (or before
+// the firmware stopped), and what arrived since the previous match (or the
+// start), escaped: whole, or its last SCENARIO_RECEIVED_SHOWN bytes.
+std::string ExpectFailure(const ScenarioCommand& command, bool bRunning, std::string_view sSince, bool bAfterMatch);
 // ref test escape up down left right soft1..soft4 standby: the key code.
 std::optional<uint8_t> ParseScenarioKey(std::string_view s);
 // The inverse: "ref" for the reference key; empty for a code that is no key.

@@ -3,11 +3,15 @@
 
 #include <QTimer>
 
+#include <algorithm>
+#include <string_view>
+
 #include "app/probe.h"
-#include "escape.h"
+#include "display_image.h"
+#include "display_text.h"
 #include "halden_view.h"
 #include "main_frame.h"
-#include "sample.h"
+#include "sample_compartment.h"
 
 namespace {
 
@@ -16,12 +20,7 @@ constexpr uint32_t KEY_STROKE_TICKS = 2;  // a key's press and its pause, as hal
 
 uint64_t TicksFor(uint32_t unMs) { return (unMs + CInstrument::TICK_MS - 1) / CInstrument::TICK_MS; }
 
-QString Duration(uint32_t unMs)
-{
-    if (unMs != 0 && unMs % 1000 == 0)
-        return QStringLiteral("%1s").arg(unMs / 1000);
-    return QStringLiteral("%1ms").arg(unMs);
-}
+QString Duration(uint32_t unMs) { return QString::fromStdString(FormatDuration(unMs)); }
 
 QString StateText(int nState) { return QString::fromStdString(ScreenStateText(static_cast<uint8_t>(nState))); }
 
@@ -222,33 +221,23 @@ bool CScenarioPlayer::Execute(const ScenarioCommand& command)
             m_nPhase = 1;
             return false;
         }
-        if (m_nPhase == 1)
-            Finish(false, QStringLiteral("\"%1\" not received within %2")
-                              .arg(QString::fromStdString(EncodeEscapes(command.sText)), Duration(command.unMs)));
+        if (m_nPhase == 1) {
+            const std::string_view sSince = std::string_view(m_sReceived).substr(std::min(m_nExpectFrom, m_sReceived.size()));
+            Finish(false, QString::fromStdString(ExpectFailure(command, instrument.Running(), sSince, m_nExpectFrom != 0)));
+        }
         return false;
     }
-    case ScenarioOp::Snapshot: {
-        QImage image = m_pView->Lcd()->Frame();
-        if (!image.save(QString::fromStdString(command.sText), command.bPbm ? "PBM" : "PNG"))
+    case ScenarioOp::Snapshot:
+        if (!WriteDisplayImage(instrument, command.sText))
             Finish(false, QStringLiteral("cannot write '%1'").arg(QString::fromStdString(command.sText)));
         return m_bRunning;
-    }
-    case ScenarioOp::Screen: {
-        const QImage image = m_pView->Lcd()->Frame();
-        for (int y = 0; y < image.height(); y++) {
-            QString sRow;
-            for (int x = 0; x < image.width(); x++)
-                sRow += image.pixelIndex(x, y) ? QLatin1Char('#') : QLatin1Char('.');
-            m_sOutput += sRow + QLatin1Char('\n');
-        }
+    case ScenarioOp::Screen:
+        m_sOutput += QString::fromStdString(DisplayTextArt(instrument));
         return true;
-    }
     case ScenarioOp::Sample: {
         std::string sError;
-        std::optional<CSample> sample = LoadSample(command.sText, sError);
-        if (sample && command.fConcentration && !sample->m_bConcentration)
-            sError = "the sample '" + command.sText + "' (" + sample->m_sName + ") has no concentration to set";
-        if (!sample || !sError.empty()) {
+        std::optional<CSample> sample = LoadSampleToInsert(command.sText, command.fConcentration, sError);
+        if (!sample) {
             Finish(false, QString::fromStdString(sError));
             return false;
         }

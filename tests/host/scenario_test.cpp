@@ -14,6 +14,7 @@
 
 #include "comms/remote_fixture.h"
 #include "display_image.h"
+#include "display_text.h"
 #include "escape.h"
 #include "app/probe.h"
 #include "power_on.h"

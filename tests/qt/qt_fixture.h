@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,13 @@
 #include "halden_app.h"
 #include "halden_view.h"
 #include "main_frame.h"
+
+// The whole file, or nothing when it cannot be read.
+inline QByteArray ReadAll(const QString& sPath)
+{
+    QFile file(sPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 class CScratchEnvironment {
 public:

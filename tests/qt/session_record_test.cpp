@@ -45,12 +45,6 @@ const char* const SESSION =
     "heater fitted\n"
     "state\n";
 
-QByteArray ReadAll(const QString& sPath)
-{
-    QFile file(sPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The serial line as runs of bytes in one direction, true for the bytes the
 // instrument received; neighbouring runs in the same direction are joined.
 using Runs = QList<std::pair<bool, QByteArray>>;
