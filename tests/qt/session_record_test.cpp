@@ -1,7 +1,8 @@
 // File/Record Session... and File/Run Scenario... with the real firmware: a
 // session driven in the window (a scenario played by the window, a click on
-// a panel key, a sample, Send Message), recorded from the middle, replays in
-// halden-cli to the same serial bytes and the same screen, byte for byte.
+// a panel key, a sample, Send Message, a PC client on the served TCP port),
+// recorded from the middle, replays in halden-cli to the same serial bytes in
+// both directions and the same screen, byte for byte.
 // The firmware runs once per process, so the cases share one power-up.
 #include <QDir>
 #include <QFile>
@@ -10,9 +11,13 @@
 #include <QTest>
 
 #include <QRegularExpression>
+
 #include "clock_chip.h"
+#include "escape.h"
 #include "qt_fixture.h"
 #include "scenario_player.h"
+#include "serial_client.h"
+#include "serial_endpoint.h"
 
 namespace {
 
@@ -43,6 +48,43 @@ const char* const SESSION =
     "heater fitted\n"
     "state\n";
 
+// The serial line as runs of bytes in one direction, true for the bytes the
+// instrument received; neighbouring runs in the same direction are joined.
+using Runs = QList<std::pair<bool, QByteArray>>;
+
+void AddRun(Runs& runs, bool bReceived, const QByteArray& abBytes)
+{
+    if (!runs.isEmpty() && runs.back().first == bReceived)
+        runs.back().second += abBytes;
+    else
+        runs.append({bReceived, abBytes});
+}
+
+// The runs of halden-cli's --serial-log-both file: "-> " lines the
+// instrument received, "<- " lines it sent, escaped.
+Runs RunsOfLog(const QByteArray& abLog)
+{
+    Runs runs;
+    for (const QByteArray& abLine : abLog.split('\n')) {
+        if (abLine.size() < 3)
+            continue;
+        const std::string sBytes = DecodeEscapes(abLine.mid(3).toStdString());
+        AddRun(runs, abLine.startsWith("-> "), QByteArray(sBytes.data(), static_cast<qsizetype>(sBytes.size())));
+    }
+    return runs;
+}
+
+// Runs as text for a comparison that shows where two differ: one line a
+// run, the direction first.
+QStringList RunLines(const Runs& runs)
+{
+    QStringList lines;
+    for (const auto& [bReceived, abBytes] : runs)
+        lines.append(QLatin1String(bReceived ? "-> " : "<- ") +
+                     QString::fromStdString(EncodeEscapes(abBytes.toStdString())));
+    return lines;
+}
+
 }  // namespace
 
 class CSessionRecordTest : public QObject {
@@ -52,6 +94,7 @@ private:
     std::unique_ptr<CScratchEnvironment> m_pEnv;
     std::unique_ptr<CHaldenApp> m_pApp;
     QByteArray m_abTransmitted;  // every byte the instrument sent since power-up
+    Runs m_serialRuns;           // the serial line since power-up, both directions
 
     CMainFrame* Frame() const { return m_pApp->Frame(); }
 
@@ -75,10 +118,19 @@ private slots:
         CHaldenApp::Options options;
         options.dSpeed = 0;  // as fast as possible
         options.clockStart = CClockChip::ParseMoment(CLOCK_START);  // the replay starts its clock there too
+        SerialPortChoice tcp;
+        tcp.mode = SerialPortChoice::Mode::Tcp;
+        tcp.nPort = 0;  // any free port
+        options.serialPort = tcp;
         m_pApp = std::make_unique<CHaldenApp>(options);
         QVERIFY(m_pApp->InitInstance());
         connect(m_pApp->View(), &CHaldenView::SerialReceived, this,
-                [this](const QByteArray& abBytes) { m_abTransmitted += abBytes; });
+                [this](const QByteArray& abBytes) {
+                    m_abTransmitted += abBytes;
+                    AddRun(m_serialRuns, false, abBytes);
+                });
+        connect(m_pApp->View(), &CHaldenView::SerialInjected, this,
+                [this](const QByteArray& abBytes) { AddRun(m_serialRuns, true, abBytes); });
         QTRY_VERIFY(FirmwareThreadActive());
     }
 
@@ -132,6 +184,17 @@ private slots:
         QVERIFY2(Play(SESSION), qPrintable(Frame()->ScenarioPlayer()->Result()));
         QCOMPARE(Frame()->ScenarioPlayer()->Output(), QStringLiteral("state 15 single-measure\n"));
 
+        // PC software on the served port: each command, then its reply.
+        CClient client = CClient::Tcp(m_pApp->SerialPort()->Port());
+        QVERIFY(client.IsOpen());
+        const std::pair<QByteArray, QByteArray> conversation[] = {
+            {"CONTROL\r\n", "E00\r\n"}, {"READA? 500\r\n", " 500\r\n"}, {"RELEASE\r\n", "E00\r\n"}};
+        for (const auto& [abCommand, abReply] : conversation) {
+            const qsizetype nBefore = client.Received().size();
+            client.Send(abCommand);
+            QTRY_VERIFY_WITH_TIMEOUT(client.Received().indexOf(abReply, nBefore) >= 0, 20000);
+        }
+
         // A click on "Scan" and a Send Message, as a user would.
         CKeyBase* pScan = m_pApp->View()->Key(KEY_SOFT3);
         QTest::mousePress(pScan, Qt::LeftButton, {}, pScan->rect().center());
@@ -154,6 +217,7 @@ private slots:
         QVERIFY(abText.contains("press soft3\n"));
         QVERIFY(abText.contains("sample \"dye\" 2.5\n"));
         QVERIFY(abText.contains("send \"CONTROL\\r\\n\"\n"));
+        QVERIFY(abText.contains("READA? 5"));
         QVERIFY(abText.contains("heater fitted\n"));
         QVERIFY(abText.indexOf("press standby") < abText.indexOf("# Record Session began here."));
         QVERIFY(m_abTransmitted.contains("E00\r\n"));
@@ -169,18 +233,22 @@ private slots:
         cli.start(QStringLiteral(HALDEN_CLI), {QStringLiteral("--clock"), QString::fromLatin1(CLOCK_START),
                                                QStringLiteral("--eeprom"), QStringLiteral("replay.bin"),
                                                QStringLiteral("--serial-log"), QStringLiteral("replay.serial"),
+                                               QStringLiteral("--serial-log-both"),
                                                QStringLiteral("session.scn")});
         QVERIFY(cli.waitForFinished(120000));
         QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
-        const QByteArray abReplayed = ReadAll(m_pEnv->Path() + QStringLiteral("/replay.serial"));
-        QVERIFY(abReplayed.size() > 100);
+        // Both directions, in the same order: what the window's instrument
+        // received (the scenario's lines, Send Message, the client) and sent.
+        const Runs runsReplayed = RunsOfLog(ReadAll(m_pEnv->Path() + QStringLiteral("/replay.serial")));
+        QVERIFY(runsReplayed.size() > 5);
         // Both clocks start at the same moment and run in firmware time, so
         // a reading's time and date come out the same too.
         QVERIFY2(QRegularExpression(QStringLiteral("Abs\\t1\\d:\\d\\d\\t06/05/24 \\(dd/mm/yy\\)"))
                      .match(QString::fromLatin1(m_abTransmitted))
                      .hasMatch(),
                  m_abTransmitted.left(400).constData());
-        QCOMPARE(abReplayed, m_abTransmitted);
+        QVERIFY(RunLines(m_serialRuns).contains(QStringLiteral("-> READA? 500\\r\\n")));
+        QCOMPARE(RunLines(runsReplayed), RunLines(m_serialRuns));
         QImage replayed(m_pEnv->Path() + QStringLiteral("/replay.pbm"));
         QCOMPARE(replayed.size(), shown.size());
         int nDiffer = 0;

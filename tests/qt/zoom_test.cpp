@@ -19,6 +19,7 @@
 #include "panel_layout.h"
 #include "printer_dock.h"
 #include "qt_fixture.h"
+#include "sample_dialog.h"
 #include "serial_monitor.h"
 
 class CZoomTest : public QObject {
@@ -134,6 +135,48 @@ private slots:
                 for (int x = 0; x < shown.width(); x++)
                     if (shown.pixel(x, y) != frame.pixel(x / nZoom, y / nZoom))
                         QFAIL(qPrintable(QStringLiteral("%1x: pixel (%2, %3) differs from its display pixel").arg(nZoom).arg(x).arg(y)));
+        }
+    }
+
+    // The panel as drawn at every zoom, keys (one of each kind pressed) and
+    // display included, is the 1x panel with each device pixel made a square
+    // of zoom x zoom: nothing smoothed, no key image off its place or scaled
+    // apart from the picture. The lid is left out: it draws its label with
+    // a font sized for the zoom. Also run at a screen scale of 2 (ctest's
+    // qt.zoom_test.scaled).
+    void panelIsThe1xPanelByWholePixels()
+    {
+        DrawPattern();
+        View()->Key(KEY_TEST)->SetDown(true);
+        View()->Key(KEY_UP)->SetDown(true);
+        QImage at1x;
+        for (int nZoom = 1; nZoom <= 4; nZoom++) {
+            Frame()->SetZoom(nZoom);
+            const QImage drawn = View()->Canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const double dRatio = drawn.devicePixelRatio();
+            const QRect rLid(View()->Lid()->geometry().topLeft() * dRatio, View()->Lid()->geometry().size() * dRatio);
+            const int nOrigin = qRound(panel::ORIGIN * dRatio);
+            const QSize sizePanel = QSize(panel::PANEL_WIDTH, panel::PANEL_HEIGHT) * (nZoom * dRatio);
+            QCOMPARE(drawn.size(), sizePanel + QSize(2 * nOrigin, 2 * nOrigin));
+            if (nZoom == 1) {
+                at1x = drawn;
+                continue;
+            }
+            int nDiffer = 0;
+            QPoint ptFirst;
+            for (int y = 0; y < sizePanel.height(); y++) {
+                const auto* pDrawn = reinterpret_cast<const QRgb*>(drawn.constScanLine(nOrigin + y));
+                const auto* p1x = reinterpret_cast<const QRgb*>(at1x.constScanLine(nOrigin + y / nZoom));
+                for (int x = 0; x < sizePanel.width(); x++) {
+                    if (rLid.contains(nOrigin + x, nOrigin + y) || pDrawn[nOrigin + x] == p1x[nOrigin + x / nZoom])
+                        continue;
+                    if (nDiffer++ == 0)
+                        ptFirst = QPoint(x, y);
+                }
+            }
+            QVERIFY2(nDiffer == 0, qPrintable(QStringLiteral("%1x at a screen scale of %2: %3 device pixels unlike the 1x "
+                                                             "panel's, the first at (%4, %5) from the panel's corner")
+                                                  .arg(nZoom).arg(dRatio).arg(nDiffer).arg(ptFirst.x()).arg(ptFirst.y())));
         }
     }
 
