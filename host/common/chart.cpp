@@ -9,14 +9,8 @@ double ChartAbsorbance(uint16_t unValue)
     return 4.0 - static_cast<double>(unValue) / CChartRecorder::COUNTS_PER_ABSORBANCE;
 }
 
-void CChartRecorder::Write(uint8_t b)
+void CChartRecorder::EndLine()
 {
-    if (b >= '0' && b <= '9') {
-        m_unDigits = m_unDigits * 10 + static_cast<uint32_t>(b - '0');
-        return;
-    }
-    if (b != '\n')
-        return;
     std::lock_guard<std::mutex> lock(m_mtx);
     AddSample(m_ullMs++, static_cast<uint16_t>(m_unDigits > 65535 ? 65535 : m_unDigits));
     m_unDigits = 0;
@@ -33,6 +27,21 @@ void CChartRecorder::AddSample(uint64_t ullMs, uint16_t unValue)
         return;
     }
     const ChartPoint& anchor = m_points.back();
+    // A level line from the anchor (an output at rest, most of the time)
+    // narrows the slopes' window to the latest sample's tolerance: the
+    // window is worked out once the line leaves the level.
+    if (unValue == anchor.unValue && (!m_bHaveLast || m_bLevel)) {
+        m_last = {ullMs, unValue};
+        m_bHaveLast = true;
+        m_bLevel = true;
+        return;
+    }
+    if (m_bHaveLast && m_bLevel) {
+        const double dSpan = static_cast<double>(m_last.ullMs - anchor.ullMs);
+        m_dSlopeLow = -TOLERANCE / dSpan;
+        m_dSlopeHigh = TOLERANCE / dSpan;
+        m_bLevel = false;
+    }
     auto slope = [&](double dValue) {
         return (dValue - anchor.unValue) / static_cast<double>(ullMs - anchor.ullMs);
     };
@@ -54,6 +63,7 @@ void CChartRecorder::AddSample(uint64_t ullMs, uint16_t unValue)
     }
     m_last = {ullMs, unValue};
     m_bHaveLast = true;
+    m_bLevel = false;
 }
 
 std::vector<ChartPoint> CChartRecorder::Points() const

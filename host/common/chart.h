@@ -33,7 +33,15 @@ public:
     static constexpr uint16_t COUNTS_PER_ABSORBANCE = 13107;
     static constexpr int TOLERANCE = 1;  // counts the drawn line may stray from a value
 
-    void Write(uint8_t b) override;
+    // A digit only adds to the value being read (inline: the trace is five
+    // or six bytes a millisecond); the line's end takes the sample.
+    void Write(uint8_t b) override
+    {
+        if (b >= '0' && b <= '9')
+            m_unDigits = m_unDigits * 10 + static_cast<uint32_t>(b - '0');
+        else if (b == '\n')
+            EndLine();
+    }
     // The pen's corners from the start (or the last Clear) up to the latest
     // millisecond, which always ends the list; empty before the first value.
     std::vector<ChartPoint> Points() const;
@@ -43,6 +51,7 @@ public:
     void Clear();
 
 private:
+    void EndLine();
     void AddSample(uint64_t ullMs, uint16_t unValue);
 
     mutable std::mutex m_mtx;
@@ -53,6 +62,7 @@ private:
     ChartPoint m_last{};              // the latest sample, the end of the open segment
     double m_dSlopeLow = 0;           // slopes from the anchor that pass within tolerance
     double m_dSlopeHigh = 0;          //   of every sample since it
+    bool m_bLevel = false;            // every sample since the anchor has its value (the slopes not yet worked out)
 };
 
 // The chart as CSV: "ms,value,absorbance" then one line per point.

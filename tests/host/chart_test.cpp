@@ -139,6 +139,61 @@ TEST_F(ChartTest, PlaybackAndStepsKeepEveryCorner)
     EXPECT_EQ(points[1].unValue, AbsorbanceToOutput(2.0));
 }
 
+// An output at rest, then a slow drift, then at rest again, fed straight to
+// the chart: a drift too slow to leave the tolerance at first still gets its
+// corners where the pen has to turn, however long the output rested before.
+TEST(ChartLevelTest, DriftAfterARestKeepsWithinTolerance)
+{
+    struct Case {
+        int nRestMs;      // at rest before the drift
+        int nMsPerCount;  // the drift's pace
+        int nDriftCounts;
+    };
+    const Case aCases[] = {{1, 1, 5}, {2, 7, 3}, {1000, 200, 4}, {5000, 3, 40}, {300, 1000, 2}, {20000, 50, 10}};
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(testing::Message() << c.nRestMs << " ms at rest, a count per " << c.nMsPerCount << " ms");
+        CChartRecorder chart;
+        std::vector<uint16_t> aunValues;
+        auto feed = [&](uint16_t unValue) {
+            for (char ch : std::to_string(unValue) + "\n")
+                chart.Write(static_cast<uint8_t>(ch));
+            aunValues.push_back(unValue);
+        };
+        const uint16_t unRest = 30000;
+        for (int i = 0; i < c.nRestMs; i++)
+            feed(unRest);
+        for (int i = 1; i <= c.nDriftCounts * c.nMsPerCount; i++)
+            feed(static_cast<uint16_t>(unRest + i / c.nMsPerCount));
+        for (int i = 0; i < c.nRestMs; i++)
+            feed(aunValues.back());
+        CheckChart(chart, aunValues, 2 * static_cast<size_t>(c.nDriftCounts) + 4);
+    }
+}
+
+// A ramp, a rest, then a step as steep as the ramp seen from the rest's
+// start (some step height of those tried is): the rest keeps its own
+// corners, whatever slopes the ramp allowed.
+TEST(ChartLevelTest, StepAfterARestIsNotJoinedToTheRampBefore)
+{
+    for (int nStep = 480; nStep <= 520; nStep++) {
+        SCOPED_TRACE(testing::Message() << "a step of " << nStep);
+        CChartRecorder chart;
+        std::vector<uint16_t> aunValues;
+        auto feed = [&](uint16_t unValue) {
+            for (char ch : std::to_string(unValue) + "\n")
+                chart.Write(static_cast<uint8_t>(ch));
+            aunValues.push_back(unValue);
+        };
+        for (int i = 0; i < 1000; i++)
+            feed(static_cast<uint16_t>(20000 + i / 2));
+        for (int i = 0; i < 1000; i++)
+            feed(20500);
+        for (int i = 0; i < 100; i++)
+            feed(static_cast<uint16_t>(20500 + nStep));
+        CheckChart(chart, aunValues, 6);
+    }
+}
+
 TEST(ChartCsvTest, OneLinePerCornerWithItsAbsorbance)
 {
     EXPECT_EQ(ChartCsv({{0, 65535}, {1200, 52428}, {1300, 0}}),
