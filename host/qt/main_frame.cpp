@@ -783,13 +783,17 @@ bool CMainFrame::StopRecording(QString* psError)
         return false;
     const QFileInfo info(m_sRecordPath);
     const QString sImagePath = info.dir().filePath(info.completeBaseName() + QStringLiteral(".eeprom.bin"));
-    const std::string sText = m_pView->Recorder().End(m_pView->Instrument().TicksDelivered(),
-                                                      QFileInfo(sImagePath).fileName().toStdString());
+    const std::optional<std::string> text = m_pView->Recorder().End(m_pView->Instrument().TicksDelivered(),
+                                                                    QFileInfo(sImagePath).fileName().toStdString());
     m_pRecordAction->setText(QStringLiteral("&Record Session..."));
     const auto& abImage = m_pView->Recorder().PowerUpImage();
-    QString sFailure = WriteWholeFile(sImagePath, reinterpret_cast<const char*>(abImage.data()), abImage.size());
+    QString sFailure;
+    if (!text)
+        sFailure = QStringLiteral("%1: the session's journal could not be read back from its temporary file").arg(m_sRecordPath);
     if (sFailure.isEmpty())
-        sFailure = WriteWholeFile(m_sRecordPath, sText.data(), sText.size());
+        sFailure = WriteWholeFile(sImagePath, reinterpret_cast<const char*>(abImage.data()), abImage.size());
+    if (sFailure.isEmpty())
+        sFailure = WriteWholeFile(m_sRecordPath, text->data(), text->size());
     if (!sFailure.isEmpty()) {
         const QString sError = QStringLiteral("The session could not be written to %1").arg(sFailure);
         m_pScenarioPane->setText(QStringLiteral("Recording not saved"));
