@@ -32,17 +32,10 @@ const profileFile = option('--profile', '');
 const build = path.resolve(args[0] || 'build/release');
 process.env.HALDEN_WEB_SITE ||= path.join(build, 'web');
 process.env.HALDEN_WEB_MODULES ||= path.join(build, 'tests/web/node_modules');
-const { openBrowser, powerUpToSingleMeasure, putInCell } = await import('../tests/web/browser.mjs');
+const { openBrowser, powerUpToSingleMeasure, putInCell, TO_SINGLE_MEASURE_SCENARIO } = await import(
+  '../tests/web/browser.mjs');
 
-const IDLE_SCENARIO = `key standby
-wait-screen self-test-passed within 2m
-key soft2
-wait-screen main-menu within 1s
-key soft2
-key soft1
-key soft1
-wait-screen single-measure within 1s
-sample dye
+const IDLE_SCENARIO = TO_SINGLE_MEASURE_SCENARIO + `sample dye
 wait ${seconds * 10000}s
 `;
 

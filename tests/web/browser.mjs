@@ -133,9 +133,8 @@ export async function shownAbsorbance(page) {
   return match ? Number(match[1]) : NaN;
 }
 
-// Single-wavelength measurement from standby: a blank as reference, then the
-// dye, in the language of the scenarios.
-export const DYE_READING_SCENARIO = `key standby
+// From standby to the single-wavelength screen, in the language of the scenarios.
+export const TO_SINGLE_MEASURE_SCENARIO = `key standby
 wait-screen self-test-passed within 2m
 key soft2
 wait-screen main-menu within 1s
@@ -143,7 +142,11 @@ key soft2
 key soft1
 key soft1
 wait-screen single-measure within 1s
-sample blank
+`;
+
+// Single-wavelength measurement from standby: a blank as reference, then the
+// dye.
+export const DYE_READING_SCENARIO = TO_SINGLE_MEASURE_SCENARIO + `sample blank
 key ref
 wait 6s
 sample dye
