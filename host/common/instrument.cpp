@@ -126,7 +126,7 @@ void CInstrument::FiberMain(void* pInstrument)
 {
     auto* pThis = static_cast<CInstrument*>(pInstrument);
     FirmwareMain();
-    pThis->m_bThreadDone = true;
+    pThis->m_bThreadDone.store(true, std::memory_order_relaxed);
     for (;;)
         pThis->SwitchToHost();
 }
@@ -149,7 +149,7 @@ double CInstrument::RunFor(double dBudgetMs)
 void CInstrument::RunTurn()
 {
     std::unique_lock<std::mutex> lock(m_mtxTurn);
-    if (m_bThreadDone || !m_bStarted || m_options.bFreeRunning)
+    if (m_bThreadDone.load(std::memory_order_relaxed) || !m_bStarted || m_options.bFreeRunning)
         return;
 #ifdef __EMSCRIPTEN__
     lock.unlock();
@@ -157,7 +157,7 @@ void CInstrument::RunTurn()
 #else
     m_turn = Turn::Firmware;
     m_cvTurn.notify_all();
-    m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone; });
+    m_cvTurn.wait(lock, [this] { return m_turn == Turn::Host || m_bThreadDone.load(std::memory_order_relaxed); });
 #endif
 }
 
@@ -689,7 +689,7 @@ void CInstrument::ThreadBegin()
 void CInstrument::ThreadEnd()
 {
     std::lock_guard<std::mutex> lock(m_mtxTurn);
-    m_bThreadDone = true;
+    m_bThreadDone.store(true, std::memory_order_relaxed);
     m_turn = Turn::Host;
     m_cvTurn.notify_all();
 }

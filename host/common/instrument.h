@@ -97,7 +97,10 @@ public:
     void PowerUp();
     // Stops the firmware at the end of its current pass and joins it.
     void Shutdown();
-    bool Running() const { return m_bStarted && !m_bThreadDone && !Interrupted(); }
+    bool Running() const
+    {
+        return m_bStarted && !m_bThreadDone.load(std::memory_order_relaxed) && !Interrupted();
+    }
 
     // Stepped runs. Lets the firmware run until it next yields; no time passes.
     void RunSlice();
@@ -352,7 +355,9 @@ private:
     std::condition_variable m_cvTurn;
     Turn m_turn = Turn::Host;
     bool m_bFreeRun = false;     // after a stop request the firmware runs without waiting
-    bool m_bThreadDone = false;  // the firmware thread has left FirmwareMain
+    // The firmware thread has left FirmwareMain: set under m_mtxTurn, and
+    // read without it by a free-running host's Running().
+    std::atomic<bool> m_bThreadDone{false};
     bool m_bStarted = false;
 
     // Stepped: the current run, owned by whichever thread has the turn (the
