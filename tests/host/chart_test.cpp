@@ -56,6 +56,14 @@ void Ticks(int n)
         AnalogueTick();
 }
 
+// One value of the trace as the firmware writes it, remembered in aunValues.
+void Feed(CChartRecorder& chart, std::vector<uint16_t>& aunValues, uint16_t unValue)
+{
+    for (char ch : std::to_string(unValue) + "\n")
+        chart.Write(static_cast<uint8_t>(ch));
+    aunValues.push_back(unValue);
+}
+
 void CheckChart(const CChartRecorder& chart, const std::vector<uint16_t>& aunValues, size_t nMostCorners)
 {
     const std::vector<ChartPoint> points = chart.Points();
@@ -154,11 +162,7 @@ TEST(ChartLevelTest, DriftAfterARestKeepsWithinTolerance)
         SCOPED_TRACE(testing::Message() << c.nRestMs << " ms at rest, a count per " << c.nMsPerCount << " ms");
         CChartRecorder chart;
         std::vector<uint16_t> aunValues;
-        auto feed = [&](uint16_t unValue) {
-            for (char ch : std::to_string(unValue) + "\n")
-                chart.Write(static_cast<uint8_t>(ch));
-            aunValues.push_back(unValue);
-        };
+        auto feed = [&](uint16_t unValue) { Feed(chart, aunValues, unValue); };
         const uint16_t unRest = 30000;
         for (int i = 0; i < c.nRestMs; i++)
             feed(unRest);
@@ -179,11 +183,7 @@ TEST(ChartLevelTest, StepAfterARestIsNotJoinedToTheRampBefore)
         SCOPED_TRACE(testing::Message() << "a step of " << nStep);
         CChartRecorder chart;
         std::vector<uint16_t> aunValues;
-        auto feed = [&](uint16_t unValue) {
-            for (char ch : std::to_string(unValue) + "\n")
-                chart.Write(static_cast<uint8_t>(ch));
-            aunValues.push_back(unValue);
-        };
+        auto feed = [&](uint16_t unValue) { Feed(chart, aunValues, unValue); };
         for (int i = 0; i < 1000; i++)
             feed(static_cast<uint16_t>(20000 + i / 2));
         for (int i = 0; i < 1000; i++)

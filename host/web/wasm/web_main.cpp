@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/probe.h"
 #include "instrument.h"
 #include "escape.h"
 #include "printer.h"
@@ -149,8 +150,11 @@ EMSCRIPTEN_KEEPALIVE const char* web_screen_text()
     text.Feed(ScreenText(web_screen()));
     return Returned(text.Text());
 }
-EMSCRIPTEN_KEEPALIVE int web_screen_state() { return s_pBoard ? gunScreenState : -1; }
-EMSCRIPTEN_KEEPALIVE const char* web_screen_state_name() { return Returned(s_pBoard ? StateName(gunScreenState) : ""); }
+EMSCRIPTEN_KEEPALIVE int web_screen_state() { return s_pBoard ? ProbeScreenState() : -1; }
+EMSCRIPTEN_KEEPALIVE const char* web_screen_state_name()
+{
+    return Returned(s_pBoard ? StateName(ProbeScreenState()) : "");
+}
 EMSCRIPTEN_KEEPALIVE uint32_t web_refresh_count() { return s_pBoard ? s_pBoard->RefreshCount() : 0; }
 // The whole display memory, addresses 640..5759.
 EMSCRIPTEN_KEEPALIVE const char* web_display_memory_hex()
